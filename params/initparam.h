@@ -1,0 +1,77 @@
+#pragma once
+// One cell of a parameter table, and the table set of a motor family.
+//
+// A row is 50 cells: 0 control kind, 1 visibility mask, 2 caption, 3 register,
+// 4 hint base, then cells by kind. Cells a row does not use stay empty.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quenor {
+
+constexpr int kCellsPerRow = 50;
+
+struct InitParam {
+    std::string text;        // 8-bit text
+    std::int32_t i = 0;
+    double d = 0.0;
+    const void* p = nullptr;
+
+    InitParam() = default;
+    InitParam(int value) : i(value), d(value) {}  // an integer also sets the double
+    InitParam(double value) : d(value) {}
+    InitParam(const char* value) : text(value) {}
+    InitParam(std::string value) : text(std::move(value)) {}
+    InitParam(const void* value) : p(value) {}
+};
+
+// A table: rows of 50 cells, cell c of row r at index r * 50 + c.
+class ParamTable {
+public:
+    ParamTable() = default;
+    explicit ParamTable(int rows) : cells_(static_cast<std::size_t>(rows) * kCellsPerRow) {}
+
+    int RowCount() const { return static_cast<int>(cells_.size() / kCellsPerRow); }
+    const InitParam* Row(int r) const { return &cells_[static_cast<std::size_t>(r) * kCellsPerRow]; }
+    InitParam* Row(int r) { return &cells_[static_cast<std::size_t>(r) * kCellsPerRow]; }
+    const InitParam& Cell(int r, int c) const { return Row(r)[c]; }
+    InitParam& Cell(int r, int c) { return Row(r)[c]; }
+    // Appends an empty row and returns it.
+    InitParam* AddRow()
+    {
+        cells_.resize(cells_.size() + kCellsPerRow);
+        return Row(RowCount() - 1);
+    }
+
+private:
+    std::vector<InitParam> cells_;
+};
+
+// The three tables of one motor family.
+struct ParamTableSet {
+    const ParamTable* main = nullptr;    // the parameter pages
+    const ParamTable* status = nullptr;  // the status view
+    const ParamTable* extra = nullptr;   // the test-position panel
+
+    int MainRowCount() const { return main ? main->RowCount() : 0; }
+    int StatusRowCount() const { return status ? status->RowCount() : 0; }
+    int ExtraRowCount() const { return extra ? extra->RowCount() : 0; }
+};
+
+// Control kinds of cell 0.
+enum ParamControlKind : int {
+    pckEdit = 1,
+    pckBar = 3,
+    pckRadioGroup = 4,
+    pckRadioGroupMode = 5,  // with the "Change actual mode" check box
+    pckBitView = 6,
+    pckCheckBox = 7,
+    pckBitList = 8,
+    pckPage = 9,
+    pckCombo = 10,
+    pckInfo = 13,
+    pckBitLamps = 14,
+};
+
+}  // namespace quenor

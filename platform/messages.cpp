@@ -1,0 +1,45 @@
+#include "platform/messages.h"
+
+#include <utility>
+
+namespace quenor {
+
+void PostMessage(MessageTarget* target, int msg, std::int64_t wParam, std::int64_t lParam)
+{
+    if (!target)
+        return;
+    Message m;
+    m.msg = msg;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    target->Post(std::move(m));
+}
+
+void PostText(MessageTarget* target, int msg, std::int64_t wParam, std::int64_t lParam, std::string text)
+{
+    if (!target)
+        return;
+    Message m;
+    m.msg = msg;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    m.text = std::move(text);
+    m.hasText = true;
+    target->Post(std::move(m));
+}
+
+void PostData(MessageTarget* target, int msg, std::int64_t wParam, std::int64_t lParam,
+              std::vector<std::uint8_t> data)
+{
+    if (!target)
+        return;
+    Message m;
+    m.msg = msg;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    m.data = std::move(data);
+    m.hasData = true;
+    target->Post(std::move(m));
+}
+
+}  // namespace quenor

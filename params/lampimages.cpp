@@ -1,0 +1,7 @@
+#include "params/lampimages.h"
+
+namespace quenor {
+
+LampImageList* g_lampImageList = nullptr;
+
+}  // namespace quenor

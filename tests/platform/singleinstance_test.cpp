@@ -1,0 +1,82 @@
+#include "platform/singleinstance.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace quenor;
+
+namespace {
+
+QCoreApplication& App()
+{
+    static int argc = 1;
+    static char name[] = "test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    return app;
+}
+
+bool SpinUntil(const std::function<bool()>& done, int ms = 10000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+}  // namespace
+
+TEST(SingleInstance, SecondStartHandsItsFileToTheFirst)
+{
+    App();
+    QTemporaryDir dir;
+    const QString name = dir.path() + "/quenor.socket";
+    SingleInstance first(name);
+    ASSERT_TRUE(first.Claim());
+    QStringList received;
+    int activations = 0;
+    QObject::connect(&first, &SingleInstance::Activated, [&](const QString& f) {
+        ++activations;
+        received << f;
+    });
+
+    SingleInstance second(name);
+    EXPECT_FALSE(second.Claim());
+    // A relative name is resolved against the second start's working folder.
+    ASSERT_TRUE(second.SendToPrimary(QStringLiteral("pump setup.vek")));
+    ASSERT_TRUE(SpinUntil([&] { return activations == 1; }));
+    EXPECT_EQ(received.value(0), QDir::current().absoluteFilePath(QStringLiteral("pump setup.vek")));
+
+    // Without a file the running window only comes to the front.
+    ASSERT_TRUE(second.SendToPrimary(QString()));
+    ASSERT_TRUE(SpinUntil([&] { return activations == 2; }));
+    EXPECT_TRUE(received.value(1).isEmpty());
+}
+
+TEST(SingleInstance, StaleSocketOfACrashedInstanceIsTakenOver)
+{
+    App();
+    QTemporaryDir dir;
+    const QString name = dir.path() + "/quenor.socket";
+    {
+        QFile stale(name);  // a plain file where a crashed instance left its socket
+        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    }
+    SingleInstance first(name);
+    EXPECT_TRUE(first.Claim());
+    SingleInstance second(name);
+    EXPECT_FALSE(second.Claim());
+}
+
+TEST(SingleInstance, NothingToHandOverToWhenNoneRuns)
+{
+    App();
+    QTemporaryDir dir;
+    SingleInstance lone(dir.path() + "/quenor.socket");
+    EXPECT_FALSE(lone.SendToPrimary(QStringLiteral("x.vek"), 500));
+}

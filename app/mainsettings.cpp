@@ -1,0 +1,80 @@
+#include "app/mainsettings.h"
+
+#include "platform/settings.h"
+
+namespace quenor {
+namespace {
+
+const QString kComPort = QStringLiteral("ComPort");
+const QString kBaudrate = QStringLiteral("Baudrate");
+const QString kLastGeneration = QStringLiteral("LastGeneration");
+const QString kWindowPlacement = QStringLiteral("WindowPlacement");
+const QString kToolbarPositions = QStringLiteral("ToolbarPositions");
+const QString kConnectionHelp = QStringLiteral("Don't Connection Help");
+const QString kComOptions = QStringLiteral("ComOptions");
+
+std::optional<int> ReadInt(const Settings& s, const QString& name)
+{
+    if (!s.Contains(name))
+        return std::nullopt;
+    bool ok = false;
+    const int v = const_cast<Settings&>(s).Raw().value(name).toInt(&ok);
+    if (!ok)
+        return std::nullopt;
+    return v;
+}
+
+}  // namespace
+
+int BaudRateOfIndex(int index)
+{
+    static const int rates[kBaudRateCount] = {9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
+    if (index < 0 || index >= kBaudRateCount)
+        return 19200;
+    return rates[index];
+}
+
+MainSettings MainSettings::Load(const Settings& settings)
+{
+    MainSettings m;
+    const auto port = ReadInt(settings, kComPort);
+    const auto baud = ReadInt(settings, kBaudrate);
+    const auto generation = ReadInt(settings, kLastGeneration);
+    // A port or rate that the menus do not hold would select nothing: such a
+    // value counts as missing.
+    const bool portOk = port && *port >= 0 && *port < kPortCount;
+    const bool baudOk = baud && *baud >= 0 && *baud < kBaudRateCount;
+    if (portOk && baudOk && generation) {
+        m.portIndex = *port;
+        m.baudIndex = *baud;
+        m.lastGeneration = *generation;
+        if (settings.Contains(kToolbarPositions)) {
+            m.toolbarLayout = const_cast<Settings&>(settings).Raw().value(kToolbarPositions).toByteArray();
+            m.firstGroupRead = true;
+        }
+    } else {
+        m.portIndex = 0;
+        m.baudIndex = 1;
+    }
+    if (settings.Contains(kWindowPlacement))
+        m.windowPlacement = const_cast<Settings&>(settings).Raw().value(kWindowPlacement).toByteArray();
+    m.dontConnectionHelp = settings.ReadBool(kConnectionHelp, false);
+    m.comOptions = ReadInt(settings, kComOptions).value_or(0);
+    return m;
+}
+
+void MainSettings::Save(Settings& settings) const
+{
+    settings.WriteInteger(kComPort, portIndex);
+    settings.WriteInteger(kBaudrate, baudIndex);
+    settings.WriteBool(kConnectionHelp, dontConnectionHelp);
+    settings.WriteInteger(kComOptions, comOptions);
+    if (windowPlacement)
+        settings.Raw().setValue(kWindowPlacement, *windowPlacement);
+    settings.WriteInteger(kLastGeneration, lastGeneration);
+    if (toolbarLayout)
+        settings.Raw().setValue(kToolbarPositions, *toolbarLayout);
+    settings.Sync();
+}
+
+}  // namespace quenor

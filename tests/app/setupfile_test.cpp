@@ -1,0 +1,205 @@
+#include "app/setupfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace quenor;
+
+TEST(SetupText, LinesSplitAtCrLfLfAndLoneCr)
+{
+    EXPECT_EQ(SplitTextLines("a\r\nb\nc\rd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_EQ(SplitTextLines("a\r\n\r\nb\r\n"), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_TRUE(SplitTextLines("").empty());
+    EXPECT_EQ(JoinTextLines({"[Vek Setup file]", "x = 1"}), "[Vek Setup file]\r\nx = 1\r\n");
+    const std::string highBytes = "Unit = m/s\xB2";
+    EXPECT_EQ(SplitTextLines(JoinTextLines({highBytes})).front(), highBytes);
+}
+
+TEST(SetupText, HeaderScanStopsAtTheFirstLineWithoutBracket)
+{
+    SetupHeader h = ScanSetupHeader(
+        {"[Vek Setup file]", "[Tovik Automation A/S]", "[Motor type 14]", "[FILTER TYPE 2]", "Speed = 3",
+         "[Motor type 4]"});
+    EXPECT_TRUE(h.valid);
+    EXPECT_EQ(h.motorType, 14);
+    EXPECT_EQ(h.filterType, 2);
+    EXPECT_FALSE(h.malformed);
+
+    // Defaults when lines are missing; a file of header lines only ends the scan at its end.
+    h = ScanSetupHeader({"[Tovik Automation A/S]", "[Motor type 3]"});
+    EXPECT_FALSE(h.valid);
+    EXPECT_EQ(h.motorType, 3);
+    EXPECT_EQ(h.filterType, 1);
+    h = ScanSetupHeader({});
+    EXPECT_EQ(h.motorType, 0);
+
+    h = ScanSetupHeader({"[Vek Setup file]", "[Motor type x]"});
+    EXPECT_TRUE(h.malformed);
+}
+
+TEST(SetupText, HeaderLinesAndTheFilterTypeWritten)
+{
+    EXPECT_EQ(SetupHeaderLines(3, 0, 1),
+              (std::vector<std::string>{"[Vek Setup file]", "[Tovik Automation A/S]", "[Motor type 3]",
+                                        "[Filter Type 1]"}));
+    // Generation 2 writes no filter line; reading such a file gives filter type 1.
+    const auto g2 = SetupHeaderLines(64, 2, 2);
+    EXPECT_EQ(g2.size(), 3u);
+    EXPECT_EQ(ScanSetupHeader(g2).filterType, 1);
+    EXPECT_EQ(ScanSetupHeader(g2).motorType, 64);
+
+    EXPECT_EQ(FilterTypeOfValues(0, 64, 64, 64, 64), 1);
+    EXPECT_EQ(FilterTypeOfValues(0, 65536 + 64, 64, 64, 64), 1);  // generation 0 counts 16 bits, signed
+    EXPECT_EQ(FilterTypeOfValues(0, 0xFFFF, 1, 128, 128), 1);      // -1 + 1 + 128 + 128
+    EXPECT_EQ(FilterTypeOfValues(1, 0xFFFF, 1, 128, 128), 2);
+    EXPECT_EQ(FilterTypeOfValues(1, 100, 100, 56, 0), 1);
+}
+
+TEST(SetupText, CompatibilityRules)
+{
+    auto header = [](int type, int filter) {
+        SetupHeader h;
+        h.valid = true;
+        h.motorType = type;
+        h.filterType = filter;
+        return h;
+    };
+    // Offline nothing is checked.
+    SetupLoadDecision d = DecideSetupLoad(false, 0, 3, 0, header(99, 7));
+    EXPECT_FALSE(d.incompatible || d.wrongType || d.convertFilter);
+
+    // Generation 0, firmware 112 wants filter 2: an old filter is converted.
+    d = DecideSetupLoad(true, 0, 3, 112, header(3, 1));
+    EXPECT_TRUE(d.convertFilter);
+    EXPECT_FALSE(d.wrongType);
+    auto notices = SetupLoadNotices(d);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].caption, "Old filter type!");
+
+    // Older firmware wants filter 1: a new filter is refused with the firmware reason.
+    d = DecideSetupLoad(true, 0, 3, 111, header(3, 2));
+    EXPECT_TRUE(d.wrongType && d.firmwareReason);
+    notices = SetupLoadNotices(d);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].caption, "Incompatible firmware!");
+    EXPECT_NE(notices[0].text.find("by using the \"Updates\" menu"), std::string::npos);
+
+    d = DecideSetupLoad(true, 0, 3, 111, header(4, 1));
+    EXPECT_TRUE(d.wrongType && !d.firmwareReason);
+    EXPECT_EQ(SetupLoadNotices(d).at(0).caption, "Wrong motor type!");
+    EXPECT_NE(SetupLoadNotices(d).at(0).text.find("nessasary"), std::string::npos);
+
+    d = DecideSetupLoad(true, 0, 3, 111, header(14, 1));
+    EXPECT_TRUE(d.incompatible);
+    EXPECT_EQ(SetupLoadNotices(d).at(0).caption, "Incompatible motor type!");
+
+    // Generation 1: VekF and VekF4 match each other.
+    d = DecideSetupLoad(true, 1, 15, 72, header(14, 2));
+    EXPECT_FALSE(d.wrongType || d.incompatible);
+    EXPECT_TRUE(SetupLoadNotices(d).empty());
+    d = DecideSetupLoad(true, 1, 15, 72, header(12, 2));
+    EXPECT_TRUE(d.wrongType && !d.firmwareReason);
+    d = DecideSetupLoad(true, 1, 14, 71, header(14, 2));
+    EXPECT_TRUE(d.wrongType && d.firmwareReason);
+    d = DecideSetupLoad(true, 1, 14, 72, header(14, 1));
+    EXPECT_TRUE(d.wrongType && d.firmwareReason);
+    d = DecideSetupLoad(true, 1, 14, 72, header(3, 2));
+    EXPECT_TRUE(d.incompatible);
+
+    // Generation 2 checks nothing.
+    d = DecideSetupLoad(true, 2, 64, 0, header(3, 2));
+    EXPECT_FALSE(d.incompatible || d.wrongType || d.convertFilter);
+}
+
+TEST(SetupText, EntriesKeysAndFilterRegisters)
+{
+    auto e = SplitSetupEntry("Max velocity              = 5000");
+    ASSERT_TRUE(e.has_value());
+    EXPECT_EQ(e->key, "Max velocity");
+    EXPECT_EQ(e->value, " 5000");
+    EXPECT_FALSE(SplitSetupEntry("[Motor type 3]").has_value());
+    const std::string longValue(300, '7');
+    EXPECT_EQ(SplitSetupEntry("k=" + longValue)->value.size(), 100u);
+    EXPECT_TRUE(SetupKeyMatches("speed", "Speed"));
+    EXPECT_FALSE(SetupKeyMatches("Speed ", "Speed"));
+    EXPECT_EQ(ProgramLine("00"), "VEKMRP Data               = 00");
+    EXPECT_EQ(ProgramLine("").find(" = "), 25u);
+
+    EXPECT_TRUE(IsFilterRegister(0, 89));
+    EXPECT_TRUE(IsFilterRegister(0, 111));
+    EXPECT_FALSE(IsFilterRegister(0, 112));
+    EXPECT_TRUE(IsFilterRegister(0, 126));
+    EXPECT_TRUE(IsFilterRegister(1, 173));
+    EXPECT_FALSE(IsFilterRegister(1, 120));
+    EXPECT_FALSE(IsFilterRegister(2, 100));
+
+    EXPECT_TRUE(IsSetupFileName("/home/x/Pump.VeK"));
+    EXPECT_FALSE(IsSetupFileName("pump.vek.bak"));
+    EXPECT_FALSE(IsSetupFileName("ek"));
+}
+
+TEST(SetupText, OldFilterConversionUsesRunningSums)
+{
+    FilterConverter c;
+    EXPECT_EQ(c.Apply(97, 1000), 1000 - 4096);
+    EXPECT_EQ(c.Apply(98, 500), 1500 - 4096);
+    EXPECT_EQ(c.Apply(5, 77), 77);
+    EXPECT_EQ(c.Apply(102, 64), 64 - 256);
+    EXPECT_EQ(c.Apply(103, 64), 128 - 256);
+    EXPECT_EQ(c.Apply(100, 96), 1596 - 4096);
+}
+
+TEST(SetupText, WriteOrderPutsRegister37Last)
+{
+    std::array<bool, kRegisterSlots> loaded{};
+    for (int r : {37, 5, 2, 200, 36})
+        loaded[r] = true;
+    EXPECT_EQ(SetupWriteOrder(loaded), (std::vector<int>{2, 5, 36, 200, 37}));
+    loaded.fill(false);
+    EXPECT_TRUE(SetupWriteOrder(loaded).empty());
+}
+
+TEST(SetupFiles, AFailedSaveLeavesTheOldFileIntact)
+{
+    QTemporaryDir dir;
+    const std::string path = (dir.path() + "/pump.vek").toStdString();
+    std::string error;
+    ASSERT_TRUE(WriteWholeFile(path, "old\r\n", &error)) << error;
+    EXPECT_EQ(ReadWholeFile(path), std::string("old\r\n"));
+    ASSERT_TRUE(WriteWholeFile(path, "new\r\n", &error)) << error;
+    EXPECT_EQ(ReadWholeFile(path), std::string("new\r\n"));
+
+    // A path in a folder that does not exist fails and says so.
+    EXPECT_FALSE(WriteWholeFile((dir.path() + "/missing/pump.vek").toStdString(), "x", &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(ReadWholeFile((dir.path() + "/missing.vek").toStdString()).has_value());
+
+    if (::geteuid() != 0) {
+        // A read-only file in a read-only folder is refused and keeps its text.
+        ::chmod(path.c_str(), 0444);
+        ::chmod(dir.path().toLocal8Bit().constData(), 0555);
+        EXPECT_FALSE(WriteWholeFile(path, "lost\r\n", &error));
+        ::chmod(dir.path().toLocal8Bit().constData(), 0755);
+        EXPECT_EQ(ReadWholeFile(path), std::string("new\r\n"));
+    }
+}
+
+TEST(SetupFiles, AWritableFileInAFolderWithoutCreateRightsIsWrittenInPlace)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may create files anywhere";
+    QTemporaryDir dir;
+    const std::string path = (dir.path() + "/pump.vek").toStdString();
+    ASSERT_TRUE(WriteWholeFile(path, "old\r\n"));
+    ::chmod(dir.path().toLocal8Bit().constData(), 0555);
+    std::string error;
+    const bool ok = WriteWholeFile(path, "new\r\n", &error);
+    ::chmod(dir.path().toLocal8Bit().constData(), 0755);
+    EXPECT_TRUE(ok) << error;
+    EXPECT_EQ(ReadWholeFile(path), std::string("new\r\n"));
+}

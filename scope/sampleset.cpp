@@ -162,7 +162,7 @@ void TSampleSet::SetZoomType(int zoomType, int plotWidth)
     default:
         ZoomXType = kZoomAll;
         pixelStep = 1;
-        samplesPerStep = (count_ - 1) / width + 1;
+        samplesPerStep = std::max((count_ - 1) / width + 1, 1);  // an empty set still steps
         break;
     }
 }

@@ -328,18 +328,26 @@ InitParam* TableWriter::Row(int kind, int mask, const char* caption, int reg, in
     return row;
 }
 
-void TableWriter::PutBits(InitParam* row, BitField bits)
+void TableWriter::CheckBits(BitField bits)
 {
     if (bits.first < 0 || bits.count < 1 || bits.first + bits.count > 32)
         throw std::length_error("bit field outside a 32-bit register");
+}
+
+void TableWriter::CheckItems(int cell, const ParamItems& items)
+{
+    if (items.size() > static_cast<std::size_t>(rowcell::ItemRoom(cell)))
+        throw std::length_error("item list does not fit its row");
+}
+
+void TableWriter::PutBits(InitParam* row, BitField bits)
+{
     row[rowcell::kFirstBit] = InitParam(bits.first);
     row[rowcell::kBitCount] = InitParam(bits.count);
 }
 
-void TableWriter::PutItems(InitParam* row, int cell, ParamItems items)
+void TableWriter::PutItems(InitParam* row, int cell, const ParamItems& items)
 {
-    if (items.size() > static_cast<std::size_t>(rowcell::ItemRoom(cell)))
-        throw std::length_error("item list does not fit its row");
     row[cell] = InitParam(static_cast<int>(items.size()));
     int c = cell + 1;
     for (const ParamItem& item : items) {
@@ -387,6 +395,8 @@ void TableWriter::Info(const char* caption, int reg, int valueType)
 
 void TableWriter::RadioGroup(int mask, const char* caption, int reg, BitField bits, int hint, ParamItems items)
 {
+    CheckBits(bits);
+    CheckItems(rowcell::kRadioItems, items);
     InitParam* row = Row(pckRadioGroup, mask, caption, reg, hint);
     PutBits(row, bits);
     PutItems(row, rowcell::kRadioItems, items);
@@ -394,6 +404,8 @@ void TableWriter::RadioGroup(int mask, const char* caption, int reg, BitField bi
 
 void TableWriter::RadioGroupMode(int mask, const char* caption, int reg, BitField bits, int hint, ParamItems items)
 {
+    CheckBits(bits);
+    CheckItems(rowcell::kRadioItems, items);
     InitParam* row = Row(pckRadioGroupMode, mask, caption, reg, hint);
     PutBits(row, bits);
     PutItems(row, rowcell::kRadioItems, items);
@@ -401,11 +413,14 @@ void TableWriter::RadioGroupMode(int mask, const char* caption, int reg, BitFiel
 
 void TableWriter::CheckBox(int mask, const char* caption, int reg, BitField bits, int hint)
 {
+    CheckBits(bits);
     PutBits(Row(pckCheckBox, mask, caption, reg, hint), bits);
 }
 
 void TableWriter::Combo(int mask, const char* caption, int reg, BitField bits, int width, int hint, ParamItems items)
 {
+    CheckBits(bits);
+    CheckItems(rowcell::kItems, items);
     InitParam* row = Row(pckCombo, mask, caption, reg, hint);
     PutBits(row, bits);
     row[rowcell::kComboWidth] = InitParam(width);
@@ -414,6 +429,8 @@ void TableWriter::Combo(int mask, const char* caption, int reg, BitField bits, i
 
 void TableWriter::BitView(int mask, const char* caption, int reg, BitField bits, int colour, ParamItems items)
 {
+    CheckBits(bits);
+    CheckItems(rowcell::kItems, items);
     InitParam* row = Row(pckBitView, mask, caption, reg, kNoHint);
     PutBits(row, bits);
     row[rowcell::kColour] = InitParam(colour);
@@ -422,6 +439,8 @@ void TableWriter::BitView(int mask, const char* caption, int reg, BitField bits,
 
 void TableWriter::BitList(int mask, const char* caption, int reg, BitField bits, int colour, ParamItems items)
 {
+    CheckBits(bits);
+    CheckItems(rowcell::kItems, items);
     InitParam* row = Row(pckBitList, mask, caption, reg, kNoHint);
     PutBits(row, bits);
     row[rowcell::kColour] = InitParam(colour);
@@ -431,6 +450,7 @@ void TableWriter::BitList(int mask, const char* caption, int reg, BitField bits,
 void TableWriter::BitLamps(int mask, const char* caption, int reg, BitField bits, int flags, int onImage,
                            int rightmostNumber)
 {
+    CheckBits(bits);
     InitParam* row = Row(pckBitLamps, mask, caption, reg, kNoHint);
     PutBits(row, bits);
     row[rowcell::kLampFlags] = InitParam(flags);
@@ -455,5 +475,6 @@ const ParamTableSet* TableSetOfFamily(int family)
         return nullptr;
     }
 }
+
 
 }  // namespace quenor

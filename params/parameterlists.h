@@ -187,8 +187,9 @@ struct EditMore {
 
 // Appends rows to a table. Numbers given as integers fill both the integer and
 // the double member of their cell, as a table written by hand would.
-// An item list that does not fit its row throws std::length_error, as does an
-// edit row whose extra cells do not agree with its flags.
+// A row that cannot hold its cells (an item list too long for its row, a bit
+// field beyond bit 31, edit cells that do not agree with the flags) throws
+// std::length_error and leaves the table unchanged.
 class TableWriter {
 public:
     explicit TableWriter(ParamTable& table) : table_(table) {}
@@ -209,8 +210,10 @@ public:
 
 private:
     InitParam* Row(int kind, int mask, const char* caption, int reg, int hint);
+    static void CheckBits(BitField bits);
+    static void CheckItems(int cell, const ParamItems& items);
     static void PutBits(InitParam* row, BitField bits);
-    static void PutItems(InitParam* row, int cell, ParamItems items);
+    static void PutItems(InitParam* row, int cell, const ParamItems& items);
 
     ParamTable& table_;
 };

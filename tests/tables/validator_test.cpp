@@ -99,7 +99,7 @@ TEST(TableStructure, ValidatorFindsBrokenRows)
                              t.Combo(kShowAlways, "C", 36, Bits(0, 1), 120, kNoHint, {{1, "a"}, {1, "b"}});
                          })),
                          "listed twice"));
-    // A row that is never shown, and an info row that can be.
+    // A row that is never shown.
     EXPECT_TRUE(Mentions(ValidateTable(Table([](TableWriter& t) { t.Heading(0, "H"); })), "never shown"));
     // Minimum above maximum; unknown value type.
     EXPECT_TRUE(Mentions(ValidateTable(Table([](TableWriter& t) {

@@ -125,11 +125,12 @@ struct Header {
     std::size_t rowBytes;
 };
 
-bool ReadHeader(png_structp png, png_infop info, const PngDrawOptions* options, Header* header)
+bool ReadHeader(png_structp png, png_infop info, ReadState* state, const PngDrawOptions* options, Header* header)
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
 
+    png_set_read_fn(png, state, ReadData);
     png_set_user_limits(png, kMaxDimension, kMaxDimension);
     png_set_sig_bytes(png, 8);
     png_read_info(png, info);
@@ -234,10 +235,9 @@ std::string DecodePng(std::span<const std::uint8_t> png, PngBitmap& bitmap, cons
     if (!info)
         return "Error creating PNG info struct";
     guard.SetInfo(info);
-    png_set_read_fn(reader, &state, ReadData);
 
     Header header{};
-    if (!ReadHeader(reader, info, &options, &header))
+    if (!ReadHeader(reader, info, &state, &options, &header))
         return state.message;
 
     // The grey option reads one grey channel (two with alpha) that become

@@ -480,6 +480,22 @@ TEST(PngFailures, CorruptChunksAreReported)
     EXPECT_TRUE(b3.Empty());
 }
 
+TEST(PngFailures, LibpngWarningsEndTheLoadToo)
+{
+    PngSpec s = Gradient(2, 2);
+    s.fileGamma = 0.45455;
+    auto png = WritePng(s);
+    const std::size_t gama = FindChunk(png, "gAMA");
+    ASSERT_NE(gama, 0u);
+    for (std::size_t i = 0; i < 4; ++i)
+        png[gama + 4 + i] = 0;  // gamma 0: libpng warns and ignores the chunk
+    FixChunkCrc(png, gama);
+    PngBitmap bitmap;
+    const std::string error = DecodePng(png, bitmap, On(kBlue));
+    EXPECT_EQ(error.rfind("PNG Read error: ", 0), 0u) << error;
+    EXPECT_NE(error.find("gAMA"), std::string::npos) << error;
+}
+
 TEST(PngFailures, HugeDimensionsAreRefusedBeforeAnyAllocation)
 {
     auto png = WritePng(Gradient(4, 4));

@@ -233,7 +233,7 @@ void RadioGroupUiT<Logic>::CreateVisuals()
     box_->setFixedSize(255, this->GroupHeight());
     const ParamItemList& items = this->Items();
     for (int i = 0; i < items.Count(); ++i) {
-        auto* b = new QRadioButton(Text(items.TextAt(i)), box_);
+        auto* b = new WideRadioButton(Text(items.TextAt(i)), box_);
         this->SetHint(b, i + 1);
         b->setGeometry(8, i * 15 + 15, 230, 15);
         b->setChecked(i == 0);
@@ -314,7 +314,7 @@ ParamPoint BitViewUi::Arrange(bool visible, ParamPoint p)
 
 void CheckBoxUi::CreateVisuals()
 {
-    box_ = Add(new QCheckBox(Text(Caption()), parent_), 0);
+    box_ = Add(new WideCheckBox(Text(Caption()), parent_), 0);
     box_->setFixedWidth(260);
     QObject::connect(box_, &QCheckBox::clicked, box_, [this](bool checked) { Clicked(checked); });
 }

@@ -3,9 +3,11 @@
 // of spin buttons, the lamp image, a combo box that reports when its list
 // closes, and the content of a page's scroll area.
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
+#include <QRadioButton>
 #include <QWidget>
 #include <functional>
 
@@ -79,6 +81,24 @@ public:
     explicit ScrollContent(QWidget* parent = nullptr) : QWidget(parent) {}
     QSize minimumSizeHint() const override;
     QSize sizeHint() const override { return minimumSizeHint(); }
+};
+
+// Radio button and check box that take a click anywhere in their rectangle,
+// not only on the mark and the text.
+class WideRadioButton : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
+class WideCheckBox : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 };
 
 // A Windows colour value ($00BBGGRR) as a Qt colour.

@@ -1,0 +1,55 @@
+#include "params/ui/paramuifactory.h"
+
+#include "params/ui/paramuicontrols.h"
+
+namespace quenor {
+namespace {
+
+template <class T>
+std::unique_ptr<CParamControl> Make(QWidget* parent, MessageTarget* target, const InitParam* row)
+{
+    auto control = std::make_unique<T>(parent, target, row);
+    control->Build(row);
+    return control;
+}
+
+}  // namespace
+
+std::unique_ptr<CParamControl> CreateParamControlWidget(QWidget* parent, MessageTarget* target,
+                                                        const InitParam* row)
+{
+    switch (row[0].i) {
+    case pckEdit:
+        return Make<EditControlUi>(parent, target, row);
+    case pckBar:
+        return Make<BarControlUi>(parent, target, row);
+    case pckRadioGroup:
+        return Make<RadioGroupUi>(parent, target, row);
+    case pckRadioGroupMode:
+        return Make<RadioGroup2Ui>(parent, target, row);
+    case pckBitView:
+        return Make<BitViewUi>(parent, target, row);
+    case pckCheckBox:
+        return Make<CheckBoxUi>(parent, target, row);
+    case pckBitList:
+        return Make<BitListUi>(parent, target, row);
+    case pckPage:
+        return Make<PageControlUi>(parent, target, row);
+    case pckCombo:
+        return Make<ComboUi>(parent, target, row);
+    case pckInfo:
+        return Make<InfoControlUi>(parent, target, row);
+    case pckBitLamps:
+        return Make<BitLampsUi>(parent, target, row);
+    default:
+        return nullptr;
+    }
+}
+
+QWidget* ParamPageContainer(const CParamControl* c)
+{
+    const auto* page = dynamic_cast<const PageControlUi*>(c);
+    return page ? page->Container() : nullptr;
+}
+
+}  // namespace quenor

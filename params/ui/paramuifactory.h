@@ -1,0 +1,28 @@
+#pragma once
+// Turns a table row into its control with widgets on parent.
+//
+// The main window builds its pages like this:
+//   QWidget* container = parent;
+//   for each row: auto c = CreateParamControlWidget(kind 9 ? parent : container, target, row);
+//                 if (!c) continue;               // kinds 0, 2, 11, 12, 15 and more
+//                 if (QWidget* w = ParamPageContainer(c.get())) container = w;
+// A page's container is its scroll area's content (parent a QTabWidget), or
+// the parent itself for the dummy page that starts a panel.
+
+#include "params/paramcontrol.h"
+
+#include <QWidget>
+#include <memory>
+
+namespace quenor {
+
+// The built control (poll and bind messages posted to target), or null for a
+// kind that makes none.
+std::unique_ptr<CParamControl> CreateParamControlWidget(QWidget* parent, MessageTarget* target,
+                                                        const InitParam* row);
+
+// The window in which the rows after a page row go; null when c is not a page
+// built by CreateParamControlWidget.
+QWidget* ParamPageContainer(const CParamControl* c);
+
+}  // namespace quenor

@@ -10,20 +10,15 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include "support/qtapp.h"
+
 #include <optional>
 
 using namespace quenor;
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
+QApplication& App() { return quenor::test::TestApp(); }
 
 class VarDialogs : public ::testing::Test {
 protected:

@@ -74,4 +74,28 @@ enum ParamControlKind : int {
     pckBitLamps = 14,
 };
 
+// Edit flags (cell 7 of an edit row). The low five bits hold the value type;
+// an info row's cell 5 holds a value type too.
+enum EditFlag : int {
+    efInt16 = 1,     // 16-bit signed integer
+    efInt32 = 2,     // 32-bit integer
+    efFix4_12 = 3,   // 16-bit fixed point, 12 fraction bits (raw = value * 4096)
+    efFix8_8 = 4,    // 16-bit fixed point, 8 fraction bits (raw = value * 256)
+    efFix16_16 = 5,  // 32-bit fixed point, 16 fraction bits (raw = value * 65536)
+    efFix24_8 = 6,   // 32-bit fixed point, 8 fraction bits (raw = value * 256)
+    efTypeMask = 0x1F,
+
+    efEditable = 0x20,   // an edit field is shown; without it the value is polled
+    efSetupFile = 0x40,  // the control writes a setup-file line
+    efSpin = 0x80,       // a spin button; the spin step cell follows the scale
+    efAverage = 0x100,   // running average; the averaging count cell follows the decimals
+    efAbsolute = 0x200,  // the rounded value is shown without its sign
+    efGrey = 0x400,      // the edit field is disabled and drawn in the button-face colour
+    efNonZero = 0x800,   // zero is refused as input
+};
+
+// All edit flag bits that have a meaning.
+constexpr int kKnownEditFlags = efTypeMask | efEditable | efSetupFile | efSpin | efAverage | efAbsolute |
+                                efGrey | efNonZero;
+
 }  // namespace quenor

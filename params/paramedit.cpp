@@ -33,17 +33,17 @@ void CParamControlEdit::BuildStep(const InitParam* row)
     maximum_ = row[9].d;
     scale_ = row[10].d;
     int cell = 11;
-    if (flags_ & kEditSpin)
+    if (flags_ & efSpin)
         spinStep_ = row[cell++].d;
     decimals_ = row[cell++].i;
-    if (flags_ & kEditAverage) {
+    if (flags_ & efAverage) {
         // A count below 1 would divide by zero; it averages over one sample.
         averageCount_ = std::max(1, row[cell].i);
         samples_.assign(static_cast<std::size_t>(averageCount_), 0);
     }
     if (Is32BitType(ValueType()))
         valueMask_ = 0xFFFFFFFFu;
-    if (flags_ & kEditInSetupFile)
+    if (flags_ & efSetupFile)
         inSetupFile_ = true;
 }
 
@@ -89,7 +89,7 @@ void CParamControlEdit::UpdateDisplay()
 {
     std::int64_t x = value_;
     double f = DisplayFactor();
-    if ((flags_ & kEditAverage) && averageCount_ > 0) {
+    if ((flags_ & efAverage) && averageCount_ > 0) {
         const auto slot = static_cast<std::size_t>(sampleSlot_);
         sampleSum_ -= samples_[slot];
         samples_[slot] = value_;
@@ -105,7 +105,7 @@ void CParamControlEdit::UpdateDisplay()
     }
     const double product = static_cast<double>(x) * f;
     double d = static_cast<double>(RoundHalfAway(product));
-    if (flags_ & kEditAbsolute)
+    if (flags_ & efAbsolute)
         d = std::fabs(d);
 
     switch (ValueType()) {
@@ -193,7 +193,7 @@ bool CParamControlEdit::EnterPressed(std::string_view text)
         return false;
     }
     // Zero is refused by what would be written, after rounding.
-    if ((flags_ & kEditNonZero) && raw == 0) {
+    if ((flags_ & efNonZero) && raw == 0) {
         Notice(kNoticeZero);
         return false;
     }
@@ -268,7 +268,7 @@ ParamPoint CParamControlEdit::Arrange(bool visible, ParamPoint p)
 void CParamControlInfo::BuildStep(const InitParam* row)
 {
     CParamControl::BuildStep(row);
-    if (Is32BitType(row[5].i & kEditTypeMask))
+    if (Is32BitType(row[5].i & efTypeMask))
         valueMask_ = 0xFFFFFFFFu;
     inSetupFile_ = true;
 }

@@ -12,18 +12,6 @@
 
 namespace quenor {
 
-// Edit flags (cell 7).
-enum : int {
-    kEditTypeMask = 0x1F,
-    kEditEditable = 0x20,
-    kEditInSetupFile = 0x40,
-    kEditSpin = 0x80,
-    kEditAverage = 0x100,
-    kEditAbsolute = 0x200,
-    kEditGrey = 0x400,
-    kEditNonZero = 0x800,
-};
-
 // Notice codes of UM_PARAMERROR posted by the edits.
 enum : int {
     kNoticeAccepted = 0,
@@ -66,10 +54,10 @@ public:
     bool UnitClicked();
 
     int Flags() const { return flags_; }
-    int ValueType() const { return flags_ & kEditTypeMask; }
-    bool Editable() const { return (flags_ & kEditEditable) != 0; }
-    bool HasSpin() const { return (flags_ & kEditSpin) != 0; }
-    bool Greyed() const { return (flags_ & kEditGrey) != 0; }
+    int ValueType() const { return flags_ & efTypeMask; }
+    bool Editable() const { return (flags_ & efEditable) != 0; }
+    bool HasSpin() const { return (flags_ & efSpin) != 0; }
+    bool Greyed() const { return (flags_ & efGrey) != 0; }
     bool Scaled() const { return scaled_; }
     double Minimum() const { return minimum_; }
     double Maximum() const { return maximum_; }

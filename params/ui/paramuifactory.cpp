@@ -52,4 +52,21 @@ QWidget* ParamPageContainer(const CParamControl* c)
     return page ? page->Container() : nullptr;
 }
 
+void BuildParameterPages(QWidget* parent, MessageTarget* target, const ParamTable& table,
+                         std::vector<std::unique_ptr<CParamControl>>& controls)
+{
+    if (static_cast<std::size_t>(table.RowCount()) + controls.size() + 1 > kMaxParamControls)
+        throw std::length_error("Too many controls!!");
+    QWidget* container = parent;
+    for (int r = 0; r < table.RowCount(); ++r) {
+        const InitParam* row = table.Row(r);
+        auto c = CreateParamControlWidget(row[0].i == pckPage ? parent : container, target, row);
+        if (!c)
+            continue;
+        if (QWidget* w = ParamPageContainer(c.get()))
+            container = w;
+        controls.push_back(std::move(c));
+    }
+}
+
 }  // namespace quenor

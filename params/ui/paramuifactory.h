@@ -13,6 +13,8 @@
 
 #include <QWidget>
 #include <memory>
+#include <stdexcept>
+#include <vector>
 
 namespace quenor {
 
@@ -24,5 +26,17 @@ std::unique_ptr<CParamControl> CreateParamControlWidget(QWidget* parent, Message
 // The window in which the rows after a page row go; null when c is not a page
 // built by CreateParamControlWidget.
 QWidget* ParamPageContainer(const CParamControl* c);
+
+class ParamTable;
+
+// The main window holds at most this many parameter controls.
+constexpr std::size_t kMaxParamControls = 200;
+
+// Builds the controls of every row of table on parent and appends them to
+// controls, as above. When the rows could take the array past its room the
+// build is refused as a whole with "Too many controls!!" (std::length_error)
+// before anything is made.
+void BuildParameterPages(QWidget* parent, MessageTarget* target, const ParamTable& table,
+                         std::vector<std::unique_ptr<CParamControl>>& controls);
 
 }  // namespace quenor

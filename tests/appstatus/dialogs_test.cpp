@@ -2,7 +2,10 @@
 #include "app/ui/about.h"
 #include "app/ui/companydlg.h"
 #include "app/ui/modalresult.h"
+#include "app/mainstate.h"
+#include "app/statustext.h"
 #include "app/ui/relnotes.h"
+#include "app/ui/statuspanel.h"
 #include "app/ui/warninginfo.h"
 #include "app/warnings.h"
 #include "platform/cp1252.h"
@@ -10,7 +13,9 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -248,4 +253,62 @@ TEST_F(Dialogs, ReleaseNotesAreReadOnlyAndClose)
 
     EXPECT_EQ(ExecAndPress(notes, notes.Button1), kMrCancel);
     EXPECT_FALSE(notes.isVisible());
+}
+
+namespace {
+
+QImage PaintPanel(const StatusBarModel& model, int panel, QSize size = QSize(200, 20))
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    DrawStatusPanel(painter, QRect(QPoint(0, 0), size), panel, model, Qt::black);
+    return image;
+}
+
+bool HasColour(const QImage& image, const QColor& colour, int fromX = 0, int toX = -1)
+{
+    if (toX < 0)
+        toX = image.width();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = fromX; x < toX; ++x)
+            if (image.pixelColor(x, y) == colour)
+                return true;
+    return false;
+}
+
+}  // namespace
+
+TEST_F(Dialogs, StatusPanelColoursAndProgressBar)
+{
+    StatusBarModel model;
+    MainWindowState s;
+    model.UpdateStatusText(s);  // "R*** No connection ..."
+    QImage red = PaintPanel(model, 1);
+    EXPECT_TRUE(HasColour(red, kStatusRed));
+    EXPECT_FALSE(HasColour(red, kStatusGreen));
+
+    s.connected = true;
+    model.UpdateStatusText(s);
+    QImage green = PaintPanel(model, 1);
+    EXPECT_TRUE(HasColour(green, kStatusGreen));
+    EXPECT_FALSE(HasColour(green, kStatusRed));
+
+    // An empty panel paints nothing.
+    QImage empty = PaintPanel(model, 0);
+    EXPECT_FALSE(HasColour(empty, Qt::black));
+
+    // Half way: the left half is blue, the right half keeps the background
+    // apart from the blue text.
+    model.SetProgress(50, "");
+    QImage bar = PaintPanel(model, 1);
+    for (int x = 0; x < 100; ++x)
+        ASSERT_EQ(bar.pixelColor(x, 10), kProgressBlue) << x;
+    for (int x = 100; x < 200; ++x)
+        ASSERT_EQ(bar.pixelColor(x, 10), QColor(Qt::white)) << x;
+    model.SetProgress(100, "Transferring");
+    QImage full = PaintPanel(model, 1);
+    EXPECT_TRUE(HasColour(full, Qt::white, 0, 200));  // the text in white over the bar
+    EXPECT_EQ(full.pixelColor(1, 1), kProgressBlue);
+    EXPECT_EQ(full.pixelColor(199, 19), kProgressBlue);
 }

@@ -8,6 +8,7 @@ namespace quenor {
 
 // Each block of texts lives in its own source file.
 std::span<const StringResource> HintStrings();
+std::span<const StringResource> WarningStrings();
 
 namespace {
 
@@ -15,7 +16,7 @@ const std::vector<StringResource>& Table()
 {
     static const std::vector<StringResource> table = [] {
         std::vector<StringResource> all;
-        for (auto block : {HintStrings()})
+        for (auto block : {HintStrings(), WarningStrings()})
             all.insert(all.end(), block.begin(), block.end());
         std::stable_sort(all.begin(), all.end(),
                          [](const StringResource& a, const StringResource& b) { return a.id < b.id; });

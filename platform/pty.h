@@ -22,6 +22,7 @@ public:
     void Close();
 
     int MasterFd() const { return master_; }
+    int SlaveFd() const { return slave_; }  // -1 unless kept open
     const std::string& SlavePath() const { return slavePath_; }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "platform/clock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -90,20 +91,34 @@ void FrameLink::Sleep(std::int64_t ms)
     }
 }
 
+void FrameLink::SleepUs(std::int64_t us)
+{
+    const auto d = std::chrono::microseconds(us);
+    if (stop_) {
+        if (!stop_->SleepFor(d))
+            throw SerAborted{};
+    } else {
+        std::this_thread::sleep_for(d);
+    }
+}
+
 void FrameLink::WaitTick()
 {
-    const std::int64_t start = MonotonicUs();
+    // The motor needs more than 1 ms after each reply. A timed sleep wakes a
+    // little late; the first sleep aims early by most of the lateness seen so
+    // far, so the wait ends just past the mark without spinning.
+    const std::int64_t mark = MonotonicUs() + 1000;
+    bool first = true;
     for (;;) {
-        const std::int64_t elapsed = MonotonicUs() - start;
-        if (elapsed > 1000)
+        const std::int64_t now = MonotonicUs();
+        if (now > mark)
             return;
-        const auto rest = std::chrono::microseconds(1001 - elapsed);
-        if (stop_) {
-            if (!stop_->SleepFor(rest))
-                throw SerAborted{};
-        } else {
-            std::this_thread::sleep_for(rest);
-        }
+        const std::int64_t early = first ? wakeLatencyUs_ * 3 / 4 : 0;
+        const std::int64_t target = std::max(now + 1, mark + 1 - early);
+        SleepUs(target - now);
+        const std::int64_t late = std::clamp<std::int64_t>(MonotonicUs() - target, 0, 200);
+        wakeLatencyUs_ += (late - wakeLatencyUs_) / 8;
+        first = false;
     }
 }
 

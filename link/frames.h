@@ -92,6 +92,9 @@ private:
     TSerCom& port_;
     StopSignal* stop_;
     bool sleepAfterReply_ = false;
+    std::int64_t wakeLatencyUs_ = 0;  // how late timed sleeps wake, smoothed
+
+    void SleepUs(std::int64_t us);
 };
 
 // A register value as the reply gives it: a 2-byte register is sign-extended

@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -121,6 +122,8 @@ void TSerCom::Open()
         Close();
         Fail(1, "Error reading port parameters");
     }
+    // Pseudo-terminal slaves (majors 136 to 143) have no transmitter to wait for.
+    pseudoTerminal_ = major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
     termios tio{};
     if (tcgetattr(fd_, &tio) != 0) {
         Close();
@@ -441,6 +444,8 @@ void TSerCom::WriteAll(const std::uint8_t* data, int n)
     }
     // Return only when the bytes have left the driver's queue (or the write
     // deadline passes). A pseudo-terminal hands them over at once.
+    if (pseudoTerminal_)
+        return;
     for (;;) {
         int queued = 0;
         if (ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0)

@@ -108,6 +108,7 @@ private:
 
     int fd_ = -1;
     bool isOpen_ = false;
+    bool pseudoTerminal_ = false;
     int port_;
     int baud_;
     int bufferSize_;

@@ -325,8 +325,13 @@ std::vector<std::uint8_t> MotorSim::OnModuleInfo(const SimFrame& f)
     std::lock_guard lock(mutex_);
     if (moduleInfo_.empty())
         return {};  // no module fitted: nobody answers
-    std::vector<std::uint8_t> fields{0, static_cast<std::uint8_t>(moduleInfo_.size())};
-    fields.insert(fields.end(), moduleInfo_.begin(), moduleInfo_.end());
+    const std::size_t n = std::min<std::size_t>(moduleInfo_.size(), 255);
+    std::vector<std::uint8_t> fields;
+    fields.reserve(2 + n);
+    fields.push_back(0);
+    fields.push_back(static_cast<std::uint8_t>(n));
+    for (std::size_t i = 0; i < n; ++i)
+        fields.push_back(moduleInfo_[i]);
     return Reply(0x5F, fields);
 }
 
@@ -448,6 +453,8 @@ void MotorSim::Run()
                 if (r <= 0)
                     break;
                 buf.insert(buf.end(), chunk, chunk + r);
+                if (static_cast<std::size_t>(r) < sizeof chunk)
+                    break;  // all there was; poll tells when more comes
             }
         } else if (fds[0].revents & (POLLHUP | POLLERR)) {
             SleepMs(5);  // nobody at the serial end just now

@@ -146,6 +146,7 @@ void ComThread::SetPortSettings(int port, int baud)
         newPort_ = port;
         newBaud_ = baud;
         newSettings_.store(true, std::memory_order_release);
+        settingsSeq_.fetch_add(1, std::memory_order_release);
     }
     Wake();
 }
@@ -156,6 +157,7 @@ void ComThread::Reconnect(int address)
         std::lock_guard lock(settingsMutex_);
         nextAddress_ = address;
         reconnectRequest_.store(true, std::memory_order_release);
+        settingsSeq_.fetch_add(1, std::memory_order_release);
     }
     Wake();
 }
@@ -166,23 +168,31 @@ void ComThread::ApplyPendingSettings()
         return;
     Post(UM_LINKSTATE, 1, 0);
     int port = 0, baud = 0, address = 0;
-    bool settings = false;
+    bool settings = false, reconnect = false;
     {
         std::lock_guard lock(settingsMutex_);
         settings = newSettings_.exchange(false);
+        reconnect = reconnectRequest_.exchange(false);
         port = newPort_;
         baud = newBaud_;
         address = nextAddress_;
     }
-    if (settings) {
-        port_.Close();
-        port_.SetPort(port);
-        port_.SetBaudRate(baud);
+    try {
+        if (settings) {
+            port_.Close();
+            port_.SetPort(port);
+            port_.SetBaudRate(baud);
+        }
+        port_.Open();
+    } catch (...) {
+        // A reconnect request stays pending until its port opens; the idle
+        // state looks at it again after its sleep.
+        if (reconnect)
+            reconnectRequest_.store(true, std::memory_order_release);
+        throw;
     }
-    port_.Open();
     state_.store(LINK_CONNECTING, std::memory_order_release);
     address_.store(address & 0xFF, std::memory_order_release);
-    reconnectRequest_.store(false, std::memory_order_release);
     PostMessage(notify_, UM_PARAMERROR, 5, 0);
 }
 
@@ -460,11 +470,12 @@ void ComThread::Execute()
                 RetryAfterError();
                 break;
             case LINK_IDLE: {
-                // Wakes early for new settings, a reconnect request, suspension or stop.
+                // Wakes early for settings or a reconnect request made during the
+                // sleep, for suspension and for stop.
+                const unsigned seq = settingsSeq_.load(std::memory_order_acquire);
                 std::unique_lock lock(queueMutex_);
-                workCv_.wait_for(lock, std::chrono::milliseconds(timings_.idleMs), [this] {
-                    return newSettings_.load() || reconnectRequest_.load() || suspendRequest_.load() ||
-                           terminated_.load();
+                workCv_.wait_for(lock, std::chrono::milliseconds(timings_.idleMs), [this, seq] {
+                    return settingsSeq_.load() != seq || suspendRequest_.load() || terminated_.load();
                 });
                 break;
             }
@@ -483,14 +494,14 @@ void ComThread::Execute()
         } catch (const TSerErr& e) {
             if (terminated_.load())
                 break;
-            Post(UM_PARAMERROR, 4, e.code);
             state_.store(LINK_IDLE, std::memory_order_release);
+            Post(UM_PARAMERROR, 4, e.code);
             alive_.store(true, std::memory_order_release);
         } catch (...) {
             if (terminated_.load())
                 break;
-            Post(UM_PARAMERROR, 4, 1);
             state_.store(LINK_IDLE, std::memory_order_release);
+            Post(UM_PARAMERROR, 4, 1);
             alive_.store(true, std::memory_order_release);
         }
     }

@@ -229,6 +229,7 @@ private:
     std::mutex settingsMutex_;
     std::atomic<bool> newSettings_{false};
     std::atomic<bool> reconnectRequest_{false};
+    std::atomic<unsigned> settingsSeq_{0};  // counts settings changes and reconnect requests
     int newPort_ = 0;
     int newBaud_ = 0;
     int nextAddress_ = 0;

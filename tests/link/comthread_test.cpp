@@ -519,3 +519,24 @@ TEST_F(ComThreadTest, AliveAfterEachPass)
     std::this_thread::sleep_for(100ms);
     EXPECT_TRUE(link->IsAlive());
 }
+
+TEST_F(ComThreadTest, PendingReconnectToAMissingPortIsRetriedOncePerIdleSleep)
+{
+    ComTimings t = FastTimings();
+    t.idleMs = 100;
+    Create(0, t);
+    setenv("QUENOR_COM6", "/dev/quenor-no-such-device", 1);
+    link->SetPortSettings(6, 19200);
+    link->Reconnect(1);
+    link->Start();
+    std::this_thread::sleep_for(550ms);
+    const std::vector<Msg> errors = Messages(UM_PARAMERROR);
+    EXPECT_GE(errors.size(), 2u);
+    EXPECT_LE(errors.size(), 8u) << "no busy loop of link errors";
+    for (const Msg& m : errors)
+        EXPECT_EQ(m, (Msg{UM_PARAMERROR, 4, 1}));
+    // The adapter appears: the pending reconnect finds the motor.
+    setenv("QUENOR_COM6", sim.DevicePath().c_str(), 1);
+    EXPECT_TRUE(target.WaitForMessage(UM_LINKSTATE, 2, 5s));
+    unsetenv("QUENOR_COM6");
+}

@@ -170,6 +170,7 @@ public:
     bool Terminated() const { return terminated_.load(std::memory_order_acquire); }
     bool StopFlag() const { return stopFlag_.load(std::memory_order_acquire); }
     void ClearStopFlag() { stopFlag_.store(false, std::memory_order_release); }
+    void MarkAlive() { alive_.store(true, std::memory_order_release); }  // long jobs keep the liveness check happy
     void StartReconnectScan();
     void ReadModuleInfo();  // 0x5F into the module information
     const std::array<std::uint8_t, kModuleInfoSize>& ModuleInfo() const { return moduleInfo_; }

@@ -540,3 +540,24 @@ TEST_F(ComThreadTest, PendingReconnectToAMissingPortIsRetriedOncePerIdleSleep)
     EXPECT_TRUE(target.WaitForMessage(UM_LINKSTATE, 2, 5s));
     unsetenv("QUENOR_COM6");
 }
+
+TEST_F(ComThreadTest, OptionBitOneSleepsAfterEveryReply)
+{
+    Create(2);
+    link->SetPortSettings(kPort, 19200);
+    link->Reconnect(1);
+    link->Start();
+    ASSERT_TRUE(target.WaitForMessage(UM_LINKSTATE, 2, 5s));
+    const int before = sim.CountRequests(0x50);
+    for (int i = 0; i < 20; ++i)
+        link->RequestRead(1, 3, false, 2);
+    ASSERT_TRUE(sim.WaitForRequests(0x50, before + 20, 5s));
+    std::vector<std::int64_t> times;
+    for (const LogEntry& e : sim.Log())
+        if (e.request && !e.bytes.empty() && e.bytes[0] == 0x50)
+            times.push_back(e.timeUs);
+    ASSERT_GE(times.size(), 20u);
+    // 1 ms of sleep and more than 1 ms of wait between a reply and the next request.
+    for (std::size_t i = times.size() - 19; i < times.size(); ++i)
+        EXPECT_GE(times[i] - times[i - 1], 2000) << i;
+}

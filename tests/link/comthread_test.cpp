@@ -322,8 +322,8 @@ TEST_F(ComThreadTest, SilentMotorEndsInALinkErrorWithinTheTimeouts)
 TEST_F(ComThreadTest, PortErrorsAreReportedWithTheirCode)
 {
     Create();
+    setenv("QUENOR_COM6", "/dev/quenor-no-such-device", 1);  // before the thread reads the environment
     link->Start();
-    setenv("QUENOR_COM6", "/dev/quenor-no-such-device", 1);
     link->SetPortSettings(6, 19200);
     EXPECT_TRUE(target.WaitFor(
         [](const std::vector<Message>& ms) {
@@ -343,6 +343,7 @@ TEST_F(ComThreadTest, PortErrorsAreReportedWithTheirCode)
             return false;
         },
         3s));
+    ASSERT_TRUE(link->StopThread(2000));
     unsetenv("QUENOR_COM6");
 }
 
@@ -525,7 +526,11 @@ TEST_F(ComThreadTest, PendingReconnectToAMissingPortIsRetriedOncePerIdleSleep)
     ComTimings t = FastTimings();
     t.idleMs = 100;
     Create(0, t);
-    setenv("QUENOR_COM6", "/dev/quenor-no-such-device", 1);
+    // A device name that does not exist yet, in the test's working folder; the
+    // environment is not touched while the thread runs.
+    const std::string device = "quenor-com6-" + std::to_string(getpid());
+    ::unlink(device.c_str());
+    setenv("QUENOR_COM6", device.c_str(), 1);
     link->SetPortSettings(6, 19200);
     link->Reconnect(1);
     link->Start();
@@ -536,8 +541,10 @@ TEST_F(ComThreadTest, PendingReconnectToAMissingPortIsRetriedOncePerIdleSleep)
     for (const Msg& m : errors)
         EXPECT_EQ(m, (Msg{UM_PARAMERROR, 4, 1}));
     // The adapter appears: the pending reconnect finds the motor.
-    setenv("QUENOR_COM6", sim.DevicePath().c_str(), 1);
+    ASSERT_EQ(::symlink(sim.DevicePath().c_str(), device.c_str()), 0);
     EXPECT_TRUE(target.WaitForMessage(UM_LINKSTATE, 2, 5s));
+    ASSERT_TRUE(link->StopThread(2000));
+    ::unlink(device.c_str());
     unsetenv("QUENOR_COM6");
 }
 

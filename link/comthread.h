@@ -1,0 +1,266 @@
+#pragma once
+// The communication thread: the only code that talks to a motor while the link
+// runs. It owns the serial port and runs the link's state machine (connect,
+// serve requests, retry after an error, idle, rescan). Other threads hand it
+// jobs: one-shot jobs go into a ring of 300 slots, repeating ones into a poll
+// list of 300 entries that the thread cycles through whenever the ring is empty.
+// Every result is reported by a message posted to the notify target.
+//
+// Adding a job kind: write a handler `void H(ComThread&, ComRequest&)` (a static
+// member where it needs the thread's private state) that speaks the protocol
+// through Frames() and Port() and posts its results; then a request function
+// that fills a ComRequest and hands it to QueueIfLinked (jobs that run only
+// while the link is up), PushRequest or AddPoll.
+
+#include "link/frames.h"
+#include "link/sercom.h"
+#include "platform/clock.h"
+#include "platform/messages.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quenor {
+
+class ComThread;
+struct ComRequest;
+
+// A job's handler; runs on the communication thread. It fails by throwing
+// FrameError, ComIntException or TSerErr; the thread then retries the job.
+using ComHandler = void (*)(ComThread&, ComRequest&);
+
+// One slot of the ring or the poll list.
+struct ComRequest {
+    ComHandler handler = nullptr;
+    MessageTarget* window = nullptr;  // jobs that report to a window of their own (the scope)
+    std::int32_t arg1 = 0;            // register jobs: address (the thread's own address is sent)
+    std::int32_t arg2 = 0;            // register jobs: register
+    std::int32_t arg3 = 0;            // register jobs: width
+    std::int32_t value = 0;
+    std::vector<std::uint8_t> data;   // payload owned by the job (raw bytes, program image)
+};
+
+// The link states.
+enum ComLinkState : int {
+    LINK_STOPPED = 0,
+    LINK_SERVING = 1,
+    LINK_CONNECTING = 2,
+    LINK_RETRYING = 3,
+    LINK_IDLE = 4,
+    LINK_RESCANNING = 5,
+};
+
+// A synchronous reader of a register: every read of that register that goes
+// to the motor stores the value here and signals. Owned by the thread that
+// registers it, which removes it before it goes away.
+class ComWaiter {
+public:
+    explicit ComWaiter(int reg = 0) : reg_(reg) {}
+    int Register() const { return reg_.load(std::memory_order_acquire); }
+    void SetRegister(int reg) { reg_.store(reg, std::memory_order_release); }
+    // Waits for a value; true when one came (the signal is then reset).
+    bool Wait(std::chrono::milliseconds timeout);
+    std::int32_t Value() const;
+    void Reset();
+    void Signal(std::int32_t value);
+
+private:
+    std::atomic<int> reg_;
+    mutable std::mutex mutex_;
+    std::condition_variable cv_;
+    bool signalled_ = false;
+    std::int32_t value_ = 0;
+};
+
+// The thread's long waits, in ms. Tests shorten them; the program keeps the defaults.
+struct ComTimings {
+    int idleMs = 1000;          // state 4: sleep between looks at the settings
+    int connectRetryMs = 100;   // after a failed connect attempt
+    int afterConnectMs = 200;   // after the connect reply, before draining the line
+    int slowConnectMs = 1000;   // options bit 0: before each connect frame
+    int rescanMs = 6000;        // length of the reconnect scan
+    int noWorkWaitMs = 20;      // state 1 with nothing to do: wait this long for work
+};
+
+class ComThread {
+public:
+    static constexpr int kRingSize = 300;
+    static constexpr int kPollSize = 300;
+    static constexpr int kMaxWaiters = 10;
+    static constexpr int kModuleInfoSize = 101;
+    static constexpr int kImageSize = 256 * 4;
+
+    // Options bit 0: the port's time-out factor is 5 and the thread waits
+    // before each connect frame. Bit 1: sleep 1 ms after every reply.
+    // The thread is created suspended: Start (or ResumeLink) sets it going.
+    ComThread(MessageTarget* notify, int options, ComTimings timings = {});
+    ~ComThread();
+    ComThread(const ComThread&) = delete;
+    ComThread& operator=(const ComThread&) = delete;
+
+    // Life cycle.
+    void Start();
+    void Terminate();
+    // Tells the thread to end and waits for it; true when it ended within ms
+    // (ms <= 0: no grace). Every wait of the thread ends on this request, so
+    // the thread is always gone when this returns.
+    bool StopThread(int ms);
+    bool Finished() const { return finished_.load(std::memory_order_acquire); }
+
+    // Settings, picked up by the thread on its next pass.
+    void SetPortSettings(int port, int baud);
+    void Reconnect(int address);
+    void SetMotorFamily(int family) { motorFamily_.store(family, std::memory_order_release); }
+    int MotorFamily() const { return motorFamily_.load(std::memory_order_acquire); }
+
+    // Hand the port to another part of the program and back. SuspendLink waits
+    // until the thread has parked; the caller then owns Port() until ResumeLink.
+    void SuspendLink(bool sendStop);
+    void ResumeLink(bool sendResume);
+
+    // Status.
+    bool IsAlive();  // the thread completed a pass since the previous call
+    bool IsQueueEmpty() const;
+    int QueueLength() const;
+    int PollCount() const;
+    int State() const { return state_.load(std::memory_order_acquire); }
+    int ErrorCount() const { return errorCount_.load(std::memory_order_acquire); }
+    int Options() const { return options_; }
+
+    // Synchronous readers (at most 10 at a time).
+    bool AddWaiter(ComWaiter* waiter);
+    void RemoveWaiter(ComWaiter* waiter);
+
+    // Write-progress counters of a batch of register writes.
+    void ClearWriteProgress();
+    void StartWriteProgress(std::string text);
+
+    void StopTestMove() { stopFlag_.store(true, std::memory_order_release); }
+
+    // The request ring. PushRequest throws ComIntException{1} when the ring is
+    // full (299 jobs waiting). Safe from any number of threads.
+    void PushRequest(ComRequest request);
+    // Queues only while the link serves or retries (states 1 and 3); otherwise
+    // the request is dropped and false returned.
+    bool QueueIfLinked(ComRequest request);
+    // The poll list: an entry with the same handler and register is merged
+    // (the larger width stays); a full list takes nothing. False when nothing was added.
+    bool AddPoll(const ComRequest& request);
+    void ClearPollList();
+
+    // Register requests. A read always queues (one-shot reads are dropped
+    // silently when the ring is full); width 0 means 2. A write queues in
+    // states 1 and 3 and is otherwise answered at once with UM_REGISTERVALUE.
+    void RequestRead(int address, int reg, bool poll, int width);
+    void RequestWrite(int address, int reg, std::int32_t value, int width);
+
+    // For handlers, on the communication thread only.
+    FrameLink& Frames() { return frames_; }
+    TSerCom& Port() { return port_; }  // also the caller's while the link is suspended
+    MessageTarget* Notify() const { return notify_; }
+    std::uint8_t Address() const { return static_cast<std::uint8_t>(address_.load(std::memory_order_acquire)); }
+    void Sleep(std::int64_t ms);  // ends with SerAborted when the thread is told to stop
+    bool Terminated() const { return terminated_.load(std::memory_order_acquire); }
+    bool StopFlag() const { return stopFlag_.load(std::memory_order_acquire); }
+    void ClearStopFlag() { stopFlag_.store(false, std::memory_order_release); }
+    void MarkAlive() { alive_.store(true, std::memory_order_release); }  // long jobs keep the liveness check happy
+    void StartReconnectScan();
+    void ReadModuleInfo();  // 0x5F into the module information
+    const std::array<std::uint8_t, kModuleInfoSize>& ModuleInfo() const { return moduleInfo_; }
+    std::int32_t ReadRegisterNow(int reg, bool wide);
+    void WriteRegisterNow(int reg, std::int32_t value, bool wide);
+    void WakeWaiters(int reg, std::int32_t value);
+
+    // CPU time used by the thread so far, in microseconds (0 when not running).
+    std::int64_t ThreadCpuUs();
+
+    // Handlers of the register jobs.
+    static void DoReadRegister(ComThread& t, ComRequest& job);
+    static void DoWriteRegister(ComThread& t, ComRequest& job);
+
+private:
+    void Execute();
+    void Park();
+    void ApplyPendingSettings();
+    void RunNextRequest();
+    void RetryAfterError();
+    void ConnectAttempt();
+    void ReconnectScan();
+    void EmptyRing();
+    bool WaitForWork(int ms);
+    bool WorkPending() const;  // under queueMutex_
+    void Wake();
+    void Post(int msg, std::int64_t wParam, std::int64_t lParam);
+    void SendRegisterFrame(int reg);
+
+    MessageTarget* notify_;
+    const int options_;
+    const ComTimings timings_;
+    TSerCom port_;
+    StopSignal stop_;
+    int stopFd_ = -1;
+    FrameLink frames_;
+
+    std::thread thread_;
+    std::atomic<bool> started_{false};
+    std::atomic<bool> terminated_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> suspendRequest_{false};
+    std::mutex lifeMutex_;
+    std::condition_variable lifeCv_;
+    bool parked_ = false;
+    bool resumeRequested_ = false;
+
+    std::atomic<int> state_{LINK_STOPPED};
+    std::atomic<int> errorCount_{0};
+    std::atomic<int> address_{0};
+    std::atomic<int> motorFamily_{0};
+    std::atomic<bool> stopFlag_{false};
+    std::atomic<bool> alive_{false};
+    int retries_ = 0;
+
+    // Settings waiting for the thread.
+    std::mutex settingsMutex_;
+    std::atomic<bool> newSettings_{false};
+    std::atomic<bool> reconnectRequest_{false};
+    std::atomic<unsigned> settingsSeq_{0};  // counts settings changes and reconnect requests
+    int newPort_ = 0;
+    int newBaud_ = 0;
+    int nextAddress_ = 0;
+
+    // Ring: producers take queueMutex_; the thread reads the head slot without it.
+    mutable std::mutex queueMutex_;
+    std::condition_variable workCv_;
+    std::array<ComRequest, kRingSize> ring_;
+    std::atomic<int> ringHead_{0};
+    std::atomic<int> ringTail_{0};
+    // Poll list, under queueMutex_.
+    std::array<ComRequest, kPollSize> pollList_;
+    int pollCount_ = 0;
+    int pollCursor_ = 0;
+    ComRequest pollJob_;  // the entry being run (thread only)
+
+    std::mutex waitersMutex_;
+    std::vector<ComWaiter*> waiters_;
+
+    std::mutex progressMutex_;
+    std::string progressText_;
+    std::atomic<int> writesDone_{0};
+    std::atomic<int> writesTotal_{0};
+    std::atomic<int> writesQueued_{0};
+
+    // Thread only.
+    std::array<std::uint8_t, kModuleInfoSize> moduleInfo_{};
+    std::atomic<bool> imageValid_{false};
+    int imageWidth_ = 2;
+    std::array<std::uint8_t, kImageSize + 4> image_{};
+};
+
+}  // namespace quenor

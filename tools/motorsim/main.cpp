@@ -1,0 +1,127 @@
+// motorsim: a simulated motor on a pseudo-terminal.
+//
+//   motorsim [--family 0|1|2] [--firmware N] [--address N] [--module TYPE[,BYTE...]]
+//            [--seed N] [--drop P] [--corrupt P] [--delay P:MS] [--reg R=V]...
+//
+// Prints the device path, then answers until interrupted (Ctrl+C).
+// Point Quenor's COM port at it: QUENOR_COM2=<path> quenor
+
+#include "tools/motorsim/motorsim.h"
+
+#include <charconv>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+using quenor::motorsim::FaultConfig;
+using quenor::motorsim::MotorSim;
+
+namespace {
+
+bool ParseLong(std::string_view s, long& out)
+{
+    int base = 10;
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        s.remove_prefix(2);
+        base = 16;
+    }
+    const auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out, base);
+    return ec == std::errc() && p == s.data() + s.size();
+}
+
+bool ParseDouble(std::string_view s, double& out)
+{
+    const auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+    return ec == std::errc() && p == s.data() + s.size();
+}
+
+int Usage()
+{
+    std::fprintf(stderr,
+                 "usage: motorsim [--family 0|1|2] [--firmware N] [--address N] [--module TYPE[,BYTE...]]\n"
+                 "                [--seed N] [--drop P] [--corrupt P] [--delay P:MS] [--reg R=V]...\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    long family = 0, firmware = 0x0123, address = 1;
+    FaultConfig faults;
+    std::vector<std::uint8_t> module;
+    std::vector<std::pair<long, long>> regs;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (i + 1 >= argc)
+            return Usage();
+        const std::string_view val = argv[++i];
+        long n = 0;
+        double d = 0;
+        if (arg == "--family" && ParseLong(val, n) && n >= 0 && n <= 2) {
+            family = n;
+        } else if (arg == "--firmware" && ParseLong(val, n) && n >= 0 && n <= 0x3FFF) {
+            firmware = n;
+        } else if (arg == "--address" && ParseLong(val, n) && n >= 0 && n <= 255) {
+            address = n;
+        } else if (arg == "--seed" && ParseLong(val, n) && n >= 0) {
+            faults.seed = static_cast<std::uint32_t>(n);
+        } else if (arg == "--drop" && ParseDouble(val, d)) {
+            faults.dropChance = d;
+        } else if (arg == "--corrupt" && ParseDouble(val, d)) {
+            faults.corruptChance = d;
+        } else if (arg == "--delay") {
+            const auto colon = val.find(':');
+            if (colon == std::string_view::npos || !ParseDouble(val.substr(0, colon), d) ||
+                !ParseLong(val.substr(colon + 1), n))
+                return Usage();
+            faults.delayChance = d;
+            faults.delayMs = static_cast<int>(n);
+        } else if (arg == "--module") {
+            std::string_view rest = val;
+            while (!rest.empty()) {
+                const auto comma = rest.find(',');
+                if (!ParseLong(rest.substr(0, comma), n) || n < 0 || n > 255)
+                    return Usage();
+                module.push_back(static_cast<std::uint8_t>(n));
+                rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+            }
+        } else if (arg == "--reg") {
+            const auto eq = val.find('=');
+            long r = 0;
+            if (eq == std::string_view::npos || !ParseLong(val.substr(0, eq), r) || !ParseLong(val.substr(eq + 1), n))
+                return Usage();
+            regs.emplace_back(r, n);
+        } else {
+            return Usage();
+        }
+    }
+
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);  // before the motor's thread starts
+
+    MotorSim sim(static_cast<int>(family), static_cast<std::uint16_t>(firmware), static_cast<int>(address));
+    for (const auto& [r, v] : regs)
+        sim.SetRegister(static_cast<int>(r), static_cast<std::int32_t>(v));
+    sim.SetModuleInfo(module);
+    sim.SetFaults(faults);
+    if (!sim.Start()) {
+        std::fprintf(stderr, "motorsim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));
+        return 1;
+    }
+    std::printf("%s\n", sim.DevicePath().c_str());
+    std::fflush(stdout);
+    std::fprintf(stderr, "motorsim: family %ld, address %ld; run Quenor with QUENOR_COM2=%s and choose Comport 2\n",
+                 family, address, sim.DevicePath().c_str());
+
+    int sig = 0;
+    sigwait(&set, &sig);
+    sim.Stop();
+    std::fprintf(stderr, "motorsim: %zu frames received\n", sim.Requests().size());
+    return 0;
+}

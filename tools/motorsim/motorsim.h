@@ -1,0 +1,163 @@
+#pragma once
+// A simulated motor on a pseudo-terminal.
+//
+// The motor's side of the register protocol: it reads request frames (the
+// command byte three times, fields as byte and complement, the first field the
+// address, then 0xAA 0xAA), ignores bytes that do not form a frame until the
+// next valid one, and answers as a motor would. Commands are table driven:
+// SetHandler adds or replaces the answer to a command byte, so module,
+// transfer, sampling and bootloader commands can be added by the tests and
+// tools that need them.
+//
+// Fault injection (a dropped reply, a corrupted byte, a delay) is seeded, so a
+// run can be repeated; every frame in and out is kept in a thread-safe log.
+
+#include "platform/pty.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quenor::motorsim {
+
+// A request as the motor received it; fields[0] is the address.
+struct SimFrame {
+    std::uint8_t command = 0;
+    std::vector<std::uint8_t> fields;
+};
+
+enum class FaultKind { Drop, Corrupt, Delay };
+
+// Random faults, drawn per reply from a generator with the given seed.
+struct FaultConfig {
+    std::uint32_t seed = 1;
+    double dropChance = 0.0;
+    double corruptChance = 0.0;
+    double delayChance = 0.0;
+    int delayMs = 0;
+};
+
+struct LogEntry {
+    std::int64_t timeUs = 0;  // monotonic
+    bool request = true;      // true: master to motor; false: motor to master
+    std::vector<std::uint8_t> bytes;
+    std::string note;         // "garbled", "ignored", "dropped", "corrupted", "delayed"
+};
+
+class MotorSim {
+public:
+    // Returns the reply bytes for a request; empty for no reply.
+    using Handler = std::function<std::vector<std::uint8_t>(MotorSim&, const SimFrame&)>;
+
+    // family 0, 1 or 2; address 1 to 254 (the motor also answers 255, "all").
+    explicit MotorSim(int family = 0, std::uint16_t firmware = 0x0123, int address = 1);
+    ~MotorSim();
+    MotorSim(const MotorSim&) = delete;
+    MotorSim& operator=(const MotorSim&) = delete;
+
+    // Opens the pseudo-terminal and starts answering. False when no terminal could be had.
+    bool Start();
+    void Stop();
+    // The device a serial port opens to reach this motor.
+    const std::string& DevicePath() const { return devicePath_; }
+
+    // Identity. Register 1 holds the firmware value with the family in bits
+    // 14-15 (0: family 0, 1: family 2, 2: family 1).
+    void SetFamily(int family);
+    int Family() const;
+    void SetFirmware(std::uint16_t firmware);
+    void SetAddress(int address);
+
+    // The register image. Values are kept as 32 bits; a register answers with
+    // its width (the family's register width unless set otherwise).
+    std::int32_t Register(int reg) const;
+    void SetRegister(int reg, std::int32_t value);
+    int RegisterWidth(int reg) const;
+    void SetRegisterWidth(int reg, int width);
+    int FamilyWidth() const;  // 4 in family 1, else 2
+
+    // The fitted module's information block (byte 0 the module type); empty
+    // when no module is fitted, and then 0x5F stays unanswered.
+    void SetModuleInfo(std::vector<std::uint8_t> info);
+
+    // Behaviour.
+    void SetSilent(bool silent);
+    void SetHandler(std::uint8_t command, Handler handler);
+    void SetFaults(const FaultConfig& config);
+    // The next count replies get this fault (before any random one).
+    void InjectFault(FaultKind kind, int count = 1, int delayMs = 0);
+
+    // The log.
+    std::vector<LogEntry> Log() const;
+    std::vector<SimFrame> Requests() const;  // valid frames, in order
+    int CountRequests(std::uint8_t command) const;
+    bool WaitForRequests(std::uint8_t command, int count, std::chrono::milliseconds timeout) const;
+    void ClearLog();
+
+    // Reply builders: echo three times, fields with complements, end marker;
+    // the acknowledgement 0x11 x3; the busy answer 0x22 x3.
+    static std::vector<std::uint8_t> Reply(std::uint8_t echo, const std::vector<std::uint8_t>& fields);
+    static std::vector<std::uint8_t> Ack();
+    static std::vector<std::uint8_t> Busy();
+    // Splits a value into width little-endian bytes.
+    static void AppendLE(std::vector<std::uint8_t>& out, std::uint32_t value, int width);
+
+    // Parses one frame at the start of buf. Returns 1 with the frame and its
+    // length, 0 when more bytes are needed, -1 when buf does not start a frame.
+    static int ParseFrame(const std::uint8_t* buf, std::size_t size, SimFrame& frame, std::size_t& used);
+
+private:
+    struct Fault {
+        FaultKind kind;
+        int delayMs;
+    };
+
+    void Run();
+    void Handle(const SimFrame& frame, const std::vector<std::uint8_t>& raw);
+    void SendReply(std::vector<std::uint8_t> reply);
+    bool WriteAll(const std::vector<std::uint8_t>& bytes);
+    bool SleepMs(int ms);
+    void AddLog(bool request, std::vector<std::uint8_t> bytes, std::string note);
+    void UpdateRegister1();
+    void InstallDefaultHandlers();
+
+    std::vector<std::uint8_t> OnRead(const SimFrame& f);
+    std::vector<std::uint8_t> OnBlockRead(const SimFrame& f);
+    std::vector<std::uint8_t> OnWrite(const SimFrame& f);
+    std::vector<std::uint8_t> OnModuleInfo(const SimFrame& f);
+
+    PtyPair pty_;  // keeps a slave end open, so the master sees no hang-up while the port is reopened
+    int master_ = -1;
+    int stopFd_ = -1;
+    std::string devicePath_;
+    std::thread thread_;
+    std::atomic<bool> running_{false};
+
+    mutable std::mutex mutex_;  // everything below
+    mutable std::condition_variable logCv_;
+    int family_;
+    std::uint16_t firmware_;
+    int address_;
+    bool silent_ = false;
+    std::array<std::int32_t, 256> regs_{};
+    std::array<int, 256> widths_{};  // 0: the family's width
+    std::vector<std::uint8_t> moduleInfo_;
+    std::map<std::uint8_t, Handler> handlers_;
+    FaultConfig faults_;
+    std::mt19937 rng_;
+    std::deque<Fault> pending_;
+    std::vector<LogEntry> log_;
+    std::vector<SimFrame> requests_;
+};
+
+}  // namespace quenor::motorsim

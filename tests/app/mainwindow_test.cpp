@@ -1,17 +1,233 @@
-#include "app/ui/quenormain.h"
+// The main window against a simulated motor: connect, the reads that follow,
+// an edit's frame on the wire, the generation switch, offline edits and the
+// default values of an offline motor type.
 
-#include <QApplication>
+#include "app/ui/quenormain.h"
+#include "params/paramkinds.h"
+#include "tools/motorsim/motorsim.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QTabWidget>
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "support/qtapp.h"
+
+using namespace quenor;
+using quenor::motorsim::MotorSim;
+using quenor::motorsim::SimFrame;
+
+namespace {
+
+bool SpinUntil(const std::function<bool()>& done, int ms = 15000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+void Spin(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+ComTimings Fast()
+{
+    ComTimings t;
+    t.idleMs = 20;
+    t.connectRetryMs = 20;
+    t.afterConnectMs = 20;
+    t.rescanMs = 500;
+    return t;
+}
+
+CParamControl* ByCaption(TfrmQuenor& w, const std::string& caption)
+{
+    for (const auto& c : w.Controls())
+        if (c->Caption() == caption)
+            return c.get();
+    return nullptr;
+}
+
+// Register writes (0x52) the motor received, as (register, width, value).
+struct Write {
+    int reg;
+    int width;
+    std::int64_t value;
+};
+std::vector<Write> Writes(const MotorSim& sim)
+{
+    std::vector<Write> out;
+    for (const SimFrame& f : sim.Requests()) {
+        if (f.command != 0x52 || f.fields.size() < 3)
+            continue;
+        Write w{f.fields[1], f.fields[2], 0};
+        for (int i = 0; i < w.width && 3 + i < static_cast<int>(f.fields.size()); ++i)
+            w.value |= static_cast<std::int64_t>(f.fields[3 + i]) << (8 * i);
+        out.push_back(w);
+    }
+    return out;
+}
+
+std::vector<int> ReadRegisters(const MotorSim& sim)
+{
+    std::vector<int> out;
+    for (const SimFrame& f : sim.Requests())
+        if (f.command == 0x50 && f.fields.size() >= 2)
+            out.push_back(f.fields[1]);
+    return out;
+}
+
+class MainWindowWithMotor : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::TestApp();
+        QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
+    }
+    void TearDown() override { unsetenv("QUENOR_COM1"); }
+
+    void Connect(MotorSim& sim)
+    {
+        ASSERT_TRUE(sim.Start());
+        setenv("QUENOR_COM1", sim.DevicePath().c_str(), 1);
+        QuenorOptions options;
+        options.timings = Fast();
+        window = std::make_unique<TfrmQuenor>(options);
+        window->show();
+        window->InitAfterCreate(QString());
+        ASSERT_TRUE(SpinUntil([&] { return window->State().connected; })) << "no connection";
+    }
+
+    std::unique_ptr<TfrmQuenor> window;
+};
+
+}  // namespace
 
 TEST(MainWindow, OpensWithTheNonameCaption)
 {
-    int argc = 1;
-    char name[] = "test";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
-    quenor::TfrmQuenor window;
-    window.show();
+    test::TestApp();
+    TfrmQuenor window;
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Quenor - Noname"));
     window.SetFileCaption(QStringLiteral("pump.vek"));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Quenor - pump.vek"));
+}
+
+TEST(MainWindow, OfflineTypesShowTheirDefaultsAndEditsComeStraightBack)
+{
+    test::TestApp();
+    QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
+    setenv("QUENOR_COM1", "/dev/quenor-no-such-port", 1);
+    QuenorOptions options;
+    options.timings = Fast();
+    TfrmQuenor window(options);
+    window.InitAfterCreate(QString());
+    Spin(200);
+    EXPECT_EQ(window.Generation(), 0);
+    EXPECT_EQ(window.MotorType(), 3);
+    EXPECT_FALSE(window.State().connected);
+
+    // The common set posts 210 for register 5: "Max velocity" shows it scaled.
+    CParamControl* maxVel = ByCaption(window, "Max velocity");
+    ASSERT_NE(maxVel, nullptr);
+    EXPECT_EQ(maxVel->Value(), 210);
+
+    // An edit offline travels the road of a write and comes straight back.
+    auto* edit = dynamic_cast<CParamControlEdit*>(maxVel);
+    ASSERT_NE(edit, nullptr);
+    edit->EnterPressed("1000");
+    Spin(100);
+    EXPECT_EQ(maxVel->Value(), 2097);  // 1000 / 0.4768... rounded
+
+    // A change still queued when the pages are rebuilt is not written with
+    // the new pages' value.
+    edit->EnterPressed("900");
+    window.OfflineAction(14)->trigger();
+    Spin(100);
+    EXPECT_EQ(window.Generation(), 1);
+    ASSERT_FALSE(window.RegisterList(5).empty());
+    EXPECT_EQ(window.RegisterList(5).front()->Value(), 277);  // family 1's common set
+
+    // Choosing the stepper Qor offline switches to family 2 and posts its set.
+    window.OfflineAction(64)->trigger();
+    Spin(100);
+    EXPECT_EQ(window.Generation(), 2);
+    EXPECT_EQ(window.MotorType(), 64);
+    const auto& list5 = window.RegisterList(5);
+    ASSERT_FALSE(list5.empty());
+    EXPECT_EQ(list5.front()->Value(), 250);
+
+    // WibA (type 68) posts nothing at all.
+    window.OfflineAction(68)->trigger();
+    Spin(100);
+    EXPECT_EQ(window.MotorType(), 68);
+    unsetenv("QUENOR_COM1");
+}
+
+TEST_F(MainWindowWithMotor, ConnectReadsTypeSerialAndEveryBoundRegister)
+{
+    MotorSim sim(0, 112);
+    sim.SetRegister(153, 4);  // a VekD
+    sim.SetRegister(154, 4321);
+    Connect(sim);
+    ASSERT_TRUE(SpinUntil([&] { return window->MotorType() == 4; }));
+    ASSERT_TRUE(SpinUntil([&] { return window->State().serial == 4321; }));
+    // After the connect frame the motor type and serial number are read, then
+    // the pages (polls of the status view may come in between).
+    const auto reads = ReadRegisters(sim);
+    ASSERT_GE(reads.size(), 3u);
+    EXPECT_EQ(reads[0], 1);  // the connect frame
+    const auto at = [&](int reg) { return std::find(reads.begin(), reads.end(), reg) - reads.begin(); };
+    EXPECT_LT(at(153), at(154));
+    EXPECT_LT(at(154), at(17));
+    EXPECT_LT(at(17), at(19));
+    // Every register with a control is read.
+    ASSERT_TRUE(SpinUntil([&] {
+        const auto r = ReadRegisters(sim);
+        return std::find(r.begin(), r.end(), 5) != r.end() && std::find(r.begin(), r.end(), 37) != r.end();
+    }));
+    EXPECT_TRUE(window->windowTitle().endsWith("Noname"));
+}
+
+TEST_F(MainWindowWithMotor, TypedMaxVelocityBecomesAWidth2WriteOfRegister5)
+{
+    MotorSim sim(0, 112);
+    Connect(sim);
+    Spin(300);
+    auto* edit = dynamic_cast<CParamControlEdit*>(ByCaption(*window, "Max velocity"));
+    ASSERT_NE(edit, nullptr);
+    sim.ClearLog();
+    edit->EnterPressed("5000");
+    ASSERT_TRUE(SpinUntil([&] {
+        for (const Write& w : Writes(sim))
+            if (w.reg == 5)
+                return true;
+        return false;
+    }));
+    const auto writes = Writes(sim);
+    const auto it = std::find_if(writes.begin(), writes.end(), [](const Write& w) { return w.reg == 5; });
+    EXPECT_EQ(it->width, 2);
+    EXPECT_EQ(it->value, 10486);
+    EXPECT_EQ(sim.Register(5), 10486);
+}
+
+TEST_F(MainWindowWithMotor, AFamily1MotorSwitchesThePages)
+{
+    MotorSim sim(1, 72);
+    Connect(sim);
+    EXPECT_EQ(window->Generation(), 1);
+    // The pages were rebuilt before the reads were queued: every read value
+    // lands on a family-1 control.
+    ASSERT_NE(ByCaption(*window, "Max velocity"), nullptr);
+    EXPECT_GE(window->ParameterPages()->count(), 2);
+    EXPECT_EQ(window->ParameterPages()->widget(window->ParameterPages()->count() - 1)->objectName(),
+              QStringLiteral("tsTests"));
 }

@@ -2,6 +2,8 @@
 
 #include "platform/settings.h"
 
+#include <algorithm>
+
 namespace quenor {
 namespace {
 
@@ -25,6 +27,14 @@ std::optional<int> ReadInt(const Settings& s, const QString& name)
 }
 
 }  // namespace
+
+void AddRecentFile(std::vector<std::string>& list, const std::string& name)
+{
+    list.erase(std::remove(list.begin(), list.end(), name), list.end());
+    list.insert(list.begin(), name);
+    if (list.size() > kMaxRecentFiles)
+        list.resize(kMaxRecentFiles);
+}
 
 int BaudRateOfIndex(int index)
 {
@@ -51,6 +61,11 @@ MainSettings MainSettings::Load(const Settings& settings)
         if (settings.Contains(kToolbarPositions)) {
             m.toolbarLayout = const_cast<Settings&>(settings).Raw().value(kToolbarPositions).toByteArray();
             m.firstGroupRead = true;
+            for (std::size_t i = 1; i <= kMaxRecentFiles; ++i) {
+                const std::string name = settings.ReadString(QStringLiteral("MRUList/MRU%1").arg(i), "");
+                if (!name.empty() && std::find(m.recentFiles.begin(), m.recentFiles.end(), name) == m.recentFiles.end())
+                    m.recentFiles.push_back(name);
+            }
         }
     } else {
         m.portIndex = 0;
@@ -74,6 +89,9 @@ void MainSettings::Save(Settings& settings) const
     settings.WriteInteger(kLastGeneration, lastGeneration);
     if (toolbarLayout)
         settings.Raw().setValue(kToolbarPositions, *toolbarLayout);
+    settings.Raw().remove(QStringLiteral("MRUList"));
+    for (std::size_t i = 0; i < recentFiles.size() && i < kMaxRecentFiles; ++i)
+        settings.WriteString(QStringLiteral("MRUList/MRU%1").arg(i + 1), recentFiles[i]);
     settings.Sync();
 }
 

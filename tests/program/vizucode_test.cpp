@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 using namespace quenor;
@@ -173,7 +174,8 @@ TEST(VizuCode, ShorteningOneJumpBringsAnotherInRange)
 
     // A chain over three passes: D shrinks first, which brings C in range,
     // which brings X in range; X and C are examined before the jump they wait for.
-    TVizuCode d = Code(4);
+    const std::string log = (std::filesystem::temp_directory_path() / "quenor_vizucode_chain.log").string();
+    TVizuCode d(4, log);
     d.AddJump(1, 3);  // X at 0, to D: 127
     d.AddJump(2, 4);  // C at 3, over D to the end: 127
     AddFiller(d, 2, 124);
@@ -184,6 +186,18 @@ TEST(VizuCode, ShorteningOneJumpBringsAnotherInRange)
     ASSERT_EQ(cd.size(), 2u + 2 + 124 + 2 + 1);
     EXPECT_EQ(Slice(cd, 0, 4), (Bytes{0x88, 0x7E, 0x88, 0x7E}));
     EXPECT_EQ(Slice(cd, 128, 3), (Bytes{0x88, 0xFE, 0x00}));
+    // Three passes that shorten and a last one that finds nothing.
+    std::ifstream in(log, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string t = text.str();
+    int passes = 0;
+    for (std::size_t at = t.find("Searching for replacable"); at != std::string::npos;
+         at = t.find("Searching for replacable", at + 1))
+        ++passes;
+    EXPECT_EQ(passes, 4);
+    in.close();
+    std::filesystem::remove(log);
 }
 
 TEST(VizuCode, ShortenedJumpMovesTargetOffsetsInItsLine)
@@ -330,4 +344,122 @@ TEST(VizuCode, LogFile)
     TVizuCode d(1, "/nonexistent-folder/x/VizuWare!.Log");
     d.AddEndOfProgram(1);
     EXPECT_TRUE(d.Link());
+}
+
+namespace {
+
+// The linking rules step by step, as simply as they can be written: every
+// shortened jump moves every later element at once.
+Bytes ReferenceLink(std::vector<SCodeElement> el, std::vector<std::int32_t> first, std::uint32_t n)
+{
+    std::int32_t next = -1;
+    for (std::uint32_t e = n + 1; e-- > 0;) {
+        if (first[e] >= 0)
+            next = first[e];
+        else
+            first[e] = next;
+    }
+    std::int64_t size = 0;
+    for (SCodeElement& x : el) {
+        x.address = static_cast<std::uint32_t>(size);
+        size += static_cast<std::int64_t>(x.bytes.size());
+    }
+    auto target = [&](const SCodeElement& j) -> std::int64_t {
+        if (j.target > n || first[j.target] < 0)
+            return size - 1;
+        return el[static_cast<std::size_t>(first[j.target])].address + j.targetOffset;
+    };
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (SCodeElement& j : el) {
+            if (!j.jump)
+                continue;
+            const std::int64_t t = target(j);
+            if (j.bytes.size() == 3) {
+                j.bytes[1] = static_cast<std::uint8_t>(t & 0xFF);
+                j.bytes[2] = static_cast<std::uint8_t>((t >> 8) & 0xFF);
+            } else {
+                j.bytes[1] = static_cast<std::uint8_t>((t - j.address - 2) & 0xFF);
+            }
+        }
+        for (std::size_t i = 0; i < el.size(); ++i) {
+            SCodeElement& j = el[i];
+            if (!j.jump || j.bytes.size() != 3)
+                continue;
+            std::int64_t d = target(j) - j.address - 3;
+            if (d < 0)
+                d = d + 1;
+            if (d < -127 || d > 126)
+                continue;
+            j.bytes.resize(2);
+            j.bytes[0] &= 0xFE;
+            changed = true;
+            --size;
+            for (std::size_t k = i + 1; k < el.size(); ++k)
+                --el[k].address;
+            for (SCodeElement& k : el) {
+                if (!k.jump || k.target != j.originalIndex)
+                    continue;
+                if (el[static_cast<std::size_t>(first[k.target])].address + k.targetOffset > j.address)
+                    --k.targetOffset;
+            }
+        }
+    }
+    Bytes code;
+    for (const SCodeElement& x : el)
+        code.insert(code.end(), x.bytes.begin(), x.bytes.end());
+    return code;
+}
+
+}  // namespace
+
+TEST(VizuCode, LinkMatchesTheStepByStepRules)
+{
+    std::mt19937 rng(77);
+    for (int round = 0; round < 300; ++round) {
+        const std::uint32_t n = 2 + rng() % 40;
+        TVizuCode c(n, "");
+        for (std::uint32_t e = 0; e < n; ++e) {
+            if (rng() % 5 == 0)
+                continue;  // an empty line
+            const int items = 1 + static_cast<int>(rng() % 4);
+            std::uint32_t offset = 0;
+            std::vector<std::uint32_t> offsets;
+            for (int i = 0; i < items; ++i) {
+                offsets.push_back(offset);
+                switch (rng() % 4) {
+                case 0: {
+                    const std::size_t size = 1 + rng() % 90;
+                    AddFiller(c, e, size);
+                    offset += static_cast<std::uint32_t>(size);
+                    break;
+                }
+                case 1: c.AddJump(e, static_cast<std::uint32_t>(rng() % (n + 3))); offset += 3; break;
+                case 2:
+                    // Back into this line at one of its earlier instructions.
+                    c.AddJumpTo(e, kJumpAlways, e, offsets[rng() % offsets.size()]);
+                    offset += 3;
+                    break;
+                default: {
+                    // Forward into this line, re-aimed once the target exists.
+                    const std::size_t j = c.AddJumpTo(e, kJumpAlways, e, 0);
+                    offset += 3;
+                    AddFiller(c, e, 1 + rng() % 60);
+                    c.SetJumpTarget(j, e, static_cast<std::uint32_t>(c.CodeSize()) -
+                                              c.Elements()[static_cast<std::size_t>(c.FirstIndex(e))].address);
+                    offset = static_cast<std::uint32_t>(c.CodeSize()) -
+                             c.Elements()[static_cast<std::size_t>(c.FirstIndex(e))].address;
+                    break;
+                }
+                }
+            }
+        }
+        c.AddEndOfProgram(n);
+        std::vector<std::int32_t> first;
+        for (std::uint32_t e = 0; e <= n; ++e)
+            first.push_back(c.FirstIndex(e));
+        const Bytes expected = ReferenceLink(c.Elements(), first, n);
+        ASSERT_TRUE(c.Link());
+        ASSERT_EQ(c.GetCode(), expected) << "round " << round;
+    }
 }

@@ -77,6 +77,19 @@ struct ProgramSetupOptions {
     bool operator==(const ProgramSetupOptions&) const = default;
 };
 
+// Program source stream versions: the one written and the range read.
+constexpr std::uint16_t kProgramStreamVersion = 0x15;
+constexpr std::uint16_t kProgramStreamOldest = 0x10;
+constexpr std::uint16_t kProgramStreamNewest = 0x16;
+
+// What reading a program source stream gives back. On failure the program is
+// unchanged and message holds the text to show.
+struct ProgramLoadResult {
+    bool ok = false;
+    ProgramSetupOptions options;
+    std::string message;
+};
+
 struct SProgramLine {
     std::uint16_t line = 0;
     std::uint8_t id = kCmdNoOperation;
@@ -86,6 +99,8 @@ struct SProgramLine {
 
 // Fresh parameter cells for a command, zero-filled.
 std::vector<std::uint8_t> NewCommandData(std::uint8_t id);
+
+class ByteStream;
 
 class CGraphicProgram {
 public:
@@ -155,6 +170,28 @@ public:
     // The held code, nullptr when there is none.
     const std::vector<std::uint8_t>* BinaryBlock() const { return binary_ ? &*binary_ : nullptr; }
     std::uint16_t BinaryCodeVersion() const { return binaryVersion_; }
+
+    // --- Program source stream ---------------------------------------------------
+    // Writes the stream (version 0x15) at the stream's position. Without
+    // remarks a remark line is written as an empty line, so line numbers stay.
+    // A line whose ID is outside the command table is written without
+    // parameters; message then holds "Save Not implemented for CommandID: <id>"
+    // and the result is false.
+    bool Save(ByteStream& stream, const ProgramSetupOptions& options, bool withoutRemarks,
+              std::string* message = nullptr) const;
+    // Reads a stream of version 0x10 to 0x16 from the stream's position. The
+    // stream is read into a new program first: a rejected version, an unknown
+    // command, a malformed command or a stream that ends early changes
+    // nothing. On success the lines, the type and the binary block are
+    // replaced (registers and variables stay).
+    ProgramLoadResult Load(ByteStream& stream);
+    // The stream with remarks, written to a file. False when it cannot be written.
+    bool SaveToFile(const std::string& path, const ProgramSetupOptions& options) const;
+    // Reads a file holding a stream. A file that cannot be read is a failed
+    // result with a message.
+    ProgramLoadResult LoadFromFile(const std::string& path);
+    // The size in bytes of the stream as Save would write it.
+    std::size_t SaveToMemory(bool withoutRemarks) const;
 
     CVekParameterList& ParameterList() { return registers_; }
     const CVekParameterList& ParameterList() const { return registers_; }

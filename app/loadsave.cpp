@@ -59,7 +59,7 @@ std::string HexTextFromStream(std::span<const std::uint8_t> stream)
     return text;
 }
 
-ByteStream StreamFromHexText(std::string_view text)
+HexBytes StreamFromHexText(std::string_view text)
 {
     if (text.size() < 8)
         throw HexDataError(kHexErrorShort);
@@ -69,7 +69,7 @@ ByteStream StreamFromHexText(std::string_view text)
     if (static_cast<std::uint64_t>(text.size()) != 2 * static_cast<std::uint64_t>(n) + 16)
         throw HexDataError(kHexErrorLength);
 
-    ByteStream stream;
+    HexBytes stream;
     stream.reserve(n);
     std::uint32_t sum = 0;
     for (std::size_t i = 0; i < n; ++i) {

@@ -18,7 +18,7 @@
 namespace quenor {
 
 // A memory stream of bytes, read and written from position 0.
-using ByteStream = std::vector<std::uint8_t>;
+using HexBytes = std::vector<std::uint8_t>;
 
 // Raised by the decoder; what() is one of "Ascii data too short",
 // "Ascii data has incorrect length", "Checksum error in ascii data" and
@@ -51,6 +51,6 @@ std::string HexTextFromStream(std::span<const std::uint8_t> stream);
 
 // The bytes of a hex text. Raises HexDataError with the text of the first check
 // that fails; nothing is returned then.
-ByteStream StreamFromHexText(std::string_view text);
+HexBytes StreamFromHexText(std::string_view text);
 
 }  // namespace quenor

@@ -8,9 +8,9 @@ using namespace quenor;
 
 namespace {
 
-ByteStream Bytes(std::string_view s)
+HexBytes Bytes(std::string_view s)
 {
-    return ByteStream(s.begin(), s.end());
+    return HexBytes(s.begin(), s.end());
 }
 
 // The text that StreamFromHexText raises for text, or "" when it decodes.
@@ -30,7 +30,7 @@ TEST(HexText, EncodesLengthBytesAndChecksum)
 {
     EXPECT_EQ(HexTextFromStream(Bytes("abc")), "00000003616263" "00000126");
     EXPECT_EQ(HexTextFromStream({}), "0000000000000000");
-    EXPECT_EQ(HexTextFromStream(ByteStream{0x00, 0xFF, 0x0A}), "0000000300FF0A" "00000109");
+    EXPECT_EQ(HexTextFromStream(HexBytes{0x00, 0xFF, 0x0A}), "0000000300FF0A" "00000109");
 }
 
 TEST(HexText, DecodesTheExamples)
@@ -41,14 +41,14 @@ TEST(HexText, DecodesTheExamples)
 
 TEST(HexText, AcceptsLowerCaseDigits)
 {
-    EXPECT_EQ(StreamFromHexText("0000000300ff0a" "00000109"), (ByteStream{0x00, 0xFF, 0x0A}));
-    EXPECT_EQ(StreamFromHexText("0000000300Ff0A" "00000109"), (ByteStream{0x00, 0xFF, 0x0A}));
+    EXPECT_EQ(StreamFromHexText("0000000300ff0a" "00000109"), (HexBytes{0x00, 0xFF, 0x0A}));
+    EXPECT_EQ(StreamFromHexText("0000000300Ff0A" "00000109"), (HexBytes{0x00, 0xFF, 0x0A}));
 }
 
 TEST(HexText, ChecksumWrapsAtThirtyTwoBits)
 {
     // 16843010 bytes of 0xFF sum to 2^32 + 254.
-    const ByteStream big(16843010, 0xFF);
+    const HexBytes big(16843010, 0xFF);
     const std::string text = HexTextFromStream(big);
     EXPECT_EQ(text.substr(0, 8), "01010102");
     EXPECT_EQ(text.substr(text.size() - 8), "000000FE");
@@ -57,7 +57,7 @@ TEST(HexText, ChecksumWrapsAtThirtyTwoBits)
 
 TEST(HexText, RoundTripsEveryByteValue)
 {
-    ByteStream all;
+    HexBytes all;
     for (int i = 0; i < 256; ++i)
         all.push_back(static_cast<std::uint8_t>(i));
     const std::string text = HexTextFromStream(all);

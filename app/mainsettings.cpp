@@ -28,7 +28,7 @@ std::optional<int> ReadInt(const Settings& s, const QString& name)
 
 }  // namespace
 
-void AddRecentFile(std::vector<std::string>& list, const std::string& name)
+void AddRecentFile(std::vector<QString>& list, const QString& name)
 {
     list.erase(std::remove(list.begin(), list.end(), name), list.end());
     list.insert(list.begin(), name);
@@ -62,8 +62,9 @@ MainSettings MainSettings::Load(const Settings& settings)
             m.toolbarLayout = const_cast<Settings&>(settings).Raw().value(kToolbarPositions).toByteArray();
             m.firstGroupRead = true;
             for (std::size_t i = 1; i <= kMaxRecentFiles; ++i) {
-                const std::string name = settings.ReadString(QStringLiteral("MRUList/MRU%1").arg(i), "");
-                if (!name.empty() && std::find(m.recentFiles.begin(), m.recentFiles.end(), name) == m.recentFiles.end())
+                const QString name =
+                    const_cast<Settings&>(settings).Raw().value(QStringLiteral("MRUList/MRU%1").arg(i)).toString();
+                if (!name.isEmpty() && std::find(m.recentFiles.begin(), m.recentFiles.end(), name) == m.recentFiles.end())
                     m.recentFiles.push_back(name);
             }
         }
@@ -91,7 +92,7 @@ void MainSettings::Save(Settings& settings) const
         settings.Raw().setValue(kToolbarPositions, *toolbarLayout);
     settings.Raw().remove(QStringLiteral("MRUList"));
     for (std::size_t i = 0; i < recentFiles.size() && i < kMaxRecentFiles; ++i)
-        settings.WriteString(QStringLiteral("MRUList/MRU%1").arg(i + 1), recentFiles[i]);
+        settings.Raw().setValue(QStringLiteral("MRUList/MRU%1").arg(i + 1), recentFiles[i]);
     settings.Sync();
 }
 

@@ -2,6 +2,7 @@
 // The main window's stored settings: what it reads at start and writes at exit.
 
 #include <QByteArray>
+#include <QString>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,7 +19,7 @@ struct MainSettings {
     int comOptions = 0;               // "ComOptions"
     std::optional<QByteArray> windowPlacement;  // "WindowPlacement" (window geometry)
     std::optional<QByteArray> toolbarLayout;    // "ToolbarPositions" (tool bar and dock state)
-    std::vector<std::string> recentFiles;       // "MRUList": "MRU1", "MRU2", ... newest first
+    std::vector<QString> recentFiles;           // "MRUList": "MRU1", "MRU2", ... newest first
     bool firstGroupRead = false;  // port, baud rate, generation and layout were all there
 
     // Reads as the main window does at start: port, baud rate, generation and the
@@ -35,7 +36,7 @@ constexpr int kPortCount = 24;
 constexpr std::size_t kMaxRecentFiles = 4;
 
 // Puts name at the top of a recent-files list (once), keeping at most kMaxRecentFiles.
-void AddRecentFile(std::vector<std::string>& list, const std::string& name);
+void AddRecentFile(std::vector<QString>& list, const QString& name);
 constexpr int kBaudRateCount = 8;
 int BaudRateOfIndex(int index);  // 9600 .. 921600; 19200 for an index outside 0..7
 

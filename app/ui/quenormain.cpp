@@ -3,18 +3,21 @@
 #include "app/motortypes.h"
 #include "app/ui/about.h"
 #include "app/ui/companydlg.h"
+#include "app/ui/frmloadinfo.h"
 #include "app/ui/statuspanel.h"
 #include "app/ui/statuspanelwidget.h"
 #include "app/ui/warninginfo.h"
 #include "params/ui/lampimagelist.h"
 #include "platform/cp1252.h"
 #include "platform/settings.h"
+#include "program/ui/vizuwareui.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -65,6 +68,36 @@ TfrmQuenor::TfrmQuenor(QuenorOptions options, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmQuenor"));
     notify_ = std::make_unique<QtMessageTarget>([this](const Message& m) { HandleMessage(m); });
+    prompts.askYesNo = [this](const QString& text, const QString& caption) {
+        return QMessageBox::question(this, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    };
+    prompts.askYesNoCancel = [this](const QString& text, const QString& caption) {
+        const auto b = QMessageBox::question(this, caption, text,
+                                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        return b == QMessageBox::Yes ? 1 : b == QMessageBox::No ? 0 : -1;
+    };
+    prompts.error = [this](const QString& text, const QString& caption) {
+        QMessageBox::critical(this, caption, text);
+    };
+    prompts.warning = [this](const QString& text, const QString& caption) {
+        QMessageBox::warning(this, caption, text);
+    };
+    prompts.loadInformation = [this](const QString& text, const QString& caption) {
+        TfrmLoadInformation box(this);
+        box.ShowText(text, caption);
+    };
+    const QString filter = QStringLiteral("Vek configuration (*.vek *.VEK);;All files (*)");
+    prompts.openFileName = [this, filter] { return QFileDialog::getOpenFileName(this, QString(), QString(), filter); };
+    prompts.saveFileName = [this, filter] {
+        QFileDialog dialog(this, QString(), QString(), filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("VEK"));
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
+                                                                                        : QString();
+    };
+    vizuUi_ = std::make_unique<QtVizuWareUi>(this);
+    vizu_ = std::make_unique<CVizuWareDocument>(*vizuUi_);
+    vizu_->SetLogPath(TVizuCode::DefaultLogPath());
     controlTarget_ = std::make_unique<ControlTarget>(*this);
 
     // Settings: port, baud rate and generation of the last run.
@@ -94,6 +127,8 @@ TfrmQuenor::TfrmQuenor(QuenorOptions options, QWidget* parent)
     BaudAction(state_.baudIndex)->setChecked(true);
     com_->SetPortSettings(state_.portIndex + 1, BaudRateOfIndex(state_.baudIndex));
     SetFileCaption(QStringLiteral("Noname"));
+    RebuildRecentMenu();
+    setAcceptDrops(true);
 }
 
 TfrmQuenor::~TfrmQuenor()
@@ -149,6 +184,18 @@ void TfrmQuenor::LoadImages()
 void TfrmQuenor::CreateMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* open = file->addAction(QStringLiteral("&Open..."));
+    open->setShortcut(QKeySequence::Open);
+    connect(open, &QAction::triggered, this, &TfrmQuenor::OpenClick);
+    QAction* save = file->addAction(QStringLiteral("&Save"));
+    save->setShortcut(QKeySequence::Save);
+    connect(save, &QAction::triggered, this, &TfrmQuenor::SaveClick);
+    QAction* saveAs = file->addAction(QStringLiteral("S&ave As..."));
+    saveAs->setShortcut(QKeySequence::SaveAs);
+    connect(saveAs, &QAction::triggered, this, &TfrmQuenor::SaveAsClick);
+    file->addSeparator();
+    recentMenu_ = file->addMenu(QStringLiteral("Recent files"));
+    file->addSeparator();
     QAction* exit = file->addAction(QStringLiteral("&Exit"));
     exit->setShortcut(QKeySequence::Quit);
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -219,6 +266,10 @@ void TfrmQuenor::CreateToolBar()
     tbxToolbar_->setIconSize(QSize(32, 32));
     tbxToolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     auto icon = [this](int index) { return index < ilButton32_.Count() ? ilButton32_.Icon(index) : QIcon(); };
+    QAction* open = tbxToolbar_->addAction(icon(0), QStringLiteral("Open"));
+    connect(open, &QAction::triggered, this, &TfrmQuenor::OpenClick);
+    QAction* save = tbxToolbar_->addAction(icon(1), QStringLiteral("Save"));
+    connect(save, &QAction::triggered, this, &TfrmQuenor::SaveClick);
     QAction* resetPos = tbxToolbar_->addAction(icon(3), QStringLiteral("Reset position"));
     connect(resetPos, &QAction::triggered, this, &TfrmQuenor::ResetPosition);
     QAction* clearErrors = tbxToolbar_->addAction(icon(4), QStringLiteral("Clear errors"));
@@ -350,7 +401,7 @@ void TfrmQuenor::InitAfterCreate(const QString& fileName)
     if (options_.startCommunication)
         com_->Start();
     if (!fileName.isEmpty())
-        PostText(notify_.get(), UM_OPENFILE, 0, 0, ToCp1252(fileName));
+        PostText(notify_.get(), UM_OPENFILE, 0, 0, fileName.toUtf8().toStdString());
 }
 
 void TfrmQuenor::SetFileCaption(const QString& fileName)
@@ -367,12 +418,27 @@ void TfrmQuenor::BringToFront(const QString& fileName)
     raise();
     activateWindow();
     if (!fileName.isEmpty())
-        PostText(notify_.get(), UM_OPENFILE, 0, 0, ToCp1252(fileName));
+        PostText(notify_.get(), UM_OPENFILE, 0, 0, fileName.toUtf8().toStdString());
 }
 
 void TfrmQuenor::closeEvent(QCloseEvent* event)
 {
-    // The program editor asks about an unsaved program here once it exists.
+    if (vizu_->Modified()) {
+        const int answer = prompts.askYesNoCancel(
+            QStringLiteral("Your VekMRP program has not been saved\nDo you want to save it before exit ?"),
+            QStringLiteral("VekMRP program changed"));
+        if (answer < 0) {
+            event->ignore();
+            return;
+        }
+        if (answer > 0) {
+            SaveClick();
+            if (vizu_->Modified()) {
+                event->ignore();
+                return;
+            }
+        }
+    }
     event->accept();
 }
 

@@ -11,11 +11,14 @@
 #include "params/paramcontrol.h"
 #include "platform/messages.h"
 #include "platform/qtmessagetarget.h"
+#include "program/vizuware.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class QAction;
@@ -37,6 +40,19 @@ class StatusPanelWidget;
 struct QuenorOptions {
     ComTimings timings;             // the communication thread's waits
     bool startCommunication = true; // InitAfterCreate resumes the thread
+};
+
+// The questions, messages and file dialogs of the main window. The program
+// answers them with message boxes and file dialogs; tests answer directly.
+struct QuenorPrompts {
+    std::function<bool(const QString& text, const QString& caption)> askYesNo;
+    // Yes, No or Cancel: 1, 0 or -1.
+    std::function<int(const QString& text, const QString& caption)> askYesNoCancel;
+    std::function<void(const QString& text, const QString& caption)> error;
+    std::function<void(const QString& text, const QString& caption)> warning;
+    std::function<void(const QString& text, const QString& caption)> loadInformation;
+    std::function<QString()> openFileName;  // empty: cancelled
+    std::function<QString()> saveFileName;  // empty: cancelled
 };
 
 class TfrmQuenor : public QMainWindow {
@@ -78,6 +94,19 @@ public:
     int Generation() const { return generation_; }
     int MotorType() const { return state_.motorType; }
 
+    // Setup files.
+    std::vector<std::string> BuildSetupLines() const;
+    bool SaveSetupFile(const QString& name);
+    void LoadSetupFile(const QString& name);
+    void OpenClick();
+    void SaveClick();
+    void SaveAsClick();
+    void OnOpenFileRequest(const QString& name);
+    const std::vector<QString>& RecentFiles() const { return settings_.recentFiles; }
+    CVizuWareDocument& Program() { return *vizu_; }
+
+    QuenorPrompts prompts;
+
     // Status line.
     void UpdateStatusText();
     void UpdateWarnings();
@@ -103,6 +132,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -138,6 +169,13 @@ private:
     void ClearErrors();
     void OfflineTypeChosen(int code);
 
+    void AddRecentFile(const QString& name);
+    void RebuildRecentMenu();
+    // The combined value of a register's controls, without touching their
+    // changed marks.
+    std::int32_t CombinedValue(int reg) const;
+    bool TakesSetupLine(const CParamControl& c) const;
+
     void SetFamily1DisplayScales();
     void DrawMotorPicture();
     void ApplyModuleTabs();
@@ -148,6 +186,8 @@ private:
     std::unique_ptr<QtMessageTarget> notify_;
     std::unique_ptr<ControlTarget> controlTarget_;
     std::unique_ptr<ComThread> com_;
+    std::unique_ptr<VizuWareUi> vizuUi_;
+    std::unique_ptr<CVizuWareDocument> vizu_;
     MainSettings settings_;
     MainWindowState state_;
     StatusBarModel statusBar_;
@@ -181,6 +221,7 @@ private:
     QTimer* tiProgress_ = nullptr;
 
     QMenu* tbxsmiOffline_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
     QMenu* motorMenu_ = nullptr;
     std::vector<QAction*> portActions_;
     std::vector<QAction*> baudActions_;

@@ -71,6 +71,9 @@ void TfrmQuenor::HandleMessage(const Message& m)
     case UM_REGISTERBLOCK:
         OnRegisterBlock(m.data);
         break;
+    case UM_OPENFILE:
+        OnOpenFileRequest(QString::fromUtf8(m.text.data(), static_cast<qsizetype>(m.text.size())));  // a path, UTF-8
+        break;
     case UM_WRITEREGISTER:
         OnWriteRegister(m.wParam, static_cast<std::int32_t>(m.lParam));
         break;

@@ -206,6 +206,7 @@ void TfrmQuenor::SetGeneration(int g)
     state_.generation = g;
     com_->SetMotorFamily(g);
     com_->ClearPollList();
+    vizu_->SetMotorKind(g);
     ClearRegisterLists();
 
     setUpdatesEnabled(false);

@@ -97,3 +97,20 @@ TEST(MainSettings, ValuesTheMenusCannotShowCountAsMissing)
     EXPECT_EQ(m.lastGeneration, 5);  // the generation switch treats it as 0
     EXPECT_EQ(BaudRateOfIndex(8), 19200);
 }
+
+TEST(MainSettings, RecentFilesKeepTheNewestFourOnce)
+{
+    ClearAll();
+    std::vector<QString> list;
+    for (const char* name : {"/a.vek", "/b.vek", "/c.vek", "/d.vek", "/b.vek", "/e.vek"})
+        AddRecentFile(list, QString::fromUtf8(name));
+    EXPECT_EQ(list, (std::vector<QString>{"/e.vek", "/b.vek", "/d.vek", "/c.vek"}));
+
+    MainSettings m;
+    m.recentFiles = {QStringLiteral("/home/t\u00e9chnicien/pump.vek"), QStringLiteral("/x.vek")};
+    m.toolbarLayout = QByteArray("layout");
+    m.lastGeneration = 0;
+    Settings s;
+    m.Save(s);
+    EXPECT_EQ(MainSettings::Load(Settings()).recentFiles, m.recentFiles);  // names outside Latin-1 survive too
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The box that tells what a setup file load left out: a text, sized to fit,
+// with an OK button centred under it.
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+namespace quenor {
+
+class TfrmLoadInformation : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmLoadInformation(QWidget* parent = nullptr);
+
+    // Sets text and caption and sizes the box to the text.
+    void SetText(const QString& text, const QString& caption);
+    // SetText, then shows the box modally.
+    int ShowText(const QString& text, const QString& caption);
+
+    QLabel* Label() const { return lblText_; }
+    QPushButton* OkButton() const { return btnOk_; }
+
+private:
+    QLabel* lblText_;
+    QPushButton* btnOk_;
+};
+
+}  // namespace quenor

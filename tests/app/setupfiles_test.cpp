@@ -1,0 +1,366 @@
+// Setup files through the main window: what a save writes, what a load does
+// to the pages and to the motor, and every way a bad file is refused.
+
+#include "app/loadsave.h"
+#include "app/setupfile.h"
+#include "app/ui/quenormain.h"
+#include "params/paramkinds.h"
+#include "tools/motorsim/motorsim.h"
+
+#include <QAction>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "support/qtapp.h"
+#include "tables/expected_tables.h"
+
+using namespace quenor;
+using quenor::motorsim::MotorSim;
+using quenor::motorsim::SimFrame;
+
+namespace {
+
+bool SpinUntil(const std::function<bool()>& done, int ms = 15000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+void Spin(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+std::string ReadFile(const QString& path)
+{
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const QString& path, const std::string& text)
+{
+    std::ofstream out(path.toStdString(), std::ios::binary);
+    out << text;
+}
+
+struct Prompted {
+    QString text;
+    QString caption;
+};
+
+class SetupFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::TestApp();
+        QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
+    }
+    void TearDown() override
+    {
+        window.reset();
+        unsetenv("QUENOR_COM1");
+    }
+
+    // A window with no motor (COM1 is missing) or with the simulated one.
+    void Open(MotorSim* sim = nullptr)
+    {
+        if (sim) {
+            ASSERT_TRUE(sim->Start());
+            setenv("QUENOR_COM1", sim->DevicePath().c_str(), 1);
+        } else {
+            setenv("QUENOR_COM1", "/dev/quenor-no-such-port", 1);
+        }
+        QuenorOptions options;
+        options.timings.idleMs = 20;
+        options.timings.connectRetryMs = 20;
+        options.timings.afterConnectMs = 20;
+        window = std::make_unique<TfrmQuenor>(options);
+        auto record = [this](std::vector<Prompted>& into) {
+            return [&into](const QString& t, const QString& c) { into.push_back({t, c}); };
+        };
+        window->prompts.error = record(errors);
+        window->prompts.warning = record(warnings);
+        window->prompts.loadInformation = record(notices);
+        window->prompts.askYesNo = [this](const QString& t, const QString& c) {
+            questions.push_back({t, c});
+            return answerYes;
+        };
+        window->prompts.askYesNoCancel = [this](const QString& t, const QString& c) {
+            questions.push_back({t, c});
+            return answerYes ? 1 : 0;
+        };
+        window->prompts.saveFileName = [this] { return saveAsName; };
+        window->InitAfterCreate(QString());
+        if (sim) {
+            ASSERT_TRUE(SpinUntil([&] { return window->State().connected; }));
+        }
+        Spin(100);
+    }
+
+    CParamControl* Control(const std::string& caption)
+    {
+        for (const auto& c : window->Controls())
+            if (c->Caption() == caption)
+                return c.get();
+        return nullptr;
+    }
+
+    QString Path(const char* name) const { return dir.path() + "/" + name; }
+
+    QTemporaryDir dir;
+    std::unique_ptr<TfrmQuenor> window;
+    std::vector<Prompted> errors, warnings, notices, questions;
+    bool answerYes = true;
+    QString saveAsName;
+};
+
+std::vector<std::string> Keys(const std::vector<std::string>& lines)
+{
+    std::vector<std::string> keys;
+    for (const auto& l : lines)
+        if (auto e = SplitSetupEntry(l))
+            keys.push_back(e->key);
+    return keys;
+}
+
+}  // namespace
+
+TEST_F(SetupFiles, AFreshOfflineSetupIsSavedByteForByte)
+{
+    Open();
+    ASSERT_TRUE(window->SaveSetupFile(Path("fresh.vek")));
+    const std::string text = ReadFile(Path("fresh.vek"));
+    // CR LF after every line, nothing else.
+    EXPECT_EQ(text.find("\n"), text.find("\r\n") + 1);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::count(text.begin(), text.end(), '\r'));
+    // VekC's default filter (102..105 as signed 16-bit numbers) adds up to 256: filter type 1.
+    const std::string head =
+        "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 3]\r\n[Filter Type 1]\r\nStartup mode";
+    EXPECT_EQ(text.substr(0, head.size()), head);
+    // Caption padded to 25 characters, " = ", the raw register value (210 from the defaults).
+    EXPECT_NE(text.find("\r\nMax velocity              = 210\r\n"), std::string::npos);
+    const auto lines = SplitTextLines(text);
+    EXPECT_EQ(Keys(lines), tabledata::kSetupKeysFamily0);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quenor - ") + Path("fresh.vek"));
+    EXPECT_EQ(window->RecentFiles().front(), Path("fresh.vek"));
+}
+
+TEST_F(SetupFiles, EachFamilySavesItsKeysAndLoadsThemBack)
+{
+    Open();
+    const std::pair<int, const std::vector<std::string>*> families[] = {
+        {3, &tabledata::kSetupKeysFamily0}, {14, &tabledata::kSetupKeysFamily1}, {64, &tabledata::kSetupKeysFamily2}};
+    for (auto [type, keys] : families) {
+        window->OfflineAction(type)->trigger();
+        Spin(50);
+        auto* edit = dynamic_cast<CParamControlEdit*>(Control("Max velocity"));
+        ASSERT_NE(edit, nullptr);
+        edit->EnterPressed("100");
+        Spin(50);
+        const std::int32_t saved = edit->Value();
+        const QString name = Path("family.vek");
+        ASSERT_TRUE(window->SaveSetupFile(name));
+        const auto lines = SplitTextLines(ReadFile(name));
+        EXPECT_EQ(Keys(lines), *keys) << "type " << type;
+        // Generation 2 writes no filter line.
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& l) { return l.rfind("[Filter Type ", 0) == 0; }),
+                  type == 64 ? 0 : 1);
+
+        edit->EnterPressed("7");
+        Spin(50);
+        ASSERT_NE(edit->Value(), saved);
+        window->LoadSetupFile(name);
+        Spin(100);
+        EXPECT_EQ(edit->Value(), saved) << "type " << type;
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(SetupFiles, OfflineLoadSwitchesToTheFilesFamilyAndKeysMatchInAnyCase)
+{
+    Open();
+    WriteFile(Path("stepper.vek"), "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 64]\r\n"
+                                   "max VELOCITY = 300\r\nNo such key = 5\r\nno equals sign here\r\n");
+    window->LoadSetupFile(Path("stepper.vek"));
+    Spin(100);
+    EXPECT_EQ(window->Generation(), 2);
+    EXPECT_EQ(window->MotorType(), 64);
+    EXPECT_EQ(Control("Max velocity")->Value(), 300);
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(notices.empty());
+
+    // Without a "[Motor type " line the type is 0, which selects type 3.
+    WriteFile(Path("plain.vek"), "[Vek Setup file]\nMax velocity = 111\n");  // LF only
+    window->LoadSetupFile(Path("plain.vek"));
+    Spin(100);
+    EXPECT_EQ(window->MotorType(), 3);
+    EXPECT_EQ(Control("Max velocity")->Value(), 111);
+}
+
+TEST_F(SetupFiles, BadFilesAreRefusedWholeAndChangeNothing)
+{
+    Open();
+    const std::int32_t before = Control("Max velocity")->Value();
+    const std::string header = "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 64]\r\n";
+    const std::pair<const char*, std::string> files[] = {
+        {"huge.vek", header + "Max velocity = 1000000000000000000000000000000\r\n"},
+        {"text.vek", header + "Max velocity = fast\r\n"},
+        {"half.vek", header + "Max velocity = 12\r\nAcceleration = 1.5\r\n"},
+        {"type.vek", "[Vek Setup file]\r\n[Motor type x]\r\n"},
+    };
+    for (const auto& [name, text] : files) {
+        errors.clear();
+        WriteFile(Path(name), text);
+        window->LoadSetupFile(Path(name));
+        Spin(50);
+        ASSERT_EQ(errors.size(), 1u) << name;
+        EXPECT_EQ(errors[0].text, QStringLiteral("An error occured reading the setup file"));
+        EXPECT_EQ(errors[0].caption, QStringLiteral("Error"));
+        // Nothing applied: not even the offline switch to the file's type.
+        EXPECT_EQ(window->Generation(), 0) << name;
+        EXPECT_EQ(Control("Max velocity")->Value(), before) << name;
+    }
+    errors.clear();
+    window->LoadSetupFile(Path("missing.vek"));
+    EXPECT_EQ(errors.size(), 1u);
+
+    // Harmless oddities load without complaint: an empty file, binary bytes,
+    // a 300-character key.
+    errors.clear();
+    WriteFile(Path("empty.vek"), "");
+    window->LoadSetupFile(Path("empty.vek"));
+    std::string garbage(2000, '\0');
+    for (std::size_t i = 0; i < garbage.size(); ++i)
+        garbage[i] = static_cast<char>((i * 7919) & 0xFF);
+    WriteFile(Path("garbage.vek"), garbage);
+    window->LoadSetupFile(Path("garbage.vek"));
+    WriteFile(Path("longkey.vek"), "[Vek Setup file]\r\n" + std::string(300, 'k') + " = 1\r\n");
+    window->LoadSetupFile(Path("longkey.vek"));
+    Spin(50);
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(Control("Max velocity")->Value(), before);
+}
+
+TEST_F(SetupFiles, AFileWithoutItsMarkerLoadsNoParameter)
+{
+    Open();
+    const std::int32_t before = Control("Max velocity")->Value();
+    WriteFile(Path("nomarker.vek"), "[Motor type 3]\r\nMax velocity = 999\r\n");
+    window->LoadSetupFile(Path("nomarker.vek"));
+    Spin(50);
+    EXPECT_EQ(Control("Max velocity")->Value(), before);
+}
+
+TEST_F(SetupFiles, AFailedSaveKeepsTheOldFileAndSaysSo)
+{
+    Open();
+    // The target is a folder.
+    QDir(dir.path()).mkdir("folder.vek");
+    EXPECT_FALSE(window->SaveSetupFile(Path("folder.vek")));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].text, QStringLiteral("Error saving the file <%1>").arg(Path("folder.vek")));
+    EXPECT_EQ(errors[0].caption, QStringLiteral("Save error!"));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quenor - Noname"));
+
+    // A folder that does not exist: nothing is written anywhere.
+    errors.clear();
+    EXPECT_FALSE(window->SaveSetupFile(Path("no/such/folder.vek")));
+    EXPECT_EQ(errors.size(), 1u);
+}
+
+TEST_F(SetupFiles, TheProgramTravelsInTheFileAndAFailedSaveStillCountsItUnsaved)
+{
+    Open();
+    CGraphicProgram& program = window->Program().Program();
+    program.SetRemark(0, "pick and place");
+    window->Program().SetModified(true);
+
+    EXPECT_FALSE(window->SaveSetupFile(Path("no/folder/x.vek")));
+    EXPECT_TRUE(window->Program().Modified());
+
+    ASSERT_TRUE(window->SaveSetupFile(Path("prog.vek")));
+    EXPECT_FALSE(window->Program().Modified());
+    const auto lines = SplitTextLines(ReadFile(Path("prog.vek")));
+    ASSERT_FALSE(lines.empty());
+    ASSERT_EQ(lines.back().rfind("VEKMRP Data               = ", 0), 0u);
+    // The line decodes with the hex codec.
+    EXPECT_GT(StreamFromHexText(lines.back().substr(28)).size(), 3u);
+
+    program.Clear();
+    window->LoadSetupFile(Path("prog.vek"));
+    Spin(50);
+    EXPECT_EQ(window->Program().Program().GetRemark(0), "pick and place");
+
+    // A damaged program line is reported and the parameters still load.
+    errors.clear();
+    WriteFile(Path("badprog.vek"), "[Vek Setup file]\r\n[Motor type 3]\r\nMax velocity = 123\r\n"
+                                   "VEKMRP Data               = 00000002AABB00000999\r\n");
+    window->LoadSetupFile(Path("badprog.vek"));
+    Spin(50);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].text, QStringLiteral("Error: Checksum error in ascii data"));
+    EXPECT_EQ(Control("Max velocity")->Value(), 123);
+}
+
+TEST_F(SetupFiles, ConnectedLoadWritesMode0ThenAscendingRegistersThenTheStartupMode)
+{
+    MotorSim sim(0, 112);  // firmware 7.0: expects filter type 2
+    sim.SetRegister(153, 3);
+    Open(&sim);
+    ASSERT_TRUE(SpinUntil([&] { return window->MotorType() == 3; }));
+    Spin(500);
+    WriteFile(Path("old.vek"), "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 3]\r\n[Filter Type 1]\r\n"
+                               "Startup mode = 2\r\nMax velocity = 5000\r\nIn position window = 40\r\n"
+                               "Acceleration = 30\r\n");
+    sim.ClearLog();
+    window->LoadSetupFile(Path("old.vek"));
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].caption, QStringLiteral("Old filter type!"));
+    ASSERT_TRUE(SpinUntil([&] {
+        for (const SimFrame& f : sim.Requests())
+            if (f.command == 0x52 && f.fields.size() > 1 && f.fields[1] == 37)
+                return true;
+        return false;
+    }));
+    std::vector<int> written;
+    for (const SimFrame& f : sim.Requests())
+        if (f.command == 0x52 && f.fields.size() > 1)
+            written.push_back(f.fields[1]);
+    EXPECT_EQ(written, (std::vector<int>{2, 5, 6, 33, 37}));
+    EXPECT_EQ(sim.Register(5), 5000);
+    EXPECT_EQ(sim.Register(37), 2);
+    EXPECT_EQ(sim.Register(2), 0);
+}
+
+TEST_F(SetupFiles, ASecondStartsFileIsOnlyTransferredWhenTheUserAgrees)
+{
+    MotorSim sim(0, 112);
+    Open(&sim);
+    Spin(300);
+    WriteFile(Path("handed.vek"), "[Vek Setup file]\r\n[Motor type 3]\r\n[Filter Type 2]\r\nMax velocity = 4321\r\n");
+    answerYes = false;
+    sim.ClearLog();
+    window->OnOpenFileRequest(Path("handed.vek"));
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].caption, QStringLiteral("Parameter transfer"));
+    EXPECT_TRUE(questions[0].text.startsWith(QStringLiteral("The parameters in file\n")));
+    Spin(300);
+    EXPECT_NE(sim.Register(5), 4321);
+
+    answerYes = true;
+    window->OnOpenFileRequest(Path("handed.vek"));
+    ASSERT_TRUE(SpinUntil([&] { return sim.Register(5) == 4321; }));
+}

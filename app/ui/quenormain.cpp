@@ -134,6 +134,10 @@ TfrmQuenor::TfrmQuenor(QuenorOptions options, QWidget* parent)
 TfrmQuenor::~TfrmQuenor()
 {
     closing_ = true;
+    // Widgets still emit while the base class takes them down (a focused
+    // address box commits its text, for one): none may reach this window.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
     // The thread goes first: nothing may post into a window that is going away.
     com_->Terminate();
     com_->StopThread(2000);
@@ -201,7 +205,8 @@ void TfrmQuenor::CreateMenus()
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    tbxiViewHidden_ = view->addAction(QStringLiteral("&View hidden pages"));
+    viewMenu_ = view;
+    tbxiViewHidden_ = new QAction(QStringLiteral("&View hidden pages"), this);
     tbxiViewHidden_->setCheckable(true);
     connect(tbxiViewHidden_, &QAction::toggled, this, [this](bool on) {
         state_.viewHidden = on;
@@ -209,11 +214,19 @@ void TfrmQuenor::CreateMenus()
     });
 
     motorMenu_ = menuBar()->addMenu(QStringLiteral("&Motor"));
+    motorMenu_->setObjectName(QStringLiteral("motorMenu"));
+    saveInMotor_ = motorMenu_->addAction(QStringLiteral("&Save in motor"));
+    resetMotor_ = motorMenu_->addAction(QStringLiteral("&Reset motor"));
     QAction* resetPos = motorMenu_->addAction(QStringLiteral("Reset &position"));
     connect(resetPos, &QAction::triggered, this, &TfrmQuenor::ResetPosition);
     QAction* clearErrors = motorMenu_->addAction(QStringLiteral("&Clear errors"));
     connect(clearErrors, &QAction::triggered, this, &TfrmQuenor::ClearErrors);
-    motorCommands_ = {resetPos, clearErrors};
+    // Their pages and dialogs come later; until then they do nothing and say so by being disabled.
+    QAction* startZero = motorMenu_->addAction(QStringLiteral("S&tart zero search"));
+    miFilterSelector_ = motorMenu_->addAction(QStringLiteral("&Filter setup"));
+    loadDefault_ = motorMenu_->addAction(QStringLiteral("&Load default"));
+    laterItems_ = {startZero, miFilterSelector_};
+    motorCommands_ = {saveInMotor_, resetMotor_, resetPos, clearErrors, loadDefault_};
 
     tbxsmiOffline_ = menuBar()->addMenu(QStringLiteral("&Offline"));
     auto* offlineGroup = new QActionGroup(this);
@@ -226,6 +239,13 @@ void TfrmQuenor::CreateMenus()
         connect(a, &QAction::triggered, this, [this, code] { OfflineTypeChosen(code); });
         offlineActions_.emplace_back(code, a);
     }
+    tbxsmiOffline_->addSeparator();
+    miFilterSetup_ = tbxsmiOffline_->addAction(QStringLiteral("&Filter setup"));
+    laterItems_.push_back(miFilterSetup_);
+
+    smiMRP_ = menuBar()->addMenu(QStringLiteral("VekMRP"));
+    smiMRP_->setObjectName(QStringLiteral("smiMRP"));
+    smiMRP_->setEnabled(false);
 
     QMenu* setup = menuBar()->addMenu(QStringLiteral("&Setup"));
     QMenu* ports = setup->addMenu(QStringLiteral("COM port"));
@@ -247,7 +267,12 @@ void TfrmQuenor::CreateMenus()
         baudActions_.push_back(a);
     }
 
+    QMenu* updates = menuBar()->addMenu(QStringLiteral("&Updates"));
+    laterItems_.push_back(updates->addAction(QStringLiteral("Update &Firmware...")));
+    laterItems_.push_back(updates->addAction(QStringLiteral("Update &Quenor...")));
+
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    laterItems_.push_back(help->addAction(QStringLiteral("&Connection trouble shooting")));
     connect(help->addAction(QStringLiteral("&Company...")), &QAction::triggered, this, [this] {
         TCompanyBox box(this);
         box.exec();
@@ -266,16 +291,23 @@ void TfrmQuenor::CreateToolBar()
     tbxToolbar_->setIconSize(QSize(32, 32));
     tbxToolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     auto icon = [this](int index) { return index < ilButton32_.Count() ? ilButton32_.Icon(index) : QIcon(); };
-    QAction* open = tbxToolbar_->addAction(icon(0), QStringLiteral("Open"));
-    connect(open, &QAction::triggered, this, &TfrmQuenor::OpenClick);
+    auto twin = [this](QAction* menuItem, const QIcon& image, const QString& text) {
+        QAction* a = tbxToolbar_->addAction(image, text);
+        connect(a, &QAction::triggered, menuItem, &QAction::trigger);
+        return a;
+    };
+    tbOpen_ = tbxToolbar_->addAction(icon(0), QStringLiteral("Open"));
+    connect(tbOpen_, &QAction::triggered, this, &TfrmQuenor::OpenClick);
     QAction* save = tbxToolbar_->addAction(icon(1), QStringLiteral("Save"));
     connect(save, &QAction::triggered, this, &TfrmQuenor::SaveClick);
-    QAction* resetPos = tbxToolbar_->addAction(icon(3), QStringLiteral("Reset position"));
-    connect(resetPos, &QAction::triggered, this, &TfrmQuenor::ResetPosition);
-    QAction* clearErrors = tbxToolbar_->addAction(icon(4), QStringLiteral("Clear errors"));
-    connect(clearErrors, &QAction::triggered, this, &TfrmQuenor::ClearErrors);
-    motorCommands_.push_back(resetPos);
-    motorCommands_.push_back(clearErrors);
+    QAction* tbSaveFlash = twin(saveInMotor_, icon(2), QStringLiteral("Save in flash"));
+    QAction* tbResetPos = twin(motorCommands_[2], icon(3), QStringLiteral("Reset position"));
+    QAction* tbClearErrors = twin(motorCommands_[3], icon(4), QStringLiteral("Clear errors"));
+    QAction* tbReset = twin(resetMotor_, icon(5), QStringLiteral("Reset motor"));
+    tbxFilterSetup_ = tbxToolbar_->addAction(icon(6), QStringLiteral("Filter setup"));
+    laterItems_.push_back(tbxFilterSetup_);
+    for (QAction* a : {tbSaveFlash, tbResetPos, tbClearErrors, tbReset})
+        motorCommands_.push_back(a);
 
     tbxToolbar_->addSeparator();
     tbxToolbar_->addWidget(new QLabel(QStringLiteral("Address "), tbxToolbar_));
@@ -289,6 +321,17 @@ void TfrmQuenor::CreateToolBar()
     tbAddress_->setCurrentIndex(0);
     connect(tbAddress_, &QComboBox::textActivated, this, &TfrmQuenor::SelectAddress);
     tbxToolbar_->addWidget(tbAddress_);
+
+    QAction* toolbarToggle = tbxToolbar_->toggleViewAction();
+    toolbarToggle->setText(QStringLiteral("&Toolbar"));
+    viewMenu_->addAction(toolbarToggle);
+    QAction* statusToggle = viewMenu_->addAction(QStringLiteral("&Status panel"));
+    statusToggle->setCheckable(true);
+    statusToggle->setChecked(true);
+    connect(statusToggle, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
+    viewMenu_->addAction(tbxiViewHidden_);
+    for (QAction* a : laterItems_)
+        a->setEnabled(false);
 }
 
 void TfrmQuenor::CreateCentralWidgets()
@@ -457,6 +500,8 @@ void TfrmQuenor::EnableMotorCommands(bool on)
         a->setEnabled(on);
     motorMenu_->setEnabled(on);
     tbxsmiOffline_->menuAction()->setVisible(!on);
+    for (QAction* a : laterItems_)
+        a->setEnabled(false);
 }
 
 void TfrmQuenor::UpdateStatusText()

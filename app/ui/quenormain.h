@@ -129,6 +129,8 @@ public:
     QAction* OfflineAction(int code) const;
     QAction* PortAction(int index) const;
     QAction* BaudAction(int index) const;
+    const std::vector<QAction*>& MotorCommands() const { return motorCommands_; }
+    QMenu* OfflineMenu() const { return tbxsmiOffline_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -228,6 +230,15 @@ private:
     std::vector<std::pair<int, QAction*>> offlineActions_;
     std::vector<QAction*> motorCommands_;
     QAction* miFilterSetup_ = nullptr;
+    QAction* miFilterSelector_ = nullptr;
+    QAction* tbxFilterSetup_ = nullptr;
+    QAction* saveInMotor_ = nullptr;
+    QAction* resetMotor_ = nullptr;
+    QAction* loadDefault_ = nullptr;
+    QAction* tbOpen_ = nullptr;
+    QMenu* viewMenu_ = nullptr;
+    QMenu* smiMRP_ = nullptr;
+    std::vector<QAction*> laterItems_;  // items whose forms come later: disabled
     QAction* tbxiViewHidden_ = nullptr;
 
     ImageList ilButton32_{32, 32};

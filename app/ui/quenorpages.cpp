@@ -94,8 +94,8 @@ void TfrmQuenor::OnControlChanged(int reg, int modeFlag)
         }
         if (reg == 37) {
             if (connected && state_.firmware < 96 && value >= 20)
-                QMessageBox::warning(this, QStringLiteral("Unsupported mode"),
-                                     QStringLiteral("The selected mode requieres firmware version 6.0 or higher"));
+                prompts.warning(QStringLiteral("The selected mode requieres firmware version 6.0 or higher"),
+                                QStringLiteral("Unsupported mode"));
             if (modeFlag != 0)
                 com_->RequestWrite(address_, 2, value, width);
         }
@@ -219,7 +219,7 @@ void TfrmQuenor::SetGeneration(int g)
         BuildPages(paTestPos_, *set->extra);
         BuildPages(paView_, *set->status);
     } catch (const std::length_error& e) {
-        QMessageBox::critical(this, QStringLiteral("Error"), QString::fromLatin1(e.what()));
+        prompts.error(QString::fromLatin1(e.what()), QStringLiteral("Error"));
     }
     rebuilding_ = false;
     // The new parameter pages first, the fixed pages after them in their old order.
@@ -265,9 +265,10 @@ void TfrmQuenor::SelectAddress(const QString& text)
     }
     bool ok = false;
     const int address = text.trimmed().toInt(&ok);
-    if (!ok || address < 0 || address > 255) {
-        QMessageBox::critical(this, QStringLiteral("Error"),
-                              QStringLiteral("'%1' is not a valid integer value").arg(text));
+    // 1 to 254 address one motor, 255 all of them; nothing else fits the address byte.
+    if (!ok || address < 1 || address > 255) {
+        prompts.error(QStringLiteral("'%1' is not a valid address").arg(text), QStringLiteral("Error"));
+        tbAddress_->setEditText(address_ == 255 ? QStringLiteral("All") : QString::number(address_));
         return;
     }
     address_ = address;
@@ -321,13 +322,11 @@ void TfrmQuenor::ClearErrors()
     if (generation_ == 0)
         v = static_cast<std::int32_t>(state_.statusWord & 0x600);
     if ((generation_ == 0 || generation_ == 1) && (state_.statusWord & 0x80)) {
-        const auto answer = QMessageBox::question(
-            this, QStringLiteral("Position limit error"),
-            QStringLiteral("A position limit error has occured\nDo you want to temporaly disable the position limit "
-                           "function ?\nThe position limit function will be reenabled when the motor is moved whitin "
-                           "the limits"),
-            QMessageBox::Yes | QMessageBox::No);
-        if (answer == QMessageBox::Yes)
+        if (prompts.askYesNo(
+                QStringLiteral("A position limit error has occured\nDo you want to temporaly disable the position limit "
+                               "function ?\nThe position limit function will be reenabled when the motor is moved "
+                               "whitin the limits"),
+                QStringLiteral("Position limit error")))
             v |= 0x4000;
     }
     com_->RequestWrite(address_, 35, v, generation_ == 1 ? 4 : 2);

@@ -18,6 +18,8 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
+#include <QToolBar>
+#include <QToolButton>
 
 #include <set>
 
@@ -277,6 +279,11 @@ void TfrmQuenor::RebuildRecentMenu()
         connect(a, &QAction::triggered, this, [this, name] { LoadSetupFile(name); });
     }
     recentMenu_->setEnabled(!settings_.recentFiles.empty());
+    // With recent files the tool bar's Open gets them as its drop-down.
+    if (auto* button = qobject_cast<QToolButton*>(tbxToolbar_ ? tbxToolbar_->widgetForAction(tbOpen_) : nullptr)) {
+        button->setMenu(settings_.recentFiles.empty() ? nullptr : recentMenu_);
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+    }
 }
 
 void TfrmQuenor::dragEnterEvent(QDragEnterEvent* event)

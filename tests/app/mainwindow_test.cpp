@@ -7,6 +7,7 @@
 #include "tools/motorsim/motorsim.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QElapsedTimer>
 #include <QSettings>
 #include <QTabWidget>
@@ -230,4 +231,105 @@ TEST_F(MainWindowWithMotor, AFamily1MotorSwitchesThePages)
     EXPECT_GE(window->ParameterPages()->count(), 2);
     EXPECT_EQ(window->ParameterPages()->widget(window->ParameterPages()->count() - 1)->objectName(),
               QStringLiteral("tsTests"));
+}
+
+namespace {
+
+bool Enabled(const std::vector<QAction*>& actions)
+{
+    return std::all_of(actions.begin(), actions.end(), [](QAction* a) { return a->isEnabled(); });
+}
+bool Disabled(const std::vector<QAction*>& actions)
+{
+    return std::none_of(actions.begin(), actions.end(), [](QAction* a) { return a->isEnabled(); });
+}
+
+}  // namespace
+
+TEST_F(MainWindowWithMotor, MotorCommandsFollowTheConnectionAndTheOfflineMenuTheOpposite)
+{
+    MotorSim sim(0, 112);
+    ASSERT_TRUE(sim.Start());
+    setenv("QUENOR_COM1", sim.DevicePath().c_str(), 1);
+    sim.SetSilent(true);
+    QuenorOptions options;
+    options.timings = Fast();
+    window = std::make_unique<TfrmQuenor>(options);
+    window->show();
+    window->InitAfterCreate(QString());
+    Spin(200);
+    EXPECT_TRUE(Disabled(window->MotorCommands()));
+    EXPECT_TRUE(window->OfflineMenu()->menuAction()->isVisible());
+
+    sim.SetSilent(false);
+    ASSERT_TRUE(SpinUntil([&] { return window->State().connected; }));
+    EXPECT_TRUE(Enabled(window->MotorCommands()));
+    EXPECT_FALSE(window->OfflineMenu()->menuAction()->isVisible());
+    // Items whose forms come later stay disabled while connected.
+    int later = 0;
+    for (QAction* a : window->findChildren<QAction*>()) {
+        if (a->text() == QStringLiteral("Update &Firmware...") || a->text() == QStringLiteral("S&tart zero search")) {
+            EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+            ++later;
+        }
+    }
+    EXPECT_EQ(later, 2);
+}
+
+TEST_F(MainWindowWithMotor, TheAddressBoxTakesAllAndOneTo255Only)
+{
+    MotorSim sim(0, 112);
+    Connect(sim);
+    std::vector<QString> errors;
+    window->prompts.error = [&](const QString& t, const QString&) { errors.push_back(t); };
+    window->SelectAddress(QStringLiteral("12"));
+    EXPECT_EQ(window->Address(), 12);
+    for (const char* bad : {"0", "256", "-1", "1e2", "x", ""}) {
+        window->SelectAddress(QString::fromLatin1(bad));
+        EXPECT_EQ(window->Address(), 12) << bad;
+    }
+    EXPECT_EQ(errors.size(), 6u);
+    window->SelectAddress(QStringLiteral("255"));
+    EXPECT_EQ(window->Address(), 255);
+    window->SelectAddress(QStringLiteral("All"));
+    EXPECT_EQ(window->Address(), 255);
+}
+
+TEST_F(MainWindowWithMotor, ResetPositionAndClearErrorsWriteWhatTheFirmwareNeeds)
+{
+    MotorSim sim(0, 112);
+    sim.SetRegister(35, 0x0680);  // position limit error with other error bits
+    Connect(sim);
+    ASSERT_TRUE(SpinUntil([&] { return window->State().statusWord == 0x0680; }));
+    Spin(300);
+    std::vector<QString> asked;
+    window->prompts.askYesNo = [&](const QString& t, const QString&) {
+        asked.push_back(t);
+        return false;
+    };
+    sim.ClearLog();
+    for (QAction* a : window->MotorCommands())
+        if (a->text() == QStringLiteral("&Clear errors"))
+            a->trigger();
+    ASSERT_EQ(asked.size(), 1u);
+    ASSERT_TRUE(SpinUntil([&] { return !Writes(sim).empty(); }));
+    auto w = Writes(sim);
+    EXPECT_EQ(w[0].reg, 35);
+    EXPECT_EQ(w[0].width, 2);
+    EXPECT_EQ(w[0].value, 0x0600);
+
+    // Firmware 7.0 (112): register 163 gets the negated position, not register 10.
+    sim.ClearLog();
+    for (QAction* a : window->MotorCommands())
+        if (a->text() == QStringLiteral("Reset &position"))
+            a->trigger();
+    ASSERT_TRUE(SpinUntil([&] { return Writes(sim).size() >= 3; }));
+    w = Writes(sim);
+    EXPECT_EQ(w[0].reg, 163);
+    EXPECT_EQ(w[0].width, 4);
+    EXPECT_EQ(w[1].reg, 36);
+    EXPECT_EQ(w[1].width, 2);
+    EXPECT_EQ(w[1].value & 0x1400, 0x1400);
+    EXPECT_EQ(w[2].reg, 3);
+    EXPECT_EQ(w[2].value, 0);
 }

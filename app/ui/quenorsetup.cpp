@@ -282,7 +282,7 @@ void TfrmQuenor::RebuildRecentMenu()
     // With recent files the tool bar's Open gets them as its drop-down.
     if (auto* button = qobject_cast<QToolButton*>(tbxToolbar_ ? tbxToolbar_->widgetForAction(tbOpen_) : nullptr)) {
         button->setMenu(settings_.recentFiles.empty() ? nullptr : recentMenu_);
-        button->setPopupMode(QToolButton::MenuButtonPopup);
+        button->setPopupMode(settings_.recentFiles.empty() ? QToolButton::DelayedPopup : QToolButton::MenuButtonPopup);
     }
 }
 

@@ -392,22 +392,23 @@ std::vector<std::uint8_t> MotorSim::OnProgram(const SimFrame& f)
         const std::size_t n = x[1];
         if (x.size() != 2 + n || n < 1)
             return {};
-        const int kind = n == 1 ? x[2] : x[3];
+        // Fields: the count, the kind, then the kind's bytes.
+        const int kind = x[2];
         switch (kind) {
         case 1: runState_ = 1; break;
         case 2: runState_ = 0; break;
         case 3: runState_ = 2; break;
-        case 4:
-            if (n == 6) {
+        case 4:  // single step over code addresses a..b
+            if (n == 5) {
                 runState_ = 3;
-                programCounter_ = x[4] | (x[5] << 8);
+                programCounter_ = x[3] | (x[4] << 8);
             }
             break;
         case 5:
             if (n == 3) {  // family 2: set mask, clear mask
-                outputs_ = (outputs_ | x[4]) & ~x[5];
+                outputs_ = (outputs_ | x[3]) & ~x[4];
             } else if (n == 2) {  // low nibble set, high nibble clear
-                outputs_ = (outputs_ | (x[4] & 0x0F)) & ~(x[4] >> 4);
+                outputs_ = (outputs_ | (x[3] & 0x0F)) & ~(x[3] >> 4);
             }
             break;
         default: break;

@@ -163,6 +163,9 @@ void ComThread::SendModuleStop()
     if (type < 1 || type > 6)
         return;
     frames_.SendFrame(kStop[type], {Address()});
+    // The port is reopened next, which discards what has not left yet: give
+    // the frame's 11 bytes time to go out.
+    Sleep(10 + 11 * SerTimeouts::MsPerByte(port_.GetBaudRate()));
 }
 
 // --- register image ---------------------------------------------------------------------------

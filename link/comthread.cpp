@@ -653,11 +653,23 @@ void ComThread::ReadModuleInfo()
     frames_.ReceiveExpected(CMD_MODULE_INFO);
     if (frames_.ReceiveByte() != 0)
         throw ComIntException{1};
-    const int used = std::min(frames_.ReceiveByte(), kModuleInfoSize - 1);
-    port_.Receive(2 * used + 2);
-    for (int i = 0; i < used; ++i)
-        moduleInfo_[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(frames_.ReceiveByte());
+    const int length = frames_.ReceiveByte();
+    // A short reply leaves zeros behind it, a long one keeps its first 100 bytes.
+    std::array<std::uint8_t, kModuleInfoSize> info{};
+    ReceiveFieldsBounded(length, std::span(info).first(kModuleInfoSize - 1));
     frames_.ReceiveFrameEnd();
+    moduleInfo_ = info;
+}
+
+void ComThread::ReceiveFieldsBounded(int count, std::span<std::uint8_t> dst)
+{
+    std::fill(dst.begin(), dst.end(), 0);
+    port_.Receive(2 * count + 2);  // the fields and the end marker
+    for (int i = 0; i < count; ++i) {
+        const int b = frames_.ReceiveByte();
+        if (static_cast<std::size_t>(i) < dst.size())
+            dst[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(b);
+    }
 }
 
 void ComThread::StartReconnectScan()

@@ -16,13 +16,17 @@
 #include "link/sercom.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
+#include "scope/sampleset.h"
+#include "scope/samplesettings.h"
 
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,6 +49,10 @@ struct ComRequest {
     std::int32_t arg3 = 0;            // register jobs: width
     std::int32_t value = 0;
     std::vector<std::uint8_t> data;   // payload owned by the job (raw bytes, program image)
+    // The sampling jobs' shared inputs: they stay alive until the job ends,
+    // whatever the scope does meanwhile.
+    std::shared_ptr<SampleRun> run;
+    std::shared_ptr<TSampleSet> set;
 };
 
 // The link states.
@@ -87,6 +95,11 @@ struct ComTimings {
     int slowConnectMs = 1000;   // options bit 0: before each connect frame
     int rescanMs = 6000;        // length of the reconnect scan
     int noWorkWaitMs = 20;      // state 1 with nothing to do: wait this long for work
+    int eepromFullMs = 4352;    // an EEPROM write shows 100 % after this; twice it ends the link
+    int moduleNoReplyMs = 50;   // after a module command that has no reply
+    int eepromPollMs = 50;      // between the busy polls of an EEPROM write
+    int downloadBlockMs = 50;   // after each program block, while the module stores it
+    int defaultsWaitMs = 200;   // after the load-defaults write, before the rescan
 };
 
 class ComThread {
@@ -96,6 +109,11 @@ public:
     static constexpr int kMaxWaiters = 10;
     static constexpr int kModuleInfoSize = 101;
     static constexpr int kImageSize = 256 * 4;
+    static constexpr int kStatusBlockSize = 8;
+    static constexpr int kProgramStatusSize = 64;
+    static constexpr int kSeqletFormatSize = 512;
+    static constexpr int kFsSetupMax = 16;
+    static constexpr int kProgramMax = 4096;
 
     // Options bit 0: the port's time-out factor is 5 and the thread waits
     // before each connect frame. Bit 1: sleep 1 ms after every reply.
@@ -161,6 +179,47 @@ public:
     void RequestRead(int address, int reg, bool poll, int width);
     void RequestWrite(int address, int reg, std::int32_t value, int width);
 
+    // Register image: a block read of `blocks` blocks of 128 bytes of 2- or
+    // 4-byte registers; reads are then answered from the image until a later
+    // invalidate job. Both queue only while the link runs.
+    bool RequestImageRead(int blocks, int width);
+    bool RequestImageInvalidate();
+    // Special commands: 0x56 save in the motor's memory, 0x54 stop (waits for
+    // mode 15), 0x57 reset, 0x100 load defaults, any other code is sent bare.
+    bool RequestSpecialCommand(int address, int code);
+    // Module requests.
+    bool RequestProgramInfo();
+    // The logic module's 512-byte format image; the job keeps its own copy
+    // (a shorter image is padded with zeros, a longer one cut).
+    bool RequestSeqletFormatWrite(std::span<const std::uint8_t> format, bool powerUp, int value);
+    bool RequestModuleCommand(int command);
+    // Programmable module: 0 status, 1 run, 2 stop, 3 pause, 4 single step
+    // (a..b code addresses), 5 set outputs a and clear outputs b; the 64-byte
+    // status comes back as UM_REGISTERBLOCK.
+    bool RequestProgramControl(int kind, int a, int b);
+    bool RequestDeviceNetSettings(int baudIndex, int node);
+    // At most 16 bytes; a longer setup is refused (false, nothing queued).
+    bool RequestFsSetup(std::span<const std::uint8_t> bytes);
+    // Empties the poll list and fills it with the six module pollers.
+    void SetDefaultPollList();
+    // The receiver of UM_PROFISTATUS and UM_MODULEIO calls these when it has
+    // shown the block; the poller posts the next block only after that.
+    void ClearProfibusPending() { profiPending_.store(false, std::memory_order_release); }
+    void ClearModuleIoPending() { ioPending_.store(false, std::memory_order_release); }
+    bool ProfibusPending() const { return profiPending_.load(std::memory_order_acquire); }
+    bool ModuleIoPending() const { return ioPending_.load(std::memory_order_acquire); }
+
+    // Program transfer to and from the programmable module. The download
+    // keeps its own copy of the image (the first two bytes its length).
+    bool RequestProgramDownload(std::span<const std::uint8_t> image);
+    bool RequestProgramUpload();
+
+    // Sampling. The test move records on the motor as the run's trigger asks
+    // and posts its phases to window; the upload fills the set's channels and
+    // posts UM_TRANSFERDONE to window. Both queue only while the link runs.
+    bool RequestTestMove(MessageTarget* window, std::shared_ptr<SampleRun> run);
+    bool RequestSampleUpload(MessageTarget* window, std::shared_ptr<TSampleSet> set);
+
     // For handlers, on the communication thread only.
     FrameLink& Frames() { return frames_; }
     TSerCom& Port() { return port_; }  // also the caller's while the link is suspended
@@ -181,9 +240,38 @@ public:
     // CPU time used by the thread so far, in microseconds (0 when not running).
     std::int64_t ThreadCpuUs();
 
+    const ComTimings& Timings() const { return timings_; }
+    int ModuleType() const { return moduleInfo_[0]; }
+    // Reads a reply's fields into dst (zero-filled first), keeping at most
+    // dst.size() of the count fields that come and dropping the rest.
+    void ReceiveFieldsBounded(int count, std::span<std::uint8_t> dst);
+    // Sends the stop command of the fitted module type (nothing for type 0).
+    void SendModuleStop();
+
     // Handlers of the register jobs.
     static void DoReadRegister(ComThread& t, ComRequest& job);
     static void DoWriteRegister(ComThread& t, ComRequest& job);
+    static void DoImageRead(ComThread& t, ComRequest& job);
+    static void DoImageInvalidate(ComThread& t, ComRequest& job);
+    static void DoSpecialCommand(ComThread& t, ComRequest& job);
+    static void DoProgramInfo(ComThread& t, ComRequest& job);
+    static void DoSeqletFormatWrite(ComThread& t, ComRequest& job);
+    static void DoModuleCommand(ComThread& t, ComRequest& job);
+    static void DoProgramControl(ComThread& t, ComRequest& job);
+    static void DoDeviceNetSettings(ComThread& t, ComRequest& job);
+    static void DoFsSetup(ComThread& t, ComRequest& job);
+    // The module pollers.
+    static void PollProfibusStatus(ComThread& t, ComRequest& job);
+    static void PollModuleIo(ComThread& t, ComRequest& job);
+    static void PollCanOpenDebug(ComThread& t, ComRequest& job);
+    static void PollProgramStatus(ComThread& t, ComRequest& job);
+    static void PollModuleDebug(ComThread& t, ComRequest& job);
+    static void PollModuleNetStatus(ComThread& t, ComRequest& job);
+    // Program transfer and sampling.
+    static void DoProgramDownload(ComThread& t, ComRequest& job);
+    static void DoProgramUpload(ComThread& t, ComRequest& job);
+    static void DoTestMove(ComThread& t, ComRequest& job);
+    static void DoSampleUpload(ComThread& t, ComRequest& job);
 
 private:
     void Execute();
@@ -199,6 +287,11 @@ private:
     void Wake();
     void Post(int msg, std::int64_t wParam, std::int64_t lParam);
     void SendRegisterFrame(int reg);
+    bool PollModuleStatus();  // 0x5F as the EEPROM write's progress poll: true when done
+    void ProgramControlFrame(int kind, int a, int b);
+    void ReadModuleText(std::uint8_t command, int msg);
+    void ReadProgramBlock(std::uint8_t* dst, int offset, int count);
+    void StartRecording(SampleRun& run);
 
     MessageTarget* notify_;
     const int options_;
@@ -261,6 +354,8 @@ private:
     std::atomic<bool> imageValid_{false};
     int imageWidth_ = 2;
     std::array<std::uint8_t, kImageSize + 4> image_{};
+    std::atomic<bool> profiPending_{false};
+    std::atomic<bool> ioPending_{false};
 };
 
 }  // namespace quenor

@@ -107,6 +107,7 @@ std::shared_ptr<TSampleSet> TSampleSet::FromSettings(const SSampleSettings& sett
         ch->wide = block.wide;
         ch->startValue = block.startValue;
         ch->visible = true;
+        ch->slot = i;
         set->AddChannel(std::move(ch));
     }
     set->SampleTime = SampleFamilyOf(family).samplePeriod;

@@ -43,6 +43,9 @@ public:
     double scale = 0.0;   // units per division, set by AutoScale
     bool visible = true;
     std::uint32_t Color = 0;  // 0x00BBGGRR
+    // The motor's channel (0..3, the record's channel block) whose samples fill
+    // this channel; -1: the channel's place in the set.
+    int slot = -1;
 
     std::int32_t Count() const { return count_; }
     // Raw sample i; 0 outside 0..Count()-1.

@@ -273,6 +273,7 @@ void MotorSim::InstallDefaultHandlers()
     handlers_[0x51] = [](MotorSim& m, const SimFrame& f) { return m.OnBlockRead(f); };
     handlers_[0x52] = [](MotorSim& m, const SimFrame& f) { return m.OnWrite(f); };
     handlers_[0x5F] = [](MotorSim& m, const SimFrame& f) { return m.OnModuleInfo(f); };
+    InstallJobHandlers();
 }
 
 std::vector<std::uint8_t> MotorSim::OnRead(const SimFrame& f)
@@ -423,7 +424,7 @@ void MotorSim::Handle(const SimFrame& frame, const std::vector<std::uint8_t>& ra
         std::lock_guard lock(mutex_);
         requests_.push_back(frame);
         const int addr = frame.fields[0];
-        answer = !silent_ && (addr == address_ || addr == 255);
+        answer = !silent_ && !SilentNow() && (addr == address_ || addr == 255);
         if (auto it = handlers_.find(frame.command); it != handlers_.end())
             handler = it->second;
     }

@@ -26,6 +26,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace quenor::motorsim {
@@ -97,6 +98,59 @@ public:
     // The next count replies get this fault (before any random one).
     void InjectFault(FaultKind kind, int count = 1, int delayMs = 0);
 
+    // --- special commands -----------------------------------------------------
+    // A save (0x56) or reset (0x57) is acknowledged `acks` times, then the
+    // motor restarts: it answers nothing for restartMs. The load-defaults write
+    // (register 2 := 256, 4 bytes) restarts it at once after its acknowledgement.
+    void SetRestart(int acks, int restartMs);
+    void SilenceFor(int ms);
+    bool Restarting() const;
+    int Restarts() const;
+    // After a stop (0x54) register 2 reads 15 from the n-th read on.
+    void SetStopSettleReads(int n);
+
+    // --- modules -------------------------------------------------------------------
+    // Fits a module of this type (0 none, 1 logic, 2 Profibus, 3 CANopen,
+    // 4 programmable, 5 DeviceNet, 6 FS) with a typical information block.
+    void SetModuleType(int type);
+    static std::vector<std::uint8_t> ModuleInfoFor(int type);
+    std::vector<std::uint8_t> ModuleInfo() const;
+    // An EEPROM write (0x35) keeps the module busy for ms (-1: for ever); the
+    // busy module answers the information poll 0x5F with 0x22 three times.
+    void SetEepromBusyMs(int ms);
+    // Status blocks and texts the module answers with.
+    void SetModuleIo(std::vector<std::uint8_t> block);        // 0x30, 8 bytes
+    void SetProfibusStatus(std::vector<std::uint8_t> block);  // 0x40
+    void SetModuleStatus(std::vector<std::uint8_t> block);    // 0x72 / 0x82
+    void SetDebugText(std::string text);                      // 0x20 / 0x70 / 0x80, sent once
+    // The logic module's format as received (512 bytes) and the blocks written.
+    std::vector<std::uint8_t> SeqletFormat() const;
+    int FormatBlocksWritten() const;
+    // DeviceNet settings (node, baud-rate index) and the FS setup as received.
+    std::pair<int, int> DeviceNetSettings() const;
+    std::vector<std::uint8_t> FsSetup() const;
+
+    // --- programmable module ------------------------------------------------------
+    // Program memory as the download left it (the first two bytes the length).
+    std::vector<std::uint8_t> ProgramMemory() const;
+    void SetProgramMemory(std::vector<std::uint8_t> memory);
+    int RunState() const;       // 0 stopped, 1 running, 2 paused, 3 stepping
+    int ProgramCounter() const;
+    int Outputs() const;        // bits set by the set/clear outputs command
+    static std::uint16_t CodeChecksum(const std::vector<std::uint8_t>& memory);
+    // Replies longer than asked: the status reply's length, extra upload bytes.
+    void SetProgramStatusLength(int length);
+    void SetUploadExtraBytes(int n);
+
+    // --- sampling -----------------------------------------------------------------------
+    // The synthetic waveform of channel c (0..3) at sample r counted from the
+    // trigger (negative before it): c0 a sawtooth of +-2000, c1 a sawtooth of
+    // +-30000 (steps of more than half the 16-bit range), c2 a 32-bit ramp from
+    // 0x12000 in steps of 300, c3 a small square wave.
+    static std::int32_t Wave(int channel, int r);
+    // Recordings started by the register writes of the family.
+    int Recordings() const;
+
     // The log.
     std::vector<LogEntry> Log() const;
     std::vector<SimFrame> Requests() const;  // valid frames, in order
@@ -135,6 +189,16 @@ private:
     std::vector<std::uint8_t> OnBlockRead(const SimFrame& f);
     std::vector<std::uint8_t> OnWrite(const SimFrame& f);
     std::vector<std::uint8_t> OnModuleInfo(const SimFrame& f);
+    void InstallJobHandlers();
+    std::vector<std::uint8_t> OnJobRead(const SimFrame& f);
+    std::vector<std::uint8_t> OnJobWrite(const SimFrame& f);
+    std::vector<std::uint8_t> OnSpecial(const SimFrame& f);
+    std::vector<std::uint8_t> OnModuleCommand(const SimFrame& f);
+    std::vector<std::uint8_t> OnModulePoll(const SimFrame& f);
+    std::vector<std::uint8_t> OnProgram(const SimFrame& f);
+    std::vector<std::uint8_t> OnSamples(const SimFrame& f);
+    bool SilentNow() const;  // under mutex_
+    void RestartLocked(int ms);
 
     PtyPair pty_;  // keeps a slave end open, so the master sees no hang-up while the port is reopened
     int master_ = -1;
@@ -158,6 +222,36 @@ private:
     std::deque<Fault> pending_;
     std::vector<LogEntry> log_;
     std::vector<SimFrame> requests_;
+
+    // Special commands.
+    std::int64_t silentUntilUs_ = 0;
+    int restartAcks_ = 3;
+    int restartMs_ = 300;
+    int acksSinceCommand_ = 0;
+    int restarts_ = 0;
+    int stopSettleReads_ = 2;
+    int stopCountdown_ = -1;
+    // Modules.
+    int eepromBusyMs_ = 100;
+    std::int64_t eepromBusyUntilUs_ = 0;
+    bool eepromForever_ = false;
+    std::vector<std::uint8_t> moduleIo_ = std::vector<std::uint8_t>(8, 0);
+    std::vector<std::uint8_t> profibus_;
+    std::vector<std::uint8_t> netStatus_;
+    std::string debugText_;
+    std::vector<std::uint8_t> format_ = std::vector<std::uint8_t>(512, 0);
+    int formatBlocks_ = 0;
+    std::pair<int, int> deviceNet_{-1, -1};
+    std::vector<std::uint8_t> fsSetup_;
+    std::vector<std::uint8_t> program_ = std::vector<std::uint8_t>(8192, 0);
+    int runState_ = 0;
+    int programCounter_ = 0;
+    int outputs_ = 0;
+    int statusLength_ = 64;
+    int uploadExtra_ = 0;
+    // Sampling.
+    int recordings_ = 0;
+    int sampleCursor_ = 0;
 };
 
 }  // namespace quenor::motorsim

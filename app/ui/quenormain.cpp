@@ -6,6 +6,7 @@
 #include "app/ui/frmloadinfo.h"
 #include "app/ui/statuspanel.h"
 #include "app/ui/statuspanelwidget.h"
+#include "app/ui/modalresult.h"
 #include "app/ui/warninginfo.h"
 #include "params/ui/lampimagelist.h"
 #include "platform/cp1252.h"
@@ -75,6 +76,15 @@ TfrmQuenor::TfrmQuenor(QuenorOptions options, QWidget* parent)
         const auto b = QMessageBox::question(this, caption, text,
                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         return b == QMessageBox::Yes ? 1 : b == QMessageBox::No ? 0 : -1;
+    };
+    prompts.askOkCancel = [this](const QString& text, const QString& caption) {
+        return QMessageBox::warning(this, caption, text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+    };
+    prompts.confirmWarnings = [this](const Warnings& w) {
+        TfrmWarningInfo dialog(this);
+        dialog.SetWarnings(w.flags, w.args, 8);
+        dialog.SetCloseOnly(false);
+        return dialog.exec() == kMrIgnore;
     };
     prompts.error = [this](const QString& text, const QString& caption) {
         QMessageBox::critical(this, caption, text);
@@ -216,7 +226,9 @@ void TfrmQuenor::CreateMenus()
     motorMenu_ = menuBar()->addMenu(QStringLiteral("&Motor"));
     motorMenu_->setObjectName(QStringLiteral("motorMenu"));
     saveInMotor_ = motorMenu_->addAction(QStringLiteral("&Save in motor"));
+    connect(saveInMotor_, &QAction::triggered, this, &TfrmQuenor::SaveInMotor);
     resetMotor_ = motorMenu_->addAction(QStringLiteral("&Reset motor"));
+    connect(resetMotor_, &QAction::triggered, this, &TfrmQuenor::ResetMotor);
     QAction* resetPos = motorMenu_->addAction(QStringLiteral("Reset &position"));
     connect(resetPos, &QAction::triggered, this, &TfrmQuenor::ResetPosition);
     QAction* clearErrors = motorMenu_->addAction(QStringLiteral("&Clear errors"));
@@ -225,6 +237,7 @@ void TfrmQuenor::CreateMenus()
     QAction* startZero = motorMenu_->addAction(QStringLiteral("S&tart zero search"));
     miFilterSelector_ = motorMenu_->addAction(QStringLiteral("&Filter setup"));
     loadDefault_ = motorMenu_->addAction(QStringLiteral("&Load default"));
+    connect(loadDefault_, &QAction::triggered, this, &TfrmQuenor::LoadDefault);
     laterItems_ = {startZero, miFilterSelector_};
     motorCommands_ = {saveInMotor_, resetMotor_, resetPos, clearErrors, loadDefault_};
 

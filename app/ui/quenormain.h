@@ -6,6 +6,7 @@
 #include "app/mainsettings.h"
 #include "app/mainstate.h"
 #include "app/statustext.h"
+#include "app/warnings.h"
 #include "app/ui/pngimages.h"
 #include "link/comthread.h"
 #include "params/paramcontrol.h"
@@ -51,6 +52,9 @@ struct QuenorPrompts {
     std::function<void(const QString& text, const QString& caption)> error;
     std::function<void(const QString& text, const QString& caption)> warning;
     std::function<void(const QString& text, const QString& caption)> loadInformation;
+    std::function<bool(const QString& text, const QString& caption)> askOkCancel;
+    // The warning details before a save in motor: true to go on (Ignore).
+    std::function<bool(const Warnings& warnings)> confirmWarnings;
     std::function<QString()> openFileName;  // empty: cancelled
     std::function<QString()> saveFileName;  // empty: cancelled
 };
@@ -167,6 +171,9 @@ private:
     void OnBatchStatus(std::int64_t wParam, const std::string& text);
 
     // Commands.
+    void SaveInMotor();
+    void ResetMotor();
+    void LoadDefault();
     void ResetPosition();
     void ClearErrors();
     void OfflineTypeChosen(int code);

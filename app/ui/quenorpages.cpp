@@ -145,7 +145,11 @@ void TfrmQuenor::ArrangeControls(int mask)
 void TfrmQuenor::RequestAllRegisters()
 {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    // Every register with a control, once, with the width its controls need.
+    // The register image first: the reads below are then answered from it.
+    if (generation_ == 1)
+        com_->RequestImageRead(7, 4);
+    else
+        com_->RequestImageRead(3, 2);
     if (generation_ == 2) {
         for (auto [reg, width] : {std::pair{154, 4}, {156, 2}, {157, 2}, {165, 2}, {99, 2}, {159, 2}})
             com_->RequestRead(address_, reg, false, width);
@@ -169,6 +173,8 @@ void TfrmQuenor::RequestAllRegisters()
                 width = 4;
         com_->RequestRead(address_, reg, false, width);
     }
+    // Reads after this batch go to the motor again.
+    com_->RequestImageInvalidate();
     UpdateWarnings();
 }
 
@@ -205,7 +211,7 @@ void TfrmQuenor::SetGeneration(int g)
     generation_ = g;
     state_.generation = g;
     com_->SetMotorFamily(g);
-    com_->ClearPollList();
+    com_->SetDefaultPollList();
     vizu_->SetMotorKind(g);
     ClearRegisterLists();
 
@@ -314,6 +320,38 @@ void TfrmQuenor::ResetPosition()
     default:
         break;
     }
+}
+
+void TfrmQuenor::SaveInMotor()
+{
+    const Warnings& w = statusBar_.CurrentWarnings();
+    if (w.SaveNeedsConfirmation() && !prompts.confirmWarnings(w))
+        return;
+    com_->RequestWrite(address_, 3, 0, 4);
+    com_->RequestSpecialCommand(address_, 0x56);
+}
+
+void TfrmQuenor::ResetMotor()
+{
+    if (generation_ == 0 && state_.firmware < 80)
+        com_->RequestSpecialCommand(address_, 0x55);
+    else
+        com_->RequestSpecialCommand(address_, 0x54);
+    com_->RequestSpecialCommand(address_, 0x57);
+}
+
+void TfrmQuenor::LoadDefault()
+{
+    if (generation_ == 0 && state_.firmware < 80) {
+        prompts.warning(QStringLiteral("This features requires firmware version 5.0 or higher"), QStringLiteral("Error"));
+        return;
+    }
+    if (!prompts.askOkCancel(QStringLiteral("Attension: The defaults will be saved in flash and the motor reset\n"
+                                            "Any adjusted parameter will be lost"),
+                             QStringLiteral("Warning")))
+        return;
+    com_->RequestSpecialCommand(address_, 0x54);
+    com_->RequestSpecialCommand(address_, 0x100);
 }
 
 void TfrmQuenor::ClearErrors()

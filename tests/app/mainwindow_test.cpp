@@ -178,22 +178,23 @@ TEST_F(MainWindowWithMotor, ConnectReadsTypeSerialAndEveryBoundRegister)
     MotorSim sim(0, 112);
     sim.SetRegister(153, 4);  // a VekD
     sim.SetRegister(154, 4321);
+    sim.SetRegister(5, 1234);
+    sim.SetRegister(37, 2);
     Connect(sim);
     ASSERT_TRUE(SpinUntil([&] { return window->MotorType() == 4; }));
     ASSERT_TRUE(SpinUntil([&] { return window->State().serial == 4321; }));
     // After the connect frame the motor type and serial number are read, then
-    // the pages (polls of the status view may come in between).
+    // the register image in three blocks of 2-byte registers (polls of the
+    // status view may come in between); the page reads are answered from it.
     const auto reads = ReadRegisters(sim);
     ASSERT_GE(reads.size(), 3u);
     EXPECT_EQ(reads[0], 1);  // the connect frame
     const auto at = [&](int reg) { return std::find(reads.begin(), reads.end(), reg) - reads.begin(); };
     EXPECT_LT(at(153), at(154));
-    EXPECT_LT(at(154), at(17));
-    EXPECT_LT(at(17), at(19));
-    // Every register with a control is read.
+    ASSERT_TRUE(SpinUntil([&] { return sim.CountRequests(0x51) == 3; }));
     ASSERT_TRUE(SpinUntil([&] {
-        const auto r = ReadRegisters(sim);
-        return std::find(r.begin(), r.end(), 5) != r.end() && std::find(r.begin(), r.end(), 37) != r.end();
+        auto* maxVel = window->RegisterList(5).empty() ? nullptr : window->RegisterList(5).front();
+        return maxVel && maxVel->Value() == 1234 && window->State().startupMode == 2;
     }));
     EXPECT_TRUE(window->windowTitle().endsWith("Noname"));
 }
@@ -226,8 +227,9 @@ TEST_F(MainWindowWithMotor, AFamily1MotorSwitchesThePages)
     Connect(sim);
     EXPECT_EQ(window->Generation(), 1);
     // The pages were rebuilt before the reads were queued: every read value
-    // lands on a family-1 control.
+    // lands on a family-1 control; family 1 reads 7 blocks of 4-byte registers.
     ASSERT_NE(ByCaption(*window, "Max velocity"), nullptr);
+    ASSERT_TRUE(SpinUntil([&] { return sim.CountRequests(0x51) == 7; }));
     EXPECT_GE(window->ParameterPages()->count(), 2);
     EXPECT_EQ(window->ParameterPages()->widget(window->ParameterPages()->count() - 1)->objectName(),
               QStringLiteral("tsTests"));
@@ -332,4 +334,103 @@ TEST_F(MainWindowWithMotor, ResetPositionAndClearErrorsWriteWhatTheFirmwareNeeds
     EXPECT_EQ(w[1].value & 0x1400, 0x1400);
     EXPECT_EQ(w[2].reg, 3);
     EXPECT_EQ(w[2].value, 0);
+}
+
+namespace {
+
+void TriggerMotorCommand(TfrmQuenor& w, const QString& text)
+{
+    for (QAction* a : w.MotorCommands())
+        if (a->text() == text) {
+            a->trigger();
+            return;
+        }
+    ADD_FAILURE() << "no motor command " << text.toStdString();
+}
+
+// The commands (0x5x) the motor received, with register writes as 0x52.
+std::vector<int> Commands(const MotorSim& sim)
+{
+    std::vector<int> out;
+    for (const SimFrame& f : sim.Requests())
+        if (f.command >= 0x52 && f.command <= 0x57)
+            out.push_back(f.command);
+    return out;
+}
+
+}  // namespace
+
+TEST_F(MainWindowWithMotor, SaveResetAndDefaultsSendTheirSequences)
+{
+    MotorSim sim(0, 112);
+    Connect(sim);
+    Spin(500);
+    bool okAnswer = false;
+    window->prompts.askOkCancel = [&](const QString&, const QString&) { return okAnswer; };
+    window->prompts.confirmWarnings = [](const Warnings&) { return true; };
+
+    // Save in motor: register 3 := 0, then the stop and store commands.
+    sim.ClearLog();
+    TriggerMotorCommand(*window, QStringLiteral("&Save in motor"));
+    ASSERT_TRUE(sim.WaitForRequests(0x56, 1, std::chrono::seconds(10)));
+    auto c = Commands(sim);
+    ASSERT_GE(c.size(), 3u);
+    EXPECT_EQ(c[0], 0x52);
+    EXPECT_EQ(c[1], 0x54);
+    EXPECT_EQ(c[2], 0x56);
+    EXPECT_EQ(Writes(sim).at(0).reg, 3);
+
+    // The motor restarts and the link comes back through the rescan.
+    const auto rescanned = [&] {
+        EXPECT_TRUE(SpinUntil([&] { return window->State().reconnecting; }, 20000));
+        return SpinUntil([&] { return window->State().connected && !window->State().reconnecting; }, 20000);
+    };
+    ASSERT_TRUE(rescanned());
+    Spin(300);
+
+    // Reset with firmware 7.0: 0x54, then 0x57.
+    sim.ClearLog();
+    TriggerMotorCommand(*window, QStringLiteral("&Reset motor"));
+    ASSERT_TRUE(sim.WaitForRequests(0x57, 1, std::chrono::seconds(10)));
+    c = Commands(sim);
+    ASSERT_GE(c.size(), 2u);
+    EXPECT_EQ(c[0], 0x54);
+    EXPECT_EQ(c.back(), 0x57);
+    ASSERT_TRUE(rescanned());
+    Spin(300);
+
+    // Load default asks first; Cancel sends nothing.
+    sim.ClearLog();
+    TriggerMotorCommand(*window, QStringLiteral("&Load default"));
+    Spin(300);
+    EXPECT_EQ(sim.CountRequests(0x54), 0);
+    okAnswer = true;
+    TriggerMotorCommand(*window, QStringLiteral("&Load default"));
+    ASSERT_TRUE(SpinUntil([&] {
+        for (const Write& w : Writes(sim))
+            if (w.reg == 2 && w.width == 4 && w.value == 256)
+                return true;
+        return false;
+    }));
+    EXPECT_GE(sim.CountRequests(0x54), 1);
+}
+
+TEST_F(MainWindowWithMotor, OldFirmwareRefusesLoadDefaultAndResetsWith0x55)
+{
+    MotorSim sim(0, 79);
+    Connect(sim);
+    Spin(500);
+    std::vector<QString> warned;
+    window->prompts.warning = [&](const QString& t, const QString&) { warned.push_back(t); };
+    window->prompts.askOkCancel = [](const QString&, const QString&) { return true; };
+    sim.ClearLog();
+    TriggerMotorCommand(*window, QStringLiteral("&Load default"));
+    ASSERT_EQ(warned.size(), 1u);
+    EXPECT_EQ(warned[0], QStringLiteral("This features requires firmware version 5.0 or higher"));
+    Spin(200);
+    EXPECT_EQ(sim.CountRequests(0x54), 0);
+
+    TriggerMotorCommand(*window, QStringLiteral("&Reset motor"));
+    ASSERT_TRUE(sim.WaitForRequests(0x57, 1, std::chrono::seconds(10)));
+    EXPECT_EQ(Commands(sim).front(), 0x55);
 }

@@ -110,8 +110,15 @@ std::string ConnectionText(const MainWindowState& s)
         if (s.errorCount > 0)
             link += ", Com. errors: " + std::to_string(s.errorCount);
     }
-    return "G" + MotorNameText(s.generation, s.motorType) + " (Version "
-         + FirmwareVersionText(s.generation, s.firmware, s.beta) + serial + ")" + ModulePart(s) + link;
+    std::string text = "G";
+    text += MotorNameText(s.generation, s.motorType);
+    text += " (Version ";
+    text += FirmwareVersionText(s.generation, s.firmware, s.beta);
+    text += serial;
+    text += ")";
+    text += ModulePart(s);
+    text += link;
+    return text;
 }
 
 ModuleTabVisibility ModuleTabsFor(const MainWindowState& s)

@@ -104,7 +104,7 @@ void ReadData(png_structp png, png_bytep out, png_size_t length)
     state->position += length;
 }
 
-// Errors and warnings both end the load.
+// An error ends the load.
 void OnError(png_structp png, png_const_charp message)
 {
     auto* state = static_cast<ReadState*>(png_get_error_ptr(png));
@@ -112,10 +112,9 @@ void OnError(png_structp png, png_const_charp message)
     png_longjmp(png, 1);
 }
 
-void OnWarning(png_structp png, png_const_charp message)
-{
-    OnError(png, message);
-}
+// A warning (a colour profile libpng does not like, a bad gamma chunk it
+// ignores) does not: the picture is still good.
+void OnWarning(png_structp, png_const_charp) {}
 
 struct Header {
     png_uint_32 width;

@@ -1,4 +1,5 @@
 #include "app/ui/quenormain.h"
+#include "platform/quitsignal.h"
 #include "platform/singleinstance.h"
 
 #include <QApplication>
@@ -29,6 +30,7 @@ int main(int argc, char* argv[])
         quenor::TfrmQuenor frmQuenor;
         QObject::connect(&instance, &quenor::SingleInstance::Activated, &frmQuenor,
                          [&frmQuenor](const QString& file) { frmQuenor.BringToFront(file); });
+        quenor::InstallQuitOnSignal([&frmQuenor] { frmQuenor.close(); });
         frmQuenor.show();
         frmQuenor.InitAfterCreate(fileName);
         return app.exec();

@@ -1,0 +1,90 @@
+// The quenor program itself: a second start hands its file to the running one
+// and exits; the running one opens the file and keeps what it did when the
+// session ends it.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSettings>
+#include <QThread>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+QCoreApplication& App()
+{
+    static int argc = 1;
+    static char name[] = "test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    return app;
+}
+
+bool WaitFor(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QThread::msleep(20);
+    return done();
+}
+
+}  // namespace
+
+TEST(QuenorProcess, ASecondStartHandsOverItsFileAndExits)
+{
+    App();
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QString runtime = home.path() + "/run";
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+    env.insert("XDG_DATA_HOME", home.path() + "/data");
+    env.insert("XDG_RUNTIME_DIR", runtime);
+    env.insert("QUENOR_COM1", "/dev/quenor-no-such-port");
+    env.insert("ASAN_OPTIONS", "detect_leaks=0");
+
+    // A stepper setup file: opening it offline switches to family 2.
+    const QString file = home.path() + "/stepper.vek";
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 64]\r\n");
+    }
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(QStringLiteral(QUENOR_EXE), {});
+    ASSERT_TRUE(first.waitForStarted(10000));
+    const QString socket = runtime + QStringLiteral("/quenor-%1.socket").arg(::getuid());
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(socket); }, 30000)) << "the first start never listened";
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.setWorkingDirectory(home.path());
+    second.start(QStringLiteral(QUENOR_EXE), {QStringLiteral("stepper.vek")});  // relative to its own folder
+    ASSERT_TRUE(second.waitForFinished(30000)) << "the second start did not exit";
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    // Give the first one time to open the file, then end the session.
+    QThread::msleep(1500);
+    ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(30000));
+    EXPECT_EQ(first.exitCode(), 0);
+
+    QSettings settings(home.path() + "/config/Tovik/Quenor.conf", QSettings::IniFormat);
+    EXPECT_EQ(settings.value("LastGeneration").toInt(), 2) << "the handed-over file was not opened";
+    EXPECT_EQ(settings.value("ComPort").toInt(), 0);
+}

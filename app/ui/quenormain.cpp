@@ -541,8 +541,12 @@ void TfrmQuenor::UpdateWarnings()
 
 void TfrmQuenor::ApplyModuleTabs()
 {
-    // The module pages and the program editor come with their own forms; the
-    // visibility rules are applied to them where they are added.
+    // The field-bus pages and the editor's page come with their own forms and
+    // take their part of these rules when they are added; the programmable
+    // module's menu is here already.
+    const ModuleTabVisibility tabs = ModuleTabsFor(state_);
+    if (tabs.vizu && smiMRP_)
+        smiMRP_->menuAction()->setVisible(*tabs.vizu);
 }
 
 void TfrmQuenor::DrawMotorPicture()

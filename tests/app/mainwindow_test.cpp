@@ -434,3 +434,25 @@ TEST_F(MainWindowWithMotor, OldFirmwareRefusesLoadDefaultAndResetsWith0x55)
     ASSERT_TRUE(sim.WaitForRequests(0x57, 1, std::chrono::seconds(10)));
     EXPECT_EQ(Commands(sim).front(), 0x55);
 }
+
+TEST_F(MainWindowWithMotor, AFamily2MotorReadsItsImageAndSetsARestartToken)
+{
+    MotorSim sim(2, 0x20);
+    sim.SetRegister(151, 66);  // a WibC
+    Connect(sim);
+    EXPECT_EQ(window->Generation(), 2);
+    ASSERT_TRUE(SpinUntil([&] { return window->MotorType() == 66; }));
+    ASSERT_TRUE(SpinUntil([&] { return sim.CountRequests(0x51) == 3; }));
+    // The restart token goes to register 160 and is polled from then on.
+    ASSERT_TRUE(SpinUntil([&] { return sim.Register(160) != 0; }));
+    const std::int32_t token = sim.Register(160);
+    EXPECT_GE(token, 1);
+    EXPECT_LE(token, 65534);
+    const int blocksBefore = sim.CountRequests(0x51);
+    Spin(500);
+    EXPECT_EQ(sim.CountRequests(0x51), blocksBefore) << "the token's poll must not re-read the pages";
+
+    // A motor that restarted on its own answers another value: every page is read again.
+    sim.SetRegister(160, token == 1 ? 2 : 1);
+    ASSERT_TRUE(SpinUntil([&] { return sim.CountRequests(0x51) > blocksBefore; }));
+}

@@ -9,7 +9,9 @@
 
 #include <QAction>
 #include <QDir>
+#include <QDropEvent>
 #include <QElapsedTimer>
+#include <QMimeData>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -363,4 +365,26 @@ TEST_F(SetupFiles, ASecondStartsFileIsOnlyTransferredWhenTheUserAgrees)
     answerYes = true;
     window->OnOpenFileRequest(Path("handed.vek"));
     ASSERT_TRUE(SpinUntil([&] { return sim.Register(5) == 4321; }));
+}
+
+TEST_F(SetupFiles, ExactlyOneDroppedSetupFileIsLoaded)
+{
+    Open();
+    WriteFile(Path("drop.VeK"), "[Vek Setup file]\r\n[Motor type 3]\r\nMax velocity = 77\r\n");
+    WriteFile(Path("drop.txt"), "[Vek Setup file]\r\n[Motor type 3]\r\nMax velocity = 88\r\n");
+    auto drop = [&](const QList<QUrl>& urls) {
+        QMimeData mime;
+        mime.setUrls(urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &enter);
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &event);
+        Spin(50);
+    };
+    const std::int32_t before = Control("Max velocity")->Value();
+    drop({QUrl::fromLocalFile(Path("drop.txt"))});
+    drop({QUrl::fromLocalFile(Path("drop.VeK")), QUrl::fromLocalFile(Path("drop.VeK"))});
+    EXPECT_EQ(Control("Max velocity")->Value(), before);
+    drop({QUrl::fromLocalFile(Path("drop.VeK"))});
+    EXPECT_EQ(Control("Max velocity")->Value(), 77);
 }

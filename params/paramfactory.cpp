@@ -66,4 +66,19 @@ std::unique_ptr<CParamControl> CreateParamControl(MessageTarget* target, const I
     }
 }
 
+bool KindTakesSetupLine(int kind, int editFlags)
+{
+    switch (kind) {
+    case pckEdit:
+        return (editFlags & efEditable) != 0;
+    case pckRadioGroup:
+    case pckRadioGroupMode:
+    case pckCheckBox:
+    case pckCombo:
+        return true;
+    default:
+        return false;
+    }
+}
+
 }  // namespace quenor

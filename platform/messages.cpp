@@ -4,25 +4,31 @@
 
 namespace quenor {
 
-void PostMessage(MessageTarget* target, int msg, std::int64_t wParam, std::int64_t lParam)
+namespace {
+
+Message Make(int msg, std::int64_t wParam, std::int64_t lParam)
 {
-    if (!target)
-        return;
     Message m;
     m.msg = msg;
     m.wParam = wParam;
     m.lParam = lParam;
-    target->Post(std::move(m));
+    return m;
+}
+
+}  // namespace
+
+void PostMessage(MessageTarget* target, int msg, std::int64_t wParam, std::int64_t lParam)
+{
+    if (!target)
+        return;
+    target->Post(Make(msg, wParam, lParam));
 }
 
 void PostText(MessageTarget* target, int msg, std::int64_t wParam, std::int64_t lParam, std::string text)
 {
     if (!target)
         return;
-    Message m;
-    m.msg = msg;
-    m.wParam = wParam;
-    m.lParam = lParam;
+    Message m = Make(msg, wParam, lParam);
     m.text = std::move(text);
     m.hasText = true;
     target->Post(std::move(m));
@@ -33,10 +39,7 @@ void PostData(MessageTarget* target, int msg, std::int64_t wParam, std::int64_t 
 {
     if (!target)
         return;
-    Message m;
-    m.msg = msg;
-    m.wParam = wParam;
-    m.lParam = lParam;
+    Message m = Make(msg, wParam, lParam);
     m.data = std::move(data);
     m.hasData = true;
     target->Post(std::move(m));

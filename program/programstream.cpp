@@ -97,78 +97,86 @@ public:
             Bytes(2);
         }
     }
-    std::uint8_t Peek() const { return cursor_.pos < cursor_.cells.size() ? cursor_.cells[cursor_.pos] : 0; }
+    // The count and at most 49 bytes: the cells hold no more after the count.
+    void Binary()
+    {
+        std::size_t n = cursor_.pos < cursor_.cells.size() ? cursor_.cells[cursor_.pos] : 0;
+        if (n > kMaxBinaryBytes)
+            n = kMaxBinaryBytes;
+        stream_.WriteU8(static_cast<std::uint8_t>(n));
+        CellReader cursor(cursor_.cells, cursor_.pos + 1);
+        for (std::size_t i = 0; i < n; ++i)
+            stream_.WriteU8(cursor.GetByte());
+    }
 
 private:
     CellReader cursor_;
     ByteStream& stream_;
 };
 
-void SaveParameters(std::uint8_t id, const std::vector<std::uint8_t>& cells, ByteStream& stream)
+// The parameters of each command in stream order; the walker copies them
+// (cells to stream when saving, stream to cells when loading).
+template <class Walker>
+void WalkParameters(std::uint8_t id, Walker& w)
 {
-    CellsToStream out(cells, stream);
     switch (id) {
     case kCmdNoOperation: break;
-    case kCmdJump: out.Bytes(2); break;
+    case kCmdJump: w.Bytes(2); break;
     case kCmdConditionalJump:
-        out.Bytes(2);
-        out.InputCondition();
+        w.Bytes(2);
+        w.InputCondition();
         break;
     case kCmdMove: {
-        const std::uint8_t flags = out.Byte();
-        out.Tagged();
-        out.Tagged();
-        out.Tagged();
+        const std::uint8_t flags = w.Byte();
+        w.Tagged();
+        w.Tagged();
+        w.Tagged();
         switch (flags & 7) {
         case 1:
-            out.Tagged();
-            out.Tagged();
+            w.Tagged();
+            w.Tagged();
             break;
-        case 2: out.Output(); break;
+        case 2: w.Output(); break;
         case 4:
-            out.Tagged();
-            out.InputCondition();
+            w.Tagged();
+            w.InputCondition();
             break;
         default: break;
         }
         break;
     }
     case kCmdSetPosition:
-        out.Byte();
-        out.Tagged();
+        w.Byte();
+        w.Tagged();
         break;
-    case kCmdSavePosition: out.Byte(); break;
-    case kCmdSetOutputs: out.Output(); break;
-    case kCmdZeroSearch: out.Byte(); break;
-    case kCmdWait: out.Tagged(); break;
+    case kCmdSavePosition: w.Byte(); break;
+    case kCmdSetOutputs: w.Output(); break;
+    case kCmdZeroSearch: w.Byte(); break;
+    case kCmdWait: w.Tagged(); break;
     case kCmdSetRegister:
-        out.Byte();
-        out.Tagged();
+        w.Byte();
+        w.Tagged();
         break;
     case kCmdRegisterJump:
-        out.Bytes(4);
-        out.Tagged();
+        w.Bytes(4);
+        w.Tagged();
         break;
-    case kCmdSetMode: out.Byte(); break;
-    case kCmdWaitInputs: out.InputCondition(); break;
+    case kCmdSetMode: w.Byte(); break;
+    case kCmdWaitInputs: w.InputCondition(); break;
     case kCmdWaitRegister:
-        out.Bytes(2);
-        out.Tagged();
+        w.Bytes(2);
+        w.Tagged();
         break;
-    case kCmdFastCommand: out.Tagged(); break;
-    case kCmdBinary: {
-        // The cells hold at most 49 bytes after the count.
-        std::size_t n = out.Peek();
-        if (n > kMaxBinaryBytes)
-            n = kMaxBinaryBytes;
-        stream.WriteU8(static_cast<std::uint8_t>(n));
-        CellReader cursor(cells, 1);
-        for (std::size_t i = 0; i < n; ++i)
-            stream.WriteU8(cursor.GetByte());
-        break;
-    }
+    case kCmdFastCommand: w.Tagged(); break;
+    case kCmdBinary: w.Binary(); break;
     default: break;
     }
+}
+
+void SaveParameters(std::uint8_t id, const std::vector<std::uint8_t>& cells, ByteStream& stream)
+{
+    CellsToStream out(cells, stream);
+    WalkParameters(id, out);
 }
 
 // --- Reading: stream to cells -------------------------------------------------
@@ -261,58 +269,7 @@ private:
 bool LoadParameters(std::uint8_t id, ByteStream& stream, std::vector<std::uint8_t>& cells, std::uint16_t outputVersion)
 {
     StreamToCells in(stream, cells, outputVersion);
-    switch (id) {
-    case kCmdNoOperation: break;
-    case kCmdJump: in.Bytes(2); break;
-    case kCmdConditionalJump:
-        in.Bytes(2);
-        in.InputCondition();
-        break;
-    case kCmdMove: {
-        const std::uint8_t flags = in.Byte();
-        in.Tagged();
-        in.Tagged();
-        in.Tagged();
-        switch (flags & 7) {
-        case 1:
-            in.Tagged();
-            in.Tagged();
-            break;
-        case 2: in.Output(); break;
-        case 4:
-            in.Tagged();
-            in.InputCondition();
-            break;
-        default: break;
-        }
-        break;
-    }
-    case kCmdSetPosition:
-        in.Byte();
-        in.Tagged();
-        break;
-    case kCmdSavePosition: in.Byte(); break;
-    case kCmdSetOutputs: in.Output(); break;
-    case kCmdZeroSearch: in.Byte(); break;
-    case kCmdWait: in.Tagged(); break;
-    case kCmdSetRegister:
-        in.Byte();
-        in.Tagged();
-        break;
-    case kCmdRegisterJump:
-        in.Bytes(4);
-        in.Tagged();
-        break;
-    case kCmdSetMode: in.Byte(); break;
-    case kCmdWaitInputs: in.InputCondition(); break;
-    case kCmdWaitRegister:
-        in.Bytes(2);
-        in.Tagged();
-        break;
-    case kCmdFastCommand: in.Tagged(); break;
-    case kCmdBinary: in.Binary(); break;
-    default: break;
-    }
+    WalkParameters(id, in);
     return !in.Failed();
 }
 

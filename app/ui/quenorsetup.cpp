@@ -7,6 +7,7 @@
 #include "app/setupfile.h"
 #include "app/ui/quenormain.h"
 #include "params/parameterlists.h"
+#include "params/paramfactory.h"
 #include "params/paramkinds.h"
 #include "params/paramvalue.h"
 #include "platform/cp1252.h"
@@ -28,20 +29,7 @@ namespace {
 
 std::string PathBytes(const QString& name) { return QFile::encodeName(name).toStdString(); }
 
-bool RowTakesSetupLine(const InitParam* row)
-{
-    switch (row[0].i) {
-    case pckEdit:
-        return (row[7].i & efEditable) != 0;
-    case pckRadioGroup:
-    case pckRadioGroupMode:
-    case pckCheckBox:
-    case pckCombo:
-        return true;
-    default:
-        return false;
-    }
-}
+bool RowTakesSetupLine(const InitParam* row) { return KindTakesSetupLine(row[0].i, row[7].i); }
 
 std::string Lowered(std::string s)
 {
@@ -69,20 +57,8 @@ std::set<std::string> TakerCaptions(int generation)
 
 bool TfrmQuenor::TakesSetupLine(const CParamControl& c) const
 {
-    switch (c.Kind()) {
-    case pckEdit: {
-        // Display-only edits show status registers; a file never writes them.
-        const auto* edit = dynamic_cast<const CParamControlEdit*>(&c);
-        return edit && edit->Editable();
-    }
-    case pckRadioGroup:
-    case pckRadioGroupMode:
-    case pckCheckBox:
-    case pckCombo:
-        return true;
-    default:
-        return false;
-    }
+    const auto* edit = dynamic_cast<const CParamControlEdit*>(&c);
+    return KindTakesSetupLine(c.Kind(), edit && edit->Editable() ? efEditable : 0);
 }
 
 std::int32_t TfrmQuenor::CombinedValue(int reg) const

@@ -23,22 +23,8 @@ using quenor::motorsim::SimFrame;
 
 namespace {
 
-bool SpinUntil(const std::function<bool()>& done, int ms = 15000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
-void Spin(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
+using test::Spin;
+using test::SpinUntil;
 
 ComTimings Fast()
 {

@@ -13,19 +13,14 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "support/qtcore.h"
+
 #include <csignal>
 #include <unistd.h>
 
 namespace {
 
-QCoreApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
+QCoreApplication& App() { return quenor::test::TestCoreApp(); }
 
 bool WaitFor(const std::function<bool()>& done, int ms)
 {

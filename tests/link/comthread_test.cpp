@@ -1,6 +1,7 @@
 // The communication thread against the simulated motor over a pseudo-terminal.
 
 #include "link/comthread.h"
+#include "tests/link/linkfixture.h"
 #include "platform/recordingtarget.h"
 #include "tools/motorsim/motorsim.h"
 
@@ -14,32 +15,15 @@
 using namespace quenor;
 using namespace quenor::motorsim;
 using namespace std::chrono_literals;
-using Bytes = std::vector<std::uint8_t>;
+using linktest::Bytes;
+using linktest::FastTimings;
+using linktest::gHeld;
+using linktest::gRelease;
+using linktest::HoldJob;
 
 namespace {
 
 constexpr int kPort = 5;
-
-ComTimings FastTimings()
-{
-    ComTimings t;
-    t.idleMs = 50;
-    t.connectRetryMs = 20;
-    t.afterConnectMs = 20;
-    t.slowConnectMs = 300;
-    t.rescanMs = 1500;
-    return t;
-}
-
-// A job that holds the thread until the test lets it go.
-std::atomic<bool> gHeld{false};
-std::atomic<bool> gRelease{false};
-void HoldJob(ComThread& t, ComRequest&)
-{
-    gHeld = true;
-    while (!gRelease.load())
-        t.Sleep(1);
-}
 
 void RescanJob(ComThread& t, ComRequest&)
 {
@@ -59,26 +43,11 @@ std::ostream& operator<<(std::ostream& os, const Msg& m)
     return os << "(" << (m.msg - WM_USER) << ", " << m.w << ", " << m.l << ")";
 }
 
-class ComThreadTest : public ::testing::Test {
+class ComThreadTest : public linktest::LinkTest {
 protected:
-    void SetUp() override
-    {
-        gHeld = false;
-        gRelease = false;
-        ASSERT_TRUE(sim.Start());
-        setenv("QUENOR_COM5", sim.DevicePath().c_str(), 1);
-    }
-    void TearDown() override
-    {
-        gRelease = true;
-        if (link) {
-            EXPECT_TRUE(link->StopThread(2000));
-        }
-        link.reset();
-        unsetenv("QUENOR_COM5");
-    }
+    ComThreadTest() { sim.SetFamily(2); }
 
-    void Create(int options = 0, ComTimings timings = FastTimings())
+    void Create(int options = 0, ComTimings timings = linktest::FastTimings())
     {
         link = std::make_unique<ComThread>(&target, options, timings);
     }
@@ -99,17 +68,6 @@ protected:
                 out.push_back(Msg{m.msg, m.wParam, m.lParam});
         return out;
     }
-    bool WaitValue(int reg, std::int64_t value, std::chrono::milliseconds t = 3s)
-    {
-        return target.WaitFor(
-            [&](const std::vector<Message>& ms) {
-                for (const Message& m : ms)
-                    if (m.msg == UM_REGISTERVALUE && m.wParam == reg && m.lParam == value)
-                        return true;
-                return false;
-            },
-            t);
-    }
     int CountValues(int reg)
     {
         int n = 0;
@@ -117,19 +75,6 @@ protected:
             n += m.w == reg;
         return n;
     }
-    void HoldThread()
-    {
-        ComRequest hold;
-        hold.handler = &HoldJob;
-        link->PushRequest(hold);
-        for (int i = 0; i < 2000 && !gHeld.load(); ++i)
-            usleep(1000);
-        ASSERT_TRUE(gHeld.load());
-    }
-
-    MotorSim sim{2, 0x0123, 1};
-    RecordingTarget target;
-    std::unique_ptr<ComThread> link;
 };
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/link/ptyread.h"
+
 #include <cstdlib>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -44,21 +46,7 @@ protected:
     {
         ASSERT_EQ(::write(pty.MasterFd(), b.data(), b.size()), static_cast<ssize_t>(b.size()));
     }
-    Bytes Sent(std::size_t n, int ms = 1000)
-    {
-        Bytes out;
-        const std::int64_t end = MonotonicMs() + ms;
-        while (out.size() < n && MonotonicMs() < end) {
-            pollfd p{pty.MasterFd(), POLLIN, 0};
-            if (poll(&p, 1, 20) <= 0)
-                continue;
-            std::uint8_t buf[256];
-            const ssize_t r = ::read(pty.MasterFd(), buf, std::min(sizeof buf, n - out.size()));
-            if (r > 0)
-                out.insert(out.end(), buf, buf + r);
-        }
-        return out;
-    }
+    Bytes Sent(std::size_t n, int ms = 1000) { return linktest::ReadFar(pty.MasterFd(), n, ms); }
 
     PtyPair pty;
     TSerCom port{11, 19200, 1024};

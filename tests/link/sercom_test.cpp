@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/link/ptyread.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <dirent.h>
@@ -44,21 +46,7 @@ protected:
             usleep(1000);
         }
     }
-    Bytes FarRead(std::size_t n, int ms = 1000)
-    {
-        Bytes out;
-        const std::int64_t end = MonotonicMs() + ms;
-        while (out.size() < n && MonotonicMs() < end) {
-            pollfd p{pty.MasterFd(), POLLIN, 0};
-            if (poll(&p, 1, 20) <= 0)
-                continue;
-            std::uint8_t buf[512];
-            const ssize_t r = ::read(pty.MasterFd(), buf, std::min(sizeof buf, n - out.size()));
-            if (r > 0)
-                out.insert(out.end(), buf, buf + r);
-        }
-        return out;
-    }
+    Bytes FarRead(std::size_t n, int ms = 1000) { return linktest::ReadFar(pty.MasterFd(), n, ms); }
     PtyPair pty;
 };
 

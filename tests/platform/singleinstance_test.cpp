@@ -7,27 +7,14 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "support/qtcore.h"
+
 using namespace quenor;
 
 namespace {
 
-QCoreApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
-
-bool SpinUntil(const std::function<bool()>& done, int ms = 10000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
+QCoreApplication& App() { return test::TestCoreApp(); }
+using test::SpinUntil;
 
 }  // namespace
 

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "support/qtcore.h"
+
 namespace quenor::test {
 
 inline QApplication& TestApp()

@@ -93,6 +93,12 @@ protected:
         window->InitAfterCreate(QString());
         ASSERT_TRUE(SpinUntil([&] { return window->State().connected; })) << "no connection";
     }
+    // Lets the reads that follow a connect finish and their values arrive.
+    void Settle()
+    {
+        EXPECT_TRUE(SpinUntil([&] { return window->Com().IsQueueEmpty(); }));
+        Spin(200);
+    }
 
     std::unique_ptr<TfrmQuenor> window;
 };
@@ -189,7 +195,7 @@ TEST_F(MainWindowWithMotor, TypedMaxVelocityBecomesAWidth2WriteOfRegister5)
 {
     MotorSim sim(0, 112);
     Connect(sim);
-    Spin(300);
+    Settle();
     auto* edit = dynamic_cast<CParamControlEdit*>(ByCaption(*window, "Max velocity"));
     ASSERT_NE(edit, nullptr);
     sim.ClearLog();
@@ -289,7 +295,7 @@ TEST_F(MainWindowWithMotor, ResetPositionAndClearErrorsWriteWhatTheFirmwareNeeds
     sim.SetRegister(35, 0x0680);  // position limit error with other error bits
     Connect(sim);
     ASSERT_TRUE(SpinUntil([&] { return window->State().statusWord == 0x0680; }));
-    Spin(300);
+    Settle();
     std::vector<QString> asked;
     window->prompts.askYesNo = [&](const QString& t, const QString&) {
         asked.push_back(t);
@@ -350,7 +356,7 @@ TEST_F(MainWindowWithMotor, SaveResetAndDefaultsSendTheirSequences)
 {
     MotorSim sim(0, 112);
     Connect(sim);
-    Spin(500);
+    Settle();
     bool okAnswer = false;
     window->prompts.askOkCancel = [&](const QString&, const QString&) { return okAnswer; };
     window->prompts.confirmWarnings = [](const Warnings&) { return true; };
@@ -405,7 +411,7 @@ TEST_F(MainWindowWithMotor, OldFirmwareRefusesLoadDefaultAndResetsWith0x55)
 {
     MotorSim sim(0, 79);
     Connect(sim);
-    Spin(500);
+    Settle();
     std::vector<QString> warned;
     window->prompts.warning = [&](const QString& t, const QString&) { warned.push_back(t); };
     window->prompts.askOkCancel = [](const QString&, const QString&) { return true; };

@@ -93,6 +93,8 @@ protected:
         window->InitAfterCreate(QString());
         if (sim) {
             ASSERT_TRUE(SpinUntil([&] { return window->State().connected; }));
+            // The reads that follow a connect finish and their values arrive.
+            EXPECT_TRUE(SpinUntil([&] { return window->Com().IsQueueEmpty(); }));
         }
         Spin(100);
     }

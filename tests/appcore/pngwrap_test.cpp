@@ -38,9 +38,9 @@ void ExpectNear(RgbColor got, int r, int g, int b, int tolerance = 1)
 }
 
 // An 8-bit RGB picture of w x h where pixel (x, y) is (x * 16, y * 16, 100 + x + y).
-PngSpec Gradient(int w, int h)
+PngPicture Gradient(int w, int h)
 {
-    PngSpec s;
+    PngPicture s;
     s.width = w;
     s.height = h;
     for (int y = 0; y < h; ++y)
@@ -52,9 +52,9 @@ PngSpec Gradient(int w, int h)
     return s;
 }
 
-PngSpec Rgba(std::vector<std::uint8_t> pixels, int w)
+PngPicture Rgba(std::vector<std::uint8_t> pixels, int w)
 {
-    PngSpec s;
+    PngPicture s;
     s.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
     s.width = w;
     s.height = static_cast<int>(pixels.size() / 4 / static_cast<std::size_t>(w));
@@ -120,7 +120,7 @@ TEST(PngDecode, RgbaKeepsAlphaWhenAsked)
 
 TEST(PngDecode, PaletteWithTransparencyComesOutAsBlendedRgb)
 {
-    PngSpec s;
+    PngPicture s;
     s.colorType = PNG_COLOR_TYPE_PALETTE;
     s.width = 4;
     s.height = 1;
@@ -137,7 +137,7 @@ TEST(PngDecode, PaletteWithTransparencyComesOutAsBlendedRgb)
 
 TEST(PngDecode, LowDepthPaletteAndGreyAreExpanded)
 {
-    PngSpec pal;
+    PngPicture pal;
     pal.colorType = PNG_COLOR_TYPE_PALETTE;
     pal.bitDepth = 2;
     pal.width = 5;
@@ -150,7 +150,7 @@ TEST(PngDecode, LowDepthPaletteAndGreyAreExpanded)
     EXPECT_EQ(bitmap.PixelColor(3, 0), (RgbColor{0, 0, 255}));
     EXPECT_EQ(bitmap.PixelColor(4, 0), (RgbColor{255, 255, 255}));
 
-    PngSpec mono;
+    PngPicture mono;
     mono.colorType = PNG_COLOR_TYPE_GRAY;
     mono.bitDepth = 1;
     mono.width = 10;
@@ -167,7 +167,7 @@ TEST(PngDecode, LowDepthPaletteAndGreyAreExpanded)
 
 TEST(PngDecode, GreyBecomesThreeEqualChannels)
 {
-    PngSpec s;
+    PngPicture s;
     s.colorType = PNG_COLOR_TYPE_GRAY;
     s.width = 3;
     s.height = 1;
@@ -181,7 +181,7 @@ TEST(PngDecode, GreyBecomesThreeEqualChannels)
 
 TEST(PngDecode, GreyWithTransparentColourBlends)
 {
-    PngSpec s;
+    PngPicture s;
     s.colorType = PNG_COLOR_TYPE_GRAY;
     s.width = 2;
     s.height = 1;
@@ -196,7 +196,7 @@ TEST(PngDecode, GreyWithTransparentColourBlends)
 
 TEST(PngDecode, GreyAlphaBlendsOntoAColouredBackground)
 {
-    PngSpec s;
+    PngPicture s;
     s.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
     s.width = 3;
     s.height = 1;
@@ -218,7 +218,7 @@ TEST(PngDecode, GreyAlphaBlendsOntoAColouredBackground)
 
 TEST(PngDecode, SixteenBitSamplesAreStrippedToTheirHighByte)
 {
-    PngSpec s;
+    PngPicture s;
     s.bitDepth = 16;
     s.width = 2;
     s.height = 1;
@@ -231,7 +231,7 @@ TEST(PngDecode, SixteenBitSamplesAreStrippedToTheirHighByte)
 
 TEST(PngDecode, SixteenBitRgbaBlendsWithAnEightBitBackground)
 {
-    PngSpec s;
+    PngPicture s;
     s.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
     s.bitDepth = 16;
     s.width = 3;
@@ -249,7 +249,7 @@ TEST(PngDecode, SixteenBitRgbaBlendsWithAnEightBitBackground)
 
 TEST(PngDecode, FileGammaIsIgnored)
 {
-    PngSpec s = Gradient(2, 1);
+    PngPicture s = Gradient(2, 1);
     s.fileGamma = 0.45455;
     PngBitmap bitmap;
     ASSERT_EQ(DecodePng(WritePng(s), bitmap, On(kBlue)), "");
@@ -258,8 +258,8 @@ TEST(PngDecode, FileGammaIsIgnored)
 
 TEST(PngDecode, InterlacedDecodesLikeProgressive)
 {
-    PngSpec plain = Gradient(9, 7);
-    PngSpec inter = plain;
+    PngPicture plain = Gradient(9, 7);
+    PngPicture inter = plain;
     inter.interlaced = true;
     PngBitmap a;
     PngBitmap b;
@@ -271,7 +271,7 @@ TEST(PngDecode, InterlacedDecodesLikeProgressive)
 TEST(PngDecode, GreyOptionTurnsColourIntoGrey)
 {
     // Pure red, green, blue, white, black.
-    PngSpec s;
+    PngPicture s;
     s.width = 5;
     s.height = 1;
     s.rows = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255, 0, 0, 0};
@@ -321,7 +321,7 @@ TEST(PngDecode, GreyOptionWithAlphaBlendsOrKeepsAlpha)
 
 TEST(PngDecode, GreyOptionOnPaletteAndGreyPictures)
 {
-    PngSpec pal;
+    PngPicture pal;
     pal.colorType = PNG_COLOR_TYPE_PALETTE;
     pal.width = 2;
     pal.height = 1;
@@ -334,7 +334,7 @@ TEST(PngDecode, GreyOptionOnPaletteAndGreyPictures)
     ExpectNear(a.PixelColor(0, 0), 182, 182, 182, 2);
     EXPECT_EQ(a.PixelColor(1, 0), (RgbColor{255, 255, 255}));
 
-    PngSpec grey;
+    PngPicture grey;
     grey.colorType = PNG_COLOR_TYPE_GRAY;
     grey.width = 1;
     grey.height = 1;
@@ -389,7 +389,7 @@ TEST(PngPlacement, FourChannelsTurnABitmapIntoThirtyTwoBitsKeepingItsPicture)
 
 TEST(PngFade, DivisorTwoMovesHalfWayToTheBackground)
 {
-    PngSpec s;
+    PngPicture s;
     s.width = 2;
     s.height = 1;
     s.rows = {255, 0, 100, 0, 255, 101};
@@ -438,7 +438,7 @@ TEST(PngFailures, TruncatedDataKeepsTheRowsDrawnSoFar)
     // Rows of an uncompressible picture arrive in order; cut three quarters
     // into the image data, the top rows are in the bitmap and the bottom ones
     // are not.
-    PngSpec s;
+    PngPicture s;
     s.width = 128;
     s.height = 128;
     std::mt19937 random(7);
@@ -482,7 +482,7 @@ TEST(PngFailures, CorruptChunksAreReported)
 
 TEST(PngFailures, LibpngWarningsDoNotEndTheLoad)
 {
-    PngSpec s = Gradient(2, 2);
+    PngPicture s = Gradient(2, 2);
     s.fileGamma = 0.45455;
     auto png = WritePng(s);
     const std::size_t gama = FindChunk(png, "gAMA");
@@ -566,7 +566,7 @@ TEST(PngStrip, EachPictureOnAFreshBackground)
 
 TEST(PngStrip, GreyFlagGivesTheDisabledLook)
 {
-    PngSpec s;
+    PngPicture s;
     s.width = 1;
     s.height = 1;
     s.rows = {255, 0, 0};

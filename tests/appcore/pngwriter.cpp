@@ -19,22 +19,22 @@ void Append(png_structp png, png_bytep data, png_size_t length)
 void Flush(png_structp) {}
 
 // No C++ object with a destructor lives in this frame.
-bool WriteCore(png_structp png, png_infop info, const PngSpec* spec, png_bytepp rows, std::vector<std::uint8_t>* out)
+bool WriteCore(png_structp png, png_infop info, const PngPicture* pic, png_bytepp rows, std::vector<std::uint8_t>* out)
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
     png_set_write_fn(png, out, Append, Flush);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(spec->width), static_cast<png_uint_32>(spec->height),
-                 spec->bitDepth, spec->colorType, spec->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(pic->width), static_cast<png_uint_32>(pic->height),
+                 pic->bitDepth, pic->colorType, pic->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec->palette.empty())
-        png_set_PLTE(png, info, spec->palette.data(), static_cast<int>(spec->palette.size()));
-    if (!spec->paletteAlpha.empty())
-        png_set_tRNS(png, info, spec->paletteAlpha.data(), static_cast<int>(spec->paletteAlpha.size()), nullptr);
-    if (spec->transparentColor)
-        png_set_tRNS(png, info, nullptr, 0, &spec->transparent);
-    if (spec->fileGamma > 0)
-        png_set_gAMA(png, info, spec->fileGamma);
+    if (!pic->palette.empty())
+        png_set_PLTE(png, info, pic->palette.data(), static_cast<int>(pic->palette.size()));
+    if (!pic->paletteAlpha.empty())
+        png_set_tRNS(png, info, pic->paletteAlpha.data(), static_cast<int>(pic->paletteAlpha.size()), nullptr);
+    if (pic->transparentColor)
+        png_set_tRNS(png, info, nullptr, 0, &pic->transparent);
+    if (pic->fileGamma > 0)
+        png_set_gAMA(png, info, pic->fileGamma);
     png_write_info(png, info);
     png_write_image(png, rows);
     png_write_end(png, nullptr);
@@ -43,32 +43,32 @@ bool WriteCore(png_structp png, png_infop info, const PngSpec* spec, png_bytepp 
 
 }  // namespace
 
-std::size_t RowBytes(const PngSpec& spec)
+std::size_t RowBytes(const PngPicture& pic)
 {
     int channels = 1;
-    switch (spec.colorType) {
+    switch (pic.colorType) {
     case PNG_COLOR_TYPE_GRAY_ALPHA: channels = 2; break;
     case PNG_COLOR_TYPE_RGB: channels = 3; break;
     case PNG_COLOR_TYPE_RGB_ALPHA: channels = 4; break;
     default: break;
     }
-    return (static_cast<std::size_t>(spec.width) * static_cast<std::size_t>(channels * spec.bitDepth) + 7) / 8;
+    return (static_cast<std::size_t>(pic.width) * static_cast<std::size_t>(channels * pic.bitDepth) + 7) / 8;
 }
 
-std::vector<std::uint8_t> WritePng(const PngSpec& spec)
+std::vector<std::uint8_t> WritePng(const PngPicture& pic)
 {
-    const std::size_t rowBytes = RowBytes(spec);
-    if (spec.rows.size() != rowBytes * static_cast<std::size_t>(spec.height))
-        throw std::invalid_argument("PngSpec rows do not match the size");
-    std::vector<png_bytep> rows(static_cast<std::size_t>(spec.height));
-    std::vector<std::uint8_t> data = spec.rows;
-    for (int r = 0; r < spec.height; ++r)
+    const std::size_t rowBytes = RowBytes(pic);
+    if (pic.rows.size() != rowBytes * static_cast<std::size_t>(pic.height))
+        throw std::invalid_argument("PngPicture rows do not match the size");
+    std::vector<png_bytep> rows(static_cast<std::size_t>(pic.height));
+    std::vector<std::uint8_t> data = pic.rows;
+    for (int r = 0; r < pic.height; ++r)
         rows[static_cast<std::size_t>(r)] = data.data() + static_cast<std::size_t>(r) * rowBytes;
 
     std::vector<std::uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
-    const bool ok = png && info && WriteCore(png, info, &spec, rows.data(), &out);
+    const bool ok = png && info && WriteCore(png, info, &pic, rows.data(), &out);
     png_destroy_write_struct(&png, &info);
     if (!ok)
         throw std::runtime_error("test picture could not be written");

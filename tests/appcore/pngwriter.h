@@ -8,7 +8,7 @@
 
 namespace quenor::test {
 
-struct PngSpec {
+struct PngPicture {
     int width = 1;
     int height = 1;
     int colorType = PNG_COLOR_TYPE_RGB;
@@ -23,10 +23,10 @@ struct PngSpec {
     double fileGamma = 0;                    // 0: no gAMA chunk
 };
 
-std::vector<std::uint8_t> WritePng(const PngSpec& spec);
+std::vector<std::uint8_t> WritePng(const PngPicture& pic);
 
-// Bytes of one row of spec.
-std::size_t RowBytes(const PngSpec& spec);
+// Bytes of one row of pic.
+std::size_t RowBytes(const PngPicture& pic);
 
 // Recomputes the CRC of the chunk whose type starts at offset typeAt.
 void FixChunkCrc(std::vector<std::uint8_t>& png, std::size_t typeAt);

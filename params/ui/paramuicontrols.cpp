@@ -1,5 +1,7 @@
 #include "params/ui/paramuicontrols.h"
 
+#include <algorithm>
+
 #include "params/paramvalue.h"
 #include "params/ui/lampimagelist.h"
 #include "platform/cp1252.h"
@@ -243,7 +245,8 @@ void RadioGroupUiT<Logic>::CreateVisuals()
     }
     if (this->HasModeBox()) {
         modeBox_ = new QCheckBox(QStringLiteral("Change actual mode"), box_);
-        modeBox_->setFixedWidth(120);
+        // 120 pixels, or what the platform's font needs for the text.
+        modeBox_->setFixedWidth(std::max(120, modeBox_->sizeHint().width()));
         modeBox_->setChecked(true);
         if constexpr (std::is_base_of_v<CParamControlRadioGroup2, Logic>)
             QObject::connect(modeBox_, &QCheckBox::toggled, modeBox_,

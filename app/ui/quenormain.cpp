@@ -120,6 +120,7 @@ TfrmQuenor::TfrmQuenor(QuenorOptions options, QWidget* parent)
     com_ = std::make_unique<ComThread>(notify_.get(), settings_.comOptions, options_.timings);
     address_ = 255;
     com_->Reconnect(255);
+    // The tests page's thread is created here, for com_, when the tests page exists.
 
     LoadImages();
     CreateMenus();
@@ -151,6 +152,7 @@ TfrmQuenor::~TfrmQuenor()
     // The thread goes first: nothing may post into a window that is going away.
     com_->Terminate();
     com_->StopThread(2000);
+    // The tests page's thread is stopped here, after the communication thread.
 
     settings_.portIndex = state_.portIndex;
     settings_.baudIndex = state_.baudIndex;

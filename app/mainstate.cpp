@@ -87,6 +87,9 @@ bool ApplyLinkState(MainWindowState& s, int linkState, std::int64_t value)
         s.saveInFlashRequired = false;
         s.sCurvePending = false;
         s.moduleType = kModuleNone;
+        // The next connect brings a new block only when a module answers; a
+        // motor without one must not inherit the block of the motor before.
+        s.moduleInfo.fill(0);
         return true;
     case 6:
         s.saveInFlashRequired = false;

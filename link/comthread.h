@@ -290,7 +290,7 @@ private:
     bool PollModuleStatus();  // 0x5F as the EEPROM write's progress poll: true when done
     void ProgramControlFrame(int kind, int a, int b);
     void ReadModuleText(std::uint8_t command, int msg);
-    void ReadProgramBlock(std::uint8_t* dst, int offset, int count);
+    int ReadProgramBlock(std::uint8_t* dst, int offset, int count);  // the length the module sent
     void StartRecording(SampleRun& run);
 
     MessageTarget* notify_;

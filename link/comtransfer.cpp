@@ -63,7 +63,7 @@ void ComThread::DoProgramDownload(ComThread& t, ComRequest& job)
     PostText(t.notify_, UM_PROGRESS, 100, 0, "Transferring program");
 }
 
-void ComThread::ReadProgramBlock(std::uint8_t* dst, int offset, int count)
+int ComThread::ReadProgramBlock(std::uint8_t* dst, int offset, int count)
 {
     frames_.SendFrame(CMD_PROGRAM_UPLOAD, {Address(), 3, static_cast<std::uint8_t>(count),
                                            static_cast<std::uint8_t>(offset & 0xFF),
@@ -76,9 +76,10 @@ void ComThread::ReadProgramBlock(std::uint8_t* dst, int offset, int count)
         throw ComIntException{1};
     const int length = frames_.ReceiveByte();
     // Bytes beyond the count asked for are read but not stored; a short
-    // reply leaves zeros.
+    // reply leaves zeros, and the caller learns how many came.
     ReceiveFieldsBounded(length, std::span(dst, static_cast<std::size_t>(count)));
     frames_.ReceiveFrameEnd();
+    return length;
 }
 
 void ComThread::DoProgramUpload(ComThread& t, ComRequest&)
@@ -96,7 +97,10 @@ void ComThread::DoProgramUpload(ComThread& t, ComRequest&)
     while (remaining > 0) {
         PostText(t.notify_, UM_PROGRESS, static_cast<std::int64_t>(offset) * 100 / length, 0, "Uploading program");
         const int n = std::min(kBlock, remaining);
-        t.ReadProgramBlock(program.data() + offset, offset, n);
+        // A block that comes back short would leave a hole of zeros in the
+        // program: the job fails and the upload starts again.
+        if (t.ReadProgramBlock(program.data() + offset, offset, n) < n)
+            throw ComIntException{1};
         offset += n;
         remaining -= n;
         t.MarkAlive();

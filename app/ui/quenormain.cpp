@@ -228,18 +228,18 @@ void TfrmQuenor::CreateMenus()
     motorMenu_ = menuBar()->addMenu(QStringLiteral("&Motor"));
     motorMenu_->setObjectName(QStringLiteral("motorMenu"));
     saveInMotor_ = motorMenu_->addAction(QStringLiteral("&Save in motor"));
-    connect(saveInMotor_, &QAction::triggered, this, &TfrmQuenor::SaveInMotor);
+    connect(saveInMotor_, &QAction::triggered, this, [this] { Guarded([this] { SaveInMotor(); }); });
     resetMotor_ = motorMenu_->addAction(QStringLiteral("&Reset motor"));
-    connect(resetMotor_, &QAction::triggered, this, &TfrmQuenor::ResetMotor);
+    connect(resetMotor_, &QAction::triggered, this, [this] { Guarded([this] { ResetMotor(); }); });
     QAction* resetPos = motorMenu_->addAction(QStringLiteral("Reset &position"));
-    connect(resetPos, &QAction::triggered, this, &TfrmQuenor::ResetPosition);
+    connect(resetPos, &QAction::triggered, this, [this] { Guarded([this] { ResetPosition(); }); });
     QAction* clearErrors = motorMenu_->addAction(QStringLiteral("&Clear errors"));
-    connect(clearErrors, &QAction::triggered, this, &TfrmQuenor::ClearErrors);
+    connect(clearErrors, &QAction::triggered, this, [this] { Guarded([this] { ClearErrors(); }); });
     // Their pages and dialogs come later; until then they do nothing and say so by being disabled.
     QAction* startZero = motorMenu_->addAction(QStringLiteral("S&tart zero search"));
     miFilterSelector_ = motorMenu_->addAction(QStringLiteral("&Filter setup"));
     loadDefault_ = motorMenu_->addAction(QStringLiteral("&Load default"));
-    connect(loadDefault_, &QAction::triggered, this, &TfrmQuenor::LoadDefault);
+    connect(loadDefault_, &QAction::triggered, this, [this] { Guarded([this] { LoadDefault(); }); });
     laterItems_ = {startZero, miFilterSelector_};
     motorCommands_ = {saveInMotor_, resetMotor_, resetPos, clearErrors, loadDefault_};
 

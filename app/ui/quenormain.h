@@ -161,6 +161,7 @@ private:
     void LoadImages();
 
     // Message handlers.
+    void Dispatch(const Message& m);
     void OnParameterError(int code, const std::string& text);
     void OnRegisterValue(int reg, std::int32_t value);
     void OnLinkState(int state, std::int64_t value);
@@ -189,6 +190,19 @@ private:
     void DrawMotorPicture();
     void ApplyModuleTabs();
     void SyncStatusTimers();
+    // Runs requests to the motor; when the request ring is full (the motor
+    // lags far behind) the rest is refused and the user told, instead of the
+    // refusal ending the program.
+    template <class F>
+    void Guarded(F&& requests)
+    {
+        try {
+            requests();
+        } catch (const ComIntException&) {
+            ReportRingFull();
+        }
+    }
+    void ReportRingFull();
     int Panel0Width() const;
 
     QuenorOptions options_;

@@ -20,6 +20,18 @@ void TfrmQuenor::HandleMessage(const Message& m)
 {
     if (closing_)
         return;
+    Guarded([&] { Dispatch(m); });
+}
+
+void TfrmQuenor::ReportRingFull()
+{
+    statusBar_.ShowError("RError: Too many requests waiting for the motor");
+    SyncStatusTimers();
+    panels_[0]->update();
+}
+
+void TfrmQuenor::Dispatch(const Message& m)
+{
     switch (m.msg) {
     case UM_CONTROLCHANGED:
         // A change posted by a control of pages that have been rebuilt since

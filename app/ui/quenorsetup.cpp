@@ -195,9 +195,11 @@ void TfrmQuenor::LoadSetupFile(const QString& name)
     }
 
     if (apply) {
-        com_->RequestWrite(address_, 2, 0, 2);
-        for (int reg : SetupWriteOrder(loaded))
-            OnControlChanged(reg, 0);
+        Guarded([&] {
+            com_->RequestWrite(address_, 2, 0, 2);
+            for (int reg : SetupWriteOrder(loaded))
+                OnControlChanged(reg, 0);
+        });
     }
     SetFileCaption(name);
     finish();

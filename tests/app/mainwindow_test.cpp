@@ -448,3 +448,76 @@ TEST_F(MainWindowWithMotor, AFamily2MotorReadsItsImageAndSetsARestartToken)
     sim.SetRegister(160, token == 1 ? 2 : 1);
     ASSERT_TRUE(SpinUntil([&] { return sim.CountRequests(0x51) > blocksBefore; }));
 }
+
+TEST_F(MainWindowWithMotor, AReconnectToAMotorWithoutAModuleForgetsThePreviousModule)
+{
+    // A motor without a module does not answer the information request, so
+    // nothing about a module comes with its connect: the window must not go
+    // on believing in the module of the motor before.
+    MotorSim sim(0, 112);
+    sim.SetModuleType(4);
+    Connect(sim);
+    ASSERT_TRUE(SpinUntil([&] { return window->State().moduleType == 4; }));
+    Settle();
+
+    sim.SetModuleType(0);
+    window->SelectAddress(QStringLiteral("1"));
+    ASSERT_TRUE(SpinUntil([&] { return !window->State().connected; }));
+    ASSERT_TRUE(SpinUntil([&] { return window->State().connected; }));
+    EXPECT_EQ(window->State().moduleType, 0);
+    EXPECT_EQ(window->State().moduleInfo[0], 0);
+}
+
+namespace {
+std::atomic<bool> gHoldRelease{false};
+std::atomic<bool> gHolding{false};
+void HoldTheLink(ComThread& t, ComRequest&)
+{
+    gHolding = true;
+    while (!gHoldRelease.load())
+        t.Sleep(1);
+}
+}  // namespace
+
+TEST_F(MainWindowWithMotor, AFullRequestRingIsReportedAndTheWindowCarriesOn)
+{
+    // While the motor is slow to answer the requests pile up; a write that
+    // finds no room must not take the program down with it.
+    MotorSim sim(0, 112);
+    Connect(sim);
+    Settle();
+    gHoldRelease = false;
+    gHolding = false;
+    ComRequest hold;
+    hold.handler = &HoldTheLink;
+    window->Com().PushRequest(hold);
+    ASSERT_TRUE(SpinUntil([&] { return gHolding.load(); }));
+    ComRequest nothing;
+    nothing.handler = [](ComThread&, ComRequest&) {};
+    for (;;) {
+        try {
+            window->Com().PushRequest(nothing);
+        } catch (const ComIntException&) {
+            break;
+        }
+    }
+    Message write;
+    write.msg = UM_WRITEREGISTER;
+    write.wParam = 5;
+    write.lParam = 1234;
+    EXPECT_NO_THROW(window->HandleMessage(write));
+    EXPECT_EQ(window->StatusBar().PanelText(0).rfind("RError: ", 0), 0u) << window->StatusBar().PanelText(0);
+
+    // The link goes on once the motor catches up.
+    gHoldRelease = true;
+    EXPECT_TRUE(SpinUntil([&] { return window->Com().IsQueueEmpty(); }));
+    sim.ClearLog();
+    write.lParam = 4321;
+    EXPECT_NO_THROW(window->HandleMessage(write));
+    EXPECT_TRUE(SpinUntil([&] {
+        for (const Write& w : Writes(sim))
+            if (w.reg == 5 && w.value == 4321)
+                return true;
+        return false;
+    }));
+}

@@ -44,11 +44,13 @@ TEST_F(ComJobsTest, ImageKeepsNoBlockWhoseRegisterDiffers)
 {
     // The second block first answers for register 128: that block must not
     // land in the image; the retry then gets the right one.
-    std::atomic<int> wrong{1};
-    sim.SetHandler(0x51, [&wrong](motorsim::MotorSim&, const motorsim::SimFrame& f) {
+    // The flag is shared with the simulator's thread, which keeps the handler
+    // beyond this test body: it must not live on this stack.
+    auto wrong = std::make_shared<std::atomic<int>>(1);
+    sim.SetHandler(0x51, [wrong](motorsim::MotorSim&, const motorsim::SimFrame& f) {
         std::vector<std::uint8_t> fields{0, f.fields[1], 128};
         std::uint8_t fill = 0;
-        if (f.fields[1] == 64 && wrong.exchange(0) == 1) {
+        if (f.fields[1] == 64 && wrong->exchange(0) == 1) {
             fields[1] = 128;
             fill = 0x55;
         }

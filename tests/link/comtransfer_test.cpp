@@ -114,14 +114,45 @@ TEST_F(TransferTest, UploadKeepsOnlyTheBytesAskedFor)
     EXPECT_EQ(up.data, image);
 }
 
+TEST_F(TransferTest, AShortBlockFailsTheUploadInsteadOfLeavingAHole)
+{
+    // The module answers the second block with fewer bytes than asked the
+    // first time: that block must not come back as a program with zeros in
+    // it; the upload runs again and brings the whole program.
+    Connect();
+    const Bytes image = Image(300);
+    auto shortened = std::make_shared<std::atomic<int>>(0);
+    sim.SetHandler(0x63, [image, shortened](motorsim::MotorSim&, const motorsim::SimFrame& f) {
+        const int count = f.fields[2];
+        const int offset = f.fields[3] | (f.fields[4] << 8);
+        int n = count;
+        if (offset == 128 && shortened->fetch_add(1) == 0)
+            n = 100;
+        std::vector<std::uint8_t> fields{0, static_cast<std::uint8_t>(n)};
+        for (int i = 0; i < n; ++i)
+            fields.push_back(image[static_cast<std::size_t>(offset + i)]);
+        return motorsim::MotorSim::Reply(0x63, fields);
+    });
+    ASSERT_TRUE(link->RequestProgramUpload());
+    const Message up = Uploaded();
+    EXPECT_EQ(up.lParam, 300);
+    EXPECT_EQ(up.data, image);
+    EXPECT_EQ(Of(UM_PROGRAMUPLOADED).size(), 1u);
+    bool counted = false;  // the short block counted as a failed job
+    for (const Message& m : Of(UM_LINKSTATE))
+        counted = counted || (m.wParam == 8 && m.lParam == 1);
+    EXPECT_TRUE(counted);
+}
+
 TEST_F(TransferTest, FailedBlockRestartsTheDownloadFromBlockZero)
 {
     Connect();
     const Bytes image = Image(300);
-    std::atomic<int> seen{0};
-    sim.SetHandler(0x62, [&seen](motorsim::MotorSim& m, const motorsim::SimFrame& f) {
+    // Shared with the simulator's thread, which keeps the handler beyond this body.
+    auto seen = std::make_shared<std::atomic<int>>(0);
+    sim.SetHandler(0x62, [seen](motorsim::MotorSim& m, const motorsim::SimFrame& f) {
         // The second block is not acknowledged the first time.
-        if (f.fields[2] == 1 && seen.fetch_add(1) == 0)
+        if (f.fields[2] == 1 && seen->fetch_add(1) == 0)
             return std::vector<std::uint8_t>{0x11, 0x12, 0x11};
         (void)m;
         return motorsim::MotorSim::Ack();

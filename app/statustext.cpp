@@ -258,7 +258,13 @@ void StatusBarModel::UpdateWarnings(const MainWindowState& state, int ioTypeValu
 
 void StatusBarModel::ShowError(std::string text)
 {
-    panels_[0] = std::move(text);
+    if (!text.empty())
+        panels_[0] = std::move(text);
+    StartErrorClear();
+}
+
+void StatusBarModel::StartErrorClear()
+{
     errorClearActive_ = true;
     scrollActive_ = false;
     scroller_.ResetOffset();

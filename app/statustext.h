@@ -120,6 +120,8 @@ public:
 
     // An error text in panel 0 for two seconds; the scroller stops meanwhile.
     void ShowError(std::string text);
+    // The error clear timer starts and the scroller stops, the text stays (link notices).
+    void StartErrorClear();
     // The error clear timer fired: the warnings line returns and scrolls again.
     void ErrorClearTimer(const MainWindowState& state, int ioTypeValue, const TextWidth& textWidth, int panel0Width);
     // The 20 ms scroll timer fired; true when panel 0 must be repainted.

@@ -162,7 +162,7 @@ private:
 
     // Message handlers.
     void Dispatch(const Message& m);
-    void OnParameterError(int code, const std::string& text);
+    void OnParameterError(int code, std::int64_t lParam, const std::string& text);
     void OnRegisterValue(int reg, std::int32_t value);
     void OnLinkState(int state, std::int64_t value);
     void OnModuleSetup(const Message& m);

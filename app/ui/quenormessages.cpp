@@ -45,12 +45,7 @@ void TfrmQuenor::Dispatch(const Message& m)
         OnControlChanged(static_cast<int>(m.wParam), static_cast<int>(m.lParam));
         break;
     case UM_PARAMERROR:
-        OnParameterError(static_cast<int>(m.wParam), m.hasText ? m.text : std::to_string(m.lParam));
-        if (m.wParam == 4) {
-            state_.portError = true;
-            state_.baudUnsupported = m.lParam == 2;
-            UpdateStatusText();
-        }
+        OnParameterError(static_cast<int>(m.wParam), m.lParam, m.hasText ? m.text : std::to_string(m.lParam));
         break;
     case UM_REGISTERVALUE:
         OnRegisterValue(static_cast<int>(m.wParam), static_cast<std::int32_t>(m.lParam));
@@ -99,30 +94,30 @@ void TfrmQuenor::Dispatch(const Message& m)
     }
 }
 
-void TfrmQuenor::OnParameterError(int code, const std::string& text)
+void TfrmQuenor::OnParameterError(int code, std::int64_t lParam, const std::string& text)
 {
     switch (code) {
     case 0:
         UpdateWarnings();
         return;
     case 4:
+        state_.portError = true;
+        state_.baudUnsupported = lParam == 2;
+        UpdateStatusText();
+        statusBar_.StartErrorClear();
+        break;
     case 5:
-        if (code == 5) {
-            state_.portError = false;
-            UpdateStatusText();
-        }
+        state_.portError = false;
+        UpdateStatusText();
+        statusBar_.StartErrorClear();
         break;
-    default: {
-        const std::string error = ParameterErrorText(code, text);
-        if (!error.empty())
-            statusBar_.ShowError(error);
+    default:
+        // Every other code shows its text (none for a code without one).
+        statusBar_.ShowError(ParameterErrorText(code, text));
         break;
     }
-    }
-    if (code != 4 && code != 5) {
-        SyncStatusTimers();
-        panels_[0]->update();
-    }
+    SyncStatusTimers();
+    panels_[0]->update();
 }
 
 void TfrmQuenor::OnLinkState(int linkState, std::int64_t value)

@@ -145,11 +145,25 @@ void TfrmQuenor::ArrangeControls(int mask)
 void TfrmQuenor::RequestAllRegisters()
 {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    // The register image first: the reads below are then answered from it.
-    if (generation_ == 1)
-        com_->RequestImageRead(7, 4);
-    else
-        com_->RequestImageRead(3, 2);
+    // Every register with a control, once, with the width its controls need.
+    std::vector<std::pair<int, int>> pageReads;
+    for (int reg = 0; reg < 256; ++reg) {
+        const auto& list = registerLists_[static_cast<std::size_t>(reg)];
+        if (list.empty())
+            continue;
+        int width = 2;
+        for (CParamControl* c : list)
+            if (c->ValueMask() >= 0x10000)
+                width = 4;
+        pageReads.emplace_back(reg, width);
+    }
+    // The register image goes first so that the reads below are answered from
+    // it, and is given up after them. Only when the whole batch fits the ring:
+    // a copy that could not be given up would answer every later read.
+    const int batch = static_cast<int>(pageReads.size()) + 16;
+    const bool image = com_->QueueLength() + batch < ComThread::kRingSize - 1;
+    if (image)
+        com_->RequestImageRead(generation_ == 1 ? 7 : 3, generation_ == 1 ? 4 : 2);
     if (generation_ == 2) {
         for (auto [reg, width] : {std::pair{154, 4}, {156, 2}, {157, 2}, {165, 2}, {99, 2}, {159, 2}})
             com_->RequestRead(address_, reg, false, width);
@@ -163,18 +177,10 @@ void TfrmQuenor::RequestAllRegisters()
         com_->RequestRead(address_, 155, false, 4);
     else if (generation_ == 0)
         com_->RequestRead(address_, 165, false, 4);
-    for (int reg = 0; reg < 256; ++reg) {
-        const auto& list = registerLists_[static_cast<std::size_t>(reg)];
-        if (list.empty())
-            continue;
-        int width = 2;
-        for (CParamControl* c : list)
-            if (c->ValueMask() >= 0x10000)
-                width = 4;
+    for (auto [reg, width] : pageReads)
         com_->RequestRead(address_, reg, false, width);
-    }
-    // Reads after this batch go to the motor again.
-    com_->RequestImageInvalidate();
+    if (image)
+        com_->RequestImageInvalidate();
     UpdateWarnings();
 }
 

@@ -291,6 +291,28 @@ TEST(StatusBar, ErrorTextStopsTheScrollerUntilTheClearTimer)
     EXPECT_TRUE(bar.ScrollTimer());
 }
 
+TEST(StatusBar, LinkNoticesStopTheScrollerButKeepTheWarningsLine)
+{
+    StatusBarModel bar;
+    MainWindowState s;
+    s.saveInFlashRequired = true;
+    auto width = [](std::string_view text) { return static_cast<int>(text.size()) * 10; };
+    bar.UpdateWarnings(s, 0, width, 100);
+    const std::string line = bar.PanelText(0);
+    for (int i = 0; i < 30; ++i)
+        bar.ScrollTimer();
+    bar.StartErrorClear();
+    EXPECT_EQ(bar.PanelText(0), line);
+    EXPECT_TRUE(bar.ErrorClearActive());
+    EXPECT_FALSE(bar.ScrollActive());
+    EXPECT_EQ(bar.Scroller().Offset(), 0);
+    // A code without a text of its own behaves the same way.
+    bar.ErrorClearTimer(s, 0, width, 100);
+    bar.ShowError(ParameterErrorText(4, ""));
+    EXPECT_EQ(bar.PanelText(0), line);
+    EXPECT_TRUE(bar.ErrorClearActive());
+}
+
 TEST(StatusBar, NoWarningsGiveANeutralTextAndNoHint)
 {
     StatusBarModel bar;

@@ -281,9 +281,15 @@ std::vector<std::uint8_t> MotorSim::OnRead(const SimFrame& f)
     if (f.fields.size() != 2)
         return {};
     const std::uint8_t reg = f.fields[1];
-    const int width = RegisterWidth(reg);
+    int width = 0;
+    std::uint32_t value = 0;
+    {
+        std::lock_guard lock(mutex_);  // width and value as one
+        width = widths_[reg] ? widths_[reg] : FamilyWidth();
+        value = static_cast<std::uint32_t>(regs_[reg]);
+    }
     std::vector<std::uint8_t> fields{0, reg, static_cast<std::uint8_t>(width)};
-    AppendLE(fields, static_cast<std::uint32_t>(Register(reg)), width);
+    AppendLE(fields, value, width);
     return Reply(0x52, fields);
 }
 
@@ -427,8 +433,9 @@ void MotorSim::Handle(const SimFrame& frame, const std::vector<std::uint8_t>& ra
         answer = !silent_ && !SilentNow() && (addr == address_ || addr == 255);
         if (auto it = handlers_.find(frame.command); it != handlers_.end())
             handler = it->second;
+        log_.push_back(LogEntry{MonotonicUs(), true, raw, handler ? (answer ? "" : "ignored") : "unknown"});
     }
-    AddLog(true, raw, handler ? (answer ? "" : "ignored") : "unknown");
+    logCv_.notify_all();
     if (!answer || !handler)
         return;
     std::vector<std::uint8_t> reply = handler(*this, frame);

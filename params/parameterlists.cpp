@@ -427,24 +427,25 @@ void TableWriter::Combo(int mask, const char* caption, int reg, BitField bits, i
     PutItems(row, rowcell::kItems, items);
 }
 
-void TableWriter::BitView(int mask, const char* caption, int reg, BitField bits, int colour, ParamItems items)
+void TableWriter::ColouredItems(int kind, int mask, const char* caption, int reg, BitField bits, int colour,
+                                ParamItems items)
 {
     CheckBits(bits);
     CheckItems(rowcell::kItems, items);
-    InitParam* row = Row(pckBitView, mask, caption, reg, kNoHint);
+    InitParam* row = Row(kind, mask, caption, reg, kNoHint);
     PutBits(row, bits);
     row[rowcell::kColour] = InitParam(colour);
     PutItems(row, rowcell::kItems, items);
 }
 
+void TableWriter::BitView(int mask, const char* caption, int reg, BitField bits, int colour, ParamItems items)
+{
+    ColouredItems(pckBitView, mask, caption, reg, bits, colour, items);
+}
+
 void TableWriter::BitList(int mask, const char* caption, int reg, BitField bits, int colour, ParamItems items)
 {
-    CheckBits(bits);
-    CheckItems(rowcell::kItems, items);
-    InitParam* row = Row(pckBitList, mask, caption, reg, kNoHint);
-    PutBits(row, bits);
-    row[rowcell::kColour] = InitParam(colour);
-    PutItems(row, rowcell::kItems, items);
+    ColouredItems(pckBitList, mask, caption, reg, bits, colour, items);
 }
 
 void TableWriter::BitLamps(int mask, const char* caption, int reg, BitField bits, int flags, int onImage,

@@ -186,6 +186,8 @@ public:
 
 private:
     InitParam* Row(int kind, int mask, const char* caption, int reg, int hint);
+    // A bit view or bit list: a bit field, a text colour and items.
+    void ColouredItems(int kind, int mask, const char* caption, int reg, BitField bits, int colour, ParamItems items);
     static void CheckBits(BitField bits);
     static void CheckItems(int cell, const ParamItems& items);
     static void PutBits(InitParam* row, BitField bits);

@@ -166,7 +166,7 @@ void ComThread::ApplyPendingSettings()
 {
     if (!newSettings_.load(std::memory_order_acquire) && !reconnectRequest_.load(std::memory_order_acquire))
         return;
-    Post(UM_LINKSTATE, 1, 0);
+    Post(UM_LINKSTATE, +LinkNotice::Lost, 0);
     int port = 0, baud = 0, address = 0;
     bool settings = false;
     {
@@ -193,7 +193,7 @@ void ComThread::ApplyPendingSettings()
     }
     state_.store(LINK_CONNECTING, std::memory_order_release);
     address_.store(address & 0xFF, std::memory_order_release);
-    PostMessage(notify_, UM_PARAMERROR, 5, 0);
+    PostMessage(notify_, UM_PARAMERROR, +ParamNotice::Reconnecting, 0);
 }
 
 // --- suspension -------------------------------------------------------------------
@@ -230,7 +230,7 @@ void ComThread::SuspendLink(bool sendStop)
         }
     }
     state_.store(LINK_CONNECTING, std::memory_order_release);
-    Post(UM_LINKSTATE, 1, 0);
+    Post(UM_LINKSTATE, +LinkNotice::Lost, 0);
     port_.Close();
 }
 
@@ -526,8 +526,8 @@ void ComThread::GoIdle(int code)
     // Whoever showed the motor as connected learns that it is not.
     const int was = state_.exchange(LINK_IDLE, std::memory_order_acq_rel);
     if (was == LINK_SERVING || was == LINK_RETRYING || was == LINK_RESCANNING)
-        Post(UM_LINKSTATE, 1, 0);
-    Post(UM_PARAMERROR, 4, code);
+        Post(UM_LINKSTATE, +LinkNotice::Lost, 0);
+    Post(UM_PARAMERROR, +ParamNotice::LinkError, code);
     alive_.store(true, std::memory_order_release);
 }
 
@@ -589,7 +589,7 @@ void ComThread::RunNextRequest()
     }
     if (state_.load() == LINK_RETRYING) {
         const int n = errorCount_.fetch_add(1) + 1;
-        Post(UM_LINKSTATE, 8, n);
+        Post(UM_LINKSTATE, +LinkNotice::ErrorCount, n);
     }
 }
 
@@ -601,7 +601,7 @@ void ComThread::RetryAfterError()
     } catch (const TSerErr& e) {
         // The device went away (an adapter pulled out): the link is lost, and
         // the connect attempts look for the port until it is back.
-        Post(UM_PARAMERROR, 4, e.code);
+        Post(UM_PARAMERROR, +ParamNotice::LinkError, e.code);
         LoseLink();
         return;
     }
@@ -616,7 +616,7 @@ void ComThread::RetryAfterError()
 void ComThread::LoseLink()
 {
     state_.store(LINK_CONNECTING, std::memory_order_release);
-    Post(UM_LINKSTATE, 1, 0);
+    Post(UM_LINKSTATE, +LinkNotice::Lost, 0);
 }
 
 void ComThread::SendRegisterFrame(int reg)
@@ -681,8 +681,8 @@ void ComThread::ConnectAttempt()
     writesTotal_.store(0);
     PostText(notify_, UM_PROGRESS, 0, 0, "Connecting");
     errorCount_.store(0);
-    Post(UM_LINKSTATE, 8, 0);
-    Post(UM_LINKSTATE, 2, value & 0xFFFF);
+    Post(UM_LINKSTATE, +LinkNotice::ErrorCount, 0);
+    Post(UM_LINKSTATE, +LinkNotice::Connected, value & 0xFFFF);
     retries_ = 0;
 }
 
@@ -717,7 +717,7 @@ void ComThread::ReceiveFieldsBounded(int count, std::span<std::uint8_t> dst)
 void ComThread::StartReconnectScan()
 {
     state_.store(LINK_RESCANNING, std::memory_order_release);
-    Post(UM_LINKSTATE, 6, 0);
+    Post(UM_LINKSTATE, +LinkNotice::RescanStarted, 0);
 }
 
 void ComThread::ReconnectScan()
@@ -727,7 +727,7 @@ void ComThread::ReconnectScan()
     try {
         port_.Open();
     } catch (const TSerErr& e) {
-        Post(UM_PARAMERROR, 4, e.code);
+        Post(UM_PARAMERROR, +ParamNotice::LinkError, e.code);
         LoseLink();
         return;
     }
@@ -757,8 +757,8 @@ void ComThread::ReconnectScan()
     if (found) {
         state_.store(LINK_SERVING, std::memory_order_release);
         errorCount_.store(0);
-        Post(UM_LINKSTATE, 8, 0);
-        Post(UM_LINKSTATE, 7, 0);
+        Post(UM_LINKSTATE, +LinkNotice::ErrorCount, 0);
+        Post(UM_LINKSTATE, +LinkNotice::Reconnected, 0);
     } else {
         LoseLink();
     }

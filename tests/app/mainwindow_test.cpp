@@ -7,6 +7,10 @@
 #include "tools/motorsim/motorsim.h"
 
 #include <QAction>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QTemporaryDir>
 #include <QMenu>
 #include <QElapsedTimer>
 #include <QSettings>
@@ -520,4 +524,41 @@ TEST_F(MainWindowWithMotor, AFullRequestRingIsReportedAndTheWindowCarriesOn)
                 return true;
         return false;
     }));
+}
+
+TEST(MainWindow, ExactlyOneDroppedSetupFileIsLoaded)
+{
+    test::TestApp();
+    setenv("QUENOR_COM1", "/dev/quenor-no-such-port", 1);
+    QTemporaryDir dir;
+    auto write = [&](const char* name, const char* text) {
+        QFile f(dir.path() + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    };
+    write("drop.VeK", "[Vek Setup file]\r\n[Motor type 3]\r\nMax velocity = 77\r\n");
+    write("drop.txt", "[Vek Setup file]\r\n[Motor type 3]\r\nMax velocity = 88\r\n");
+    QuenorOptions options;
+    options.timings = Fast();
+    TfrmQuenor window(options);
+    window.InitAfterCreate(QString());
+    Spin(100);
+    auto drop = [&](const QList<QUrl>& urls) {
+        QMimeData mime;
+        mime.setUrls(urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &enter);
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &event);
+        Spin(50);
+    };
+    const QUrl veK = QUrl::fromLocalFile(dir.path() + "/drop.VeK");
+    const std::int32_t before = ByCaption(window, "Max velocity")->Value();
+    drop({QUrl::fromLocalFile(dir.path() + "/drop.txt")});
+    drop({veK, veK});
+    EXPECT_EQ(ByCaption(window, "Max velocity")->Value(), before);
+    drop({veK});
+    EXPECT_EQ(ByCaption(window, "Max velocity")->Value(), 77);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Quenor - ") + dir.path() + "/drop.VeK");
+    unsetenv("QUENOR_COM1");
 }

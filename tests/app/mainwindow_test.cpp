@@ -118,6 +118,25 @@ TEST(MainWindow, OpensWithTheNonameCaption)
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Quenor - pump.vek"));
 }
 
+TEST(MainWindow, ThePortMenuSaysWhichDeviceEachPortIs)
+{
+    test::TestApp();
+    QTemporaryDir dir;
+    const QString present = dir.path() + "/adapter";
+    QFile(present).open(QIODevice::WriteOnly);
+    setenv("QUENOR_COM3", present.toLocal8Bit().constData(), 1);
+    setenv("QUENOR_COM4", "/dev/quenor-no-such-port", 1);
+    TfrmQuenor window;
+    window.OfflineMenu();  // the menu is filled when it opens, and once at start
+    EXPECT_TRUE(window.PortAction(2)->text().startsWith(QStringLiteral("Comport 3\t")));
+    EXPECT_TRUE(window.PortAction(2)->text().endsWith(present));
+    EXPECT_TRUE(window.PortAction(2)->isEnabled());
+    EXPECT_TRUE(window.PortAction(3)->text().endsWith(QStringLiteral("/dev/quenor-no-such-port")));
+    EXPECT_FALSE(window.PortAction(3)->isEnabled());
+    unsetenv("QUENOR_COM3");
+    unsetenv("QUENOR_COM4");
+}
+
 TEST(MainWindow, OfflineTypesShowTheirDefaultsAndEditsComeStraightBack)
 {
     test::TestApp();
@@ -437,6 +456,7 @@ TEST_F(MainWindowWithMotor, AFamily2MotorReadsItsImageAndSetsARestartToken)
     sim.SetRegister(151, 66);  // a WibC
     Connect(sim);
     EXPECT_EQ(window->Session().Generation(), 2);
+    EXPECT_EQ(window->ProgramMenu()->title(), QStringLiteral("Programming"));
     ASSERT_TRUE(SpinUntil([&] { return window->Session().MotorType() == 66; }));
     ASSERT_TRUE(SpinUntil([&] { return sim.CountRequests(0x51) == 3; }));
     // The restart token goes to register 160 and is polled from then on.

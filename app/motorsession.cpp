@@ -55,6 +55,8 @@ MotorSession::MotorSession(SessionView& view, VizuWareUi& vizuUi, const MainSett
     controlTarget_ = std::make_unique<BindingTarget>(*this);
     vizu_ = std::make_unique<CVizuWareDocument>(vizuUi);
     vizu_->SetLogPath(TVizuCode::DefaultLogPath());
+    vizu_->SetOnCommand([this](int command, int a, int b) { OnProgramCommand(command, a, b); });
+    runControl_ = std::make_unique<CVizuRunControl>(*vizu_, vizuUi);
     state_.portIndex = settings.portIndex;
     state_.baudIndex = settings.baudIndex;
     com_ = std::make_unique<ComThread>(notify_.get(), settings.comOptions, options_.timings);
@@ -174,6 +176,15 @@ void MotorSession::Dispatch(const Message& m)
     case UM_BATCHSTATUS:
         OnBatchStatus(m.wParam, m.text);
         break;
+    case UM_PROGRAMUPLOADED:
+        OnProgramUploaded(m);
+        break;
+    case UM_STOPPROGRAM:
+        com_->RequestProgramControl(2, 0, 0);
+        break;
+    case UM_SETOUTPUT:
+        OnSetOutput(m.wParam, m.lParam);
+        break;
     default:
         break;
     }
@@ -280,6 +291,8 @@ void MotorSession::OnModuleSetup(const Message& m)
     const std::size_t n = std::min(m.data.size(), state_.moduleInfo.size());
     std::copy_n(m.data.begin(), n, state_.moduleInfo.begin());
     state_.moduleType = n > 0 && state_.moduleInfo[0] <= kModuleMS ? static_cast<int>(state_.moduleInfo[0]) : 0;
+    if (state_.moduleType == kModuleMRP)
+        vizu_->SetModuleInfo(m.data);
     UpdateWarnings();
 }
 
@@ -295,6 +308,8 @@ void MotorSession::OnRegisterBlock(const std::vector<std::uint8_t>& block)
 {
     // The programmable module's status: its input and output state feed the
     // pseudo registers.
+    runControl_->ShowModuleStatus(block);
+    view_.ModuleStatusChanged();
     if (block.size() < 8)
         return;
     const int word = block[6] | (block[7] << 8);

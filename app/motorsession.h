@@ -18,6 +18,7 @@
 #include "link/comthread.h"
 #include "params/paramcontrol.h"
 #include "platform/messages.h"
+#include "program/runcontrol.h"
 #include "program/vizuware.h"
 
 #include <QString>
@@ -75,6 +76,10 @@ public:
     virtual void MotorTypeChanged(int code) { (void)code; }
     virtual void MotorInfoChanged(const std::string& text) { (void)text; }
     virtual void FileNameChanged() {}
+    // The programmable module reported its status (run control shows it).
+    virtual void ModuleStatusChanged() {}
+    // The editor holds a program that can be printed, or not.
+    virtual void ProgramPresent(bool present) { (void)present; }
     // Width of a text in the warnings panel, and the panel's width.
     virtual int TextWidth(std::string_view text) const { return static_cast<int>(text.size()) * 6; }
     virtual int Panel0Width() const { return 400; }
@@ -161,6 +166,13 @@ public:
     // The status line's timers fired.
     void ErrorClearTick();
     CVizuWareDocument& Program() { return *vizu_; }
+
+    // --- Programmable module ----------------------------------------------------------
+    CVizuRunControl& RunControl() { return *runControl_; }
+    // The editor's requests to the module: 0 transfer and start, 1 start,
+    // 2 stop, 3 pause, 4 single step over a..b, 5 resume, 6 upload, 8 program
+    // present (a nonzero).
+    void OnProgramCommand(int command, int a, int b);
     ComThread& Com() { return *com_; }  // for the session's own tests and benchmarks
 
     // Runs requests to the motor; when the request ring is full (the motor
@@ -188,6 +200,8 @@ private:
     void OnRegisterBlock(const std::vector<std::uint8_t>& block);
     void OnWriteRegister(std::int64_t wParam, std::int32_t value);
     void OnBatchStatus(std::int64_t wParam, const std::string& text);
+    void OnProgramUploaded(const Message& m);
+    void OnSetOutput(std::int64_t bit, std::int64_t on);
     void ReportRingFull();
 
     void DeleteParameterControls();
@@ -217,6 +231,7 @@ private:
     std::unique_ptr<BindingTarget> controlTarget_;
     std::unique_ptr<ComThread> com_;
     std::unique_ptr<CVizuWareDocument> vizu_;
+    std::unique_ptr<CVizuRunControl> runControl_;
     MainWindowState state_;
     StatusBarModel statusBar_;
     std::vector<QString> recentFiles_;

@@ -536,7 +536,8 @@ bool CVizuWareDocument::UploadImage(const std::vector<std::uint8_t>* image)
     if (!program_.IsEmpty() && modified_ &&
         !ui_.Ask(kMsgNotSavedUpload, kCaptionProgram, VizuWareUi::Buttons::YesNo))
         return false;
-    modified_ = false;
+    // The unsaved mark goes with the program it belongs to: only when the
+    // upload replaces it.
     if (!image) {
         Message(kMsgNoStream);
         return false;
@@ -572,6 +573,7 @@ bool CVizuWareDocument::UploadImage(const std::vector<std::uint8_t>* image)
                 return false;
             }
             program_.SetBinaryOnly(code.data(), code.size(), moduleVersion_);
+            modified_ = false;
             code_.reset();
             expectedChecksum_ = sum;
             break;
@@ -609,6 +611,7 @@ bool CVizuWareDocument::UploadImage(const std::vector<std::uint8_t>* image)
         }
         }
     }
+    modified_ = false;
     ui_.ProgramChanged();
     if (onCommand_) {
         const std::uint8_t type = program_.GetType();

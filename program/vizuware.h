@@ -75,6 +75,14 @@ public:
     int MotorKind() const { return motorKind_; }
 
     void SetOnCommand(CommandHandler handler) { onCommand_ = std::move(handler); }
+    // Sends a command to the owner; false (nothing sent) when it gave no callback.
+    bool SendCommand(int command, int a = 0, int b = 0)
+    {
+        if (!onCommand_)
+            return false;
+        onCommand_(command, a, b);
+        return true;
+    }
 
     // The module information record of a programmable module: bytes 2-3 the
     // program memory limit (low byte first), byte 5 the module's code

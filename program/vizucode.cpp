@@ -45,10 +45,6 @@ std::uint8_t PositionRegister(int kind)
     }
 }
 
-std::uint8_t PositionVariable(std::int32_t n)
-{
-    return static_cast<std::uint8_t>(kVarPosition0 + 4 * n);
-}
 
 bool IsBinaryOperator(std::uint8_t op)
 {
@@ -372,6 +368,16 @@ void TVizuCode::AddWaitInputs(std::uint32_t e, bool orCondition, std::uint16_t l
 {
     AddTestInputs(e, orCondition, levels, mask);
     AddJumpTo(e, kJumpFalse, e, 0);
+}
+
+std::uint8_t TVizuCode::PositionVariable(std::int32_t n)
+{
+    if (!PositionVariableFits(n)) {
+        Fault("Position variable " + std::to_string(n) + " does not exist (position variables 0 to " +
+              std::to_string(kPositionVariableCount - 1) + ")");
+        return kVarPosition0;
+    }
+    return static_cast<std::uint8_t>(kVarPosition0 + 4 * n);
 }
 
 void TVizuCode::LoadDistance(std::uint32_t e, std::int32_t value, bool fromVariable)

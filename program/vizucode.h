@@ -201,6 +201,9 @@ private:
     std::uint32_t OffsetInElement(std::uint32_t e) const;
     void Fault(const std::string& text);
     void LoadDistance(std::uint32_t e, std::int32_t value, bool fromVariable);
+    // The address of position variable n; a fault for a variable the
+    // module's memory does not hold.
+    std::uint8_t PositionVariable(std::int32_t n);
     void Log(const std::string& text);
     void WriteLog(bool truncate);
 

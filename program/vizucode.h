@@ -106,7 +106,8 @@ public:
     int MotorKind() const { return motorKind_; }
     void SetOptions(const ProgramSetupOptions& options) { options_ = options; }
     const ProgramSetupOptions& Options() const { return options_; }
-    // Set once fast command 118 was emitted.
+    // Set by the endless-relative start code: relative and sensor moves are
+    // then coded for an endless-relative program.
     bool EndlessRelative() const { return endlessRelative_; }
     std::uint32_t ElementCount() const { return n_ + 1; }
 

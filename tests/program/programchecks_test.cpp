@@ -1,5 +1,6 @@
 // Program faults that must never reach the module: position variables outside
-// the module's variable memory.
+// the module's variable memory, and move code that depends on program lines
+// instead of the program type.
 
 #include "program/bytestream.h"
 #include "program/vizuware.h"
@@ -128,4 +129,39 @@ TEST(PositionVariables, OutsideTheModuleMemoryAreRefused)
     d.doc.Program().SetLine(3, kCmdSavePosition, Cells(5, {55}));
     ASSERT_TRUE(d.doc.GenerateCode());
     EXPECT_EQ(LineCode(*d.doc.Code(), 3), (Bytes{0x43, 0x0A, 0x4F, 0xFC}));
+}
+
+TEST(MoveCode, FollowsTheProgramTypeNotAFastCommand)
+{
+    // Relative with wait (distance 1000), relative with output 1 high, sensor move.
+    const std::vector<Bytes> moves = {
+        Cells(3, {0x20, 0x00, 0x00, 0x00, 0x00, 0x01, 0x03, 0xE8}),
+        Cells(3, {0x22, 0x00, 0x00, 0x00, 0x00, 0x01, 0x03, 0xE8, 0x00, 0x08}),
+        Cells(3, {0x24, 0x00, 0x00, 0x00, 0x00, 0x01, 0x03, 0xE8, 0x00, 0x32, 0x09}),
+    };
+    const Bytes fast118 = Cells(kCmdFastCommand, {0x00, 118});
+    for (const std::uint8_t type : {kProgramAbsoluteRelative, kProgramEndlessRelative}) {
+        for (std::size_t m = 0; m < moves.size(); ++m) {
+            SCOPED_TRACE("type " + std::to_string(type) + ", move " + std::to_string(m));
+            Bytes withFast, without;
+            for (const bool fast : {false, true}) {
+                Doc d;
+                d.doc.Program().Clear();
+                d.doc.Program().SetType(type);
+                if (fast)
+                    d.doc.Program().SetLine(0, kCmdFastCommand, fast118);
+                d.doc.Program().SetLine(1, kCmdMove, moves[m]);
+                ASSERT_TRUE(d.doc.GenerateCode());
+                (fast ? withFast : without) = LineCode(*d.doc.Code(), 1);
+            }
+            EXPECT_EQ(withFast, without);
+            if (m == 0) {
+                // The wait: fast command 96 first in an endless-relative program.
+                const Bytes tail = type == kProgramEndlessRelative ? Bytes{0x07, 0x40, 0x07, 0x60, 0x01}
+                                                                   : Bytes{0x4A, 0x31, 0x07, 0x40, 0x01};
+                ASSERT_GE(without.size(), tail.size());
+                EXPECT_EQ(Bytes(without.end() - 5, without.end()), tail);
+            }
+        }
+    }
 }

@@ -143,7 +143,10 @@ void TCommandDialog::accept()
     if (check) {
         if (showMessage)
             showMessage(QString::fromStdString(check.message));
-        if (QWidget* w = FieldWidget(check.field))
+        QWidget* w = FieldWidget(check.field);
+        if (auto* group = qobject_cast<TRadioGroup*>(w))
+            w = group->Checked() ? group->Checked() : group->Button(0);
+        if (w)
             w->setFocus(Qt::OtherFocusReason);
         Refused(check.field);
         return;

@@ -2,6 +2,9 @@
 
 #include "program/vizuoutput.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -273,8 +276,12 @@ void TVizuWareOutput::SetState(const SOutputState& s)
     outputStyle_->SetIndex(s.style);
     outputNo_->SetIndex(s.number);
     output_->SetIndex(s.mode);
-    lowPulse_->setText(QString::fromStdString(s.lowPulse));
-    highPulse_->setText(QString::fromStdString(s.highPulse));
+    // Four characters are typed; a longer stored time is shown whole.
+    for (auto [edit, text] : {std::pair{lowPulse_, &s.lowPulse}, std::pair{highPulse_, &s.highPulse}}) {
+        const QString value = QString::fromStdString(*text);
+        edit->setMaxLength(std::max<int>(4, static_cast<int>(value.size())));
+        edit->setText(value);
+    }
     for (int i = 0; i < kMaxOutputs; ++i)
         multipleOutputs_->SetLevel(i, s.rows[static_cast<std::size_t>(i)]);
     OutputStyleClick();

@@ -320,9 +320,14 @@ TEST_F(CommandDialogs, KindsAndCounts)
     EXPECT_EQ(output.OutputNo()->Count(), 4);
     EXPECT_EQ(output.OutputNo()->minimumHeight(), 121);
 
-    // A servo's sensor type 2 zero search stays type 2 on a stepper.
+    // A stored pulse longer than the four characters one can type is kept whole.
     std::string remark;
-    Bytes cells = Block({0x02});
+    Bytes cells = Block({0x00, 0x19, 0x02, 0x00, 0x01, 0x86, 0xA0});  // output 2, high pulse 100000 ms
+    ASSERT_TRUE(dialogs.Execute(kCmdSetOutputs, true, cells, remark));
+    EXPECT_EQ(cells, Block({0x00, 0x19, 0x02, 0x00, 0x01, 0x86, 0xA0}));
+
+    // A servo's sensor type 2 zero search stays type 2 on a stepper.
+    cells = Block({0x02});
     dialogs.Execute(kCmdZeroSearch, true, cells, remark);
     dialogs.SetMotorKind(2);
     EXPECT_EQ(dialogs.ZeroSearch().Mode()->Count(), 2);

@@ -97,6 +97,7 @@ bool TVizuWareCommandDialogs::Execute(std::uint8_t id, bool load, std::vector<st
         move_->isAbsRelProgram = absRel_;
         if (load)
             move_->LoadMove(in);
+        move_->Prepare();
         if (!Run(*move_))
             return false;
         written = move_->SaveMove(out);

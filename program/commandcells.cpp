@@ -161,9 +161,9 @@ bool SaveCondition(const SInputConditionState& state, CellWriter& cursor, bool s
         if (state.rows[i] == kRowHigh)
             levels |= 1u << i;
     }
-    const std::array<std::uint8_t, 4> bytes{
-        1, static_cast<std::uint8_t>(levels & 0xFF), static_cast<std::uint8_t>((care & 63) * 4 + (levels >> 8)),
-        static_cast<std::uint8_t>((care >> 6) + (state.andOr ? 128 : 0))};
+    const std::array<std::uint8_t, 4> bytes{1, static_cast<std::uint8_t>(levels & 0xFF),
+                                            static_cast<std::uint8_t>((care & 63) * 4 + (levels >> 8)),
+                                            static_cast<std::uint8_t>((care >> 6) + (state.andOr ? 128 : 0))};
     return cursor.PutBytes(bytes);
 }
 
@@ -236,8 +236,7 @@ bool SaveOutputElement(const SOutputState& state, CellWriter& cursor)
 
 // --- Move ---------------------------------------------------------------------
 
-void LoadMove(SMoveState& state, SOutputState& output, SInputConditionState& input,
-              std::span<const std::uint8_t> cells)
+void LoadMove(SMoveState& state, SOutputState& output, SInputConditionState& input, std::span<const std::uint8_t> cells)
 {
     const std::uint8_t flags = Cell(cells, 0);
     state.type = flags & kMoveTypeMask;

@@ -51,7 +51,11 @@ enum class CommandField {
 struct CommandCheck {
     CommandField field = CommandField::None;
     std::string message;
-    explicit operator bool() const { return !message.empty(); }  // true: refused
+    // True when refused.
+    explicit operator bool() const
+    {
+        return !message.empty();
+    }
 };
 
 // The whole text as a finite number, '.' as decimal separator, blanks around
@@ -134,15 +138,14 @@ bool SaveMove(const SMoveState& state, const SOutputState& output, const SInputC
 
 // --- Set register and register condition ---------------------------------------
 
-inline constexpr const char* kOperatorItems[6] = {"= (Equal)",          "< (Less than)",
-                                                  "> (Greater than)",   "<= (Less or equal)",
-                                                  ">= (Greater or equal)", "<> (Not equal)"};
+inline constexpr const char* kOperatorItems[6] = {"= (Equal)",          "< (Less than)",         "> (Greater than)",
+                                                  "<= (Less or equal)", ">= (Greater or equal)", "<> (Not equal)"};
 
 struct SRegisterState {
     std::string reg;  // the register box: an entry "n - name" or a typed number
     int op = 0;       // condition only: index of kOperatorItems
     std::string value = "0";
-    int unit = 0;     // index in the register's unit list
+    int unit = 0;  // index in the register's unit list
 };
 
 // The register a text names: the text up to " - " for an entry, else the whole

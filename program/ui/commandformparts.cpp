@@ -13,7 +13,9 @@
 namespace quenor {
 
 TRadioGroup::TRadioGroup(const QString& title, const QStringList& items, QWidget* parent)
-    : QGroupBox(title, parent), group_(new QButtonGroup(this)), layout_(new QVBoxLayout(this))
+    : QGroupBox(title, parent),
+      group_(new QButtonGroup(this)),
+      layout_(new QVBoxLayout(this))
 {
     connect(group_, &QButtonGroup::idClicked, this, &TRadioGroup::Clicked);
     SetItems(items);
@@ -62,7 +64,8 @@ QRadioButton* TRadioGroup::Checked() const
     return Button(Index());
 }
 
-TLevelRows::TLevelRows(const QString& title, const QStringList& rows, QWidget* parent) : QGroupBox(title, parent)
+TLevelRows::TLevelRows(const QString& title, const QStringList& rows, QWidget* parent)
+    : QGroupBox(title, parent)
 {
     auto* grid = new QGridLayout(this);
     for (int r = 0; r < rows.size(); ++r) {
@@ -93,7 +96,9 @@ std::uint8_t TLevelRows::Level(int row) const
 
 void TLevelRows::SetLevel(int row, std::uint8_t level)
 {
-    rows_.at(static_cast<std::size_t>(row)).buttons[level < 3 ? level : static_cast<std::uint8_t>(kRowDontCare)]->setChecked(true);
+    rows_.at(static_cast<std::size_t>(row))
+        .buttons[level < 3 ? level : static_cast<std::uint8_t>(kRowDontCare)]
+        ->setChecked(true);
 }
 
 void TLevelRows::SetRowVisible(int row, bool visible)
@@ -132,7 +137,8 @@ void SetChoice(QComboBox* box, int index, const QString& text)
         box->setEditText(text);
 }
 
-TCommandDialog::TCommandDialog(QWidget* parent) : QDialog(parent)
+TCommandDialog::TCommandDialog(QWidget* parent)
+    : QDialog(parent)
 {
     showMessage = [this](const QString& text) { ShowCommandMessage(this, text); };
 }

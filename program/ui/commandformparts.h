@@ -27,7 +27,10 @@ class TRadioGroup : public QGroupBox {
 public:
     TRadioGroup(const QString& title, const QStringList& items, QWidget* parent = nullptr);
     void SetItems(const QStringList& items);
-    int Count() const { return static_cast<int>(buttons_.size()); }
+    int Count() const
+    {
+        return static_cast<int>(buttons_.size());
+    }
     int Index() const;
     // -1 or an index beyond the items clears the choice.
     void SetIndex(int index);
@@ -49,7 +52,10 @@ class TLevelRows : public QGroupBox {
     Q_OBJECT
 public:
     TLevelRows(const QString& title, const QStringList& rows, QWidget* parent = nullptr);
-    int Count() const { return static_cast<int>(rows_.size()); }
+    int Count() const
+    {
+        return static_cast<int>(rows_.size());
+    }
     std::uint8_t Level(int row) const;
     void SetLevel(int row, std::uint8_t level);
     void SetRowVisible(int row, bool visible);

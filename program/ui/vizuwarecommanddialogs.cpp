@@ -60,8 +60,7 @@ bool TVizuWareCommandDialogs::HasDialog(std::uint8_t id) const
     return id >= kCmdConditionalJump && id <= kCmdBinary;
 }
 
-bool TVizuWareCommandDialogs::Execute(std::uint8_t id, bool load, std::vector<std::uint8_t>& cells,
-                                      std::string& remark)
+bool TVizuWareCommandDialogs::Execute(std::uint8_t id, bool load, std::vector<std::uint8_t>& cells, std::string& remark)
 {
     if (!HasDialog(id))
         return false;

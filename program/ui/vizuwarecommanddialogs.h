@@ -60,19 +60,58 @@ public:
     // How a dialog is shown modally; tests replace it. Returns the dialog's result.
     std::function<int(QDialog&)> runDialog;
 
-    TVizuWareInput& Input() { return *input_; }
-    TVizuWareOutput& Output() { return *output_; }
-    TVizuWareMove& Move() { return *move_; }
-    TVizuWareSetReg& SetReg() { return *setReg_; }
-    TVizuWareRegister& Register() { return *register_; }
-    TVizuWarePosition& Position() { return *position_; }
-    TVizuWareZeroSearch& ZeroSearch() { return *zeroSearch_; }
-    TVizuWareSetMode& SetMode() { return *setMode_; }
-    TVizuWareWaitTime& WaitTime() { return *waitTime_; }
-    TVizuWareComment& Comment() { return *comment_; }
-    TVizuWareSetup& Setup() { return *setup_; }
-    TVizuWareFastVEK& FastVEK() { return *fastVEK_; }
-    TVizuWareBinaryCommand& BinaryCommand() { return *binary_; }
+    TVizuWareInput& Input()
+    {
+        return *input_;
+    }
+    TVizuWareOutput& Output()
+    {
+        return *output_;
+    }
+    TVizuWareMove& Move()
+    {
+        return *move_;
+    }
+    TVizuWareSetReg& SetReg()
+    {
+        return *setReg_;
+    }
+    TVizuWareRegister& Register()
+    {
+        return *register_;
+    }
+    TVizuWarePosition& Position()
+    {
+        return *position_;
+    }
+    TVizuWareZeroSearch& ZeroSearch()
+    {
+        return *zeroSearch_;
+    }
+    TVizuWareSetMode& SetMode()
+    {
+        return *setMode_;
+    }
+    TVizuWareWaitTime& WaitTime()
+    {
+        return *waitTime_;
+    }
+    TVizuWareComment& Comment()
+    {
+        return *comment_;
+    }
+    TVizuWareSetup& Setup()
+    {
+        return *setup_;
+    }
+    TVizuWareFastVEK& FastVEK()
+    {
+        return *fastVEK_;
+    }
+    TVizuWareBinaryCommand& BinaryCommand()
+    {
+        return *binary_;
+    }
 
 private:
     bool Run(QDialog& dialog);

@@ -34,12 +34,13 @@ void FocusChecked(TRadioGroup* group)
 
 // --- Input condition ---------------------------------------------------------
 
-TVizuWareInput::TVizuWareInput(QWidget* parent) : TCommandDialog(parent)
+TVizuWareInput::TVizuWareInput(QWidget* parent)
+    : TCommandDialog(parent)
 {
     setObjectName(QStringLiteral("VizuWareInput"));
     setWindowTitle(QStringLiteral("Input"));
-    inputStyle_ = new TRadioGroup(QStringLiteral("Input type"), {QStringLiteral("Single"), QStringLiteral("Multiple")},
-                                  this);
+    inputStyle_ =
+        new TRadioGroup(QStringLiteral("Input type"), {QStringLiteral("Single"), QStringLiteral("Multiple")}, this);
     QStringList inputs = Numbered(QStringLiteral("Input "), 8);
     inputs << QStringLiteral("Motor Error") << QStringLiteral("In Position");
     input_ = new TRadioGroup(QStringLiteral("Input"), inputs, this);
@@ -149,14 +150,15 @@ void TVizuWareInput::showEvent(QShowEvent* event)
 
 // --- Output ----------------------------------------------------------------------
 
-TVizuWareOutput::TVizuWareOutput(QWidget* parent) : TCommandDialog(parent)
+TVizuWareOutput::TVizuWareOutput(QWidget* parent)
+    : TCommandDialog(parent)
 {
     setObjectName(QStringLiteral("VizuWareOutput"));
     setWindowTitle(QStringLiteral("Output"));
     panel_ = new QWidget(this);
     panel_->setObjectName(QStringLiteral("OutputPanel"));
-    outputStyle_ = new TRadioGroup(QStringLiteral("Output type"),
-                                   {QStringLiteral("Single"), QStringLiteral("Multiple")}, panel_);
+    outputStyle_ =
+        new TRadioGroup(QStringLiteral("Output type"), {QStringLiteral("Single"), QStringLiteral("Multiple")}, panel_);
     outputNo_ = new TRadioGroup(QStringLiteral("&Output No."), Numbered(QStringLiteral("Output "), 8), panel_);
     output_ = new TRadioGroup(
         QStringLiteral("Output state"),

@@ -57,7 +57,9 @@ void ShowChoice(QComboBox* box, const SDistanceChoice& choice)
 }  // namespace
 
 TVizuWareMove::TVizuWareMove(TVizuWareOutput& output, TVizuWareInput& input, QWidget* parent)
-    : TCommandDialog(parent), output_(output), input_(input)
+    : TCommandDialog(parent),
+      output_(output),
+      input_(input)
 {
     setObjectName(QStringLiteral("VizuWareMove"));
     setWindowTitle(QStringLiteral("Move"));
@@ -76,9 +78,10 @@ TVizuWareMove::TVizuWareMove(TVizuWareOutput& output, TVizuWareInput& input, QWi
     generalVelocity_ = NumberEdit(general, "GeneralVelocity");
     waitForInPos_ = new QCheckBox(QStringLiteral("Wait for in position"), general);
     waitForInPos_->setChecked(true);
-    waitForInPos_->setToolTip(QStringLiteral("Wait for in position can only be disabled in Relative and Absolute moves"));
-    auto* note = new QLabel(QStringLiteral("Enter 0 in velocity or acceleration to use the current velocity or acceleration"),
-                            general);
+    waitForInPos_->setToolTip(
+        QStringLiteral("Wait for in position can only be disabled in Relative and Absolute moves"));
+    auto* note = new QLabel(
+        QStringLiteral("Enter 0 in velocity or acceleration to use the current velocity or acceleration"), general);
     note->setWordWrap(true);
     auto* generalGrid = new QGridLayout(general);
     AddRow(generalGrid, 0, posLabel_, generalDistance_, QStringLiteral("Counts"));

@@ -36,18 +36,54 @@ public:
     // What showing the dialog does first: the choices, the docked output panel.
     void Prepare();
 
-    TRadioGroup* MoveType() const { return moveType_; }
-    QLabel* PosLabel() const { return posLabel_; }
-    QComboBox* GeneralDistance() const { return generalDistance_; }
-    QLineEdit* GeneralAcceleration() const { return generalAcceleration_; }
-    QLineEdit* GeneralVelocity() const { return generalVelocity_; }
-    QCheckBox* WaitForInPos() const { return waitForInPos_; }
-    QGroupBox* ChangeVelGroup() const { return changeVelGroup_; }
-    QComboBox* ChangeVelPosition() const { return changeVelPosition_; }
-    QLineEdit* ChangeVelVelocity() const { return changeVelVelocity_; }
-    QGroupBox* SensorGroup() const { return sensorGroup_; }
-    QComboBox* SensorDistance() const { return sensorDistance_; }
-    QPushButton* InputCondition() const { return inputCondition_; }
+    TRadioGroup* MoveType() const
+    {
+        return moveType_;
+    }
+    QLabel* PosLabel() const
+    {
+        return posLabel_;
+    }
+    QComboBox* GeneralDistance() const
+    {
+        return generalDistance_;
+    }
+    QLineEdit* GeneralAcceleration() const
+    {
+        return generalAcceleration_;
+    }
+    QLineEdit* GeneralVelocity() const
+    {
+        return generalVelocity_;
+    }
+    QCheckBox* WaitForInPos() const
+    {
+        return waitForInPos_;
+    }
+    QGroupBox* ChangeVelGroup() const
+    {
+        return changeVelGroup_;
+    }
+    QComboBox* ChangeVelPosition() const
+    {
+        return changeVelPosition_;
+    }
+    QLineEdit* ChangeVelVelocity() const
+    {
+        return changeVelVelocity_;
+    }
+    QGroupBox* SensorGroup() const
+    {
+        return sensorGroup_;
+    }
+    QComboBox* SensorDistance() const
+    {
+        return sensorDistance_;
+    }
+    QPushButton* InputCondition() const
+    {
+        return inputCondition_;
+    }
 
 protected:
     CommandCheck Check() const override;

@@ -12,7 +12,8 @@
 namespace quenor {
 
 TVizuWareRegisterBase::TVizuWareRegisterBase(bool withOperator, QWidget* parent)
-    : TCommandDialog(parent), withOperator_(withOperator)
+    : TCommandDialog(parent),
+      withOperator_(withOperator)
 {
     regNo_ = new QComboBox(this);
     regNo_->setObjectName(QStringLiteral("RegNo"));
@@ -142,13 +143,15 @@ void TVizuWareRegisterBase::showEvent(QShowEvent* event)
     regNo_->setFocus(Qt::OtherFocusReason);
 }
 
-TVizuWareSetReg::TVizuWareSetReg(QWidget* parent) : TVizuWareRegisterBase(false, parent)
+TVizuWareSetReg::TVizuWareSetReg(QWidget* parent)
+    : TVizuWareRegisterBase(false, parent)
 {
     setObjectName(QStringLiteral("VizuWareSetReg"));
     setWindowTitle(QStringLiteral("Set register"));
 }
 
-TVizuWareRegister::TVizuWareRegister(QWidget* parent) : TVizuWareRegisterBase(true, parent)
+TVizuWareRegister::TVizuWareRegister(QWidget* parent)
+    : TVizuWareRegisterBase(true, parent)
 {
     setObjectName(QStringLiteral("VizuWareRegister"));
     setWindowTitle(QStringLiteral("Register condition"));

@@ -24,10 +24,22 @@ public:
     void LoadData(std::span<const std::uint8_t> cells);
     bool SaveData(std::span<std::uint8_t> cells);
 
-    QComboBox* RegNo() const { return regNo_; }
-    QLineEdit* Value() const { return value_; }
-    QComboBox* Unit() const { return unit_; }
-    QComboBox* Operator() const { return operator_; }
+    QComboBox* RegNo() const
+    {
+        return regNo_;
+    }
+    QLineEdit* Value() const
+    {
+        return value_;
+    }
+    QComboBox* Unit() const
+    {
+        return unit_;
+    }
+    QComboBox* Operator() const
+    {
+        return operator_;
+    }
 
 protected:
     TVizuWareRegisterBase(bool withOperator, QWidget* parent);

@@ -53,7 +53,8 @@ void FocusChecked(TRadioGroup* group)
 
 // --- Position ------------------------------------------------------------------
 
-TVizuWarePosition::TVizuWarePosition(QWidget* parent) : TCommandDialog(parent)
+TVizuWarePosition::TVizuWarePosition(QWidget* parent)
+    : TCommandDialog(parent)
 {
     setObjectName(QStringLiteral("VizuWarePosition"));
     position_ = new QComboBox(this);
@@ -124,7 +125,8 @@ void TVizuWarePosition::showEvent(QShowEvent* event)
 // --- Zero search and set mode ------------------------------------------------------
 
 TVizuWareModeChoice::TVizuWareModeChoice(bool zeroSearch, QWidget* parent)
-    : TCommandDialog(parent), zeroSearch_(zeroSearch)
+    : TCommandDialog(parent),
+      zeroSearch_(zeroSearch)
 {
     mode_ = new TRadioGroup(QStringLiteral("Mode:"), {}, this);
     mode_->setObjectName(QStringLiteral("Mode"));
@@ -170,13 +172,15 @@ void TVizuWareModeChoice::showEvent(QShowEvent* event)
     FocusChecked(mode_);
 }
 
-TVizuWareZeroSearch::TVizuWareZeroSearch(QWidget* parent) : TVizuWareModeChoice(true, parent)
+TVizuWareZeroSearch::TVizuWareZeroSearch(QWidget* parent)
+    : TVizuWareModeChoice(true, parent)
 {
     setObjectName(QStringLiteral("VizuWareZeroSearch"));
     setWindowTitle(QStringLiteral("Zero search"));
 }
 
-TVizuWareSetMode::TVizuWareSetMode(QWidget* parent) : TVizuWareModeChoice(false, parent)
+TVizuWareSetMode::TVizuWareSetMode(QWidget* parent)
+    : TVizuWareModeChoice(false, parent)
 {
     setObjectName(QStringLiteral("VizuWareSetMode"));
     setWindowTitle(QStringLiteral("Set mode"));
@@ -184,7 +188,8 @@ TVizuWareSetMode::TVizuWareSetMode(QWidget* parent) : TVizuWareModeChoice(false,
 
 // --- Wait time -----------------------------------------------------------------------
 
-TVizuWareWaitTime::TVizuWareWaitTime(QWidget* parent) : TCommandDialog(parent)
+TVizuWareWaitTime::TVizuWareWaitTime(QWidget* parent)
+    : TCommandDialog(parent)
 {
     setObjectName(QStringLiteral("VizuWareWaitTime"));
     setWindowTitle(QStringLiteral("Wait Time"));
@@ -220,7 +225,8 @@ void TVizuWareWaitTime::showEvent(QShowEvent* event)
 
 // --- Remark --------------------------------------------------------------------------
 
-TVizuWareComment::TVizuWareComment(QWidget* parent) : TCommandDialog(parent)
+TVizuWareComment::TVizuWareComment(QWidget* parent)
+    : TCommandDialog(parent)
 {
     setObjectName(QStringLiteral("VizuWareComment"));
     setWindowTitle(QStringLiteral("Enter remark"));
@@ -252,7 +258,8 @@ void TVizuWareComment::showEvent(QShowEvent* event)
 
 // --- Program setup -------------------------------------------------------------------
 
-TVizuWareSetup::TVizuWareSetup(QWidget* parent) : TCommandDialog(parent)
+TVizuWareSetup::TVizuWareSetup(QWidget* parent)
+    : TCommandDialog(parent)
 {
     setObjectName(QStringLiteral("VizuWareSetup"));
     setWindowTitle(QStringLiteral("Setup"));
@@ -322,20 +329,21 @@ void TVizuWareSetup::showEvent(QShowEvent* event)
 
 // --- Fast command ----------------------------------------------------------------------
 
-TVizuWareFastVEK::TVizuWareFastVEK(QWidget* parent) : TCommandDialog(parent)
+TVizuWareFastVEK::TVizuWareFastVEK(QWidget* parent)
+    : TCommandDialog(parent)
 {
     setObjectName(QStringLiteral("VizuWareFastVEK"));
     setWindowTitle(QStringLiteral("FastVEK"));
-    mode_ = new TRadioGroup(QStringLiteral("Mode"),
-                            {QStringLiteral("Passive"), QStringLiteral("Velocity"), QStringLiteral("Position"),
-                             QStringLiteral("Command")},
-                            this);
+    mode_ = new TRadioGroup(
+        QStringLiteral("Mode"),
+        {QStringLiteral("Passive"), QStringLiteral("Velocity"), QStringLiteral("Position"), QStringLiteral("Command")},
+        this);
     mode_->setObjectName(QStringLiteral("Mode"));
-    registerType_ = new TRadioGroup(QStringLiteral("Register"),
-                                    {QStringLiteral("Position"), QStringLiteral("Velocity"),
-                                     QStringLiteral("Acceleration"), QStringLiteral("Torque"), QStringLiteral("Load"),
-                                     QStringLiteral("In position window")},
-                                    this);
+    registerType_ =
+        new TRadioGroup(QStringLiteral("Register"),
+                        {QStringLiteral("Position"), QStringLiteral("Velocity"), QStringLiteral("Acceleration"),
+                         QStringLiteral("Torque"), QStringLiteral("Load"), QStringLiteral("In position window")},
+                        this);
     registerType_->setObjectName(QStringLiteral("RegisterType"));
     numberGroup_ = new QGroupBox(QStringLiteral("Number"), this);
     number_ = new QComboBox(numberGroup_);
@@ -431,7 +439,8 @@ void TVizuWareFastVEK::showEvent(QShowEvent* event)
 
 // --- Binary command ---------------------------------------------------------------------
 
-TVizuWareBinaryCommand::TVizuWareBinaryCommand(QWidget* parent) : TCommandDialog(parent)
+TVizuWareBinaryCommand::TVizuWareBinaryCommand(QWidget* parent)
+    : TCommandDialog(parent)
 {
     setObjectName(QStringLiteral("VizuWareBinaryCommand"));
     setWindowTitle(QStringLiteral("Enter binary code"));

@@ -18,16 +18,28 @@ public:
     explicit TVizuWarePosition(QWidget* parent = nullptr);
     // 1 "Set position" (a count or a register), 0 "Save position" (a register).
     void SetPositionMode(int mode);
-    int PositionMode() const { return mode_; }
+    int PositionMode() const
+    {
+        return mode_;
+    }
     SPositionState State() const;
     void SetState(const SPositionState& state);
     void LoadData(std::span<const std::uint8_t> cells);
     bool SaveData(std::span<std::uint8_t> cells) const;
-    QComboBox* Position() const { return position_; }
-    QLabel* CountLabel() const { return countLabel_; }
+    QComboBox* Position() const
+    {
+        return position_;
+    }
+    QLabel* CountLabel() const
+    {
+        return countLabel_;
+    }
 
 protected:
-    CommandCheck Check() const override { return CheckPosition(State()); }
+    CommandCheck Check() const override
+    {
+        return CheckPosition(State());
+    }
     QWidget* FieldWidget(CommandField) const override;
     void showEvent(QShowEvent* event) override;
 
@@ -42,16 +54,28 @@ class TVizuWareModeChoice : public TCommandDialog {
     Q_OBJECT
 public:
     void SetMotorKind(int kind);
-    int MotorKind() const { return kind_; }
-    SChoiceState State() const { return {kind_, mode_->Index()}; }
+    int MotorKind() const
+    {
+        return kind_;
+    }
+    SChoiceState State() const
+    {
+        return {kind_, mode_->Index()};
+    }
     void LoadData(std::span<const std::uint8_t> cells);
     bool SaveData(std::span<std::uint8_t> cells) const;
-    TRadioGroup* Mode() const { return mode_; }
+    TRadioGroup* Mode() const
+    {
+        return mode_;
+    }
 
 protected:
     TVizuWareModeChoice(bool zeroSearch, QWidget* parent);
     CommandCheck Check() const override;
-    QWidget* FieldWidget(CommandField) const override { return mode_; }
+    QWidget* FieldWidget(CommandField) const override
+    {
+        return mode_;
+    }
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -78,11 +102,17 @@ public:
     explicit TVizuWareWaitTime(QWidget* parent = nullptr);
     void LoadData(std::span<const std::uint8_t> cells);
     bool SaveData(std::span<std::uint8_t> cells) const;
-    QLineEdit* Time() const { return time_; }
+    QLineEdit* Time() const
+    {
+        return time_;
+    }
 
 protected:
     CommandCheck Check() const override;
-    QWidget* FieldWidget(CommandField) const override { return time_; }
+    QWidget* FieldWidget(CommandField) const override
+    {
+        return time_;
+    }
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -96,11 +126,20 @@ public:
     // The remark in the files' 8-bit text.
     std::string Text() const;
     void SetText(const std::string& text);
-    QLineEdit* Comment() const { return comment_; }
+    QLineEdit* Comment() const
+    {
+        return comment_;
+    }
 
 protected:
-    CommandCheck Check() const override { return {}; }
-    QWidget* FieldWidget(CommandField) const override { return comment_; }
+    CommandCheck Check() const override
+    {
+        return {};
+    }
+    QWidget* FieldWidget(CommandField) const override
+    {
+        return comment_;
+    }
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -115,14 +154,32 @@ public:
     void SetMotorKind(int kind);
     ProgramSetupOptions Options() const;
     void SetOptions(const ProgramSetupOptions& options);
-    QCheckBox* DebounceChkBox() const { return debounce_; }
-    QCheckBox* SkipInitializationChkBox() const { return skipInitialization_; }
-    TRadioGroup* TransferSettings() const { return transfer_; }
-    QGroupBox* DedOutBox() const { return dedOutBox_; }
+    QCheckBox* DebounceChkBox() const
+    {
+        return debounce_;
+    }
+    QCheckBox* SkipInitializationChkBox() const
+    {
+        return skipInitialization_;
+    }
+    TRadioGroup* TransferSettings() const
+    {
+        return transfer_;
+    }
+    QGroupBox* DedOutBox() const
+    {
+        return dedOutBox_;
+    }
 
 protected:
-    CommandCheck Check() const override { return {}; }
-    QWidget* FieldWidget(CommandField) const override { return nullptr; }
+    CommandCheck Check() const override
+    {
+        return {};
+    }
+    QWidget* FieldWidget(CommandField) const override
+    {
+        return nullptr;
+    }
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -142,15 +199,36 @@ public:
     void SetState(const SFastCommandState& state);
     void DecodeCommand(std::span<const std::uint8_t> cells);
     bool EncodeCommand(std::span<std::uint8_t> cells) const;
-    TRadioGroup* Mode() const { return mode_; }
-    TRadioGroup* RegisterType() const { return registerType_; }
-    QComboBox* Number() const { return number_; }
-    QComboBox* Command() const { return command_; }
-    QGroupBox* CommandGroupBox() const { return commandGroup_; }
+    TRadioGroup* Mode() const
+    {
+        return mode_;
+    }
+    TRadioGroup* RegisterType() const
+    {
+        return registerType_;
+    }
+    QComboBox* Number() const
+    {
+        return number_;
+    }
+    QComboBox* Command() const
+    {
+        return command_;
+    }
+    QGroupBox* CommandGroupBox() const
+    {
+        return commandGroup_;
+    }
 
 protected:
-    CommandCheck Check() const override { return CheckFastCommand(State()); }
-    QWidget* FieldWidget(CommandField) const override { return command_; }
+    CommandCheck Check() const override
+    {
+        return CheckFastCommand(State());
+    }
+    QWidget* FieldWidget(CommandField) const override
+    {
+        return command_;
+    }
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -171,11 +249,17 @@ public:
     explicit TVizuWareBinaryCommand(QWidget* parent = nullptr);
     void DecodeCode(std::span<const std::uint8_t> cells);
     bool EncodeCode(std::span<std::uint8_t> cells) const;
-    QLineEdit* Code() const { return code_; }
+    QLineEdit* Code() const
+    {
+        return code_;
+    }
 
 protected:
     CommandCheck Check() const override;
-    QWidget* FieldWidget(CommandField) const override { return code_; }
+    QWidget* FieldWidget(CommandField) const override
+    {
+        return code_;
+    }
     void Refused(CommandField) override;
     void showEvent(QShowEvent* event) override;
 

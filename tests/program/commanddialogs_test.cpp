@@ -160,8 +160,8 @@ TEST_F(CommandDialogs, CancelAndRefusalsLeaveTheLine)
          [this] {
              dialogs.Register().RegNo()->setEditText("5");
              dialogs.Register().Value()->setText("inf");
-         }, dialogs.Register().Value(),
-         "'inf' is not a valid number."},
+         },
+         dialogs.Register().Value(), "'inf' is not a valid number."},
         {kCmdMove,
          [&move] {
              move.MoveType()->Button(1)->click();

@@ -16,8 +16,14 @@ namespace {
 
 struct QuietUi : VizuWareUi {
     std::vector<std::string> messages;
-    bool Ask(const std::string&, const std::string&, Buttons) override { return true; }
-    void Message(const std::string& text, const std::string&) override { messages.push_back(text); }
+    bool Ask(const std::string&, const std::string&, Buttons) override
+    {
+        return true;
+    }
+    void Message(const std::string& text, const std::string&) override
+    {
+        messages.push_back(text);
+    }
 };
 
 Bytes Cells(std::uint8_t id, std::initializer_list<std::uint8_t> bytes)
@@ -107,8 +113,13 @@ TEST(PositionVariables, OutsideTheModuleMemoryAreRefused)
         unsigned sum = 0;
         for (std::uint8_t b : bytes)
             sum += b;
-        Bytes image{0, 0, 0xA2, static_cast<std::uint8_t>(n & 0xFF), static_cast<std::uint8_t>(n >> 8),
-                    static_cast<std::uint8_t>(sum & 0xFF), static_cast<std::uint8_t>((sum >> 8) & 0xFF)};
+        Bytes image{0,
+                    0,
+                    0xA2,
+                    static_cast<std::uint8_t>(n & 0xFF),
+                    static_cast<std::uint8_t>(n >> 8),
+                    static_cast<std::uint8_t>(sum & 0xFF),
+                    static_cast<std::uint8_t>((sum >> 8) & 0xFF)};
         image.insert(image.end(), bytes.begin(), bytes.end());
         image.push_back(0xAF);
         image[0] = static_cast<std::uint8_t>(image.size() & 0xFF);

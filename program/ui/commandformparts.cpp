@@ -15,7 +15,7 @@ namespace quenor {
 TRadioGroup::TRadioGroup(const QString& title, const QStringList& items, QWidget* parent)
     : QGroupBox(title, parent),
       group_(new QButtonGroup(this)),
-      layout_(new QVBoxLayout(this))
+      layout_(new QGridLayout(this))
 {
     connect(group_, &QButtonGroup::idClicked, this, &TRadioGroup::Clicked);
     SetItems(items);
@@ -31,7 +31,7 @@ void TRadioGroup::SetItems(const QStringList& items)
     for (int i = 0; i < items.size(); ++i) {
         auto* b = new QRadioButton(items[i], this);
         group_->addButton(b, i);
-        layout_->addWidget(b);
+        layout_->addWidget(b, i, 0);
         buttons_.push_back(b);
     }
 }
@@ -57,6 +57,12 @@ void TRadioGroup::SetIndex(int index)
 QRadioButton* TRadioGroup::Button(int index) const
 {
     return index >= 0 && index < Count() ? buttons_[static_cast<std::size_t>(index)] : nullptr;
+}
+
+void TRadioGroup::SetTrailing(int index, QWidget* widget)
+{
+    widget->setParent(this);
+    layout_->addWidget(widget, index, 1);
 }
 
 QRadioButton* TRadioGroup::Checked() const

@@ -35,6 +35,8 @@ public:
     // -1 or an index beyond the items clears the choice.
     void SetIndex(int index);
     QRadioButton* Button(int index) const;
+    // A control beside the button of item index (the item's own value).
+    void SetTrailing(int index, QWidget* widget);
     // The checked button, nullptr when none.
     QRadioButton* Checked() const;
 
@@ -43,7 +45,7 @@ signals:
 
 private:
     QButtonGroup* group_;
-    QVBoxLayout* layout_;
+    QGridLayout* layout_;
     std::vector<QRadioButton*> buttons_;
 };
 

@@ -164,33 +164,30 @@ TVizuWareOutput::TVizuWareOutput(QWidget* parent)
         QStringLiteral("Output state"),
         {QStringLiteral("Low"), QStringLiteral("High"), QStringLiteral("Low pulse"), QStringLiteral("High pulse")},
         panel_);
-    pulses_ = new QWidget(panel_);
-    lowPulse_ = new QLineEdit(QStringLiteral("0"), pulses_);
-    lowPulse_->setObjectName(QStringLiteral("LowPulse"));
-    highPulse_ = new QLineEdit(QStringLiteral("0"), pulses_);
-    highPulse_->setObjectName(QStringLiteral("HighPulse"));
-    auto* pulseGrid = new QGridLayout(pulses_);
-    pulseGrid->setContentsMargins(0, 0, 0, 0);
-    for (QLineEdit* e : {lowPulse_, highPulse_}) {
-        e->setMaxLength(4);
-        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
-    }
-    pulseGrid->addWidget(lowPulse_, 0, 0);
-    pulseGrid->addWidget(new QLabel(QStringLiteral("ms"), pulses_), 0, 1);
-    pulseGrid->addWidget(highPulse_, 1, 0);
-    pulseGrid->addWidget(new QLabel(QStringLiteral("ms"), pulses_), 1, 1);
+    // Each pulse time beside its state, followed by "ms".
+    auto pulseEdit = [this](int mode, const char* name) {
+        auto* row = new QWidget;
+        auto* layout = new QHBoxLayout(row);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto* edit = new QLineEdit(QStringLiteral("0"), row);
+        edit->setObjectName(QString::fromLatin1(name));
+        edit->setMaxLength(4);
+        edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
+        layout->addWidget(edit);
+        layout->addWidget(new QLabel(QStringLiteral("ms"), row));
+        output_->SetTrailing(mode, row);
+        return edit;
+    };
+    lowPulse_ = pulseEdit(kOutputLowPulse, "LowPulse");
+    highPulse_ = pulseEdit(kOutputHighPulse, "HighPulse");
     multipleOutputs_ = new TLevelRows(QStringLiteral("Outputs"), Numbered(QStringLiteral("Output "), 8), panel_);
 
-    auto* state = new QVBoxLayout;
-    state->addWidget(output_);
-    state->addWidget(pulses_);
-    state->addStretch();
     auto* panelLayout = new QHBoxLayout(panel_);
     panelLayout->setContentsMargins(0, 0, 0, 0);
     panelLayout->addWidget(outputStyle_, 0, Qt::AlignTop);
     panelLayout->addWidget(outputNo_, 0, Qt::AlignTop);
     panelLayout->addWidget(multipleOutputs_, 0, Qt::AlignTop);
-    panelLayout->addLayout(state);
+    panelLayout->addWidget(output_, 0, Qt::AlignTop);
 
     buttons_ = MakeButtons(this);
     ownLayout_ = new QVBoxLayout(this);
@@ -220,7 +217,6 @@ void TVizuWareOutput::OutputStyleClick()
     const bool multiple = outputStyle_->Index() == 1;
     outputNo_->setVisible(!multiple);
     output_->setVisible(!multiple);
-    pulses_->setVisible(!multiple);
     multipleOutputs_->setVisible(multiple);
 }
 

@@ -144,7 +144,6 @@ private:
     TRadioGroup* outputStyle_;
     TRadioGroup* outputNo_;
     TRadioGroup* output_;
-    QWidget* pulses_;
     QLineEdit* lowPulse_;
     QLineEdit* highPulse_;
     TLevelRows* multipleOutputs_;

@@ -2,8 +2,11 @@
 
 #include "platform/datapaths.h"
 #include "program/bytestream.h"
+#include "program/vizuvalue.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace quenor {
 
@@ -39,6 +42,61 @@ std::vector<std::uint8_t> NewCommandData(std::uint8_t id)
 {
     // Zero-filled, so cells that a dialog leaves alone read back as 0.
     return std::vector<std::uint8_t>(CGraphicProgram::CellCount(id), 0);
+}
+
+std::int32_t PositionVariableNumber(double value, bool round)
+{
+    if (std::isnan(value))
+        return 0;
+    if (round)
+        value = value > 0 ? value + 0.5 : value - 0.5;
+    if (value >= 2147483647.0)
+        return std::numeric_limits<std::int32_t>::max();
+    if (value <= -2147483648.0)
+        return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(value);  // toward zero
+}
+
+std::vector<std::int32_t> PositionVariablesOf(const SProgramLine& line)
+{
+    const std::vector<std::uint8_t>& c = line.cells;
+    const std::uint8_t first = c.empty() ? 0 : c[0];
+    std::vector<std::int32_t> numbers;
+    switch (line.id) {
+    case kCmdSavePosition: numbers.push_back(first); break;
+    case kCmdSetPosition:
+        if (first & 1) {
+            CellReader values(c, 1);
+            numbers.push_back(PositionVariableNumber(GetTaggedValue(values), false));
+        }
+        break;
+    case kCmdMove: {
+        // Flags, then acceleration, velocity and distance; a sensor move adds
+        // the safety distance.
+        CellReader values(c, 1);
+        GetTaggedValue(values);
+        GetTaggedValue(values);
+        const double distance = GetTaggedValue(values);
+        if (first & 0x08)
+            numbers.push_back(PositionVariableNumber(distance, true));
+        if ((first & 7) == 4 && (first & 0x10))
+            numbers.push_back(PositionVariableNumber(GetTaggedValue(values), true));
+        break;
+    }
+    default: break;
+    }
+    return numbers;
+}
+
+std::string CheckPositionVariables(std::span<const SProgramLine> lines)
+{
+    for (const SProgramLine& line : lines)
+        for (const std::int32_t n : PositionVariablesOf(line))
+            if (!PositionVariableFits(n))
+                return "Line " + std::to_string(line.line + 1) + " uses position variable " + std::to_string(n) +
+                       ", which the module does not have (position variables 0 to " +
+                       std::to_string(kPositionVariableCount - 1) + ").\r\nThe program was not loaded.";
+    return {};
 }
 
 CGraphicProgram::CGraphicProgram() = default;

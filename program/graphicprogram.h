@@ -100,6 +100,24 @@ struct SProgramLine {
 // Fresh parameter cells for a command, zero-filled.
 std::vector<std::uint8_t> NewCommandData(std::uint8_t id);
 
+// Position variable n is the 32-bit module variable at 32 + 4n. The module's
+// variable memory has 256 bytes, so n runs from 0 to 55.
+constexpr std::int32_t kPositionVariableCount = 56;
+constexpr bool PositionVariableFits(std::int64_t n) { return n >= 0 && n < kPositionVariableCount; }
+
+// A position variable number as the code generator reads it from a tagged
+// value: rounded half away from zero (moves) or truncated ("Set position"),
+// held to the 32-bit range; NaN reads as 0.
+std::int32_t PositionVariableNumber(double value, bool round);
+
+// The position variables a line names: "Save position", "Set position" from
+// a variable, and the distances of a move that are variable numbers.
+std::vector<std::int32_t> PositionVariablesOf(const SProgramLine& line);
+
+// Empty when every position variable the lines name exists, else the message
+// for the first line that names one outside 0..55.
+std::string CheckPositionVariables(std::span<const SProgramLine> lines);
+
 class ByteStream;
 
 class CGraphicProgram {

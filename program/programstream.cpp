@@ -399,6 +399,10 @@ ProgramLoadResult CGraphicProgram::Load(ByteStream& stream)
     }
     if (stream.Overrun())
         return Failure(kMsgDamaged);
+    // A variable beyond the module's memory would be compiled into a store
+    // over the system variables.
+    if (std::string message = CheckPositionVariables(lines); !message.empty())
+        return Failure(std::move(message));
 
     lines_ = std::move(lines);
     jumpLinesStale_ = true;

@@ -45,10 +45,6 @@ std::uint8_t PositionRegister(int kind)
     }
 }
 
-std::uint8_t PositionVariable(std::int32_t n)
-{
-    return static_cast<std::uint8_t>(kVarPosition0 + 4 * n);
-}
 
 bool IsBinaryOperator(std::uint8_t op)
 {
@@ -374,6 +370,16 @@ void TVizuCode::AddWaitInputs(std::uint32_t e, bool orCondition, std::uint16_t l
     AddJumpTo(e, kJumpFalse, e, 0);
 }
 
+std::uint8_t TVizuCode::PositionVariable(std::int32_t n)
+{
+    if (!PositionVariableFits(n)) {
+        Fault("Position variable " + std::to_string(n) + " does not exist (position variables 0 to " +
+              std::to_string(kPositionVariableCount - 1) + ")");
+        return kVarPosition0;
+    }
+    return static_cast<std::uint8_t>(kVarPosition0 + 4 * n);
+}
+
 void TVizuCode::LoadDistance(std::uint32_t e, std::int32_t value, bool fromVariable)
 {
     if (fromVariable)
@@ -561,8 +567,6 @@ void TVizuCode::AddSetOutput(std::uint32_t e, std::uint8_t output, std::uint8_t 
 
 void TVizuCode::AddFastCommand(std::uint32_t e, std::uint8_t command)
 {
-    if (command == kFastEndlessRelative)
-        endlessRelative_ = true;
     AddCommand(e, kCodeFastCommand, command);
 }
 
@@ -573,6 +577,9 @@ void TVizuCode::AddBinary(std::uint32_t e, std::size_t count, const std::uint8_t
 
 void TVizuCode::AddEndlessRelativePrologue(std::uint32_t e)
 {
+    // The program type decides how moves are coded; a fast command 118 that
+    // a program line sends changes the motor, not the code of later lines.
+    endlessRelative_ = true;
     AddFastCommand(e, kFastEndlessRelative);
     if (options_.skipInitialization)
         return;

@@ -106,7 +106,8 @@ public:
     int MotorKind() const { return motorKind_; }
     void SetOptions(const ProgramSetupOptions& options) { options_ = options; }
     const ProgramSetupOptions& Options() const { return options_; }
-    // Set once fast command 118 was emitted.
+    // Set by the endless-relative start code: relative and sensor moves are
+    // then coded for an endless-relative program.
     bool EndlessRelative() const { return endlessRelative_; }
     std::uint32_t ElementCount() const { return n_ + 1; }
 
@@ -201,6 +202,9 @@ private:
     std::uint32_t OffsetInElement(std::uint32_t e) const;
     void Fault(const std::string& text);
     void LoadDistance(std::uint32_t e, std::int32_t value, bool fromVariable);
+    // The address of position variable n; a fault for a variable the
+    // module's memory does not hold.
+    std::uint8_t PositionVariable(std::int32_t n);
     void Log(const std::string& text);
     void WriteLog(bool truncate);
 

@@ -184,7 +184,7 @@ private:
     {
         if (!variable)
             return Converted(values, kRegRequestedPosition);
-        return ConvertToCounts(registers_, values.Next(), 0, 0);
+        return PositionVariableNumber(values.Next(), true);
     }
 
     void Comparison(std::uint32_t e, std::uint8_t index)

@@ -112,7 +112,7 @@ void Legend(QWidget* parent, int x, int y, const QString& indexText)
         auto* icon = new QLabel(parent);
         icon->setPixmap(pm);
         icon->setGeometry(x, y + dy + 4, pm.width(), pm.height());
-        Text(parent, text, x + 18, y + dy, 220);
+        Text(parent, text, x + 18, y + dy, 200);
     };
     row(Swatch(QColor(40, 180, 40)), QStringLiteral(": Acceptable range"), 0);
     row(Swatch(QColor(220, 40, 40)), QStringLiteral(": unacceptable range"), 18);
@@ -126,7 +126,7 @@ TTestsPage::TTestsPage(TestsPageHost& host, TTestThread& thread, QWidget* tsTest
     : QWidget(tsTests), host_(host), thread_(thread)
 {
     setObjectName(QStringLiteral("paTests"));
-    setGeometry(8, 136, 600, 340);
+    setGeometry(8, 136, 640, 340);
 
     auto* corner = new ViewRecordPanel(tsTests);
     corner->setObjectName(QStringLiteral("paViewRecord"));
@@ -217,7 +217,7 @@ void TTestsPage::BuildZeroSearch()
     const QPixmap small = CirclePicture(kSmallZeroCircle, true);
     imZeroCircle->setPixmap(small);
     imZeroCircle->setGeometry(x0, cy, small.width(), small.height());
-    Text(this, QStringLiteral("The circle illustrates 1/2 motor rev."), x0 + 155, cy, 180);
+    Text(this, QStringLiteral("The circle illustrates 1/2 motor rev."), x0 + 155, cy, 220);
     Legend(this, x0 + 155, cy + 22, QStringLiteral(": Index positions (2 per rev.)"));
     auto* advice = Text(this,
                         QStringLiteral("Adjust the external zero search sensor or mechanical zero point until the "
@@ -235,13 +235,13 @@ void TTestsPage::BuildZeroSearch()
     paBigVekZero = new QWidget(this);
     paBigVekZero->setObjectName(QStringLiteral("paBigVekZero"));
     paBigVekZero->setAutoFillBackground(true);
-    paBigVekZero->setGeometry(x0, cy, 340, 142);
+    paBigVekZero->setGeometry(x0, cy, 375, 142);
     imZeroCircleBig = new QLabel(paBigVekZero);
     imZeroCircleBig->setObjectName(QStringLiteral("imZeroCircleBig"));
     const QPixmap large = CirclePicture(kLargeZeroCircle, false);
     imZeroCircleBig->setPixmap(large);
     imZeroCircleBig->setGeometry(20, 20, large.width(), large.height());
-    Text(paBigVekZero, QStringLiteral("The circle illustrates a motor rev."), 155, 0, 180);
+    Text(paBigVekZero, QStringLiteral("The circle illustrates a motor rev."), 155, 0, 220);
     Legend(paBigVekZero, 155, 22, QStringLiteral(": Index position (1 per rev.)"));
     imCircle2 = new QLabel(paBigVekZero);
     imCircle2->setObjectName(QStringLiteral("imCircle2"));
@@ -274,6 +274,8 @@ void TTestsPage::SetGeneration(int generation)
     generation_ = generation;
     paTestControls->setVisible(generation != 2);
     paBigVekZero->setVisible(generation == 1 || generation == 2);
+    if (!paBigVekZero->isHidden())
+        paBigVekZero->raise();
 }
 
 void TTestsPage::ShowZeroPosition(std::int32_t value)
@@ -284,6 +286,9 @@ void TTestsPage::ShowZeroPosition(std::int32_t value)
     marker->move(circle->x() + place.left, circle->y() + place.top);
     marker->show();
     marker->raise();
+    // The large circle's panel covers the small circle and its marker.
+    if (!paBigVekZero->isHidden())
+        paBigVekZero->raise();
 }
 
 void TTestsPage::StartZeroSearch()

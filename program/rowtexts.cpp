@@ -124,8 +124,12 @@ std::string FastCommandText(double value)
     const std::int64_t whole = std::isfinite(value) && std::fabs(value) < 9.2e18 ? static_cast<std::int64_t>(value) : 0;
     const unsigned c = static_cast<unsigned>(whole) & 0xFF;
     const unsigned group = (c >> 5) & 3;
-    if (group == 3)
-        return "(" + Hex2(c & 31) + ") " + kFastCommands[c & 31];
+    if (group == 3) {
+        std::string text = "(";
+        text += Hex2(c & 31);
+        text += ") ";
+        return text + kFastCommands[c & 31];
+    }
     static const char* const kGroups[] = {"Init mode", "Velocity mode", "Position mode"};
     std::string text = std::string(kGroups[group]) + " - set ";
     if (c & 0x10) {
@@ -158,7 +162,10 @@ std::string MoveText(const CGraphicProgram& program, std::span<const std::uint8_
         text += " changevel. at Dist.: " + values.Distance((flags & 0x10) != 0, kRegPosition);
         text += " to vel: " + values.WithUnit(kRegVelocity);
         break;
-    case 2: text += " " + DescribeSetOutputs(From(cells, values.Position()), false); break;
+    case 2:
+        text += ' ';
+        text += DescribeSetOutputs(From(cells, values.Position()), false);
+        break;
     case 4:
         // A safety distance chosen from a register reads like the change distance.
         text += " Safety dist: " + values.Distance((flags & 0x10) != 0, kRegPosition);
@@ -222,7 +229,9 @@ std::string DescribeSetOutputs(std::span<const std::uint8_t> cells, bool capital
     text += "et output";
     if (Cell(cells, 0) == 0) {
         const std::uint8_t b = Cell(cells, 1);
-        text += " " + std::to_string((b & 7) + 1) + " ";
+        text += ' ';
+        text += std::to_string((b & 7) + 1);
+        text += ' ';
         switch ((b >> 3) & 3) {
         case 0: text += "low"; break;
         case 1: text += "high"; break;

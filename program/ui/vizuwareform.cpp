@@ -1,5 +1,6 @@
 #include "program/ui/vizuwareform.h"
 
+#include "platform/cp1252.h"
 #include "program/graphicprogram.h"
 #include "program/rowtexts.h"
 #include "program/ui/vizuwareselectcommand.h"
@@ -438,9 +439,10 @@ void TVizuWare::RefreshRow(int i)
     }
     static const std::vector<std::uint8_t> kNone;
     const SRowText text = quenor::RowText(Program(), line, used ? id : 0, used ? *cells : kNone);
-    const QString number = QString::fromStdString(text.number);
-    const QString full = QString::fromStdString(text.text);
-    const QString hint = QString::fromStdString(text.hint);
+    // Remarks and unit names are Windows-1252 text.
+    const QString number = FromCp1252(text.number);
+    const QString full = FromCp1252(text.text);
+    const QString hint = FromCp1252(text.hint);
     row.number->setText(number);
     row.text->setText(row.text->fontMetrics().elidedText(full, Qt::ElideRight, row.text->contentsRect().width()));
     if (row.number->toolTip() != hint) {
@@ -486,7 +488,7 @@ void TVizuWare::ApplyJumpCursor(bool on)
 
 void TVizuWare::Message(const std::string& text)
 {
-    QMessageBox::information(this, "Quenor", QString::fromStdString(text));
+    QMessageBox::information(this, kCaptionApplication, FromCp1252(text));
 }
 
 void TVizuWare::SetModuleType(int kind)

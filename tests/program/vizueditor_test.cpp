@@ -1,6 +1,8 @@
 #include "program/vizueditor.h"
 
 #include "program/graphicprogram.h"
+#include "program/rowtexts.h"
+#include "program/vizuvalue.h"
 #include "program/vizuware.h"
 
 #include <gtest/gtest.h>
@@ -287,6 +289,67 @@ TEST_F(Editing, ClearAndReplace)
     editor.RowIconClicked(7);
     editor.RowIconClicked(20);
     EXPECT_EQ(palette.shown, shown + 2);
+}
+
+// A program built in the editor compiles and comes back from its source stream.
+TEST_F(Editing, BuiltProgramCompilesAndSaves)
+{
+    document.SetMotorKind(0);
+    document.SetLogPath("");
+    class RealDialogs : public VizuCommandDialogs {
+    public:
+        bool HasDialog(std::uint8_t) const override { return true; }
+        bool Execute(std::uint8_t id, bool, std::vector<std::uint8_t>& cells, std::string& remark) override
+        {
+            cells.assign(CGraphicProgram::CellCount(id), 0);
+            if (id == kCmdMove) {
+                cells[0] = 0x20;
+                CellWriter w(cells, 1);
+                PutTaggedValue(w, 0, 100);
+                PutTaggedValue(w, 0, 50);
+                PutTaggedValue(w, 0, 4000);
+            } else if (id == kCmdConditionalJump) {
+                cells[3] = 2 << 2 | 1;  // input 3 high
+            } else if (id == kCmdWait) {
+                CellWriter w(cells, 0);
+                PutTaggedValue(w, 0, 250);
+            } else if (id == kCmdRemark) {
+                remark = "back and forth";
+            }
+            return true;
+        }
+    } real;
+    CVizuEditor builder(document, real, palette, view);
+    palette.answers = {kCmdRemark + 1, kCmdMove + 1, kCmdWait + 1, kCmdConditionalJump + 1, kCmdJump + 1};
+    for (std::uint16_t line = 0; line < 5; ++line) {
+        builder.AddCommandAt(line);
+        if (builder.Picking())
+            builder.RowIconClicked(line == 3 ? 1 : 0);
+    }
+    ASSERT_EQ(Program().Lines().size(), 5u);
+    EXPECT_EQ(Target(3), 1);
+    EXPECT_EQ(Target(4), 0);
+
+    ASSERT_TRUE(document.GenerateCode());
+    ASSERT_NE(document.Code(), nullptr);
+    EXPECT_FALSE(document.Code()->Failed());
+    const std::vector<std::uint8_t> stream = document.SaveProgramToStream();
+    EXPECT_FALSE(document.Modified());
+
+    CVizuWareDocument copy(ui);
+    copy.SetMotorKind(0);
+    copy.SetLogPath("");
+    ASSERT_TRUE(copy.LoadProgramFromStream(stream));
+    ASSERT_EQ(copy.Program().Lines().size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i) {
+        const SProgramLine& a = Program().Lines()[i];
+        const SProgramLine& b = copy.Program().Lines()[i];
+        EXPECT_EQ(a.line, b.line);
+        EXPECT_EQ(a.id, b.id);
+        EXPECT_EQ(a.remark, b.remark);
+        EXPECT_EQ(DescribeCommand(Program(), a.line, a.id, a.cells),
+                  DescribeCommand(copy.Program(), b.line, b.id, b.cells));
+    }
 }
 
 // --- Gutter ----------------------------------------------------------------------

@@ -96,7 +96,10 @@ protected:
 
 TEST_F(Form, RowsFollowTheHeight)
 {
+    document.Program().SetRemark(1, "5 \xB5m");  // Windows-1252
     Rows(30);
+    EXPECT_EQ(form->RowText(1)->text(), QString::fromUtf8(" REM 5 \u00B5m"));
+    EXPECT_EQ(form->RowNumber(1)->toolTip(), QString::fromUtf8("2: REM 5 \u00B5m"));
     ASSERT_EQ(form->RowCount(), 30);
     EXPECT_EQ(form->RowIcon(29)->geometry(), QRect(0, 29 * 24, 40, 24));
     EXPECT_EQ(form->ScrollBar()->pageStep(), 30);

@@ -292,11 +292,16 @@ void TVizuWare::CreateRow(int i)
     row.icon->setAutoRaise(false);
     row.icon->setCursor(jumpCursorOn_ ? jumpCursor_ : QCursor(Qt::ArrowCursor));
     row.icon->installEventFilter(this);
-    connect(row.icon, &QToolButton::clicked, this, [this, icon = row.icon] {
-        const int r = RowIndexOf(icon);
-        if (r >= 0)
-            editor_->RowIconClicked(topLine_ + static_cast<std::uint32_t>(r));
-    });
+    // Queued: adding a command opens modal dialogs, during which the form may
+    // be resized and this row freed; the click must have returned by then.
+    connect(
+        row.icon, &QToolButton::clicked, this,
+        [this, icon = row.icon] {
+            const int r = RowIndexOf(icon);
+            if (r >= 0)
+                editor_->RowIconClicked(topLine_ + static_cast<std::uint32_t>(r));
+        },
+        Qt::QueuedConnection);
     QFont font = row.icon->font();
     font.setPointSize(10);
     row.text = new QLabel(clientPanel_);
@@ -655,8 +660,11 @@ bool TVizuWare::eventFilter(QObject* watched, QEvent* event)
         if (row >= 0) {
             const std::uint32_t line = topLine_ + static_cast<std::uint32_t>(row);
             if (event->type() == QEvent::MouseButtonDblClick) {
+                // After the event, like a row icon's click: the label may not outlive the dialog.
                 if (line <= 0xFFFF)
-                    editor_->EditCommandAt(static_cast<std::uint16_t>(line));
+                    QMetaObject::invokeMethod(
+                        this, [this, line] { editor_->EditCommandAt(static_cast<std::uint16_t>(line)); },
+                        Qt::QueuedConnection);
             } else {
                 currentLine_ = line;
                 std::uint8_t id = 0;

@@ -397,9 +397,4 @@ TEST(Gutter, WidthColoursAndPaths)
     EXPECT_EQ(paths[2].points, (std::vector<SGutterPoint>{{x50, 263}, {x50, 2 * 24 + 16}, {99, 2 * 24 + 16}}));
 }
 
-TEST(Gutter, DebugPointerNeedsCodePastTheStart)
-{
-    EXPECT_EQ(DebugPointerLine(nullptr, 0, 10), -1);
-}
-
 }  // namespace

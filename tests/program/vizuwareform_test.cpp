@@ -2,6 +2,7 @@
 #include "program/ui/vizuwareselectcommand.h"
 
 #include "program/graphicprogram.h"
+#include "program/vizucode.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -113,6 +114,8 @@ TEST_F(Form, RowsFollowTheHeight)
     EXPECT_EQ(form->RowIndexOf(form->RowIcon(20)), 20);
     EXPECT_EQ(form->RowIndexOf(form->RowText(20)), -1);
     form->RowIcon(20)->click();  // a new row adds on its empty line like any other
+    EXPECT_EQ(palette.shown, 0);  // once the click has returned
+    QCoreApplication::processEvents();
     EXPECT_EQ(palette.shown, 1);
     EXPECT_EQ(form->RowNumber(20)->text(), "21:");
 
@@ -274,6 +277,29 @@ TEST_F(Form, GutterColumns)
 
     form->resize(180, form->height());
     EXPECT_EQ(form->GutterWidthPixels(), 90);
+}
+
+TEST_F(Form, DebugPointerFollowsTheProgramCounter)
+{
+    for (std::uint16_t line = 0; line < 5; ++line)
+        document.Program().SetLine(line, kCmdWait, NewCommandData(kCmdWait));
+    document.SetLogPath("");
+    ASSERT_TRUE(document.GenerateCode());
+    Rows(10);
+    auto addressOf = [this](std::uint32_t element) {
+        for (const SCodeElement& e : document.Code()->Elements())
+            if (e.originalIndex == element)
+                return e.address;
+        ADD_FAILURE() << "no code for element " << element;
+        return 0u;
+    };
+    form->SetProgramCounter(addressOf(3));  // line 2
+    EXPECT_EQ(form->DebugPointer()->geometry(), QRect(40, 2 * 24 + 4, 16, 16));
+    form->ScrollBar()->setValue(3);
+    EXPECT_EQ(form->DebugPointer()->y(), -16);
+    form->ScrollBar()->setValue(0);
+    form->SetProgramCounter(addressOf(0));  // the start code has no line
+    EXPECT_EQ(form->DebugPointer()->y(), -16);
 }
 
 // --- Palette ---------------------------------------------------------------------

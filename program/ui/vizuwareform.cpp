@@ -164,7 +164,7 @@ void TVizuWare::BuildNewProgramPanel()
         programTypeGroupBox_);
     endlessRelLabel_->setObjectName("EndlessRelLabel");
     endlessRelLabel_->setWordWrap(true);
-    programGroupBox_ = new QGroupBox("Program", newProgram_);
+    programGroupBox_ = new QGroupBox(newProgram_);
     programGroupBox_->setObjectName("ProgramGroupBox");
     uploadBtn_ = new QPushButton("Upload from module", programGroupBox_);
     uploadBtn_->setObjectName("UploadBtn");

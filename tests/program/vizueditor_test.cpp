@@ -352,49 +352,4 @@ TEST_F(Editing, BuiltProgramCompilesAndSaves)
     }
 }
 
-// --- Gutter ----------------------------------------------------------------------
-
-TEST(Gutter, WidthColoursAndPaths)
-{
-    EXPECT_EQ(GutterWidth(0, 800), 100);
-    EXPECT_EQ(GutterWidth(12, 800), 100);
-    EXPECT_EQ(GutterWidth(13, 800), 107);
-    EXPECT_EQ(GutterWidth(13, 201), 100);
-    EXPECT_EQ(GutterWidth(40, 500), 250);
-    EXPECT_EQ(JumpLineColor(10), JumpLineColor(1));
-    EXPECT_EQ(JumpLineColor(1), (SGutterColor{0, 0, 0}));
-    EXPECT_EQ(JumpLineColor(9), (SGutterColor{255, 0, 0}));
-
-    CGraphicProgram program;
-    program.SetType(kProgramAbsoluteRelative);
-    auto jump = [&program](std::uint16_t line, std::uint16_t target) {
-        std::vector<std::uint8_t> cells = NewCommandData(kCmdJump);
-        CGraphicProgram::SetJumpTarget(cells, target);
-        program.SetLine(line, kCmdJump, cells);
-    };
-    jump(0, 2);     // wholly above the view
-    jump(3, 60);    // spans the view
-    jump(20, 20);   // self jump
-    jump(40, 45);   // wholly below
-    jump(50, 12);   // from below into the view
-    SGutterView view{100, 264, 10, 11};
-    const std::vector<SGutterPath> paths = BuildGutter(program, view);
-    ASSERT_EQ(paths.size(), 3u);
-    int column = 0;
-    std::uint16_t target = 0;
-    ASSERT_TRUE(program.GetJump(3, target, column));
-    const int x3 = 100 - 8 * column;
-    EXPECT_EQ(paths[0].points, (std::vector<SGutterPoint>{{x3, 0}, {x3, 263}}));
-    EXPECT_EQ(paths[0].arrow, GutterArrow::Down);
-    EXPECT_EQ(paths[0].color, JumpLineColor(column));
-    ASSERT_TRUE(program.GetJump(20, target, column));
-    const int x20 = 100 - 8 * column;
-    // Row 10 of the view: from a third down to two thirds down, back to the edge.
-    EXPECT_EQ(paths[1].points, (std::vector<SGutterPoint>{{99, 248}, {x20, 248}, {x20, 256}, {99, 256}}));
-    EXPECT_EQ(paths[1].arrow, GutterArrow::Right);
-    ASSERT_TRUE(program.GetJump(50, target, column));
-    const int x50 = 100 - 8 * column;
-    EXPECT_EQ(paths[2].points, (std::vector<SGutterPoint>{{x50, 263}, {x50, 2 * 24 + 16}, {99, 2 * 24 + 16}}));
-}
-
 }  // namespace

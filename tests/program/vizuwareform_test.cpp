@@ -249,6 +249,15 @@ TEST_F(Form, GutterPixels)
     for (int y = 0; y < H - 4; y += 9)
         EXPECT_TRUE(Drawn(x0, y, ColorOf(0))) << y;
     EXPECT_TRUE(Drawn(x0 + 1, H - 3, ColorOf(0)));
+
+    // From below the view up to row 2: up its column, then right into the arrowhead.
+    Jump(program, 80, 22);
+    form->RedrawListing();
+    const int x80 = X(80);
+    EXPECT_TRUE(Drawn(x80, H - 5, ColorOf(80)));
+    EXPECT_TRUE(Drawn(x80, 2 * 24 + 20, ColorOf(80)));
+    EXPECT_TRUE(Drawn(97, 2 * 24 + 16, ColorOf(80)));
+    EXPECT_EQ(Pixel(x80, 2 * 24 + 10), Background());
 }
 
 TEST_F(Form, GutterColumns)

@@ -3,6 +3,8 @@
 
 #include "program/vizuware.h"
 
+#include <functional>
+
 class QWidget;
 
 namespace quenor {
@@ -12,6 +14,13 @@ public:
     explicit QtVizuWareUi(QWidget* parent) : parent_(parent) {}
     bool Ask(const std::string& text, const std::string& caption, Buttons buttons) override;
     void Message(const std::string& text, const std::string& caption) override;
+    // The editor form's re-layout when the document replaced its program.
+    void ProgramChanged() override
+    {
+        if (onProgramChanged)
+            onProgramChanged();
+    }
+    std::function<void()> onProgramChanged;
 
 private:
     QWidget* parent_;

@@ -1,0 +1,43 @@
+#pragma once
+// The one-line texts that say what a program line does: the listing's rows
+// and the printout show them. Pure functions of a line's command ID and cells;
+// register names, unit names and remark texts come from the program.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace quenor {
+
+class CGraphicProgram;
+
+// A value as the listing writes it: the shortest decimal form of up to 15
+// significant digits with '.', an exponent as "E" + exponent ("1E15", "1E-7").
+std::string FormatRowValue(double value);
+
+// The text of an output element starting at cells[0]; capital selects "Set"
+// or "set".
+std::string DescribeSetOutputs(std::span<const std::uint8_t> cells, bool capital);
+
+// The text of an input condition starting at cells[0]. sensor reads the
+// one-byte condition of a sensor move.
+std::string DescribeInputCondition(std::span<const std::uint8_t> cells, bool sensor);
+
+// The text of line `line` holding command `id` with these cells.
+std::string DescribeCommand(const CGraphicProgram& program, std::uint16_t line, std::uint8_t id,
+                            std::span<const std::uint8_t> cells);
+
+// The line-number label's text: line + 1 and ":".
+std::string RowNumberText(std::uint32_t line);
+
+// What a row shows: the number label's text, the description (with its
+// leading blank) and the hint of both labels (the two together).
+struct SRowText {
+    std::string number;
+    std::string text;
+    std::string hint;
+};
+SRowText RowText(const CGraphicProgram& program, std::uint32_t line, std::uint8_t id,
+                 std::span<const std::uint8_t> cells);
+
+}  // namespace quenor

@@ -176,24 +176,27 @@ SampleTimeLabels TimeLabels(std::int32_t sampleCount, int trigPointPosition, int
 
 SampleRunTimes ComputeRunTimes(const SSampleSettings& record, int family, const MotorMotion& m)
 {
+    // Extended precision, so that a whole number of milliseconds (m × 0.001 × 1000)
+    // is not truncated to the one below it.
+    using real = long double;
     const int fam = IsValidSampleFamily(family) ? family : 0;
-    const double period = SampleFamilyOf(fam).samplePeriod;
+    const real period = SampleFamilyOf(fam).samplePeriod;
     const std::int64_t count = record.SampleCount(fam);
-    const double seconds = count * period;
+    const real ms = count * period * 1000;
     const std::int64_t n = count - 50;
     const std::int64_t a = m.acceleration < 0 ? -m.acceleration : m.acceleration;
     const std::int64_t v = m.velocity < 0 ? -m.velocity : m.velocity;
-    double k = a != 0 ? static_cast<double>(v / a) : 0.0;
-    if (fam == 1)  // 2^sCurve in doubles: a large exponent gives a large k, not an overflow
-        k = std::trunc(std::ldexp(1.0, static_cast<int>(std::clamp<std::int64_t>(m.sCurve, -1100, 1100))) + k);
-    k = std::max(k, 0.0);
-    double moves = n / 4 >= k ? static_cast<double>(n / 2) - k : static_cast<double>(n / 4);
-    moves = std::max(moves, 0.0);  // under 50 samples there is no room for a move
+    real k = a != 0 ? static_cast<real>(v / a) : 0;
+    if (fam == 1)  // 2^sCurve in floating point: a large exponent gives a large k, not an overflow
+        k = std::trunc(std::ldexp(real{1}, static_cast<int>(std::clamp<std::int64_t>(m.sCurve, -1100, 1100))) + k);
+    k = std::max(k, real{0});
+    real steps = n / 4 >= k ? static_cast<real>(n / 2) - k : static_cast<real>(n / 4);
+    steps = std::max(steps, real{0});  // under 50 samples there is no room for a move
     SampleRunTimes t;
-    t.moveMs = TruncClamp(moves * period * 1000.0);
-    t.totalMs = TruncClamp(seconds * 1000.0);
-    t.waitMs = std::max(TruncClamp(seconds * 1000.0 - t.moveMs + 100.0), 0);
-    t.preTriggerMs = std::max(TruncClamp(record.TriggerPointFor(fam) * period * 1000.0), 0);
+    t.moveMs = TruncClamp(static_cast<double>(std::trunc(steps * period * 1000)));
+    t.totalMs = TruncClamp(static_cast<double>(std::trunc(ms)));
+    t.waitMs = std::max(TruncClamp(static_cast<double>(std::trunc(ms - t.moveMs + 100))), 0);
+    t.preTriggerMs = std::max(TruncClamp(static_cast<double>(std::trunc(record.TriggerPointFor(fam) * period * 1000))), 0);
     return t;
 }
 

@@ -8,6 +8,7 @@
 #include <QPolygon>
 
 #include <algorithm>
+#include <vector>
 
 namespace quenor {
 
@@ -16,35 +17,54 @@ namespace {
 constexpr int kInfoWidth = 170;
 constexpr int kInfoLineHeight = 15;
 
-void Dot(QImage& image, int x, int y, QRgb colour)
-{
-    if (x >= 0 && y >= 0 && x < image.width() && y < image.height())
-        reinterpret_cast<QRgb*>(image.scanLine(y))[x] = colour;
-}
+// Pixels of a 32-bit image, written directly (the grid is thousands of dots).
+class Pixels {
+public:
+    explicit Pixels(QImage& image)
+        : bits_(image.bits()), stride_(image.bytesPerLine()), w_(image.width()), h_(image.height())
+    {
+    }
+    void Set(int x, int y, QRgb colour)
+    {
+        if (x >= 0 && y >= 0 && x < w_ && y < h_)
+            reinterpret_cast<QRgb*>(bits_ + static_cast<std::ptrdiff_t>(y) * stride_)[x] = colour;
+    }
+    int Width() const { return w_; }
+    int Height() const { return h_; }
+
+private:
+    uchar* bits_;
+    qsizetype stride_;
+    int w_;
+    int h_;
+};
 
 void DrawGrid(QImage& image, int y0)
 {
     const QRgb red = ColorFromRef(kGridColour).rgb();
-    const int w = image.width();
-    const int h = image.height();
+    Pixels px(image);
     for (int y = y0 - kPixelsPerDivision; y > 0; y -= kPixelsPerDivision) {
-        for (int x = 0; x < w; x += kGridDotStep) {
-            Dot(image, x, y, red);
-            Dot(image, x, 2 * y0 - y, red);
+        for (int x = 0; x < px.Width(); x += kGridDotStep) {
+            px.Set(x, y, red);
+            px.Set(x, 2 * y0 - y, red);
         }
     }
-    for (int x = 0; x < w; x += kPixelsPerDivision)
-        for (int y = y0 % kGridDotStep; y < h; y += kGridDotStep)
-            Dot(image, x, y, red);
+    for (int x = 0; x < px.Width(); x += kPixelsPerDivision)
+        for (int y = y0 % kGridDotStep; y < px.Height(); y += kGridDotStep)
+            px.Set(x, y, red);
 }
 
 void DrawTraces(QPainter& p, const std::vector<ChannelTrace>& traces)
 {
     QPolygon poly;
+    std::vector<QLine> strokes;
     for (const ChannelTrace& t : traces) {
         p.setPen(QPen(ColorFromRef(t.colour), 0, Qt::SolidLine));
+        strokes.clear();
         for (const PlotStroke& s : t.strokes)
-            p.drawLine(s.x, s.y1, s.x, s.y2);
+            strokes.emplace_back(s.x, s.y1, s.x, s.y2);
+        if (!strokes.empty())
+            p.drawLines(strokes.data(), static_cast<int>(strokes.size()));
         poly.resize(static_cast<int>(t.points.size()));
         for (std::size_t i = 0; i < t.points.size(); ++i)
             poly.setPoint(static_cast<int>(i), t.points[i].x, t.points[i].y);

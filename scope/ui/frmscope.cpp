@@ -126,6 +126,7 @@ TfrmScope::TfrmScope(QWidget* parent) : QWidget(parent)
     auto* gbScope = new QGroupBox(QStringLiteral("Scope"), this);
     auto* scopeLayout = new QVBoxLayout(gbScope);
     lblTransDiff_ = new QLabel(gbScope);
+    lblTransDiff_->setMinimumWidth(60);
     scopeLayout->addWidget(lblTransDiff_);
     scopeLayout->addStretch();
 
@@ -141,6 +142,7 @@ TfrmScope::TfrmScope(QWidget* parent) : QWidget(parent)
     dataGrid->addWidget(lblTime_, 0, 1);
     dataGrid->addWidget(lblTimeUnit_, 0, 2);
     lblTimeScale_ = new QLabel(gbScale);
+    lblTimeScale_->setMinimumWidth(120);
     scaleLayout->addWidget(lblTimeScale_);
     for (int j = 0; j < kSampleChannels; ++j) {
         Slot& s = slots_[static_cast<std::size_t>(j)];
@@ -150,6 +152,7 @@ TfrmScope::TfrmScope(QWidget* parent) : QWidget(parent)
         s.value->setMinimumWidth(70);
         s.unit = new QLabel(gbData);
         s.scale = new QLabel(gbScale);
+        s.scale->setMinimumWidth(120);
         dataGrid->addWidget(s.name, j + 1, 0);
         dataGrid->addWidget(s.value, j + 1, 1);
         dataGrid->addWidget(s.unit, j + 1, 2);

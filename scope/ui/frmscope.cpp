@@ -484,8 +484,6 @@ void TfrmScope::PlotResized()
     UpdateScaleLabels(true);
 }
 
-void TfrmScope::resizeEvent(QResizeEvent* event) { QWidget::resizeEvent(event); }
-
 void TfrmScope::SetZoom(int type)
 {
     if (!current_)

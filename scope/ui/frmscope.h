@@ -119,9 +119,6 @@ public:
     void PreparePlotMenu();
     void PrepareTabMenu(int clickedTab);
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
     struct Slot {
         QLabel* name = nullptr;

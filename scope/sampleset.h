@@ -93,6 +93,9 @@ struct SampleInfoLine {
     std::string unit;
 };
 
+struct ChannelTrace;
+struct PlotArea;
+
 enum SampleZoom : std::uint8_t { kZoomAll = 0, kZoomX1 = 1, kZoomX5 = 2 };
 
 class TSampleSet {
@@ -151,6 +154,20 @@ public:
     // ("Max velocity", "Acceleration", and in families 0 and 1 "Torque", "Load").
     SampleInfoValues InfoValues(int family) const;
     std::vector<SampleInfoLine> InfoLines(int family) const;
+
+    // The traces of the channels on a plot (scopeview.h). Every channel is
+    // scaled (AutoScale); hidden channels get no trace.
+    std::vector<ChannelTrace> LayoutChannels(const PlotArea& plot, int zeroRow,
+                                                    std::uint32_t colour);
+
+    // Scope files (scopefile.h). SaveToStrings appends the set's block.
+    void SaveToStrings(std::vector<std::string>& lines) const;
+    // Reads the set from lines[index] on (the line after "[Scope v0.9]").
+    struct LoadResult {
+        std::size_t end = 0;  // the "[Scope end]" line, or the line count
+        std::string error;    // empty when the block was read
+    };
+    LoadResult LoadFromStrings(const std::vector<std::string>& lines, std::size_t index);
 
 private:
     std::int32_t count_ = 0;

@@ -1,0 +1,79 @@
+#pragma once
+// One sample run, from "&Start" to a filled set, without widgets: the run's
+// times, the channel register writes, the test move, the phases reported by the
+// job, the new set and its upload, and the abort. The scope form shows what the
+// steps return (the state box, its texts, the new tab).
+
+#include "scope/samplesetup.h"
+#include "scope/scopelink.h"
+
+#include <deque>
+#include <memory>
+#include <string>
+
+namespace quenor {
+
+// The motor as the scope knows it from the register values the session passes on.
+struct ScopeMotor {
+    int family = 0;
+    int mode = 0;  // register 2
+    MotorMotion motion;
+};
+
+inline constexpr const char* kWrongModeCaption = "Wrong mode";
+inline constexpr const char* kWrongModeText =
+    "The motor must be in position mode before this type of sample can be started\n"
+    "Please change to position mode and try again";
+inline constexpr const char* kStateWaiting = "Waiting for trigger";
+inline constexpr const char* kStateSampling = "Sampling";
+inline constexpr const char* kStatePretrig = "Sampling Pretrig data";
+inline constexpr const char* kStateTransfering = "Transfering";
+
+class SamplingFlow {
+public:
+    SamplingFlow(ScopeLink& link, MessageTarget* window);
+
+    enum class StartResult {
+        kStarted,     // the state box opens with kStateWaiting
+        kWrongMode,   // the "Wrong mode" box; nothing queued
+        kNotQueued,   // the link refused a request; nothing to wait for
+    };
+    // Writes the run's times into the record, the channel registers and the
+    // test move. The record is the dialog's (already read from its controls).
+    StartResult Start(SSampleSettings& record, const ScopeMotor& motor);
+
+    // The user's abort: stops the job; a later "sampled" phase of this run is
+    // ignored.
+    void Abort();
+
+    // A phase of the oldest run still waiting for its end. The state text to
+    // show (empty for none); on phase 2 of a run not aborted, the new set
+    // (already handed to the upload job when upload is true).
+    struct PhaseResult {
+        std::string state;
+        std::shared_ptr<TSampleSet> set;
+        bool uploading = false;
+    };
+    PhaseResult OnSampleState(int phase, int plotWidth);
+
+    // The upload's end: the text of lblTransDiff.
+    std::string OnTransferDone(std::int64_t samples, std::int64_t bytes);
+
+    // A run or an upload is under way.
+    bool Busy() const { return !runs_.empty() || uploads_ > 0; }
+    int SetsMade() const { return counter_; }
+
+private:
+    struct Run {
+        std::shared_ptr<SampleRun> run;
+        bool aborted = false;
+    };
+
+    ScopeLink& link_;
+    MessageTarget* window_;
+    std::deque<Run> runs_;  // test moves queued, oldest first; each ends with phase 2
+    int uploads_ = 0;
+    int counter_ = 0;       // "Scope " numbers of this program run
+};
+
+}  // namespace quenor

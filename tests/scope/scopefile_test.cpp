@@ -1,0 +1,174 @@
+// Scope files and the clipboard text.
+
+#include "platform/numtext.h"
+#include "scope/scopefile.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace quenor;
+
+namespace {
+
+std::shared_ptr<TSampleSet> SmallSet()
+{
+    auto set = std::make_shared<TSampleSet>();
+    set->name = "Scope 1";
+    set->SetCount(3);
+    set->SampleTime = 0.00192;
+    SampleHeader h;
+    h.V_Soll = 1000;
+    h.A_Soll = -100;
+    h.T_Soll = 500;
+    h.Kvout = 2.5;
+    h.Scurve = 3;
+    set->SetHeader(h);
+    auto* ch = set->AddChannel(std::make_unique<SChannelData>(3));
+    ch->name = "Actual velocity";
+    ch->unit = "RPM";
+    ch->Factor = 1.0 / 770.0;
+    ch->Color = 0xFF0000;
+    ch->SetSample(0, 1);
+    ch->SetSample(1, -2);
+    ch->SetSample(2, 70000);
+    auto* empty = set->AddChannel(std::make_unique<SChannelData>(0));
+    empty->name = "None";
+    empty->unit = "";
+    set->setupLines = {"[Setup]", "Count=5", "[Scope end] is not here"};
+    return set;
+}
+
+std::vector<std::string> Lines(std::string_view text) { return SplitLines(text); }
+
+}  // namespace
+
+TEST(ScopeFile, GeneralFloatText)
+{
+    const std::pair<double, const char*> cases[] = {
+        {0.0, "0"}, {100.0, "100"}, {-2.5, "-2.5"}, {0.00192, "0.00192"}, {1.0 / 770.0, "0.0012987012987013"},
+        {0.1 + 0.2, "0.3"}, {1e-5, "0.00001"}, {1.5e-7, "1.5E-7"}, {1e15, "1E15"}, {999999999999999.0, "999999999999999"},
+        {123456789012345678.0, "1.23456789012346E17"}, {-4.25e-300, "-4.25E-300"},
+    };
+    for (const auto& [v, text] : cases) {
+        EXPECT_EQ(FormatGeneral(v), text);
+        // Read back and written again: the same text.
+        const auto back = ParseDouble(FormatGeneral(v));
+        ASSERT_TRUE(back) << text;
+        EXPECT_EQ(FormatGeneral(*back), text);
+    }
+    EXPECT_EQ(FormatGeneral(-2.5, ','), "-2,5");
+    EXPECT_EQ(FormatGeneral(1.5e-7, ','), "1,5E-7");
+}
+
+TEST(ScopeFile, WritesTheBlockAndReadsItBackIdentically)
+{
+    const std::string expected =
+        "[Scope v0.9]\r\nScopeName=Scope 1\r\nZoomXType=0\r\nSampleDivider=1\r\nSampleTime=0.00192\r\n"
+        "ZeroPoint=0.5\r\nCount=3\r\nV_Soll=1000\r\nA_Soll=-100\r\nT_Soll=500\r\nKvout=2.5\r\nScurve=3\r\n"
+        "Revcounts=4096\r\n\r\n"
+        "NewChannel\r\nChannelName=Actual velocity\r\nUnitName=RPM\r\nFactor=0.0012987012987013\r\n"
+        "Color=16711680\r\nData=1,-2,70000\r\n\r\n"
+        "NewChannel\r\nChannelName=None\r\nUnitName=\r\nFactor=1\r\nColor=0\r\nData=\r\n\r\n"
+        "\r\n[Setup file start]\r\n[Setup]\r\nCount=5\r\n[Scope end] is not here\r\n[Setup file end]\r\n"
+        "[Scope end]\r\n\r\n";
+    const std::string text = JoinLines(ScopeFileLines({SmallSet()}));
+    EXPECT_EQ(text, expected);
+
+    const ScopeFileRead read = ReadScopeLines(Lines(text));
+    ASSERT_EQ(read.error, "");
+    ASSERT_EQ(read.sets.size(), 1u);
+    const TSampleSet& s = *read.sets[0];
+    EXPECT_EQ(s.Count(), 3);  // the setup line "Count=5" is not a key
+    EXPECT_EQ(s.setupLines, SmallSet()->setupLines);
+    EXPECT_EQ(s.Header(), SmallSet()->Header());
+    ASSERT_EQ(s.ChannelCount(), 2);
+    EXPECT_EQ(s.Channel(0)->Samples(), (std::vector<std::int32_t>{1, -2, 70000}));
+    EXPECT_EQ(s.Channel(1)->Count(), 3);  // made with the set's Count; "Data=" leaves zeros
+    EXPECT_EQ(JoinLines(ScopeFileLines(read.sets)), expected.substr(0, expected.find("Data=\r\n")) +
+                                                       "Data=0,0,0\r\n" + expected.substr(expected.find("Data=\r\n") + 7));
+}
+
+TEST(ScopeFile, ReadingIsForgivingWhereTheWriterIsNot)
+{
+    const std::string text =
+        "junk before\r\n"
+        "[scope v0.9]\r\nScopeName=lower case opener\r\n[Scope end]\r\n"  // does not open a set
+        "[Scope v0.9] first\r\nSCOPENAME=A=B\r\nchannelname=before any channel\r\nFactor=9\r\nData=5\r\n"
+        "COUNT=3\nzoomxtype=7\nZeroPoint=2\nNewChannel\nData=1,2,3,4,5\nNewChannel\nData=7\nFACTOR=0.5\r"
+        "NewChannel\nNewChannel\nNewChannel\nChannelName=fifth\n[SCOPE END]\n"
+        "[Scope v0.9]\nScopeName=second\nZeroPoint=NAN\nCount=2\nNewChannel\nData=1,2\nCount=5\n[Scope end]\n"
+        "[Scope v0.9]\nScopeName=third\nZeroPoint=-0.25\nSampleTime=0.001\n";  // no end line
+    const ScopeFileRead read = ReadScopeLines(Lines(text));
+    ASSERT_EQ(read.error, "");
+    ASSERT_EQ(read.sets.size(), 3u);
+    const TSampleSet& a = *read.sets[0];
+    EXPECT_EQ(a.name, "A=B");
+    EXPECT_EQ(a.Count(), 3);
+    EXPECT_EQ(a.ZoomXType, kZoomAll);
+    EXPECT_EQ(a.ZeroPoint, 1.0);
+    ASSERT_EQ(a.ChannelCount(), 4);  // the fifth has nowhere to go
+    EXPECT_EQ(a.Channel(0)->Samples(), (std::vector<std::int32_t>{1, 2, 3}));
+    EXPECT_EQ(a.Channel(0)->name, "");
+    EXPECT_EQ(a.Channel(0)->Factor, 1.0);
+    EXPECT_EQ(a.Channel(1)->Samples(), (std::vector<std::int32_t>{7, 0, 0}));
+    EXPECT_EQ(a.Channel(1)->Factor, 0.5);
+    EXPECT_EQ(a.Channel(3)->name, "");
+
+    // A later Count makes the set longer than its channel: every access stays in the channel.
+    const TSampleSet& b = *read.sets[1];
+    EXPECT_EQ(b.ZeroPoint, 0.5);
+    EXPECT_EQ(b.Count(), 5);
+    EXPECT_EQ(b.Channel(0)->Count(), 2);
+    const std::vector<std::string> clip = Lines(ClipboardText(b, '.'));
+    ASSERT_EQ(clip.size(), 8u);
+    EXPECT_EQ(clip[7], "0\t0");
+
+    EXPECT_EQ(read.sets[2]->name, "third");
+    EXPECT_EQ(read.sets[2]->ZeroPoint, 0.0);
+}
+
+TEST(ScopeFile, BadValuesStopTheLoadAndKeepTheSetsBefore)
+{
+    const std::string good = "[Scope v0.9]\nScopeName=good\nCount=1\n[Scope end]\n";
+    const std::pair<const char*, const char*> cases[] = {
+        {"Count=-1", "Count -1 is out of range (0 to 1000000)"},
+        {"Count=1000001", "Count 1000001 is out of range (0 to 1000000)"},
+        {"Count=ten", "'ten' is not a valid integer value"},
+        {"Count=3000000000", "'3000000000' is not a valid integer value"},
+        {"SampleTime=1,5", "'1,5' is not a valid floating point value"},
+        {"Count=3\nNewChannel\nData=1,,2", "'' is not a valid integer value"},
+    };
+    for (const auto& [line, reason] : cases) {
+        const ScopeFileRead read = ReadScopeLines(Lines(good + "[Scope v0.9]\nScopeName=bad\n" + line + "\n" + good));
+        EXPECT_EQ(read.error, reason) << line;
+        ASSERT_EQ(read.sets.size(), 1u) << line;
+        EXPECT_EQ(read.sets[0]->name, "good");
+    }
+    EXPECT_EQ(LoadErrorText("x"), "Could not load the file\nError: x");
+    // Count at the limit is taken.
+    EXPECT_EQ(ReadScopeLines(Lines("[Scope v0.9]\nCount=1000000\n")).sets.at(0)->Count(), 1000000);
+}
+
+TEST(ScopeFile, ClipboardTextWithEitherSeparator)
+{
+    TSampleSet set;
+    set.name = "Run";
+    set.SetCount(2);
+    set.SampleTime = 0.0005;
+    auto* a = set.AddChannel(std::make_unique<SChannelData>(2));
+    a->name = "A";
+    a->unit = "V";
+    a->Factor = 0.5;
+    a->SetSample(0, 3);
+    a->SetSample(1, -1);
+    auto* b = set.AddChannel(std::make_unique<SChannelData>(2));
+    b->name = "B.x";
+    b->unit = "%";
+    b->Factor = 2;
+    b->SetSample(1, 4);
+    EXPECT_EQ(ClipboardText(set, '.'),
+              "Run\r\nSampletime [ms] \t0.5\r\nTime [ms]\tA [V]\tB.x [%]\r\n0\t1.5\t0\r\n0.5\t-0.5\t8\r\n");
+    EXPECT_EQ(ClipboardText(set, ','),
+              "Run\r\nSampletime [ms] \t0,5\r\nTime [ms]\tA [V]\tB.x [%]\r\n0\t1,5\t0\r\n0,5\t-0,5\t8\r\n");
+}

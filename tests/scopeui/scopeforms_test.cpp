@@ -1,0 +1,293 @@
+// The scope's forms offscreen: the setup dialog's controls and stored record,
+// the scope view's tabs, files, clipboard and labels, and a sample run driven
+// by posted phases.
+
+#include "app/ui/modalresult.h"
+#include "platform/settings.h"
+#include "scope/scopefile.h"
+#include "scope/ui/frmsamplesetup.h"
+#include "scope/ui/frmscope.h"
+#include "scope/ui/frmtrigstatus.h"
+#include "support/qtapp.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace quenor;
+
+namespace {
+
+struct Shown {
+    QString text;
+    QString caption;
+};
+
+class FakeLink : public ScopeLink {
+public:
+    bool RequestWrite(int reg, std::int32_t value, int) override
+    {
+        writes.emplace_back(reg, value);
+        return true;
+    }
+    bool RequestTestMove(MessageTarget*, std::shared_ptr<SampleRun> r) override
+    {
+        run = std::move(r);
+        return true;
+    }
+    bool RequestSampleUpload(MessageTarget*, std::shared_ptr<TSampleSet> s) override
+    {
+        upload = std::move(s);
+        return true;
+    }
+    void StopTestMove() override { ++stops; }
+    std::vector<std::string> SetupLines() override { return {"[Setup]"}; }
+
+    std::vector<std::pair<int, std::int32_t>> writes;
+    std::shared_ptr<SampleRun> run;
+    std::shared_ptr<TSampleSet> upload;
+    int stops = 0;
+};
+
+class ScopeForms : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::TestApp();
+        scope = std::make_unique<TfrmScope>();
+        scope->resize(900, 600);
+        scope->show();
+        Settle();
+        auto keep = [this](const QString& t, const QString& c) { shown.push_back({t, c}); };
+        scope->prompts.error = keep;
+        scope->prompts.warning = keep;
+        scope->prompts.info = keep;
+        scope->prompts.decimalSeparator = [this] { return separator; };
+        scope->SetLink(&link);
+    }
+    static void Settle() { QCoreApplication::processEvents(); }
+    void Post(int msg, std::int64_t w, std::int64_t l = 0)
+    {
+        PostMessage(scope->Window(), msg, w, l);
+        Settle();
+    }
+    QString WriteFile(const std::string& text)
+    {
+        const QString name = dir.filePath(QStringLiteral("in.VekScopes"));
+        QFile f(name);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text.data(), static_cast<qint64>(text.size()));
+        return name;
+    }
+
+    QTemporaryDir dir;
+    FakeLink link;
+    std::unique_ptr<TfrmScope> scope;
+    std::vector<Shown> shown;
+    QString separator = QStringLiteral(",");
+};
+
+const char* kTwoSets =
+    "[Scope v0.9]\r\nScopeName=first\r\nSampleTime=0.001\r\nCount=3712\r\n\r\nNewChannel\r\nChannelName=Speed\r\n"
+    "UnitName=RPM\r\nFactor=0.5\r\nColor=255\r\nData=10,20,30\r\n\r\n\r\n[Scope end]\r\n"
+    "[Scope v0.9]\r\nScopeName=second\r\nSampleTime=0.0025\r\nCount=2\r\n\r\nNewChannel\r\nChannelName=Load\r\n"
+    "UnitName=%\r\nFactor=1.5\r\nData=4,-3\r\n\r\n\r\n[Scope end]\r\n";
+
+}  // namespace
+
+TEST_F(ScopeForms, SetupDialogControlsAndTheStoredRecord)
+{
+    {
+        Settings s;
+        SSampleSettings stored;
+        stored.SetSampleCount(1, 100);
+        stored.SaveToSettings(s);
+    }
+    auto setup = std::make_unique<TfrmSampleSetup>();
+    std::vector<QString> errors;
+    setup->showError = [&](const QString& t) { errors.push_back(t); };
+    setup->LoadFromRegistry(Settings());
+    setup->SetMotorType(1);
+    EXPECT_EQ(setup->SampleCountSpin()->value(), 100);
+    EXPECT_EQ(setup->SampleCountSpin()->maximum(), 512);
+    EXPECT_EQ(setup->SampleCountSpin()->singleStep(), 64);
+    setup->SampleCountSpin()->setValue(512);
+    EXPECT_EQ(setup->TotalTimeLabel()->text(), QStringLiteral("665 ms"));
+    EXPECT_FALSE(setup->TrigPointBar()->isEnabled());  // forward and backward move
+    EXPECT_EQ(setup->BeforeLabel()->text(), QStringLiteral("0 ms"));
+    setup->TrigButton(kTriggerManual)->setChecked(true);
+    EXPECT_TRUE(setup->TrigPointBar()->isEnabled());
+    setup->TrigPointBar()->setValue(50);
+    EXPECT_EQ(setup->BeforeLabel()->text(), QStringLiteral("332 ms"));  // 256 / 770 s
+    EXPECT_FALSE(setup->TrigButton(kTriggerModuleInputOutput)->isEnabled());
+
+    // A bare number selects the register; the colour dialog's choice lands in the record.
+    setup->ChannelCombo(3)->setEditText(QStringLiteral("5"));
+    setup->chooseColor = [](const QColor&) { return std::optional<QColor>(QColor(1, 2, 3)); };
+    setup->ColorButton(3)->click();
+    std::string error;
+    const SSampleSettings* r = setup->GetSettings(error);
+    ASSERT_NE(r, nullptr) << error;
+    EXPECT_EQ(r->channels[3].source[1], 5);
+    EXPECT_EQ(r->channels[3].registerName, "Velocity");
+    EXPECT_EQ(r->channels[3].Color, 0x030201u);
+    EXPECT_EQ(r->SampleCount(1), 512);
+    EXPECT_EQ(r->triggerPoint, 256);
+
+    // "&Ok" with a distance that is no number: the message, and the dialog stays.
+    setup->open();  // showing reloads the controls from the record
+    setup->DistanceEdit()->setText(QStringLiteral("ten"));
+    setup->accept();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], QStringLiteral("'ten' is not a valid integer value"));
+    EXPECT_TRUE(setup->isVisible());
+    setup->DistanceEdit()->setText(QStringLiteral("10"));
+    setup->accept();
+    EXPECT_FALSE(setup->isVisible());
+
+    setup.reset();  // written at exit
+    SSampleSettings back;
+    ASSERT_TRUE(back.LoadFromSettings(Settings()));
+    EXPECT_EQ(back.SampleCount(1), 512);
+    EXPECT_EQ(back.channels[3].Color, 0x030201u);
+}
+
+TEST_F(ScopeForms, TabsFilesClipboardAndLabels)
+{
+    EXPECT_EQ(scope->TimeScaleLabel()->text(), QString());
+    EXPECT_EQ(scope->ChannelName(0)->text(), QString());
+    scope->LoadScopes(WriteFile(kTwoSets));
+    ASSERT_EQ(scope->Sets().size(), 2u);
+    EXPECT_EQ(scope->Tabs()->count(), 2);
+    EXPECT_EQ(scope->Tabs()->tabText(1), QStringLiteral("second"));
+    EXPECT_EQ(scope->CurrentSet(), scope->Sets()[1]);
+    EXPECT_EQ(scope->ChannelName(0)->text(), QStringLiteral("Load"));
+    EXPECT_EQ(scope->ChannelName(1)->text(), QString());
+
+    // Select the first: 3712 samples zoomed to the plot, scroll bar off; X5 turns it on.
+    scope->Tabs()->setCurrentIndex(0);
+    EXPECT_EQ(scope->CurrentSet(), scope->Sets()[0]);
+    EXPECT_FALSE(scope->ScrollBar()->isEnabled());
+    EXPECT_TRUE(scope->TimeScaleLabel()->text().endsWith(QStringLiteral(" ms/div")));
+    scope->SetZoom(kZoomX5);
+    EXPECT_EQ(scope->TimeScaleLabel()->text(), QStringLiteral("5.0 ms/div"));
+    EXPECT_TRUE(scope->ScrollBar()->isEnabled());
+    scope->ShowCursorAt(10);  // sample 2
+    EXPECT_EQ(scope->TimeLabel()->text(), QStringLiteral("2.0"));
+    EXPECT_EQ(scope->ChannelValue(0)->text(), QStringLiteral("15.0"));
+    EXPECT_EQ(scope->ChannelUnit(0)->text(), QStringLiteral("RPM"));
+    scope->ShowCursorAt(100000);  // beyond the last sample: unchanged
+    EXPECT_EQ(scope->TimeLabel()->text(), QStringLiteral("2.0"));
+
+    scope->PreparePlotMenu();
+    EXPECT_TRUE(scope->ChannelItem(0)->isVisible());
+    EXPECT_EQ(scope->ChannelItem(0)->text(), QStringLiteral("Show Speed"));
+    EXPECT_FALSE(scope->ChannelItem(1)->isVisible());
+
+    // Copy with the user's comma; a file saved afterwards still has points.
+    scope->CopySet(scope->Sets()[1]);
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().endsWith(
+        QStringLiteral("Sampletime [ms] \t2,5\r\nTime [ms]\tLoad [%]\r\n0\t6\r\n2,5\t-4,5\r\n")));
+    scope->CopySet(scope->Sets()[0]);
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(QStringLiteral("\r\n1\t10\r\n2\t15\r\n")));
+    const QString out = dir.filePath(QStringLiteral("out.VekScopes"));
+    scope->prompts.saveFileName = [&] { return out; };
+    scope->SaveSets(nullptr);
+    QFile saved(out);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray text = saved.readAll();
+    EXPECT_TRUE(text.contains("Factor=1.5\r\n"));
+    EXPECT_EQ(ReadScopeLines(SplitLines(text.toStdString())).sets.size(), 2u);
+    separator.clear();
+    scope->CopySet(scope->Sets()[0]);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, QStringLiteral("Could not load decimal saperator"));
+
+    scope->prompts.saveFileName = [&] { return dir.filePath(QStringLiteral("missing/out.VekScopes")); };
+    scope->SaveSets(scope->Sets()[0]);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_TRUE(shown[1].text.startsWith(QStringLiteral("Could not save the file\nError: ")));
+
+    // Rename, reference with another sample time (told once), close.
+    scope->prompts.rename = [](const QString&) { return std::optional<QString>(QStringLiteral("renamed")); };
+    scope->RenameSet(1);
+    EXPECT_EQ(scope->Tabs()->tabText(1), QStringLiteral("renamed"));
+    scope->SetReference(scope->Sets()[1]);
+    scope->DrawScope();
+    Settle();
+    EXPECT_EQ(scope->Reference(), nullptr);
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[2].caption, QStringLiteral("Wrong sampletime"));
+    scope->CloseSet(0);
+    EXPECT_EQ(scope->CurrentSet(), scope->Sets().at(0));
+    EXPECT_EQ(scope->Tabs()->count(), 1);
+    scope->CloseSet(0);
+    EXPECT_EQ(scope->CurrentSet(), nullptr);
+    EXPECT_EQ(scope->TimeScaleLabel()->text(), QString());
+    EXPECT_EQ(scope->PlotImage().pixel(5, 5), qRgb(255, 255, 255));
+
+    // A load that fails half way keeps the sets before it.
+    scope->LoadScopes(WriteFile(std::string(kTwoSets) + "[Scope v0.9]\r\nCount=x\r\n"));
+    EXPECT_EQ(scope->Sets().size(), 2u);
+    ASSERT_EQ(shown.size(), 4u);
+    EXPECT_EQ(shown[3].text, QStringLiteral("Could not load the file\nError: 'x' is not a valid integer value"));
+}
+
+TEST_F(ScopeForms, SampleRunThroughThePostedPhases)
+{
+    scope->SetMotorType(0);
+    scope->SetMotorMode(1);
+    scope->btnStartClick();  // forward and backward move outside position mode
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, QStringLiteral("Wrong mode"));
+    EXPECT_TRUE(link.writes.empty());
+
+    scope->SetMotorMode(2);
+    scope->btnStartClick();
+    EXPECT_EQ(link.writes, (std::vector<std::pair<int, std::int32_t>>{{112, 12}, {113, 20}, {114, 121}, {115, -1}}));
+    ASSERT_TRUE(link.run);
+    EXPECT_FALSE(scope->StartButton()->isEnabled());
+    EXPECT_TRUE(scope->TrigStatus()->isVisible());
+    EXPECT_EQ(scope->TrigStatus()->State(), QStringLiteral("Waiting for trigger"));
+    Post(UM_SAMPLESTATE, 3);
+    EXPECT_EQ(scope->TrigStatus()->State(), QStringLiteral("Sampling"));
+    Post(UM_SAMPLESTATE, 2);
+    EXPECT_EQ(scope->TrigStatus()->State(), QStringLiteral("Transfering"));
+    ASSERT_EQ(scope->Sets().size(), 1u);
+    EXPECT_EQ(scope->Tabs()->tabText(0), QStringLiteral("Scope 1"));
+    EXPECT_EQ(link.upload, scope->Sets()[0]);
+    EXPECT_EQ(scope->Sets()[0]->setupLines, std::vector<std::string>{"[Setup]"});
+    EXPECT_TRUE(scope->UpdateTimer()->isActive());
+    scope->CloseSet(0);  // the tab closed while its upload runs
+    Post(UM_TRANSFERDONE, 896, 896 * 16 / 4);
+    EXPECT_FALSE(scope->TrigStatus()->isVisible());
+    EXPECT_FALSE(scope->UpdateTimer()->isActive());
+    EXPECT_TRUE(scope->StartButton()->isEnabled());
+    EXPECT_EQ(scope->TransDiffLabel()->text(), QStringLiteral("25 %"));
+
+    // Abort while waiting: no set from the run's last phase.
+    link.run.reset();
+    scope->SetupDialog()->TrigButton(kTriggerManual)->setChecked(true);
+    scope->btnStartClick();
+    ASSERT_TRUE(link.run);
+    scope->TrigStatus()->AbortButton()->click();
+    Settle();
+    EXPECT_EQ(link.stops, 1);
+    EXPECT_TRUE(scope->StartButton()->isEnabled());
+    Post(UM_SAMPLESTATE, 2);
+    EXPECT_TRUE(scope->Sets().empty());
+    EXPECT_FALSE(scope->TrigStatus()->isVisible());
+}

@@ -127,6 +127,8 @@ std::uint32_t FilterChoiceWord(bool large, const FilterSelection& s, int degree)
 FilterChoices DecodeFilterChoice(std::uint32_t v, bool large, int g1, int g2)
 {
     FilterChoices c;
+    if (large)
+        c.currentFilter = 0;
     const std::uint32_t k = v & 15;
     if (k != 2 && k != 3)
         return c;
@@ -423,12 +425,10 @@ void CFilterSelector::SetDegree(int position)
 void CFilterSelector::ShowFilter(std::uint32_t v)
 {
     FilterChoices c = DecodeFilterChoice(v, large_, Group(1), Group(2));
-    if ((v & 15) != 2 && (v & 15) != 3) {
-        // Nothing known: the current filter choice stays as it is.
+    // Only a word of the normal layout names the current filter; otherwise
+    // the choice stays as it is (the large-motor table has only filter 0).
+    if ((v & 15) != 3 && !large_)
         c.currentFilter = choices_.currentFilter;
-    } else if (c.currentFilter < 0) {
-        c.currentFilter = choices_.currentFilter;
-    }
     choices_ = c;
     RefreshDamping();
 }

@@ -223,7 +223,7 @@ void TformFilterSelector::BuildControls()
         return l;
     };
     label(QStringLiteral("Motor type:"), 8, 8);
-    lblMotorType_ = label(QString(), 72, 8, "lblMotorType");
+    lblMotorType_ = label(QString(), 78, 8, "lblMotorType");
     lblMotorType_->setMinimumWidth(50);
     label(QStringLiteral("Filter version:"), 128, 8);
     lblFilterVersion_ = label(QString(), 210, 8, "lblFilterVersion");
@@ -276,14 +276,14 @@ void TformFilterSelector::BuildControls()
     const int groupTop = kGridTop + 131;
     gbDamping_ = new QGroupBox(QStringLiteral("Damping"), this);
     gbDamping_->setObjectName(QStringLiteral("gbDamping"));
-    gbDamping_->setGeometry(8, groupTop, 114, 124);
+    gbDamping_->setGeometry(6, groupTop, 120, 124);
     dampGroup_ = new QButtonGroup(this);
     const char* const dampCaptions[kButtonCount] = {"None", "High freq.", "Low freq.", "High+low freq.",
                                                     "Low+low freq."};
     for (int i = 0; i < kButtonCount; ++i) {
         auto* b = new QRadioButton(QString::fromLatin1(dampCaptions[i]), gbDamping_);
         b->setObjectName(QStringLiteral("rbDamp%1").arg(i + 1));
-        b->setGeometry(8, 20 + 20 * i, 102, 20);
+        b->setGeometry(4, 20 + 20 * i, 114, 20);
         dampGroup_->addButton(b, i);
         dampButtons_[static_cast<std::size_t>(i)] = b;
     }
@@ -296,12 +296,12 @@ void TformFilterSelector::BuildControls()
 
     groupBox3_ = new QGroupBox(QStringLiteral("Feed forward type"), this);
     groupBox3_->setObjectName(QStringLiteral("GroupBox3"));
-    groupBox3_->setGeometry(126, groupTop, 114, 124);
+    groupBox3_->setGeometry(128, groupTop, 114, 124);
     gradeGroup_ = new QButtonGroup(this);
     for (int i = 0; i < kButtonCount; ++i) {
         auto* b = new QRadioButton(groupBox3_);
         b->setObjectName(QStringLiteral("rbGrade%1").arg(i + 1));
-        b->setGeometry(8, 20 + 20 * i, 102, 20);
+        b->setGeometry(6, 20 + 20 * i, 104, 20);
         gradeGroup_->addButton(b, i);
         gradeButtons_[static_cast<std::size_t>(i)] = b;
     }
@@ -330,11 +330,11 @@ void TformFilterSelector::BuildControls()
 
     const int idTop = degreeTop + 52;
     label(QStringLiteral("Filter ID:"), 8, idTop + 4);
-    lblBVF_ = label(QString(), 64, idTop + 4, "lblBVF");
-    lblBVF_->setMinimumWidth(60);
+    lblBVF_ = label(QString(), 60, idTop + 4, "lblBVF");
+    lblBVF_->setMinimumWidth(66);
     btnSelFilter_ = new QPushButton(QStringLiteral("Select filter by id"), this);
     btnSelFilter_->setObjectName(QStringLiteral("btnSelFilter"));
-    btnSelFilter_->setGeometry(126, idTop, 114, 25);
+    btnSelFilter_->setGeometry(128, idTop, 114, 25);
     connect(btnSelFilter_, &QPushButton::clicked, this, [this] { btnSelFilterClick(); });
 
     const int buttonTop = idTop + 34;

@@ -266,6 +266,25 @@ std::string FindFilterTable(const std::string& name, const std::vector<std::stri
     return {};
 }
 
+bool FilterSetupEnabled(int generation)
+{
+    return generation == 0 || generation == 1;
+}
+
+std::optional<FilterSetupRefusal> FilterSetupRefused(int generation, bool connected, int firmware)
+{
+    if (generation == 1 && connected && firmware >= 64 && firmware <= 71)
+        return FilterSetupRefusal{
+            "The filter selector requieres firmware version 1.8 or higher\nPlease update the firmware in the motor",
+            "Incorrect firmware"};
+    return std::nullopt;
+}
+
+bool UsesNewFilters(int generation, bool connected, int firmware)
+{
+    return !(generation == 0 && connected && firmware < 112);
+}
+
 // ---------------------------------------------------------------------------
 // The selector
 

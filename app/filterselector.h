@@ -131,6 +131,19 @@ inline constexpr const char* kFilterTableNames[3] = {"manyfilt.dat", "manyfiltbi
 // empty text.
 std::string FindFilterTable(const std::string& name, const std::vector<std::string>& dirs);
 
+// The Filter setup command. Its items are enabled in generations 0 and 1.
+bool FilterSetupEnabled(int generation);
+// In generation 1, while connected, firmware values 64 to 71 are too old for
+// the selector: the command shows this box instead of the selector.
+struct FilterSetupRefusal {
+    std::string text;
+    std::string caption;
+};
+std::optional<FilterSetupRefusal> FilterSetupRefused(int generation, bool connected, int firmware);
+// The new-filter flag given with the motor type: false only in generation 0
+// while connected to firmware below 112 (those motors take the old filters).
+bool UsesNewFilters(int generation, bool connected, int firmware);
+
 class FilterSelectorUi {
 public:
     enum class Buttons { OkCancel, YesNo };

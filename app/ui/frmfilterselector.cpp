@@ -198,6 +198,7 @@ TformFilterSelector::TformFilterSelector(QWidget* parent, const std::vector<std:
         ui = ownUi_.get();
     }
     ui_ = ui;
+    inbox_ = std::make_unique<QtMessageTarget>([this](const Message& m) { HandleMessage(m); });
     setObjectName(QStringLiteral("formFilterSelector"));
     setWindowTitle(QStringLiteral("Filter selector"));
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -451,6 +452,11 @@ void TformFilterSelector::HandleMessage(const Message& m)
 {
     if (m.msg == UM_FILTERCHOICE)
         ShowFilter(static_cast<std::uint32_t>(m.wParam));
+}
+
+MessageTarget* TformFilterSelector::Inbox() const
+{
+    return inbox_.get();
 }
 
 void TformFilterSelector::showEvent(QShowEvent* event)

@@ -9,6 +9,7 @@
 
 #include "app/filterselector.h"
 #include "app/ui/pngimages.h"
+#include "platform/qtmessagetarget.h"
 
 #include <QDialog>
 #include <QImage>
@@ -92,6 +93,9 @@ public:
     // UM_FILTERCHOICE shows the filter in wParam; everything else is ignored.
     void HandleMessage(const Message& m);
     void ShowFilter(std::uint32_t value);
+    // A target for posting to the form (UM_FILTERCHOICE): delivered later on
+    // the GUI thread to HandleMessage.
+    MessageTarget* Inbox() const;
 
     CFilterSelector& Logic() { return logic_; }
 
@@ -130,6 +134,7 @@ private:
     void imBigvekButtonsMouseUp(int x, int y);
 
     CFilterSelector logic_;
+    std::unique_ptr<QtMessageTarget> inbox_;
     std::unique_ptr<FilterSelectorUi> ownUi_;
     FilterSelectorUi* ui_;
     bool loadErrorShown_ = false;

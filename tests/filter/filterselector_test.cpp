@@ -61,6 +61,31 @@ TEST(FilterDegree, ScaleTextAndTicks)
     EXPECT_EQ(ticks.back(), 750);
 }
 
+TEST(FilterSetup, EnabledAndRefusedByGenerationAndFirmware)
+{
+    struct Case {
+        int generation;
+        bool connected;
+        int firmware;
+        bool enabled, refused, newFilters;
+    };
+    const Case cases[] = {
+        {0, true, 111, true, false, false}, {0, true, 112, true, false, true}, {0, false, 20, true, false, true},
+        {1, true, 63, true, false, true},   {1, true, 64, true, true, true},   {1, true, 71, true, true, true},
+        {1, true, 72, true, false, true},   {1, false, 64, true, false, true}, {2, true, 200, false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.generation << " " << c.connected << " " << c.firmware);
+        EXPECT_EQ(FilterSetupEnabled(c.generation), c.enabled);
+        const auto refusal = FilterSetupRefused(c.generation, c.connected, c.firmware);
+        EXPECT_EQ(refusal.has_value(), c.refused);
+        if (refusal) {
+            EXPECT_EQ(refusal->caption, "Incorrect firmware");
+        }
+        EXPECT_EQ(UsesNewFilters(c.generation, c.connected, c.firmware), c.newFilters);
+    }
+}
+
 // Load writes the choice word; the word sent back restores the choices, the
 // degree rounded down to a multiple of 5.
 TEST_F(Selector, ChoiceWordRoundTripsThroughTheMotor)

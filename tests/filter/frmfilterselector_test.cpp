@@ -80,10 +80,8 @@ TEST_F(FilterForm, GridClickChoosesTheCellAndMovesTheMarker)
     EXPECT_EQ(form->IdLabel()->text(), QStringLiteral("MVF02224"));
 
     // The motor's filter choice word puts the controls where the motor is.
-    Message choice;
-    choice.msg = UM_FILTERCHOICE;
-    choice.wParam = 3 | 4 << 4 | 0 << 7 | 1 << 10 | 3 << 13 | 0 << 16 | 100 << 18;
-    form->HandleMessage(choice);
+    PostMessage(form->Inbox(), UM_FILTERCHOICE, 3 | 4 << 4 | 0 << 7 | 1 << 10 | 3 << 13 | 0 << 16 | 100 << 18, 0);
+    QTest::qWait(20);
     EXPECT_TRUE(form->DampingButton(1)->isChecked());
     EXPECT_TRUE(form->FeedForwardButton(3)->isChecked());
     EXPECT_FALSE(form->FeedForwardButton(4)->isChecked());

@@ -78,30 +78,30 @@ protected:
         auto record = [this](std::vector<Prompted>& into) {
             return [&into](const QString& t, const QString& c) { into.push_back({t, c}); };
         };
-        window->prompts.error = record(errors);
-        window->prompts.warning = record(warnings);
-        window->prompts.loadInformation = record(notices);
-        window->prompts.askYesNo = [this](const QString& t, const QString& c) {
+        window->Session().prompts.error = record(errors);
+        window->Session().prompts.warning = record(warnings);
+        window->Session().prompts.loadInformation = record(notices);
+        window->Session().prompts.askYesNo = [this](const QString& t, const QString& c) {
             questions.push_back({t, c});
             return answerYes;
         };
-        window->prompts.askYesNoCancel = [this](const QString& t, const QString& c) {
+        window->Session().prompts.askYesNoCancel = [this](const QString& t, const QString& c) {
             questions.push_back({t, c});
             return answerYes ? 1 : 0;
         };
-        window->prompts.saveFileName = [this] { return saveAsName; };
+        window->Session().prompts.saveFileName = [this] { return saveAsName; };
         window->InitAfterCreate(QString());
         if (sim) {
-            ASSERT_TRUE(SpinUntil([&] { return window->State().connected; }));
+            ASSERT_TRUE(SpinUntil([&] { return window->Session().State().connected; }));
             // The reads that follow a connect finish and their values arrive.
-            EXPECT_TRUE(SpinUntil([&] { return window->Com().IsQueueEmpty(); }));
+            EXPECT_TRUE(SpinUntil([&] { return window->Session().Com().IsQueueEmpty(); }));
         }
         Spin(100);
     }
 
     CParamControl* Control(const std::string& caption)
     {
-        for (const auto& c : window->Controls())
+        for (const auto& c : window->Session().Controls())
             if (c->Caption() == caption)
                 return c.get();
         return nullptr;
@@ -130,7 +130,7 @@ std::vector<std::string> Keys(const std::vector<std::string>& lines)
 TEST_F(SetupFiles, AFreshOfflineSetupIsSavedByteForByte)
 {
     Open();
-    ASSERT_TRUE(window->SaveSetupFile(Path("fresh.vek")));
+    ASSERT_TRUE(window->Session().SaveSetupFile(Path("fresh.vek")));
     const std::string text = ReadFile(Path("fresh.vek"));
     // CR LF after every line, nothing else.
     EXPECT_EQ(text.find("\n"), text.find("\r\n") + 1);
@@ -144,7 +144,7 @@ TEST_F(SetupFiles, AFreshOfflineSetupIsSavedByteForByte)
     const auto lines = SplitTextLines(text);
     EXPECT_EQ(Keys(lines), tabledata::kSetupKeysFamily0);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Quenor - ") + Path("fresh.vek"));
-    EXPECT_EQ(window->RecentFiles().front(), Path("fresh.vek"));
+    EXPECT_EQ(window->Session().RecentFiles().front(), Path("fresh.vek"));
 }
 
 TEST_F(SetupFiles, EachFamilySavesItsKeysAndLoadsThemBack)
@@ -161,7 +161,7 @@ TEST_F(SetupFiles, EachFamilySavesItsKeysAndLoadsThemBack)
         Spin(50);
         const std::int32_t saved = edit->Value();
         const QString name = Path("family.vek");
-        ASSERT_TRUE(window->SaveSetupFile(name));
+        ASSERT_TRUE(window->Session().SaveSetupFile(name));
         const auto lines = SplitTextLines(ReadFile(name));
         EXPECT_EQ(Keys(lines), *keys) << "type " << type;
         // Generation 2 writes no filter line.
@@ -172,7 +172,7 @@ TEST_F(SetupFiles, EachFamilySavesItsKeysAndLoadsThemBack)
         edit->EnterPressed("7");
         Spin(50);
         ASSERT_NE(edit->Value(), saved);
-        window->LoadSetupFile(name);
+        window->Session().LoadSetupFile(name);
         Spin(100);
         EXPECT_EQ(edit->Value(), saved) << "type " << type;
     }
@@ -184,19 +184,19 @@ TEST_F(SetupFiles, OfflineLoadSwitchesToTheFilesFamilyAndKeysMatchInAnyCase)
     Open();
     WriteFile(Path("stepper.vek"), "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 64]\r\n"
                                    "max VELOCITY = 300\r\nNo such key = 5\r\nno equals sign here\r\n");
-    window->LoadSetupFile(Path("stepper.vek"));
+    window->Session().LoadSetupFile(Path("stepper.vek"));
     Spin(100);
-    EXPECT_EQ(window->Generation(), 2);
-    EXPECT_EQ(window->MotorType(), 64);
+    EXPECT_EQ(window->Session().Generation(), 2);
+    EXPECT_EQ(window->Session().MotorType(), 64);
     EXPECT_EQ(Control("Max velocity")->Value(), 300);
     EXPECT_TRUE(errors.empty());
     EXPECT_TRUE(notices.empty());
 
     // Without a "[Motor type " line the type is 0, which selects type 3.
     WriteFile(Path("plain.vek"), "[Vek Setup file]\nMax velocity = 111\n");  // LF only
-    window->LoadSetupFile(Path("plain.vek"));
+    window->Session().LoadSetupFile(Path("plain.vek"));
     Spin(100);
-    EXPECT_EQ(window->MotorType(), 3);
+    EXPECT_EQ(window->Session().MotorType(), 3);
     EXPECT_EQ(Control("Max velocity")->Value(), 111);
 }
 
@@ -214,31 +214,31 @@ TEST_F(SetupFiles, BadFilesAreRefusedWholeAndChangeNothing)
     for (const auto& [name, text] : files) {
         errors.clear();
         WriteFile(Path(name), text);
-        window->LoadSetupFile(Path(name));
+        window->Session().LoadSetupFile(Path(name));
         Spin(50);
         ASSERT_EQ(errors.size(), 1u) << name;
         EXPECT_EQ(errors[0].text, QStringLiteral("An error occured reading the setup file"));
         EXPECT_EQ(errors[0].caption, QStringLiteral("Error"));
         // Nothing applied: not even the offline switch to the file's type.
-        EXPECT_EQ(window->Generation(), 0) << name;
+        EXPECT_EQ(window->Session().Generation(), 0) << name;
         EXPECT_EQ(Control("Max velocity")->Value(), before) << name;
     }
     errors.clear();
-    window->LoadSetupFile(Path("missing.vek"));
+    window->Session().LoadSetupFile(Path("missing.vek"));
     EXPECT_EQ(errors.size(), 1u);
 
     // Harmless oddities load without complaint: an empty file, binary bytes,
     // a 300-character key.
     errors.clear();
     WriteFile(Path("empty.vek"), "");
-    window->LoadSetupFile(Path("empty.vek"));
+    window->Session().LoadSetupFile(Path("empty.vek"));
     std::string garbage(2000, '\0');
     for (std::size_t i = 0; i < garbage.size(); ++i)
         garbage[i] = static_cast<char>((i * 7919) & 0xFF);
     WriteFile(Path("garbage.vek"), garbage);
-    window->LoadSetupFile(Path("garbage.vek"));
+    window->Session().LoadSetupFile(Path("garbage.vek"));
     WriteFile(Path("longkey.vek"), "[Vek Setup file]\r\n" + std::string(300, 'k') + " = 1\r\n");
-    window->LoadSetupFile(Path("longkey.vek"));
+    window->Session().LoadSetupFile(Path("longkey.vek"));
     Spin(50);
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(Control("Max velocity")->Value(), before);
@@ -249,7 +249,7 @@ TEST_F(SetupFiles, AFileWithoutItsMarkerLoadsNoParameter)
     Open();
     const std::int32_t before = Control("Max velocity")->Value();
     WriteFile(Path("nomarker.vek"), "[Motor type 3]\r\nMax velocity = 999\r\n");
-    window->LoadSetupFile(Path("nomarker.vek"));
+    window->Session().LoadSetupFile(Path("nomarker.vek"));
     Spin(50);
     EXPECT_EQ(Control("Max velocity")->Value(), before);
 }
@@ -259,7 +259,7 @@ TEST_F(SetupFiles, AFailedSaveKeepsTheOldFileAndSaysSo)
     Open();
     // The target is a folder.
     QDir(dir.path()).mkdir("folder.vek");
-    EXPECT_FALSE(window->SaveSetupFile(Path("folder.vek")));
+    EXPECT_FALSE(window->Session().SaveSetupFile(Path("folder.vek")));
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].text, QStringLiteral("Error saving the file <%1>").arg(Path("folder.vek")));
     EXPECT_EQ(errors[0].caption, QStringLiteral("Save error!"));
@@ -267,22 +267,22 @@ TEST_F(SetupFiles, AFailedSaveKeepsTheOldFileAndSaysSo)
 
     // A folder that does not exist: nothing is written anywhere.
     errors.clear();
-    EXPECT_FALSE(window->SaveSetupFile(Path("no/such/folder.vek")));
+    EXPECT_FALSE(window->Session().SaveSetupFile(Path("no/such/folder.vek")));
     EXPECT_EQ(errors.size(), 1u);
 }
 
 TEST_F(SetupFiles, TheProgramTravelsInTheFileAndAFailedSaveStillCountsItUnsaved)
 {
     Open();
-    CGraphicProgram& program = window->Program().Program();
+    CGraphicProgram& program = window->Session().Program().Program();
     program.SetRemark(0, "pick and place");
-    window->Program().SetModified(true);
+    window->Session().Program().SetModified(true);
 
-    EXPECT_FALSE(window->SaveSetupFile(Path("no/folder/x.vek")));
-    EXPECT_TRUE(window->Program().Modified());
+    EXPECT_FALSE(window->Session().SaveSetupFile(Path("no/folder/x.vek")));
+    EXPECT_TRUE(window->Session().Program().Modified());
 
-    ASSERT_TRUE(window->SaveSetupFile(Path("prog.vek")));
-    EXPECT_FALSE(window->Program().Modified());
+    ASSERT_TRUE(window->Session().SaveSetupFile(Path("prog.vek")));
+    EXPECT_FALSE(window->Session().Program().Modified());
     const auto lines = SplitTextLines(ReadFile(Path("prog.vek")));
     ASSERT_FALSE(lines.empty());
     ASSERT_EQ(lines.back().rfind("VEKMRP Data               = ", 0), 0u);
@@ -290,15 +290,15 @@ TEST_F(SetupFiles, TheProgramTravelsInTheFileAndAFailedSaveStillCountsItUnsaved)
     EXPECT_GT(StreamFromHexText(lines.back().substr(28)).size(), 3u);
 
     program.Clear();
-    window->LoadSetupFile(Path("prog.vek"));
+    window->Session().LoadSetupFile(Path("prog.vek"));
     Spin(50);
-    EXPECT_EQ(window->Program().Program().GetRemark(0), "pick and place");
+    EXPECT_EQ(window->Session().Program().Program().GetRemark(0), "pick and place");
 
     // A damaged program line is reported and the parameters still load.
     errors.clear();
     WriteFile(Path("badprog.vek"), "[Vek Setup file]\r\n[Motor type 3]\r\nMax velocity = 123\r\n"
                                    "VEKMRP Data               = 00000002AABB00000999\r\n");
-    window->LoadSetupFile(Path("badprog.vek"));
+    window->Session().LoadSetupFile(Path("badprog.vek"));
     Spin(50);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].text, QStringLiteral("Error: Checksum error in ascii data"));
@@ -310,13 +310,13 @@ TEST_F(SetupFiles, ConnectedLoadWritesMode0ThenAscendingRegistersThenTheStartupM
     MotorSim sim(0, 112);  // firmware 7.0: expects filter type 2
     sim.SetRegister(153, 3);
     Open(&sim);
-    ASSERT_TRUE(SpinUntil([&] { return window->MotorType() == 3; }));
+    ASSERT_TRUE(SpinUntil([&] { return window->Session().MotorType() == 3; }));
     Spin(500);
     WriteFile(Path("old.vek"), "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 3]\r\n[Filter Type 1]\r\n"
                                "Startup mode = 2\r\nMax velocity = 5000\r\nIn position window = 40\r\n"
                                "Acceleration = 30\r\n");
     sim.ClearLog();
-    window->LoadSetupFile(Path("old.vek"));
+    window->Session().LoadSetupFile(Path("old.vek"));
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].caption, QStringLiteral("Old filter type!"));
     ASSERT_TRUE(SpinUntil([&] {
@@ -343,7 +343,7 @@ TEST_F(SetupFiles, ASecondStartsFileIsOnlyTransferredWhenTheUserAgrees)
     WriteFile(Path("handed.vek"), "[Vek Setup file]\r\n[Motor type 3]\r\n[Filter Type 2]\r\nMax velocity = 4321\r\n");
     answerYes = false;
     sim.ClearLog();
-    window->OnOpenFileRequest(Path("handed.vek"));
+    window->Session().OnOpenFileRequest(Path("handed.vek"));
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].caption, QStringLiteral("Parameter transfer"));
     EXPECT_TRUE(questions[0].text.startsWith(QStringLiteral("The parameters in file\n")));
@@ -351,7 +351,7 @@ TEST_F(SetupFiles, ASecondStartsFileIsOnlyTransferredWhenTheUserAgrees)
     EXPECT_NE(sim.Register(5), 4321);
 
     answerYes = true;
-    window->OnOpenFileRequest(Path("handed.vek"));
+    window->Session().OnOpenFileRequest(Path("handed.vek"));
     ASSERT_TRUE(SpinUntil([&] { return sim.Register(5) == 4321; }));
 }
 

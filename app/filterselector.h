@@ -144,6 +144,21 @@ std::optional<FilterSetupRefusal> FilterSetupRefused(int generation, bool connec
 // while connected to firmware below 112 (those motors take the old filters).
 bool UsesNewFilters(int generation, bool connected, int firmware);
 
+// What the motor session tells the filter selector (the form implements it;
+// the session holds a pointer that may be null while no selector exists).
+class FilterSelectorPort {
+public:
+    virtual ~FilterSelectorPort() = default;
+    // index = type code - 1, the model display number, the new-filter flag.
+    virtual void SetMotorType(int index, int modelNumber, bool newFilter) = 0;
+    // The motor's mode, on every change.
+    virtual void SetMode(int mode) = 0;
+    // Whether a module program runs (byte 0 of its status block; false on link loss).
+    virtual void SetProgramRunning(bool running) = 0;
+    // Where UM_FILTERCHOICE is posted (wParam the filter choice register's value).
+    virtual MessageTarget* Inbox() const = 0;
+};
+
 class FilterSelectorUi {
 public:
     enum class Buttons { OkCancel, YesNo };

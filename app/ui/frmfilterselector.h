@@ -73,7 +73,7 @@ private:
     std::vector<int> ticks_;
 };
 
-class TformFilterSelector : public QDialog {
+class TformFilterSelector : public QDialog, public FilterSelectorPort {
     Q_OBJECT
 public:
     static constexpr int kClientWidth = 248;
@@ -87,15 +87,15 @@ public:
 
     // Entry points for the main window.
     void SetTarget(MessageTarget* target) { logic_.SetTarget(target); }
-    void SetMotorType(int index, int modelNumber, bool newFilter);
-    void SetMode(int mode) { logic_.SetMode(mode); }
-    void SetProgramRunning(bool running) { logic_.SetProgramRunning(running); }
+    void SetMotorType(int index, int modelNumber, bool newFilter) override;
+    void SetMode(int mode) override { logic_.SetMode(mode); }
+    void SetProgramRunning(bool running) override { logic_.SetProgramRunning(running); }
     // UM_FILTERCHOICE shows the filter in wParam; everything else is ignored.
     void HandleMessage(const Message& m);
     void ShowFilter(std::uint32_t value);
     // A target for posting to the form (UM_FILTERCHOICE): delivered later on
     // the GUI thread to HandleMessage.
-    MessageTarget* Inbox() const;
+    MessageTarget* Inbox() const override;
 
     CFilterSelector& Logic() { return logic_; }
 

@@ -726,10 +726,11 @@ TEST(Upload, UnsavedProgramQuestion)
     EXPECT_TRUE(d.doc.Modified());
     EXPECT_TRUE(d.doc.Program().FindLine(0));
 
-    // Yes clears the mark even when the upload then fails.
+    // Yes, and then an upload that fails before it replaced the program: the
+    // program is still the unsaved one, and closing must still ask.
     const Bytes bad{0x03, 0x00, 0xB0};
     EXPECT_FALSE(d.doc.UploadImage(&bad));
-    EXPECT_FALSE(d.doc.Modified());
+    EXPECT_TRUE(d.doc.Modified());
     EXPECT_TRUE(d.doc.Program().FindLine(0));
 }
 

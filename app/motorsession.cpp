@@ -6,6 +6,7 @@
 #include "app/motorinfo.h"
 #include "app/motorregisters.h"
 #include "app/motortypes.h"
+#include "app/testthread.h"
 #include "params/parameterlists.h"
 #include "platform/cp1252.h"
 #include "platform/qtmessagetarget.h"
@@ -63,6 +64,7 @@ MotorSession::MotorSession(SessionView& view, VizuWareUi& vizuUi, const MainSett
     address_ = 255;
     com_->Reconnect(255);
     com_->SetPortSettings(state_.portIndex + 1, BaudRateOfIndex(state_.baudIndex));
+    CreateFormLinks();
     fileName_ = QStringLiteral("Noname");
 }
 
@@ -77,6 +79,7 @@ void MotorSession::Shutdown()
     if (shutDown_)
         return;
     shutDown_ = true;
+    testThread_->Terminate();
     com_->Terminate();
     com_->StopThread(2000);
 }
@@ -160,6 +163,14 @@ void MotorSession::Dispatch(const Message& m)
     }
     case UM_MODULESETUP:
         OnModuleSetup(m);
+        view_.ModuleMessage(m);
+        break;
+    case UM_PROFISTATUS:
+    case UM_MODULEIO:
+    case UM_CANOPENDEBUG:
+    case UM_MODULEDEBUG:
+    case UM_DEVICENETSTATUS:
+        view_.ModuleMessage(m);
         break;
     case UM_PROGRESS:
         OnProgress(static_cast<int>(m.wParam), m.text);
@@ -171,10 +182,10 @@ void MotorSession::Dispatch(const Message& m)
         OnOpenFileRequest(QString::fromUtf8(m.text.data(), static_cast<qsizetype>(m.text.size())));  // a path, UTF-8
         break;
     case UM_WRITEREGISTER:
-        OnWriteRegister(m.wParam, static_cast<std::int32_t>(m.lParam));
+        OnFilterWrite(m);
         break;
     case UM_BATCHSTATUS:
-        OnBatchStatus(m.wParam, m.text);
+        OnFilterBatch(m.wParam, m.text);
         break;
     case UM_PROGRAMUPLOADED:
         OnProgramUploaded(m);
@@ -202,6 +213,9 @@ void MotorSession::OnParameterError(int code, std::int64_t lParam, const std::st
         UpdateStatusText();
         statusBar_.StartErrorClear();
         break;
+    case ParamNotice::RequestsRefused:
+        ReportRingFull();
+        return;
     case ParamNotice::Reconnecting:
         state_.portError = false;
         UpdateStatusText();
@@ -253,6 +267,10 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
         break;
     }
     case LinkNotice::Lost:
+        testThread_->Stop();
+        view_.TestsStopped();
+        if (filter_)
+            filter_->SetProgramRunning(false);
         EndPendingLoad(true);
         view_.MotorInfoChanged({});
         ApplyLinkState(state_, linkState, value);
@@ -263,6 +281,8 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
         ArrangeControls(ModeToGroupMask(state_.startupMode, state_));
         break;
     case LinkNotice::RescanStarted:
+        testThread_->Stop();
+        view_.TestsStopped();
         EndPendingLoad(true);
         view_.MotorInfoChanged({});
         ApplyLinkState(state_, linkState, value);
@@ -310,6 +330,8 @@ void MotorSession::OnRegisterBlock(const std::vector<std::uint8_t>& block)
     // pseudo registers.
     runControl_->ShowModuleStatus(block);
     view_.ModuleStatusChanged();
+    if (filter_ && !block.empty())
+        filter_->SetProgramRunning(block[0] != 0);
     if (block.size() < 8)
         return;
     const int word = block[6] | (block[7] << 8);
@@ -368,6 +390,28 @@ void MotorSession::OnRegisterValue(int reg, std::int32_t v)
             state_.currentMode = v;
         }
     }
+
+    // What other forms follow.
+    const MotorMotion motionBefore = motion_;
+    if (reg == regs::MODE_REG)
+        motion_.mode = g == 2 ? v : (v & 0xFFFF);
+    else if (g == 0 && reg == regs::V_SOLL)
+        motion_.velocity = v & 0xFFFF;
+    else if (g == 0 && reg == regs::A_SOLL)
+        motion_.acceleration = v & 0xFFFF;
+    else if (g == 1 && reg == regs::f1::S_CURVE)
+        motion_.sCurve = v;
+    if (motion_.mode != motionBefore.mode || motion_.velocity != motionBefore.velocity ||
+        motion_.acceleration != motionBefore.acceleration || motion_.sCurve != motionBefore.sCurve) {
+        view_.MotionChanged(motion_);
+        if (filter_ && motion_.mode != motionBefore.mode && (g == 0 || g == 1))
+            filter_->SetMode(motion_.mode);
+    }
+    if ((g == 0 && reg == regs::f0::ZERO_SEARCH_POS) || (g == 1 && reg == regs::f1::ZERO_SEARCH_POS) ||
+        (g == 2 && reg == regs::f2::ZERO_SEARCH_POS))
+        view_.ZeroPositionChanged(v);
+    if (filter_ && ((g == 0 && reg == regs::f0::FILTER_CHOICE) || (g == 1 && reg == regs::f1::FILTER_CHOICE)))
+        PostMessage(filter_->Inbox(), UM_FILTERCHOICE, static_cast<std::uint32_t>(v), 0);
 
     if ((g == 0 || g == 1) && (reg == regs::I2TLIM || reg == regs::UIT)) {
         const int divisor = v == 0 ? 2000 : v;
@@ -608,6 +652,7 @@ void MotorSession::SetMotorType(int code)
     state_.motorType = SelectableMotorType(code);
     view_.MotorTypeChanged(state_.motorType);
     SetGeneration(GenerationOfType(state_.motorType));
+    TellFilterMotorType();
 }
 
 void MotorSession::OfflineTypeChosen(int code)
@@ -647,6 +692,7 @@ void MotorSession::SetGeneration(int g)
 
     UpdateWarnings();
     PostDefaultRegisters(0);
+    view_.GenerationChanged(g);
     view_.StatusChanged();
 }
 

@@ -11,7 +11,9 @@
 // messages through QuenorPrompts. A headless view builds the pages without
 // widgets, which is how the tests run the session against the simulated motor.
 
+#include "app/filterselector.h"
 #include "app/mainsettings.h"
+#include "app/moduleblocks.h"
 #include "app/mainstate.h"
 #include "app/statustext.h"
 #include "app/warnings.h"
@@ -20,9 +22,11 @@
 #include "platform/messages.h"
 #include "program/runcontrol.h"
 #include "program/vizuware.h"
+#include "scope/scopelink.h"
 
 #include <QString>
 #include <array>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -35,6 +39,15 @@ namespace quenor {
 
 struct ParamTableSet;
 class QtMessageTarget;
+class TTestThread;
+
+// What the scope takes from the motor's registers.
+struct MotorMotion {
+    int mode = 0;
+    std::int32_t velocity = 0;
+    std::int32_t acceleration = 0;
+    std::int32_t sCurve = 0;
+};
 
 // What a test or the program changes in the session's surroundings.
 struct SessionOptions {
@@ -80,6 +93,17 @@ public:
     virtual void ModuleStatusChanged() {}
     // The editor holds a program that can be printed, or not.
     virtual void ProgramPresent(bool present) { (void)present; }
+    // A field-bus or logic-module message for the module pages (after the
+    // session took its part of a module information block).
+    virtual void ModuleMessage(const Message& m) { (void)m; }
+    // The zero-search result arrived (the tests page marks it).
+    virtual void ZeroPositionChanged(std::int32_t value) { (void)value; }
+    // The link went away or restarts: a running endurance test stops.
+    virtual void TestsStopped() {}
+    // Mode, velocity, acceleration or S-curve changed (the scope's test move uses them).
+    virtual void MotionChanged(const MotorMotion& motion) { (void)motion; }
+    // The motor family changed (pages, scope limits, tests page panels).
+    virtual void GenerationChanged(int generation) { (void)generation; }
     // Width of a text in the warnings panel, and the panel's width.
     virtual int TextWidth(std::string_view text) const { return static_cast<int>(text.size()) * 6; }
     virtual int Panel0Width() const { return 400; }
@@ -173,6 +197,19 @@ public:
     // 2 stop, 3 pause, 4 single step over a..b, 5 resume, 6 upload, 8 program
     // present (a nonzero).
     void OnProgramCommand(int command, int a, int b);
+
+    // --- Other forms' roads to the motor ----------------------------------------------
+    // The scope's requests, each guarded against a full ring.
+    ScopeLink& ScopeRequests() { return *scopeLink_; }
+    // The module pages' requests.
+    ModuleRequests& ModuleRequestsPort() { return *moduleRequests_; }
+    // The tests page's endurance test.
+    TTestThread& Tests() { return *testThread_; }
+    // A register write of a form, guarded; false when it did not go out.
+    bool RequestWrite(int reg, std::int32_t value, int width);
+    // The filter selector, or null while there is none.
+    void SetFilterSelector(FilterSelectorPort* selector);
+    const MotorMotion& Motion() const { return motion_; }
     ComThread& Com() { return *com_; }  // for the session's own tests and benchmarks
 
     // Runs requests to the motor; when the request ring is full (the motor
@@ -202,6 +239,10 @@ private:
     void OnBatchStatus(std::int64_t wParam, const std::string& text);
     void OnProgramUploaded(const Message& m);
     void OnSetOutput(std::int64_t bit, std::int64_t on);
+    void OnFilterWrite(const Message& m);
+    void OnFilterBatch(std::int64_t wParam, const std::string& text);
+    void TellFilterMotorType();
+    void CreateFormLinks();
     void ReportRingFull();
 
     void DeleteParameterControls();
@@ -232,6 +273,13 @@ private:
     std::unique_ptr<ComThread> com_;
     std::unique_ptr<CVizuWareDocument> vizu_;
     std::unique_ptr<CVizuRunControl> runControl_;
+    std::unique_ptr<ScopeLink> scopeLink_;
+    std::unique_ptr<ModuleRequests> moduleRequests_;
+    std::unique_ptr<TTestThread> testThread_;
+    FilterSelectorPort* filter_ = nullptr;
+    RegisterWriteBatch filterBatch_;
+    MotorMotion motion_;
+    std::atomic<bool> ringFullFromThread_{false};
     MainWindowState state_;
     StatusBarModel statusBar_;
     std::vector<QString> recentFiles_;

@@ -64,6 +64,7 @@ enum class ParamNotice : int {
     LinkError = 4,       // lParam: the serial error's code (2: unsupported baud rate), or 1
     Reconnecting = 5,    // clears the link error
     ZeroNotAllowed = 6,
+    RequestsRefused = 100,  // ours: a worker thread's request met a full request ring
 };
 
 constexpr int operator+(LinkNotice n) { return static_cast<int>(n); }

@@ -458,6 +458,15 @@ void TVizuWare::RefreshRow(int i)
 
 void TVizuWare::PlaceDebugPointer()
 {
+    if (pointerPlace_ == DebugPointerPlace::Hidden) {
+        debugPointer_->hide();
+        return;
+    }
+    debugPointer_->show();
+    if (pointerPlace_ == DebugPointerPlace::Above) {
+        debugPointer_->move(debugPointer_->x(), -debugPointer_->height());
+        return;
+    }
     const int line = DebugPointerLine(document_.Code(), programCounter_, Program().LastLineNumber());
     const std::int64_t row = static_cast<std::int64_t>(line) - static_cast<std::int64_t>(topLine_);
     if (line < 0 || row < 0 || row >= rowCount_) {
@@ -505,6 +514,21 @@ void TVizuWare::SetModuleType(int kind)
 void TVizuWare::SetProgramCounter(std::uint32_t programCounter)
 {
     programCounter_ = programCounter;
+    pointerPlace_ = DebugPointerPlace::OnLine;
+    PlaceDebugPointer();
+}
+
+void TVizuWare::ShowDebugPointer(DebugPointerPlace place, std::uint32_t programCounter)
+{
+    programCounter_ = programCounter;
+    pointerPlace_ = place;
+    if (place == DebugPointerPlace::OnLine) {
+        // The running line comes into view as the first row when it is not shown.
+        const int line = DebugPointerLine(document_.Code(), programCounter_, Program().LastLineNumber());
+        const std::int64_t row = static_cast<std::int64_t>(line) - static_cast<std::int64_t>(topLine_);
+        if (line >= 0 && (row < 0 || row >= rowCount_))
+            ScrollTo(line);
+    }
     PlaceDebugPointer();
 }
 

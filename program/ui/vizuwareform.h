@@ -9,6 +9,7 @@
 // in through VizuCommandDialogs, the palette is the form's own unless one is
 // handed in.
 
+#include "program/runcontrol.h"
 #include "program/vizueditor.h"
 #include "program/vizuware.h"
 
@@ -60,6 +61,9 @@ public:
     void SetModuleType(int kind);
     // The program counter the module reported last; moves the debug pointer.
     void SetProgramCounter(std::uint32_t programCounter);
+    // After a module status: the pointer hidden, above the rows (the module
+    // holds another program) or beside the running line, scrolled into view.
+    void ShowDebugPointer(DebugPointerPlace place, std::uint32_t programCounter);
     // The document's program was replaced (new, loaded or uploaded).
     void ProgramChanged();
 
@@ -173,6 +177,7 @@ private:
     std::uint32_t currentLine_ = 0;
     int gutterWidth_ = 100;
     std::uint32_t programCounter_ = 0;
+    DebugPointerPlace pointerPlace_ = DebugPointerPlace::OnLine;
     int wheelRest_ = 0;
     int redraws_ = 0;
     bool jumpCursorOn_ = false;

@@ -1,0 +1,244 @@
+#include "app/ui/quenorforms.h"
+
+#include "app/motorregisters.h"
+#include "app/testthread.h"
+#include "app/ui/formatpage.h"
+#include "app/ui/frmfilterselector.h"
+#include "app/ui/modulepages.h"
+#include "platform/settings.h"
+#include "program/ui/runcontrolbar.h"
+#include "program/ui/vizuwarecommanddialogs.h"
+#include "program/ui/vizuwareform.h"
+#include "program/ui/vizuwareinfo.h"
+#include "scope/ui/frmscope.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace quenor {
+
+TQuenorForms::TQuenorForms(MotorSession& session, QWidget* window, QTabWidget* pages, QWidget* tsTests)
+    : QObject(window), session_(session), window_(window), pages_(pages)
+{
+    CVizuWareDocument& document = session_.Program();
+    CVizuRunControl& run = session_.RunControl();
+
+    // The program editor, with the run-control bar on its top panel.
+    commandDialogs_ = std::make_unique<TVizuWareCommandDialogs>(window);
+    commandDialogs_->SetAbsRelQuery(
+        [&document] { return document.Program().GetType() == kProgramAbsoluteRelative; });
+    info_ = std::make_unique<TVizuWareInfo>(window);
+    tsVizu_ = new QWidget;
+    tsVizu_->setObjectName(QStringLiteral("tsVizu"));
+    auto* vizuLayout = new QVBoxLayout(tsVizu_);
+    vizuLayout->setContentsMargins(0, 0, 0, 0);
+    vizuForm_ = new TVizuWare(document, *commandDialogs_, nullptr, tsVizu_);
+    vizuLayout->addWidget(vizuForm_);
+    vizuForm_->onCommand = [this](int code, int data) { session_.OnProgramCommand(code, data, 0); };
+    vizuForm_->onUpload = [&run] { run.UploadBtnClick(); };
+    runBar_ = new TRunControlBar(run, vizuForm_->TopPanel());
+    runBar_->setGeometry(0, 0, 900, TVizuWare::kTopPanelHeight);
+    run.editSetup = [this](ProgramSetupOptions& options) { return commandDialogs_->ExecuteSetup(options); };
+    run.showInformation = [this](const ProgramInformation& i) {
+        info_->Show(i);
+        info_->exec();
+    };
+    run.resetEditing = [this] { vizuForm_->ProgramChanged(); };
+    pages_->addTab(tsVizu_, QStringLiteral("VekMRP"));
+
+    // The scope, hidden until the tests page shows it.
+    tsScope_ = new QWidget;
+    tsScope_->setObjectName(QStringLiteral("tsScope"));
+    auto* scopeLayout = new QVBoxLayout(tsScope_);
+    scopeLayout->setContentsMargins(0, 0, 0, 0);
+    scope_ = new TfrmScope(tsScope_);
+    scopeLayout->addWidget(scope_);
+    scope_->SetLink(&session_.ScopeRequests());
+    pages_->addTab(tsScope_, QStringLiteral("Scope"));
+    SetTabVisible(tsScope_, false);
+
+    // The field-bus and logic-module pages.
+    modulePages_ = std::make_unique<TModulePages>(session_.ModuleRequestsPort(), ModuleSetupDialogs{});
+    for (QWidget* page : {modulePages_->tsProfi, modulePages_->tsCanOpen, modulePages_->tsDeviceNet,
+                          modulePages_->tsFS, static_cast<QWidget*>(modulePages_->tsSeqlet)}) {
+        pages_->addTab(page, TModulePages::Caption(page));
+        SetTabVisible(page, false);
+    }
+
+    testsPage_ = new TTestsPage(*this, session_.Tests(), tsTests);
+
+    filterSelector_ = new TformFilterSelector(window);
+    filterSelector_->SetTarget(session_.Notify());
+    session_.SetFilterSelector(filterSelector_);
+}
+
+TQuenorForms::~TQuenorForms()
+{
+    session_.SetFilterSelector(nullptr);
+}
+
+void TQuenorForms::InitAfterCreate()
+{
+    modulePages_->tsSeqlet->LoadFormatList(TSeqletPage::DefaultFormatFolders());
+    scope_->LoadSampleSetup(Settings());
+}
+
+void TQuenorForms::SetTabVisible(QWidget* page, bool visible)
+{
+    const int index = pages_->indexOf(page);
+    if (index >= 0)
+        pages_->setTabVisible(index, visible);
+}
+
+// ---------------------------------------------------------------------------
+// Program menu and run control
+
+void TQuenorForms::CreateProgramMenu(QMenu* menu)
+{
+    CVizuRunControl& run = session_.RunControl();
+    auto item = [&](const char* caption, int code) {
+        QAction* a = menu->addAction(QString::fromLatin1(caption));
+        connect(a, &QAction::triggered, this, [this, &run, code] {
+            session_.Guarded([&] { run.ProgramMenuCommand(code); });
+            ModuleStatusChanged();
+        });
+        return a;
+    };
+    item("New program", 0);
+    item("Program setup", 1);
+    QAction* upload = menu->addAction(QStringLiteral("Upload program"));
+    upload->setObjectName(QStringLiteral("miUploadProgram"));
+    connect(upload, &QAction::triggered, this, [this] { session_.OnProgramCommand(6, 0, 0); });
+    item("Program information", 3);
+    miPrintProgram_ = item("Print program", 4);
+    miPrintProgram_->setObjectName(QStringLiteral("miPrintProgram"));
+    miPrintProgram_->setEnabled(false);
+    item("Clear program", 5)->setObjectName(QStringLiteral("miClearProgram"));
+    menu->setEnabled(true);
+}
+
+void TQuenorForms::ModuleStatusChanged()
+{
+    const CVizuRunControl& run = session_.RunControl();
+    runBar_->Refresh();
+    vizuForm_->ShowDebugPointer(run.PointerPlace(), run.ProgramCounter());
+}
+
+void TQuenorForms::ProgramPresent(bool present)
+{
+    if (miPrintProgram_)
+        miPrintProgram_->setEnabled(present);
+}
+
+void TQuenorForms::ProgramChanged() { vizuForm_->ProgramChanged(); }
+
+// ---------------------------------------------------------------------------
+// Pages
+
+void TQuenorForms::ApplyModuleTabs(const ModuleTabVisibility& tabs)
+{
+    auto apply = [this](QWidget* page, const std::optional<bool>& visible) {
+        if (visible)
+            SetTabVisible(page, *visible);
+    };
+    apply(modulePages_->tsProfi, tabs.profi);
+    apply(modulePages_->tsSeqlet, tabs.seqlet);
+    apply(modulePages_->tsCanOpen, tabs.canOpen);
+    apply(modulePages_->tsDeviceNet, tabs.deviceNet);
+    apply(modulePages_->tsFS, tabs.fs);
+    apply(tsVizu_, tabs.vizu);
+}
+
+void TQuenorForms::ModuleMessage(const Message& m)
+{
+    if (m.msg != UM_MODULESETUP) {
+        modulePages_->HandleMessage(m);
+        return;
+    }
+    const ModuleSetupView view = modulePages_->OnModuleSetup(m.data);
+    SetTabVisible(modulePages_->tsProfi, view.profiTab);
+    SetTabVisible(modulePages_->tsCanOpen, view.canOpenTab);
+    SetTabVisible(modulePages_->tsDeviceNet, view.deviceNetTab);
+    SetTabVisible(modulePages_->tsFS, view.fsTab);
+    SetTabVisible(modulePages_->tsSeqlet, view.seqletTab);
+    if (view.vizuTab)
+        SetTabVisible(tsVizu_, true);
+}
+
+void TQuenorForms::ZeroPositionChanged(std::int32_t value) { testsPage_->ShowZeroPosition(value); }
+
+void TQuenorForms::TestsStopped() { testsPage_->StopTest(); }
+
+void TQuenorForms::StartZeroSearch() { testsPage_->StartZeroSearch(); }
+
+void TQuenorForms::MotionChanged(const MotorMotion& motion)
+{
+    scope_->SetMotorMode(motion.mode);
+    scope_->SetVelocity(motion.velocity);
+    scope_->SetAcceleration(motion.acceleration);
+    scope_->SetSCurve(motion.sCurve);
+}
+
+void TQuenorForms::GenerationChanged(int generation)
+{
+    testsPage_->SetGeneration(generation);
+    scope_->SetMotorType(generation);
+    commandDialogs_->SetRegisterList(&session_.Program().Program().ParameterList());
+    commandDialogs_->SetMotorKind(generation);
+    commandDialogs_->SetOutputCount(generation);
+    vizuForm_->SetModuleType(generation);
+    for (QAction* a : filterItems_)
+        a->setEnabled(FilterSetupEnabled(generation));
+}
+
+// ---------------------------------------------------------------------------
+// Filter selector
+
+void TQuenorForms::AttachFilterItems(const std::vector<QAction*>& items)
+{
+    filterItems_ = items;
+    for (QAction* a : items) {
+        a->setEnabled(FilterSetupEnabled(session_.Generation()));
+        connect(a, &QAction::triggered, this, &TQuenorForms::OpenFilterSelector);
+    }
+}
+
+void TQuenorForms::OpenFilterSelector()
+{
+    const MainWindowState& s = session_.State();
+    if (const auto refusal = FilterSetupRefused(session_.Generation(), s.connected, s.firmware)) {
+        QMessageBox::warning(window_, QString::fromLatin1(refusal->caption.c_str()),
+                             QString::fromLatin1(refusal->text.c_str()));
+        return;
+    }
+    filterSelector_->SetTarget(session_.Notify());
+    session_.SetFilterSelector(filterSelector_);
+    filterSelector_->exec();
+}
+
+// ---------------------------------------------------------------------------
+// The tests page's host
+
+int TQuenorForms::MotorAddress() const { return session_.Address(); }
+
+std::int32_t TQuenorForms::ZeroSearchModeValue() const
+{
+    const CParamControl* c = session_.FindControlByRegister(42);
+    return c ? c->GetValue() : 0;
+}
+
+void TQuenorForms::RequestWrite(int, int reg, std::int32_t value, int width)
+{
+    session_.RequestWrite(reg, value, width);
+}
+
+void TQuenorForms::ShowScopeTab()
+{
+    SetTabVisible(tsScope_, true);
+    pages_->setCurrentWidget(tsScope_);
+}
+
+}  // namespace quenor

@@ -5,11 +5,15 @@
 #include "platform/cp1252.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringList>
+#include <QTextDocument>
+
+#include <algorithm>
 
 namespace quenor {
 
@@ -19,7 +23,6 @@ TfrmConnHelp::TfrmConnHelp(QWidget* parent, TfrmRS232Inter* schematic)
 {
     setObjectName(QStringLiteral("frmConnHelp"));
     setWindowTitle(QStringLiteral("Connection trouble shooting"));
-    setFixedSize(395, 442);
 
     lblInfo = new QLabel(QStringLiteral("This dialog can be displayed from the help menu."), this);
     lblInfo->setObjectName(QStringLiteral("lblInfo"));
@@ -30,8 +33,7 @@ TfrmConnHelp::TfrmConnHelp(QWidget* parent, TfrmRS232Inter* schematic)
     meText->setObjectName(QStringLiteral("meText"));
     meText->setReadOnly(true);
     meText->setFrameShape(QFrame::NoFrame);
-    meText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    meText->setGeometry(8, 30, 379, 332);
+    meText->setLineWrapMode(QPlainTextEdit::NoWrap);
     QPalette palette = meText->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Button));
     meText->setPalette(palette);
@@ -40,22 +42,42 @@ TfrmConnHelp::TfrmConnHelp(QWidget* parent, TfrmRS232Inter* schematic)
         lines.push_back(FromCp1252(line));
     meText->setPlainText(lines.join(QLatin1Char('\n')));
 
-    auto button = [this](const QString& text, const char* name, int x, int y, int w) {
+    // The text is laid out in lines of its own: the memo (and with it the
+    // dialog) grows where the platform's font needs more room than 379 x 332.
+    const QFontMetrics fm(meText->font());
+    int textWidth = 0;
+    for (const QString& line : lines)
+        textWidth = std::max(textWidth, fm.horizontalAdvance(line));
+    const int margins = 2 * (static_cast<int>(meText->document()->documentMargin()) + meText->frameWidth());
+    const int memoWidth = std::max(379, textWidth + margins + 2 * fm.averageCharWidth());
+    const int memoHeight = std::max(332, fm.lineSpacing() * (static_cast<int>(lines.size()) + 1) + margins);
+    meText->setGeometry(8, 30, memoWidth, memoHeight);
+    meText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    meText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const int right = 8 + memoWidth;
+    const int bottom = 30 + memoHeight;
+    setFixedSize(right + 8, bottom + 80);
+
+    auto button = [this](const QString& text, const char* name, int width) {
         auto* b = new QPushButton(text, this);
         b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(x, y, w, 25);
+        b->resize(std::max(width, b->sizeHint().width()), 25);
         b->setAutoDefault(false);
         return b;
     };
-    btnSchematic = button(QStringLiteral("Schematic"), "btnSchematic", 8, 370, 121);
-    btnUpdateMini = button(QStringLiteral("Load firmware VekAD"), "btnUpdateMini", 137, 370, 121);
-    btnUpdateBig = button(QStringLiteral("Load firmware VekEF"), "btnUpdateBig", 266, 370, 121);
-    btnClose = button(QStringLiteral("&Close"), "btnClose", 312, 408, 75);
+    btnSchematic = button(QStringLiteral("Schematic"), "btnSchematic", 121);
+    btnUpdateMini = button(QStringLiteral("Load firmware VekAD"), "btnUpdateMini", 121);
+    btnUpdateBig = button(QStringLiteral("Load firmware VekEF"), "btnUpdateBig", 121);
+    btnClose = button(QStringLiteral("&Close"), "btnClose", 75);
     btnClose->setDefault(true);
+    btnSchematic->move(8, bottom + 8);
+    btnUpdateBig->move(right - btnUpdateBig->width(), bottom + 8);
+    btnUpdateMini->move(btnUpdateBig->x() - 8 - btnUpdateMini->width(), bottom + 8);
+    btnClose->move(right - btnClose->width(), bottom + 46);
 
     cbDisplay = new QCheckBox(QStringLiteral("Don't show this again."), this);
     cbDisplay->setObjectName(QStringLiteral("cbDisplay"));
-    cbDisplay->setGeometry(8, 410, 290, 21);
+    cbDisplay->setGeometry(8, bottom + 48, std::max(200, cbDisplay->sizeHint().width()), 21);
 
     connect(btnSchematic, &QPushButton::clicked, this, &TfrmConnHelp::btnSchematicClick);
     connect(btnUpdateMini, &QPushButton::clicked, this, [this] { done(kConnHelpLoadSmall); });

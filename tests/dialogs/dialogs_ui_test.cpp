@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -54,8 +55,19 @@ TEST_F(DialogsUi, TheHelpShowsItsTextLineByLineAndEachButtonItsResult)
 {
     TfrmConnHelp help;
     EXPECT_EQ(help.windowTitle(), QStringLiteral("Connection trouble shooting"));
-    EXPECT_EQ(help.size(), QSize(395, 442));
+    EXPECT_GE(help.width(), 395);
+    EXPECT_GE(help.height(), 442);
     EXPECT_TRUE(help.meText->isReadOnly());
+    // Every line shows whole, without scrolling, with the font in use.
+    help.show();
+    EXPECT_EQ(help.meText->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(help.meText->horizontalScrollBar()->maximum(), 0);
+    for (QWidget* w : std::initializer_list<QWidget*>{help.btnSchematic, help.btnUpdateMini, help.btnUpdateBig,
+                                                       help.btnClose, help.cbDisplay, help.lblInfo}) {
+        EXPECT_GE(w->width(), w->sizeHint().width()) << w->objectName().toStdString();
+        EXPECT_TRUE(help.rect().contains(w->geometry())) << w->objectName().toStdString();
+    }
+    help.hide();
     const QStringList lines = help.meText->toPlainText().split(QLatin1Char('\n'));
     ASSERT_EQ(lines.size(), 25);
     for (int i = 0; i < 25; ++i)

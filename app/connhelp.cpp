@@ -37,11 +37,14 @@ const std::vector<std::string>& ConnHelpLines()
 void RunFirmwareUpdate(const FirmwareUpdateSetup& setup, const FirmwareUpdateIo& io)
 {
     io.suspendLink(true);
-    struct Resume {
-        const FirmwareUpdateIo& io;
-        ~Resume() { io.resumeLink(true); }
-    } resume{io};
-    io.showFirmwareUpdate(setup);
+    // Not from a destructor: resuming reopens the port, which can fail and throw.
+    try {
+        io.showFirmwareUpdate(setup);
+    } catch (...) {
+        io.resumeLink(true);
+        throw;
+    }
+    io.resumeLink(true);
 }
 
 ConnHelpOutcome RunConnectionHelp(const ConnHelpInputs& in, const std::function<int(bool& dontShow)>& showHelp,

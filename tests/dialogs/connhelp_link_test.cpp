@@ -31,7 +31,7 @@ TEST_F(ConnHelpLink, ReloadButtonsHandTheLinkToTheFirmwareDialogAndBack)
             // A stand-in of the firmware dialog: it checks that it owns the port.
             [&](const FirmwareUpdateSetup& setup) {
                 shown.push_back(setup);
-                EXPECT_TRUE(sim.WaitForRequests(0x54, 1, 2s)) << "the motor is stopped before the loader runs";
+                EXPECT_TRUE(sim.WaitForRequests(0x54, 1, 10s)) << "the motor is stopped before the loader runs";
                 EXPECT_FALSE(link->Port().IsOpen());
                 const int fd = ::open(sim.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
                 EXPECT_GE(fd, 0) << "the loader can open the port";
@@ -47,8 +47,8 @@ TEST_F(ConnHelpLink, ReloadButtonsHandTheLinkToTheFirmwareDialogAndBack)
         EXPECT_TRUE(shown[0].autoStart);
         EXPECT_TRUE(shown[0].connected);
         EXPECT_EQ(shown[0].portIndex, 4);
-        EXPECT_TRUE(sim.WaitForRequests(0x55, 1, 2s)) << "the motor is told to resume";
-        EXPECT_TRUE(target.WaitForMessage(UM_LINKSTATE, 2, 5s)) << "and the link connects again";
+        EXPECT_TRUE(sim.WaitForRequests(0x55, 1, 10s)) << "the motor is told to resume";
+        EXPECT_TRUE(target.WaitForMessage(UM_LINKSTATE, 2, 10s)) << "and the link connects again";
         EXPECT_EQ(sim.CountRequests(0x54), 1);
     }
 }

@@ -12,7 +12,6 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tovik"));
     QCoreApplication::setApplicationName(QStringLiteral("Quenor"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quenor"));
     // Numbers are written and read with '.' whatever the user's locale.
     std::setlocale(LC_NUMERIC, "C");
 

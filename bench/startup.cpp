@@ -90,7 +90,7 @@ bool Switch(TfrmQuenor& window, int generation, double& callMs, double& totalMs)
     const std::int64_t t2 = MonotonicUs();
     callMs = Ms(t1 - t0);
     totalMs = Ms(t2 - t0);
-    return window.Generation() == generation;
+    return window.Session().Generation() == generation;
 }
 
 }  // namespace
@@ -146,7 +146,7 @@ int main(int argc, char* argv[])
         std::printf("  InitAfterCreate():       %8.2f ms\n", Ms(initialised - shown));
         std::printf("  first processEvents():   %8.2f ms\n", Ms(ready - initialised));
         std::printf("  main() to window shown:  %8.2f ms  (generation %d, %zu controls, %d pages)\n",
-                    Ms(ready - start), window.Generation(), window.Controls().size(),
+                    Ms(ready - start), window.Session().Generation(), window.Session().Controls().size(),
                     window.ParameterPages()->count());
         std::fflush(stdout);
 
@@ -166,7 +166,7 @@ int main(int argc, char* argv[])
                 std::fprintf(stderr, "the window did not switch to generation %d\n", g);
                 return 1;
             }
-            controls[g] = window.Controls().size();
+            controls[g] = window.Session().Controls().size();
         }
 
         std::vector<double> calls[3], totals[3], allTotals;

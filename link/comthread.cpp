@@ -166,13 +166,13 @@ void ComThread::ApplyPendingSettings()
 {
     if (!newSettings_.load(std::memory_order_acquire) && !reconnectRequest_.load(std::memory_order_acquire))
         return;
-    Post(UM_LINKSTATE, 1, 0);
+    Post(UM_LINKSTATE, +LinkNotice::Lost, 0);
     int port = 0, baud = 0, address = 0;
-    bool settings = false, reconnect = false;
+    bool settings = false;
     {
         std::lock_guard lock(settingsMutex_);
         settings = newSettings_.exchange(false);
-        reconnect = reconnectRequest_.exchange(false);
+        reconnectRequest_.store(false);
         port = newPort_;
         baud = newBaud_;
         address = nextAddress_;
@@ -185,15 +185,15 @@ void ComThread::ApplyPendingSettings()
         }
         port_.Open();
     } catch (...) {
-        // A reconnect request stays pending until its port opens; the idle
-        // state looks at it again after its sleep.
-        if (reconnect)
-            reconnectRequest_.store(true, std::memory_order_release);
+        // The request stays pending until its port opens (new settings are
+        // already in the port); the idle state looks at it again after its
+        // sleep, so a port that appears later is connected by itself.
+        reconnectRequest_.store(true, std::memory_order_release);
         throw;
     }
     state_.store(LINK_CONNECTING, std::memory_order_release);
     address_.store(address & 0xFF, std::memory_order_release);
-    PostMessage(notify_, UM_PARAMERROR, 5, 0);
+    PostMessage(notify_, UM_PARAMERROR, +ParamNotice::Reconnecting, 0);
 }
 
 // --- suspension -------------------------------------------------------------------
@@ -230,7 +230,7 @@ void ComThread::SuspendLink(bool sendStop)
         }
     }
     state_.store(LINK_CONNECTING, std::memory_order_release);
-    Post(UM_LINKSTATE, 1, 0);
+    Post(UM_LINKSTATE, +LinkNotice::Lost, 0);
     port_.Close();
 }
 
@@ -307,17 +307,23 @@ void ComThread::WakeWaiters(int reg, std::int32_t value)
 
 void ComThread::ClearWriteProgress()
 {
+    std::lock_guard lock(progressMutex_);
     writesQueued_.store(0);
     writesDone_.store(0);
 }
 
 void ComThread::StartWriteProgress(std::string text)
 {
-    {
-        std::lock_guard lock(progressMutex_);
-        progressText_ = std::move(text);
+    std::lock_guard lock(progressMutex_);
+    progressText_ = std::move(text);
+    const int total = writesQueued_.load();
+    if (total > 0 && writesDone_.load() >= total) {
+        // The batch went out before its progress was asked for: it is done.
+        PostText(notify_, UM_PROGRESS, 100, 0, progressText_);
+        writesTotal_.store(0);
+        return;
     }
-    writesTotal_.store(writesQueued_.load());
+    writesTotal_.store(total);
 }
 
 // --- the ring and the poll list -------------------------------------------------------
@@ -428,12 +434,17 @@ void ComThread::RequestRead(int address, int reg, bool poll, int width)
 
 void ComThread::RequestWrite(int address, int reg, std::int32_t value, int width)
 {
-    const int s = state_.load(std::memory_order_acquire);
-    if (s != LINK_SERVING && s != LINK_RETRYING) {
+    if (!RequestWriteIfLinked(address, reg, value, width)) {
         // Offline: the display follows the user without a motor.
         Post(UM_REGISTERVALUE, reg, value);
-        return;
     }
+}
+
+bool ComThread::RequestWriteIfLinked(int address, int reg, std::int32_t value, int width)
+{
+    const int s = state_.load(std::memory_order_acquire);
+    if (s != LINK_SERVING && s != LINK_RETRYING)
+        return false;
     ComRequest r;
     r.handler = &ComThread::DoWriteRegister;
     r.arg1 = address;
@@ -442,6 +453,7 @@ void ComThread::RequestWrite(int address, int reg, std::int32_t value, int width
     r.value = value;
     PushRequest(std::move(r));
     writesQueued_.fetch_add(1);
+    return true;
 }
 
 // --- the thread -------------------------------------------------------------------
@@ -494,15 +506,11 @@ void ComThread::Execute()
         } catch (const TSerErr& e) {
             if (terminated_.load())
                 break;
-            state_.store(LINK_IDLE, std::memory_order_release);
-            Post(UM_PARAMERROR, 4, e.code);
-            alive_.store(true, std::memory_order_release);
+            GoIdle(e.code);
         } catch (...) {
             if (terminated_.load())
                 break;
-            state_.store(LINK_IDLE, std::memory_order_release);
-            Post(UM_PARAMERROR, 4, 1);
-            alive_.store(true, std::memory_order_release);
+            GoIdle(1);
         }
     }
     state_.store(LINK_STOPPED, std::memory_order_release);
@@ -511,6 +519,16 @@ void ComThread::Execute()
         finished_.store(true, std::memory_order_release);
     }
     lifeCv_.notify_all();
+}
+
+void ComThread::GoIdle(int code)
+{
+    // Whoever showed the motor as connected learns that it is not.
+    const int was = state_.exchange(LINK_IDLE, std::memory_order_acq_rel);
+    if (was == LINK_SERVING || was == LINK_RETRYING || was == LINK_RESCANNING)
+        Post(UM_LINKSTATE, +LinkNotice::Lost, 0);
+    Post(UM_PARAMERROR, +ParamNotice::LinkError, code);
+    alive_.store(true, std::memory_order_release);
 }
 
 void ComThread::RunNextRequest()
@@ -555,11 +573,15 @@ void ComThread::RunNextRequest()
         throw;
     } catch (const TSerErr&) {
         state_.store(LINK_RETRYING, std::memory_order_release);
-        // Swallow the rest of a late reply; when that does not come either,
-        // the failure leaves here and the thread goes idle.
-        port_.Receive(9);
-        for (int i = 0; i < 9; ++i)
-            port_.GetByte();
+        // Swallow the rest of a late reply. When that does not come either the
+        // line is silent; that is the same failed job, and the retry rule
+        // decides (four in a row: link lost, and the thread connects anew).
+        try {
+            port_.Receive(9);
+            for (int i = 0; i < 9; ++i)
+                port_.GetByte();
+        } catch (const TSerErr&) {
+        }
     } catch (const FrameError&) {
         state_.store(LINK_RETRYING, std::memory_order_release);
     } catch (const ComIntException&) {
@@ -567,21 +589,34 @@ void ComThread::RunNextRequest()
     }
     if (state_.load() == LINK_RETRYING) {
         const int n = errorCount_.fetch_add(1) + 1;
-        Post(UM_LINKSTATE, 8, n);
+        Post(UM_LINKSTATE, +LinkNotice::ErrorCount, n);
     }
 }
 
 void ComThread::RetryAfterError()
 {
     ++retries_;
-    port_.Open();
+    try {
+        port_.Open();
+    } catch (const TSerErr& e) {
+        // The device went away (an adapter pulled out): the link is lost, and
+        // the connect attempts look for the port until it is back.
+        Post(UM_PARAMERROR, +ParamNotice::LinkError, e.code);
+        LoseLink();
+        return;
+    }
     if (retries_ < 4) {
         state_.store(LINK_SERVING, std::memory_order_release);
         port_.Drain();
     } else {
-        state_.store(LINK_CONNECTING, std::memory_order_release);
-        Post(UM_LINKSTATE, 1, 0);
+        LoseLink();
     }
+}
+
+void ComThread::LoseLink()
+{
+    state_.store(LINK_CONNECTING, std::memory_order_release);
+    Post(UM_LINKSTATE, +LinkNotice::Lost, 0);
 }
 
 void ComThread::SendRegisterFrame(int reg)
@@ -596,7 +631,14 @@ void ComThread::ConnectAttempt()
         std::fill(moduleInfo_.begin() + 2, moduleInfo_.end(), 0);
         EmptyRing();
         imageValid_.store(false);
-        port_.Open();
+        try {
+            port_.Open();
+        } catch (const TSerErr&) {
+            // No such device (yet): look again after the idle pause, as for
+            // a port that is missing at start-up.
+            Sleep(timings_.idleMs);
+            return;
+        }
         if (options_ & 1)
             Sleep(timings_.slowConnectMs);
         SendRegisterFrame(1);
@@ -639,8 +681,8 @@ void ComThread::ConnectAttempt()
     writesTotal_.store(0);
     PostText(notify_, UM_PROGRESS, 0, 0, "Connecting");
     errorCount_.store(0);
-    Post(UM_LINKSTATE, 8, 0);
-    Post(UM_LINKSTATE, 2, value & 0xFFFF);
+    Post(UM_LINKSTATE, +LinkNotice::ErrorCount, 0);
+    Post(UM_LINKSTATE, +LinkNotice::Connected, value & 0xFFFF);
     retries_ = 0;
 }
 
@@ -675,14 +717,20 @@ void ComThread::ReceiveFieldsBounded(int count, std::span<std::uint8_t> dst)
 void ComThread::StartReconnectScan()
 {
     state_.store(LINK_RESCANNING, std::memory_order_release);
-    Post(UM_LINKSTATE, 6, 0);
+    Post(UM_LINKSTATE, +LinkNotice::RescanStarted, 0);
 }
 
 void ComThread::ReconnectScan()
 {
     EmptyRing();
     imageValid_.store(false);
-    port_.Open();
+    try {
+        port_.Open();
+    } catch (const TSerErr& e) {
+        Post(UM_PARAMERROR, +ParamNotice::LinkError, e.code);
+        LoseLink();
+        return;
+    }
     const std::int64_t start = MonotonicMs();
     bool found = false;
     while (!found && MonotonicMs() - start < timings_.rescanMs) {
@@ -709,11 +757,10 @@ void ComThread::ReconnectScan()
     if (found) {
         state_.store(LINK_SERVING, std::memory_order_release);
         errorCount_.store(0);
-        Post(UM_LINKSTATE, 8, 0);
-        Post(UM_LINKSTATE, 7, 0);
+        Post(UM_LINKSTATE, +LinkNotice::ErrorCount, 0);
+        Post(UM_LINKSTATE, +LinkNotice::Reconnected, 0);
     } else {
-        state_.store(LINK_CONNECTING, std::memory_order_release);
-        Post(UM_LINKSTATE, 1, 0);
+        LoseLink();
     }
 }
 
@@ -765,15 +812,13 @@ void ComThread::DoWriteRegister(ComThread& t, ComRequest& job)
     const int reg = job.arg2;
     t.WriteRegisterNow(reg, job.value, job.arg3 == 4);
     t.Post(UM_REGISTERVALUE, reg, job.value);
+    // Every acknowledged write counts, also those that went out before the
+    // batch's progress was started.
+    std::lock_guard lock(t.progressMutex_);
+    const int done = t.writesDone_.fetch_add(1) + 1;
     const int total = t.writesTotal_.load();
     if (total > 0) {
-        const int done = t.writesDone_.fetch_add(1) + 1;
-        std::string text;
-        {
-            std::lock_guard lock(t.progressMutex_);
-            text = t.progressText_;
-        }
-        PostText(t.notify_, UM_PROGRESS, done * 100 / total, 0, std::move(text));
+        PostText(t.notify_, UM_PROGRESS, std::min(done, total) * 100 / total, 0, t.progressText_);
         if (done >= total)
             t.writesTotal_.store(0);
     }

@@ -159,6 +159,8 @@ public:
     // Write-progress counters of a batch of register writes.
     void ClearWriteProgress();
     void StartWriteProgress(std::string text);
+    // Writes acknowledged by the motor since ClearWriteProgress.
+    int WritesDone() const { return writesDone_.load(std::memory_order_acquire); }
 
     void StopTestMove() { stopFlag_.store(true, std::memory_order_release); }
 
@@ -178,6 +180,9 @@ public:
     // states 1 and 3 and is otherwise answered at once with UM_REGISTERVALUE.
     void RequestRead(int address, int reg, bool poll, int width);
     void RequestWrite(int address, int reg, std::int32_t value, int width);
+    // The write without the offline answer: queued only while the link serves
+    // or retries, otherwise nothing happens and the result is false.
+    bool RequestWriteIfLinked(int address, int reg, std::int32_t value, int width);
 
     // Register image: a block read of `blocks` blocks of 128 bytes of 2- or
     // 4-byte registers; reads are then answered from the image until a later
@@ -279,6 +284,8 @@ private:
     void ApplyPendingSettings();
     void RunNextRequest();
     void RetryAfterError();
+    void LoseLink();         // state 2 and UM_LINKSTATE (1, 0)
+    void GoIdle(int code);   // an error escaped a step: state 4, reported
     void ConnectAttempt();
     void ReconnectScan();
     void EmptyRing();

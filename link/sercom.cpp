@@ -129,7 +129,9 @@ void TSerCom::Open()
         Close();
         Fail(1, "Error opening port (DCB Get)");
     }
-    if (tcflush(fd_, TCIOFLUSH) != 0) {
+    // On a pseudo-terminal the output queue holds what the other end has not
+    // read yet, the last frame before a reopen among it: only input is dropped.
+    if (tcflush(fd_, pseudoTerminal_ ? TCIFLUSH : TCIOFLUSH) != 0) {
         Close();
         Fail(1, "Error opening port (buffer setup)");
     }

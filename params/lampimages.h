@@ -1,7 +1,7 @@
 #pragma once
 // The lamp image list of the main window (10 by 10 pixel images). The lamp rows
-// of the parameter tables point at g_lampImageList; a lamp control reads the
-// list through that pointer when it is built, so the list must exist first.
+// of the parameter tables mark with kWindowLampImages that they show the
+// window's lamps; the window hands its list to the factory that builds them.
 //
 // This side knows only the size of the images and how many there are; the
 // pictures themselves live in a subclass on the widget side.
@@ -24,6 +24,7 @@ private:
     int height_;
 };
 
-extern LampImageList* g_lampImageList;
+// The mark in a lamp row's image cell: the lamps of the window's list.
+inline constexpr char kWindowLampImages[] = "window lamp images";
 
 }  // namespace quenor

@@ -188,8 +188,8 @@ void CParamBitLamps::BuildStep(const InitParam* row)
 {
     CParamControlBits::BuildStep(row);
     flags_ = row[7].i;
-    if (row[8].p)
-        imageList_ = *static_cast<LampImageList* const*>(row[8].p);
+    if (!row[8].p)
+        imageList_ = nullptr;  // the row shows no pictures
     onImage_ = row[9].i;
     numberBase_ = row[10].i;
     if (imageList_) {

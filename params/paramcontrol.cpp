@@ -48,6 +48,15 @@ void CParamControl::ParseSetupValue(std::string_view text)
     changed_ = true;
 }
 
+bool CParamControl::SetupValueFits(std::int32_t v) const
+{
+    // The register's width follows the mask: a value fits signed or unsigned.
+    if (valueMask_ == 0xFFFFFFFFu)
+        return true;
+    const std::int64_t top = static_cast<std::int64_t>(valueMask_);
+    return v >= -(top + 1) / 2 && v <= top;
+}
+
 void CParamControl::SetDisplayMode(double) {}
 
 ParamPoint CParamControl::Arrange(bool visible, ParamPoint p)
@@ -172,6 +181,13 @@ std::string CParamControlBits::GetSetupLine() const
 void CParamControlBits::ParseSetupValue(std::string_view text)
 {
     SetField(ParseSetupInteger(text));
+}
+
+bool CParamControlBits::SetupValueFits(std::int32_t v) const
+{
+    if (bitCount_ <= 0 || bitCount_ >= 32)
+        return bitCount_ >= 32;
+    return v >= 0 && static_cast<std::int64_t>(v) < (std::int64_t{1} << bitCount_);
 }
 
 }  // namespace quenor

@@ -55,6 +55,9 @@ public:
     // Takes the value of a setup-file line; throws SetupValueError on a text
     // that is not a decimal integer.
     virtual void ParseSetupValue(std::string_view text);
+    // True when a setup-file value fits the register or field as it stands:
+    // a 16-bit register takes -32768..65535, a bit field 0..2^count-1.
+    virtual bool SetupValueFits(std::int32_t v) const;
     virtual void SetDisplayMode(double scale);
     // Shows or hides the control at p and returns where the next one goes.
     virtual ParamPoint Arrange(bool visible, ParamPoint p);
@@ -132,6 +135,7 @@ public:
     void SetValue(std::int32_t v) override;
     std::string GetSetupLine() const override;
     void ParseSetupValue(std::string_view text) override;
+    bool SetupValueFits(std::int32_t v) const override;
 
     // value := v shifted to the first bit (the other bits become 0).
     void SetField(std::int32_t v);

@@ -455,7 +455,7 @@ void TableWriter::BitLamps(int mask, const char* caption, int reg, BitField bits
     InitParam* row = Row(pckBitLamps, mask, caption, reg, kNoHint);
     PutBits(row, bits);
     row[rowcell::kLampFlags] = InitParam(flags);
-    row[rowcell::kLampImages] = InitParam(static_cast<const void*>(&g_lampImageList));
+    row[rowcell::kLampImages] = InitParam(static_cast<const void*>(kWindowLampImages));
     row[rowcell::kLampOnImage] = InitParam(onImage);
     row[rowcell::kLampNumber] = InitParam(rightmostNumber);
 }

@@ -268,7 +268,9 @@ public:
     ParamPoint Arrange(bool visible, ParamPoint p) override;
 
     bool Clickable() const { return (flags_ & 1) != 0; }
-    LampImageList* ImageList() const { return imageList_; }
+    const LampImageList* ImageList() const { return imageList_; }
+    // The window's lamp pictures, for a row that shows them; set before Build.
+    void SetImageList(const LampImageList* list) { imageList_ = list; }
     int LampWidth() const { return lampWidth_; }
     int LampHeight() const { return lampHeight_; }
     int LampRowTop() const { return lampRowTop_; }
@@ -296,7 +298,7 @@ protected:
 
 private:
     int flags_ = 0;
-    LampImageList* imageList_ = nullptr;
+    const LampImageList* imageList_ = nullptr;
     int onImage_ = 0;
     int numberBase_ = 0;
     int lampWidth_ = 10;

@@ -46,6 +46,29 @@ enum : int {
     UM_TRANSFERDONE = WM_USER + 101,
 };
 
+// UM_LINKSTATE's wParam: what happened to the link.
+enum class LinkNotice : int {
+    Lost = 1,           // the motor is not answering (or the settings change)
+    Connected = 2,      // lParam: register 1 of the motor
+    RescanStarted = 6,  // a special command makes the motor restart
+    Reconnected = 7,    // the motor answered again after the restart
+    ErrorCount = 8,     // lParam: failed jobs since the connect
+};
+
+// UM_PARAMERROR's wParam: notices of the controls and the link.
+enum class ParamNotice : int {
+    Accepted = 0,        // clears the error text
+    BelowMinimum = 1,    // text: the limit
+    AboveMaximum = 2,    // text: the limit
+    InvalidNumber = 3,
+    LinkError = 4,       // lParam: the serial error's code (2: unsupported baud rate), or 1
+    Reconnecting = 5,    // clears the link error
+    ZeroNotAllowed = 6,
+};
+
+constexpr int operator+(LinkNotice n) { return static_cast<int>(n); }
+constexpr int operator+(ParamNotice n) { return static_cast<int>(n); }
+
 struct Message {
     int msg = 0;
     std::int64_t wParam = 0;

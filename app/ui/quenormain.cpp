@@ -4,26 +4,28 @@
 #include "app/ui/about.h"
 #include "app/ui/companydlg.h"
 #include "app/ui/frmloadinfo.h"
+#include "app/ui/modalresult.h"
 #include "app/ui/statuspanel.h"
 #include "app/ui/statuspanelwidget.h"
-#include "app/ui/modalresult.h"
 #include "app/ui/warninginfo.h"
+#include "params/parameterlists.h"
 #include "params/ui/lampimagelist.h"
+#include "params/ui/paramuifactory.h"
+#include "platform/comports.h"
 #include "platform/cp1252.h"
 #include "platform/settings.h"
 #include "program/ui/vizuwareui.h"
 
 #include <QAction>
 #include <QActionGroup>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPainter>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -31,32 +33,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include <cstring>
-
 namespace quenor {
-
-// A bind is taken at once, while the control is being built, so that a bind
-// can never reach the lists after its control is gone (the pages may be
-// rebuilt before the message loop runs again); everything else travels the
-// ordinary road of posted messages.
-void TfrmQuenor::ControlTarget::Post(Message m)
-{
-    if (m.msg == UM_BINDCONTROL) {
-        const int reg = static_cast<int>(m.wParam);
-        if (reg >= 0 && reg < kRegisterSlots)
-            window_.registerLists_[static_cast<std::size_t>(reg)].push_back(
-                reinterpret_cast<CParamControl*>(static_cast<std::intptr_t>(m.lParam)));
-        return;
-    }
-    if (m.msg == UM_CONTROLCHANGED) {
-        // Stamped with the pages it came from.
-        m.data.resize(sizeof(window_.pagesSerial_));
-        std::memcpy(m.data.data(), &window_.pagesSerial_, sizeof(window_.pagesSerial_));
-        m.hasData = true;
-    }
-    window_.notify_->Post(std::move(m));
-}
-
 namespace {
 
 const char* const kBaudCaptions[kBaudRateCount] = {"9.600",   "19.200",  "38.400",  "57.600",
@@ -64,63 +41,14 @@ const char* const kBaudCaptions[kBaudRateCount] = {"9.600",   "19.200",  "38.400
 
 }  // namespace
 
-TfrmQuenor::TfrmQuenor(QuenorOptions options, QWidget* parent)
-    : QMainWindow(parent), options_(std::move(options))
+TfrmQuenor::TfrmQuenor(QuenorOptions options, QWidget* parent) : QMainWindow(parent), options_(std::move(options))
 {
     setObjectName(QStringLiteral("frmQuenor"));
-    notify_ = std::make_unique<QtMessageTarget>([this](const Message& m) { HandleMessage(m); });
-    prompts.askYesNo = [this](const QString& text, const QString& caption) {
-        return QMessageBox::question(this, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-    };
-    prompts.askYesNoCancel = [this](const QString& text, const QString& caption) {
-        const auto b = QMessageBox::question(this, caption, text,
-                                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        return b == QMessageBox::Yes ? 1 : b == QMessageBox::No ? 0 : -1;
-    };
-    prompts.askOkCancel = [this](const QString& text, const QString& caption) {
-        return QMessageBox::warning(this, caption, text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
-    };
-    prompts.confirmWarnings = [this](const Warnings& w) {
-        TfrmWarningInfo dialog(this);
-        dialog.SetWarnings(w.flags, w.args, 8);
-        dialog.SetCloseOnly(false);
-        return dialog.exec() == kMrIgnore;
-    };
-    prompts.error = [this](const QString& text, const QString& caption) {
-        QMessageBox::critical(this, caption, text);
-    };
-    prompts.warning = [this](const QString& text, const QString& caption) {
-        QMessageBox::warning(this, caption, text);
-    };
-    prompts.loadInformation = [this](const QString& text, const QString& caption) {
-        TfrmLoadInformation box(this);
-        box.ShowText(text, caption);
-    };
-    const QString filter = QStringLiteral("Vek configuration (*.vek *.VEK);;All files (*)");
-    prompts.openFileName = [this, filter] { return QFileDialog::getOpenFileName(this, QString(), QString(), filter); };
-    prompts.saveFileName = [this, filter] {
-        QFileDialog dialog(this, QString(), QString(), filter);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setDefaultSuffix(QStringLiteral("VEK"));
-        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
-                                                                                        : QString();
-    };
-    vizuUi_ = std::make_unique<QtVizuWareUi>(this);
-    vizu_ = std::make_unique<CVizuWareDocument>(*vizuUi_);
-    vizu_->SetLogPath(TVizuCode::DefaultLogPath());
-    controlTarget_ = std::make_unique<ControlTarget>(*this);
-
-    // Settings: port, baud rate and generation of the last run.
     Settings settings;
     settings_ = MainSettings::Load(settings);
-    state_.portIndex = settings_.portIndex;
-    state_.baudIndex = settings_.baudIndex;
-    lastGeneration_ = settings_.lastGeneration;
-
-    com_ = std::make_unique<ComThread>(notify_.get(), settings_.comOptions, options_.timings);
-    address_ = 255;
-    com_->Reconnect(255);
-    // The tests page's thread is created here, for com_, when the tests page exists.
+    vizuUi_ = std::make_unique<QtVizuWareUi>(this);
+    session_ = std::make_unique<MotorSession>(static_cast<SessionView&>(*this), *vizuUi_, settings_, options_);
+    InstallPrompts();
 
     LoadImages();
     CreateMenus();
@@ -134,9 +62,8 @@ TfrmQuenor::TfrmQuenor(QuenorOptions options, QWidget* parent)
     if (settings_.toolbarLayout)
         restoreState(*settings_.toolbarLayout);
 
-    PortAction(state_.portIndex)->setChecked(true);
-    BaudAction(state_.baudIndex)->setChecked(true);
-    com_->SetPortSettings(state_.portIndex + 1, BaudRateOfIndex(state_.baudIndex));
+    PortAction(session_->State().portIndex)->setChecked(true);
+    BaudAction(session_->State().baudIndex)->setChecked(true);
     SetFileCaption(QStringLiteral("Noname"));
     RebuildRecentMenu();
     setAcceptDrops(true);
@@ -149,22 +76,56 @@ TfrmQuenor::~TfrmQuenor()
     // address box commits its text, for one): none may reach this window.
     for (QObject* child : findChildren<QObject*>())
         child->disconnect(this);
-    // The thread goes first: nothing may post into a window that is going away.
-    com_->Terminate();
-    com_->StopThread(2000);
-    // The tests page's thread is stopped here, after the communication thread.
+    // The thread goes first: nothing may be posted into a window that is going away.
+    session_->Shutdown();
 
-    settings_.portIndex = state_.portIndex;
-    settings_.baudIndex = state_.baudIndex;
-    settings_.lastGeneration = generation_;
+    const MainWindowState& s = session_->State();
+    settings_.portIndex = s.portIndex;
+    settings_.baudIndex = s.baudIndex;
+    settings_.lastGeneration = session_->Generation();
+    settings_.recentFiles = session_->RecentFiles();
     settings_.windowPlacement = saveGeometry();
     settings_.toolbarLayout = saveState();
     Settings settings;
     settings_.Save(settings);
+    session_.reset();
+}
 
-    DeleteParameterControls();
-    if (g_lampImageList == lampImages_.get())
-        g_lampImageList = nullptr;
+void TfrmQuenor::InstallPrompts()
+{
+    QuenorPrompts& p = session_->prompts;
+    p.askYesNo = [this](const QString& text, const QString& caption) {
+        return QMessageBox::question(this, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    };
+    p.askYesNoCancel = [this](const QString& text, const QString& caption) {
+        const auto b = QMessageBox::question(this, caption, text,
+                                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        return b == QMessageBox::Yes ? 1 : b == QMessageBox::No ? 0 : -1;
+    };
+    p.askOkCancel = [this](const QString& text, const QString& caption) {
+        return QMessageBox::warning(this, caption, text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+    };
+    p.confirmWarnings = [this](const Warnings& w) {
+        TfrmWarningInfo dialog(this);
+        dialog.SetWarnings(w.flags, w.args, 8);
+        dialog.SetCloseOnly(false);
+        return dialog.exec() == kMrIgnore;
+    };
+    p.error = [this](const QString& text, const QString& caption) { QMessageBox::critical(this, caption, text); };
+    p.warning = [this](const QString& text, const QString& caption) { QMessageBox::warning(this, caption, text); };
+    p.loadInformation = [this](const QString& text, const QString& caption) {
+        TfrmLoadInformation box(this);
+        box.ShowText(text, caption);
+    };
+    const QString filter = QStringLiteral("Vek configuration (*.vek *.VEK);;All files (*)");
+    p.openFileName = [this, filter] { return QFileDialog::getOpenFileName(this, QString(), QString(), filter); };
+    p.saveFileName = [this, filter] {
+        QFileDialog dialog(this, QString(), QString(), filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("VEK"));
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
+                                                                                        : QString();
+    };
 }
 
 void TfrmQuenor::LoadImages()
@@ -191,10 +152,8 @@ void TfrmQuenor::LoadImages()
         if (LoadPngResource(image, id, face).empty() && !image.isNull())
             lampImages_->Add(image);
     }
-    if (lampImages_->Count() == 4)
-        g_lampImageList = lampImages_.get();
-    else
-        InstallDefaultLampImageList();
+    if (lampImages_->Count() != 4)
+        lampImages_.reset();
 }
 
 void TfrmQuenor::CreateMenus()
@@ -216,32 +175,28 @@ void TfrmQuenor::CreateMenus()
     exit->setShortcut(QKeySequence::Quit);
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    viewMenu_ = view;
+    viewMenu_ = menuBar()->addMenu(QStringLiteral("&View"));
     tbxiViewHidden_ = new QAction(QStringLiteral("&View hidden pages"), this);
     tbxiViewHidden_->setCheckable(true);
-    connect(tbxiViewHidden_, &QAction::toggled, this, [this](bool on) {
-        state_.viewHidden = on;
-        UpdateStatusText();
-    });
+    connect(tbxiViewHidden_, &QAction::toggled, this, [this](bool on) { session_->SetViewHidden(on); });
 
     motorMenu_ = menuBar()->addMenu(QStringLiteral("&Motor"));
     motorMenu_->setObjectName(QStringLiteral("motorMenu"));
-    saveInMotor_ = motorMenu_->addAction(QStringLiteral("&Save in motor"));
-    connect(saveInMotor_, &QAction::triggered, this, [this] { Guarded([this] { SaveInMotor(); }); });
-    resetMotor_ = motorMenu_->addAction(QStringLiteral("&Reset motor"));
-    connect(resetMotor_, &QAction::triggered, this, [this] { Guarded([this] { ResetMotor(); }); });
-    QAction* resetPos = motorMenu_->addAction(QStringLiteral("Reset &position"));
-    connect(resetPos, &QAction::triggered, this, [this] { Guarded([this] { ResetPosition(); }); });
-    QAction* clearErrors = motorMenu_->addAction(QStringLiteral("&Clear errors"));
-    connect(clearErrors, &QAction::triggered, this, [this] { Guarded([this] { ClearErrors(); }); });
+    auto command = [this](const QString& text, void (MotorSession::*f)()) {
+        QAction* a = motorMenu_->addAction(text);
+        connect(a, &QAction::triggered, this, [this, f] { Command([this, f] { (session_.get()->*f)(); }); });
+        return a;
+    };
+    QAction* saveInMotor = command(QStringLiteral("&Save in motor"), &MotorSession::SaveInMotor);
+    QAction* resetMotor = command(QStringLiteral("&Reset motor"), &MotorSession::ResetMotor);
+    QAction* resetPos = command(QStringLiteral("Reset &position"), &MotorSession::ResetPosition);
+    QAction* clearErrors = command(QStringLiteral("&Clear errors"), &MotorSession::ClearErrors);
     // Their pages and dialogs come later; until then they do nothing and say so by being disabled.
     QAction* startZero = motorMenu_->addAction(QStringLiteral("S&tart zero search"));
     miFilterSelector_ = motorMenu_->addAction(QStringLiteral("&Filter setup"));
-    loadDefault_ = motorMenu_->addAction(QStringLiteral("&Load default"));
-    connect(loadDefault_, &QAction::triggered, this, [this] { Guarded([this] { LoadDefault(); }); });
+    QAction* loadDefault = command(QStringLiteral("&Load default"), &MotorSession::LoadDefault);
     laterItems_ = {startZero, miFilterSelector_};
-    motorCommands_ = {saveInMotor_, resetMotor_, resetPos, clearErrors, loadDefault_};
+    motorCommands_ = {saveInMotor, resetMotor, resetPos, clearErrors, loadDefault};
 
     tbxsmiOffline_ = menuBar()->addMenu(QStringLiteral("&Offline"));
     auto* offlineGroup = new QActionGroup(this);
@@ -251,7 +206,7 @@ void TfrmQuenor::CreateMenus()
         a->setCheckable(true);
         a->setActionGroup(offlineGroup);
         const int code = t.code;
-        connect(a, &QAction::triggered, this, [this, code] { OfflineTypeChosen(code); });
+        connect(a, &QAction::triggered, this, [this, code] { session_->OfflineTypeChosen(code); });
         offlineActions_.emplace_back(code, a);
     }
     tbxsmiOffline_->addSeparator();
@@ -263,22 +218,27 @@ void TfrmQuenor::CreateMenus()
     smiMRP_->setEnabled(false);
 
     QMenu* setup = menuBar()->addMenu(QStringLiteral("&Setup"));
-    QMenu* ports = setup->addMenu(QStringLiteral("COM port"));
+    portMenu_ = setup->addMenu(QStringLiteral("COM port"));
     auto* portGroup = new QActionGroup(this);
     for (int i = 0; i < kPortCount; ++i) {
-        QAction* a = ports->addAction(QStringLiteral("Comport %1").arg(i + 1));
+        QAction* a = portMenu_->addAction(QStringLiteral("Comport %1").arg(i + 1));
         a->setCheckable(true);
         a->setActionGroup(portGroup);
-        connect(a, &QAction::triggered, this, [this, i] { SelectPort(i); });
+        connect(a, &QAction::triggered, this, [this, i] {
+            session_->SelectPort(i);
+            PortAction(i)->setChecked(true);
+        });
         portActions_.push_back(a);
     }
+    connect(portMenu_, &QMenu::aboutToShow, this, &TfrmQuenor::RefreshPortMenu);
+    RefreshPortMenu();
     QMenu* bauds = setup->addMenu(QStringLiteral("Baud rate"));
     auto* baudGroup = new QActionGroup(this);
     for (int i = 0; i < kBaudRateCount; ++i) {
         QAction* a = bauds->addAction(QString::fromLatin1(kBaudCaptions[i]));
         a->setCheckable(true);
         a->setActionGroup(baudGroup);
-        connect(a, &QAction::triggered, this, [this, i] { SelectBaudRate(i); });
+        connect(a, &QAction::triggered, this, [this, i] { session_->SelectBaudRate(i); });
         baudActions_.push_back(a);
     }
 
@@ -298,6 +258,17 @@ void TfrmQuenor::CreateMenus()
     });
 }
 
+void TfrmQuenor::RefreshPortMenu()
+{
+    // Each port says which device it is, and a device that is not there is greyed.
+    for (int i = 0; i < kPortCount; ++i) {
+        const std::string device = ComDevicePath(i + 1);
+        QAction* a = portActions_[static_cast<std::size_t>(i)];
+        a->setText(QStringLiteral("Comport %1\t%2").arg(i + 1).arg(QString::fromLocal8Bit(device.c_str())));
+        a->setEnabled(QFileInfo::exists(QString::fromLocal8Bit(device.c_str())));
+    }
+}
+
 void TfrmQuenor::CreateToolBar()
 {
     tbxToolbar_ = addToolBar(QStringLiteral("Main tools"));
@@ -315,10 +286,10 @@ void TfrmQuenor::CreateToolBar()
     connect(tbOpen_, &QAction::triggered, this, &TfrmQuenor::OpenClick);
     QAction* save = tbxToolbar_->addAction(icon(1), QStringLiteral("Save"));
     connect(save, &QAction::triggered, this, &TfrmQuenor::SaveClick);
-    QAction* tbSaveFlash = twin(saveInMotor_, icon(2), QStringLiteral("Save in flash"));
+    QAction* tbSaveFlash = twin(motorCommands_[0], icon(2), QStringLiteral("Save in flash"));
     QAction* tbResetPos = twin(motorCommands_[2], icon(3), QStringLiteral("Reset position"));
     QAction* tbClearErrors = twin(motorCommands_[3], icon(4), QStringLiteral("Clear errors"));
-    QAction* tbReset = twin(resetMotor_, icon(5), QStringLiteral("Reset motor"));
+    QAction* tbReset = twin(motorCommands_[1], icon(5), QStringLiteral("Reset motor"));
     tbxFilterSetup_ = tbxToolbar_->addAction(icon(6), QStringLiteral("Filter setup"));
     laterItems_.push_back(tbxFilterSetup_);
     for (QAction* a : {tbSaveFlash, tbResetPos, tbClearErrors, tbReset})
@@ -347,6 +318,14 @@ void TfrmQuenor::CreateToolBar()
     viewMenu_->addAction(tbxiViewHidden_);
     for (QAction* a : laterItems_)
         a->setEnabled(false);
+}
+
+void TfrmQuenor::SelectAddress(const QString& text)
+{
+    if (!session_->SelectAddress(text)) {
+        const int a = session_->Address();
+        tbAddress_->setEditText(a == 255 ? QStringLiteral("All") : QString::number(a));
+    }
 }
 
 void TfrmQuenor::CreateCentralWidgets()
@@ -392,11 +371,12 @@ void TfrmQuenor::CreateStatusBar()
     bar->setObjectName(QStringLiteral("stbInfo"));
     bar->setSizeGripEnabled(true);
     for (int i = 0; i < 2; ++i) {
-        panels_[i] = new StatusPanelWidget(i, statusBar_, bar);
+        panels_[i] = new StatusPanelWidget(i, session_->StatusBar(), bar);
         panels_[i]->onClick = [this] {
-            if (statusBar_.CurrentWarnings().count > 0) {
+            const Warnings& w = session_->StatusBar().CurrentWarnings();
+            if (w.count > 0) {
                 TfrmWarningInfo dialog(this);
-                dialog.SetWarnings(statusBar_.CurrentWarnings().flags, statusBar_.CurrentWarnings().args, 8);
+                dialog.SetWarnings(w.flags, w.args, 8);
                 dialog.SetCloseOnly(true);
                 dialog.exec();
             }
@@ -409,24 +389,17 @@ void TfrmQuenor::CreateStatusBar()
 
     tiErrorClear_ = new QTimer(this);
     tiErrorClear_->setInterval(2000);
-    connect(tiErrorClear_, &QTimer::timeout, this, [this] {
-        const int io = GetControlValueByCaption("I/O Type");
-        statusBar_.ErrorClearTimer(state_, io, [this](std::string_view t) {
-            return panels_[0]->fontMetrics().horizontalAdvance(FromCp1252(t));
-        }, Panel0Width());
-        SyncStatusTimers();
-        panels_[0]->update();
-    });
+    connect(tiErrorClear_, &QTimer::timeout, this, [this] { session_->ErrorClearTick(); });
     tiWarningScroll_ = new QTimer(this);
     tiWarningScroll_->setInterval(20);
     connect(tiWarningScroll_, &QTimer::timeout, this, [this] {
-        if (statusBar_.ScrollTimer())
+        if (session_->StatusBar().ScrollTimer())
             panels_[0]->update();
     });
     tiProgress_ = new QTimer(this);
     tiProgress_->setInterval(1000);
     connect(tiProgress_, &QTimer::timeout, this, [this] {
-        statusBar_.ProgressTimer();
+        session_->StatusBar().ProgressTimer();
         SyncStatusTimers();
         panels_[1]->update();
     });
@@ -435,38 +408,26 @@ void TfrmQuenor::CreateStatusBar()
 
 void TfrmQuenor::SyncStatusTimers()
 {
+    if (!tiErrorClear_)
+        return;
     auto sync = [](QTimer* t, bool on) {
         if (on && !t->isActive())
             t->start();
         else if (!on && t->isActive())
             t->stop();
     };
-    sync(tiErrorClear_, statusBar_.ErrorClearActive());
-    sync(tiWarningScroll_, statusBar_.ScrollActive());
-    sync(tiProgress_, statusBar_.ProgressTimerActive());
+    const StatusBarModel& bar = session_->StatusBar();
+    sync(tiErrorClear_, bar.ErrorClearActive());
+    sync(tiWarningScroll_, bar.ScrollActive());
+    sync(tiProgress_, bar.ProgressTimerActive());
 }
-
-int TfrmQuenor::Panel0Width() const { return quenor::Panel0Width(width()); }
 
 void TfrmQuenor::InitAfterCreate(const QString& fileName)
 {
-    SetGeneration(lastGeneration_ >= 0 && lastGeneration_ <= 2 ? lastGeneration_ : 0);
-    EnableMotorCommands(false);
-    PostDefaultRegisters(0);
-    SetMotorType(DefaultOfflineType(generation_));
-    PostDefaultRegisters(state_.motorType);
-    UpdateStatusText();
-    if (options_.startCommunication)
-        com_->Start();
-    if (!fileName.isEmpty())
-        PostText(notify_.get(), UM_OPENFILE, 0, 0, fileName.toUtf8().toStdString());
+    session_->Start(settings_.lastGeneration, fileName);
 }
 
-void TfrmQuenor::SetFileCaption(const QString& fileName)
-{
-    fileName_ = fileName;
-    setWindowTitle(QStringLiteral("Quenor - ") + fileName);
-}
+void TfrmQuenor::SetFileCaption(const QString& fileName) { session_->SetFileName(fileName); }
 
 void TfrmQuenor::BringToFront(const QString& fileName)
 {
@@ -476,25 +437,18 @@ void TfrmQuenor::BringToFront(const QString& fileName)
     raise();
     activateWindow();
     if (!fileName.isEmpty())
-        PostText(notify_.get(), UM_OPENFILE, 0, 0, fileName.toUtf8().toStdString());
+        session_->RequestOpenFile(fileName);
 }
 
 void TfrmQuenor::closeEvent(QCloseEvent* event)
 {
-    if (vizu_->Modified()) {
-        const int answer = prompts.askYesNoCancel(
+    if (session_->Program().Modified()) {
+        const int answer = session_->prompts.askYesNoCancel(
             QStringLiteral("Your VekMRP program has not been saved\nDo you want to save it before exit ?"),
             QStringLiteral("VekMRP program changed"));
-        if (answer < 0) {
+        if (answer < 0 || (answer > 0 && (SaveClick(), session_->Program().Modified()))) {
             event->ignore();
             return;
-        }
-        if (answer > 0) {
-            SaveClick();
-            if (vizu_->Modified()) {
-                event->ignore();
-                return;
-            }
         }
     }
     event->accept();
@@ -505,11 +459,84 @@ void TfrmQuenor::resizeEvent(QResizeEvent* event)
     QMainWindow::resizeEvent(event);
     if (panels_[0])
         panels_[0]->setMinimumWidth(std::max(0, Panel0Width()));
-    if (!controls_.empty())
-        ArrangeControls(-1);
+    if (session_ && !session_->Controls().empty())
+        session_->ArrangeControls(-1);
 }
 
-void TfrmQuenor::EnableMotorCommands(bool on)
+// ---------------------------------------------------------------------------
+// What the session shows
+
+void TfrmQuenor::BuildPages(const ParamTableSet& set)
+{
+    setUpdatesEnabled(false);
+    const int fixedPages = pcParams_->count();  // the session has taken the old pages away
+    auto& controls = session_->Controls();
+    MessageTarget* target = session_->ControlTarget();
+    const LampImageList* lamps = lampImages_ ? lampImages_.get() : &DefaultLampImageList();
+    // Whatever happens, the fixed pages end up behind the new parameter pages.
+    struct Reorder {
+        QTabWidget* tabs;
+        int fixed;
+        QWidget* owner;
+        ~Reorder()
+        {
+            for (int i = 0; i < fixed; ++i)
+                tabs->tabBar()->moveTab(0, tabs->count() - 1);
+            tabs->setCurrentIndex(0);
+            owner->setUpdatesEnabled(true);
+        }
+    } reorder{pcParams_, fixedPages, this};
+    BuildParameterPages(pcParams_, target, *set.main, controls, lamps);
+    BuildParameterPages(paTestPos_, target, *set.extra, controls, lamps);
+    BuildParameterPages(paView_, target, *set.status, controls, lamps);
+}
+
+void TfrmQuenor::ArrangeControls(int mask)
+{
+    if (closing_)
+        return;
+    setUpdatesEnabled(false);
+    ParamPoint p{0, 0};
+    for (const auto& c : session_->Controls()) {
+        const bool columnBreak = c->Kind() == pckBar && c->Register() == 2;
+        if ((c->VisibilityMask() & mask) == 0 || (columnBreak && pcParams_->width() < 560)) {
+            c->Arrange(false, p);
+            continue;
+        }
+        p.y += 5;
+        p = c->Arrange(true, p);
+    }
+    setUpdatesEnabled(true);
+}
+
+void TfrmQuenor::StatusChanged()
+{
+    DrawMotorPicture();
+    ApplyModuleTabs();
+    if (smiMRP_)
+        smiMRP_->setTitle(session_->Generation() == 2 ? QStringLiteral("Programming") : QStringLiteral("VekMRP"));
+    SyncStatusTimers();
+    if (panels_[1])
+        panels_[1]->update();
+}
+
+void TfrmQuenor::WarningsChanged()
+{
+    if (closing_ || !panels_[0])
+        return;
+    statusBar()->setToolTip(FromCp1252(session_->StatusBar().Hint()).replace(QChar('\r'), QChar('\n')));
+    SyncStatusTimers();
+    panels_[0]->update();
+}
+
+void TfrmQuenor::ProgressChanged()
+{
+    SyncStatusTimers();
+    if (panels_[1])
+        panels_[1]->update();
+}
+
+void TfrmQuenor::MotorCommandsChanged(bool on)
 {
     for (QAction* a : motorCommands_)
         a->setEnabled(on);
@@ -517,43 +544,47 @@ void TfrmQuenor::EnableMotorCommands(bool on)
     tbxsmiOffline_->menuAction()->setVisible(!on);
     for (QAction* a : laterItems_)
         a->setEnabled(false);
+    DrawMotorPicture();
 }
 
-void TfrmQuenor::UpdateStatusText()
+void TfrmQuenor::MotorTypeChanged(int code)
 {
-    if (statusBar_.UpdateStatusText(state_))
-        DrawMotorPicture();
-    ApplyModuleTabs();
-    if (panels_[1])
-        panels_[1]->update();
+    if (QAction* a = OfflineAction(code))
+        a->setChecked(true);
 }
 
-void TfrmQuenor::UpdateWarnings()
+void TfrmQuenor::MotorInfoChanged(const std::string& text)
 {
-    if (closing_)
-        return;
-    const int io = GetControlValueByCaption("I/O Type");
-    statusBar_.UpdateWarnings(state_, io, [this](std::string_view t) {
-        return panels_[0]->fontMetrics().horizontalAdvance(FromCp1252(t));
-    }, Panel0Width());
-    statusBar()->setToolTip(FromCp1252(statusBar_.Hint()).replace(QChar('\r'), QChar('\n')));
-    SyncStatusTimers();
-    panels_[0]->update();
+    imMotor_->setToolTip(FromCp1252(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
+
+void TfrmQuenor::FileNameChanged()
+{
+    setWindowTitle(QStringLiteral("Quenor - ") + session_->FileName());
+    RebuildRecentMenu();
+}
+
+int TfrmQuenor::TextWidth(std::string_view text) const
+{
+    return panels_[0]->fontMetrics().horizontalAdvance(FromCp1252(text));
+}
+
+int TfrmQuenor::Panel0Width() const { return quenor::Panel0Width(width()); }
 
 void TfrmQuenor::ApplyModuleTabs()
 {
     // The field-bus pages and the editor's page come with their own forms and
     // take their part of these rules when they are added; the programmable
     // module's menu is here already.
-    const ModuleTabVisibility tabs = ModuleTabsFor(state_);
+    const ModuleTabVisibility tabs = ModuleTabsFor(session_->State());
     if (tabs.vizu && smiMRP_)
         smiMRP_->menuAction()->setVisible(*tabs.vizu);
 }
 
 void TfrmQuenor::DrawMotorPicture()
 {
-    const int index = generation_ < 0 ? -1 : 2 * generation_ + (state_.connected ? 0 : 1);
+    const int g = session_->Generation();
+    const int index = g < 0 ? -1 : 2 * g + (session_->State().connected ? 0 : 1);
     if (index >= 0 && index < ilMotor_.Count())
         imMotor_->setPixmap(ilMotor_.Pixmap(index));
     else

@@ -1,33 +1,21 @@
 #pragma once
-// The main window: owns the communication thread and the parameter controls,
-// turns the thread's messages into displays, and the user's edits into
-// register writes.
+// The main window: shows the motor session (parameter pages, status line,
+// motor picture) and forwards the user's commands to it. What the application
+// does lives in the session; this is its view.
 
-#include "app/mainsettings.h"
-#include "app/mainstate.h"
-#include "app/statustext.h"
-#include "app/warnings.h"
+#include "app/motorsession.h"
 #include "app/ui/pngimages.h"
-#include "link/comthread.h"
-#include "params/paramcontrol.h"
-#include "platform/messages.h"
-#include "platform/qtmessagetarget.h"
-#include "program/vizuware.h"
 
 #include <QMainWindow>
-#include <QPointer>
-#include <array>
-#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QAction;
-class QActionGroup;
 class QComboBox;
 class QLabel;
 class QMenu;
-class QScrollArea;
 class QTabWidget;
 class QTimer;
 class QToolBar;
@@ -37,33 +25,11 @@ namespace quenor {
 class QtLampImageList;
 class StatusPanelWidget;
 
-// What a test or the program changes in the window's surroundings.
-struct QuenorOptions {
-    ComTimings timings;             // the communication thread's waits
-    bool startCommunication = true; // InitAfterCreate resumes the thread
-};
+using QuenorOptions = SessionOptions;
 
-// The questions, messages and file dialogs of the main window. The program
-// answers them with message boxes and file dialogs; tests answer directly.
-struct QuenorPrompts {
-    std::function<bool(const QString& text, const QString& caption)> askYesNo;
-    // Yes, No or Cancel: 1, 0 or -1.
-    std::function<int(const QString& text, const QString& caption)> askYesNoCancel;
-    std::function<void(const QString& text, const QString& caption)> error;
-    std::function<void(const QString& text, const QString& caption)> warning;
-    std::function<void(const QString& text, const QString& caption)> loadInformation;
-    std::function<bool(const QString& text, const QString& caption)> askOkCancel;
-    // The warning details before a save in motor: true to go on (Ignore).
-    std::function<bool(const Warnings& warnings)> confirmWarnings;
-    std::function<QString()> openFileName;  // empty: cancelled
-    std::function<QString()> saveFileName;  // empty: cancelled
-};
-
-class TfrmQuenor : public QMainWindow {
+class TfrmQuenor : public QMainWindow, private SessionView {
     Q_OBJECT
 public:
-    static constexpr int kRegisterSlots = 258;  // registers 0..255 and the pseudo registers 256, 257
-
     explicit TfrmQuenor(QuenorOptions options = {}, QWidget* parent = nullptr);
     ~TfrmQuenor() override;
 
@@ -73,68 +39,23 @@ public:
     void SetFileCaption(const QString& fileName);
     // Another start asked for this window, with the file it was given (or none).
     void BringToFront(const QString& fileName);
-    QString FileName() const { return fileName_; }
 
-    // Message protocol: every posted message ends up here, on the GUI thread.
-    MessageTarget* Notify() { return notify_.get(); }
-    void HandleMessage(const Message& m);
+    MotorSession& Session() { return *session_; }
+    const MotorSession& Session() const { return *session_; }
 
-    // Parameter pages.
-    void BuildPages(QWidget* parent, const ParamTable& table);
-    void DeleteParameterControls();
-    void ClearRegisterLists();
-    CParamControl* FindControlByRegister(int reg) const;
-    std::int32_t GetControlValueByCaption(const std::string& caption) const;
-    // The value to write for a register, and its width (2 or 4).
-    std::pair<std::int32_t, int> CombineRegisterValue(int reg);
-    void OnControlChanged(int reg, int modeFlag);
-    void ArrangeControls(int mask);
-    void RequestAllRegisters();
-
-    // Motor type and generation.
-    void SetMotorType(int code);
-    void SetGeneration(int generation);
-    void PostDefaultRegisters(int code);
-    int Generation() const { return generation_; }
-    int MotorType() const { return state_.motorType; }
-
-    // Setup files.
-    std::vector<std::string> BuildSetupLines() const;
-    bool SaveSetupFile(const QString& name);
-    void LoadSetupFile(const QString& name);
+    // File commands.
     void OpenClick();
     void SaveClick();
     void SaveAsClick();
-    void OnOpenFileRequest(const QString& name);
-    const std::vector<QString>& RecentFiles() const { return settings_.recentFiles; }
-    CVizuWareDocument& Program() { return *vizu_; }
 
-    QuenorPrompts prompts;
-
-    // Status line.
-    void UpdateStatusText();
-    void UpdateWarnings();
-    void EnableMotorCommands(bool on);
-
-    // Port, baud rate, address.
-    void SelectPort(int index);
-    void SelectBaudRate(int index);
-    void SelectAddress(const QString& text);
-    int Address() const { return address_; }
-
-    // For tests and the other forms.
-    ComThread& Com() { return *com_; }
-    const MainWindowState& State() const { return state_; }
-    const StatusBarModel& StatusBar() const { return statusBar_; }
+    // For tests and benchmarks.
     QTabWidget* ParameterPages() const { return pcParams_; }
-    const std::vector<std::unique_ptr<CParamControl>>& Controls() const { return controls_; }
-    const std::vector<CParamControl*>& RegisterList(int reg) const { return registerLists_.at(reg); }
-    int LastMask() const { return lastMask_; }
     QAction* OfflineAction(int code) const;
     QAction* PortAction(int index) const;
     QAction* BaudAction(int index) const;
     const std::vector<QAction*>& MotorCommands() const { return motorCommands_; }
     QMenu* OfflineMenu() const { return tbxsmiOffline_; }
+    QMenu* ProgramMenu() const { return smiMRP_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -143,92 +64,43 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // The controls post here (see Post).
-    class ControlTarget : public MessageTarget {
-    public:
-        explicit ControlTarget(TfrmQuenor& window) : window_(window) {}
-        void Post(Message m) override;
+    // SessionView.
+    void BuildPages(const ParamTableSet& set) override;
+    void ArrangeControls(int mask) override;
+    void StatusChanged() override;
+    void WarningsChanged() override;
+    void ProgressChanged() override;
+    void MotorCommandsChanged(bool connected) override;
+    void MotorTypeChanged(int code) override;
+    void MotorInfoChanged(const std::string& text) override;
+    void FileNameChanged() override;
+    int TextWidth(std::string_view text) const override;
+    int Panel0Width() const override;
 
-    private:
-        TfrmQuenor& window_;
-    };
-
-    // Construction.
+    void InstallPrompts();
     void CreateMenus();
     void CreateToolBar();
     void CreateCentralWidgets();
     void CreateStatusBar();
     void LoadImages();
-
-    // Message handlers.
-    void Dispatch(const Message& m);
-    void OnParameterError(int code, std::int64_t lParam, const std::string& text);
-    void OnRegisterValue(int reg, std::int32_t value);
-    void OnLinkState(int state, std::int64_t value);
-    void OnModuleSetup(const Message& m);
-    void OnProgress(int percent, const std::string& text);
-    void OnRegisterBlock(const std::vector<std::uint8_t>& block);
-    void OnWriteRegister(std::int64_t wParam, std::int32_t value);
-    void OnBatchStatus(std::int64_t wParam, const std::string& text);
-
-    // Commands.
-    void SaveInMotor();
-    void ResetMotor();
-    void LoadDefault();
-    void ResetPosition();
-    void ClearErrors();
-    void OfflineTypeChosen(int code);
-
-    void AddRecentFile(const QString& name);
+    void SyncStatusTimers();
     void RebuildRecentMenu();
-    // The combined value of a register's controls, without touching their
-    // changed marks.
-    std::int32_t CombinedValue(int reg) const;
-    bool TakesSetupLine(const CParamControl& c) const;
-
-    void SetFamily1DisplayScales();
+    void RefreshPortMenu();
     void DrawMotorPicture();
     void ApplyModuleTabs();
-    void SyncStatusTimers();
-    // Runs requests to the motor; when the request ring is full (the motor
-    // lags far behind) the rest is refused and the user told, instead of the
-    // refusal ending the program.
+    void SelectAddress(const QString& text);
+    // A motor command, with a full request ring reported instead of fatal.
     template <class F>
-    void Guarded(F&& requests)
+    void Command(F&& f)
     {
-        try {
-            requests();
-        } catch (const ComIntException&) {
-            ReportRingFull();
-        }
+        session_->Guarded(std::forward<F>(f));
     }
-    void ReportRingFull();
-    int Panel0Width() const;
 
     QuenorOptions options_;
-    std::unique_ptr<QtMessageTarget> notify_;
-    std::unique_ptr<ControlTarget> controlTarget_;
-    std::unique_ptr<ComThread> com_;
-    std::unique_ptr<VizuWareUi> vizuUi_;
-    std::unique_ptr<CVizuWareDocument> vizu_;
     MainSettings settings_;
-    MainWindowState state_;
-    StatusBarModel statusBar_;
-
-    int generation_ = -1;
-    int lastGeneration_ = -1;
-    int address_ = 255;
-    QString fileName_;
+    std::unique_ptr<VizuWareUi> vizuUi_;
+    std::unique_ptr<MotorSession> session_;
     bool closing_ = false;
-    bool rebuilding_ = false;
-    int lastMask_ = 0;
-    std::uint32_t pagesSerial_ = 0;  // counts the rebuilds of the pages
-    int restartToken_ = 0;
-    std::int32_t lastRegister36_ = 0;   // last value of register 36 read from the motor
-    std::int32_t lastRegister156_ = 0;  // last value of register 156 read from the motor
-
-    std::vector<std::unique_ptr<CParamControl>> controls_;
-    std::array<std::vector<CParamControl*>, kRegisterSlots> registerLists_;
 
     // Widgets.
     QTabWidget* pcParams_ = nullptr;
@@ -246,6 +118,7 @@ private:
     QMenu* tbxsmiOffline_ = nullptr;
     QMenu* recentMenu_ = nullptr;
     QMenu* motorMenu_ = nullptr;
+    QMenu* portMenu_ = nullptr;
     std::vector<QAction*> portActions_;
     std::vector<QAction*> baudActions_;
     std::vector<std::pair<int, QAction*>> offlineActions_;
@@ -253,9 +126,6 @@ private:
     QAction* miFilterSetup_ = nullptr;
     QAction* miFilterSelector_ = nullptr;
     QAction* tbxFilterSetup_ = nullptr;
-    QAction* saveInMotor_ = nullptr;
-    QAction* resetMotor_ = nullptr;
-    QAction* loadDefault_ = nullptr;
     QAction* tbOpen_ = nullptr;
     QMenu* viewMenu_ = nullptr;
     QMenu* smiMRP_ = nullptr;

@@ -52,10 +52,5 @@ QtLampImageList& DefaultLampImageList()
     return list;
 }
 
-void InstallDefaultLampImageList()
-{
-    if (!g_lampImageList)
-        g_lampImageList = &DefaultLampImageList();
-}
 
 }  // namespace quenor

@@ -26,7 +26,5 @@ private:
 };
 
 QtLampImageList& DefaultLampImageList();
-// Points g_lampImageList at the default list when nothing else is there yet.
-void InstallDefaultLampImageList();
 
 }  // namespace quenor

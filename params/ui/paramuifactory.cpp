@@ -1,14 +1,20 @@
 #include "params/ui/paramuifactory.h"
 
+#include "params/ui/lampimagelist.h"
 #include "params/ui/paramuicontrols.h"
+
+#include <type_traits>
 
 namespace quenor {
 namespace {
 
 template <class T>
-std::unique_ptr<CParamControl> Make(QWidget* parent, MessageTarget* target, const InitParam* row)
+std::unique_ptr<CParamControl> Make(QWidget* parent, MessageTarget* target, const InitParam* row,
+                                    const LampImageList* lamps = nullptr)
 {
     auto control = std::make_unique<T>(parent, target, row);
+    if constexpr (std::is_base_of_v<CParamBitLamps, T>)
+        control->SetImageList(lamps ? lamps : &DefaultLampImageList());
     control->Build(row);
     return control;
 }
@@ -16,7 +22,7 @@ std::unique_ptr<CParamControl> Make(QWidget* parent, MessageTarget* target, cons
 }  // namespace
 
 std::unique_ptr<CParamControl> CreateParamControlWidget(QWidget* parent, MessageTarget* target,
-                                                        const InitParam* row)
+                                                        const InitParam* row, const LampImageList* lamps)
 {
     switch (row[0].i) {
     case pckEdit:
@@ -40,7 +46,7 @@ std::unique_ptr<CParamControl> CreateParamControlWidget(QWidget* parent, Message
     case pckInfo:
         return Make<InfoControlUi>(parent, target, row);
     case pckBitLamps:
-        return Make<BitLampsUi>(parent, target, row);
+        return Make<BitLampsUi>(parent, target, row, lamps);
     default:
         return nullptr;
     }
@@ -53,14 +59,14 @@ QWidget* ParamPageContainer(const CParamControl* c)
 }
 
 void BuildParameterPages(QWidget* parent, MessageTarget* target, const ParamTable& table,
-                         std::vector<std::unique_ptr<CParamControl>>& controls)
+                         std::vector<std::unique_ptr<CParamControl>>& controls, const LampImageList* lamps)
 {
     if (static_cast<std::size_t>(table.RowCount()) + controls.size() + 1 > kMaxParamControls)
         throw std::length_error("Too many controls!!");
     QWidget* container = parent;
     for (int r = 0; r < table.RowCount(); ++r) {
         const InitParam* row = table.Row(r);
-        auto c = CreateParamControlWidget(row[0].i == pckPage ? parent : container, target, row);
+        auto c = CreateParamControlWidget(row[0].i == pckPage ? parent : container, target, row, lamps);
         if (!c)
             continue;
         if (QWidget* w = ParamPageContainer(c.get()))

@@ -9,6 +9,7 @@
 // A page's container is its scroll area's content (parent a QTabWidget), or
 // the parent itself for the dummy page that starts a panel.
 
+#include "params/lampimages.h"
 #include "params/paramcontrol.h"
 
 #include <QWidget>
@@ -20,8 +21,9 @@ namespace quenor {
 
 // The built control (poll and bind messages posted to target), or null for a
 // kind that makes none.
+// Lamp rows show the pictures of lamps (the default pictures when null).
 std::unique_ptr<CParamControl> CreateParamControlWidget(QWidget* parent, MessageTarget* target,
-                                                        const InitParam* row);
+                                                        const InitParam* row, const LampImageList* lamps = nullptr);
 
 // The window in which the rows after a page row go; null when c is not a page
 // built by CreateParamControlWidget.
@@ -37,6 +39,6 @@ constexpr std::size_t kMaxParamControls = 200;
 // build is refused as a whole with "Too many controls!!" (std::length_error)
 // before anything is made.
 void BuildParameterPages(QWidget* parent, MessageTarget* target, const ParamTable& table,
-                         std::vector<std::unique_ptr<CParamControl>>& controls);
+                         std::vector<std::unique_ptr<CParamControl>>& controls, const LampImageList* lamps = nullptr);
 
 }  // namespace quenor

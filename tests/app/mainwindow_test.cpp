@@ -7,6 +7,10 @@
 #include "tools/motorsim/motorsim.h"
 
 #include <QAction>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QTemporaryDir>
 #include <QMenu>
 #include <QElapsedTimer>
 #include <QSettings>
@@ -38,7 +42,7 @@ ComTimings Fast()
 
 CParamControl* ByCaption(TfrmQuenor& w, const std::string& caption)
 {
-    for (const auto& c : w.Controls())
+    for (const auto& c : w.Session().Controls())
         if (c->Caption() == caption)
             return c.get();
     return nullptr;
@@ -91,12 +95,12 @@ protected:
         window = std::make_unique<TfrmQuenor>(options);
         window->show();
         window->InitAfterCreate(QString());
-        ASSERT_TRUE(SpinUntil([&] { return window->State().connected; })) << "no connection";
+        ASSERT_TRUE(SpinUntil([&] { return window->Session().State().connected; })) << "no connection";
     }
     // Lets the reads that follow a connect finish and their values arrive.
     void Settle()
     {
-        EXPECT_TRUE(SpinUntil([&] { return window->Com().IsQueueEmpty(); }));
+        EXPECT_TRUE(SpinUntil([&] { return window->Session().Com().IsQueueEmpty(); }));
         Spin(200);
     }
 
@@ -114,6 +118,25 @@ TEST(MainWindow, OpensWithTheNonameCaption)
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Quenor - pump.vek"));
 }
 
+TEST(MainWindow, ThePortMenuSaysWhichDeviceEachPortIs)
+{
+    test::TestApp();
+    QTemporaryDir dir;
+    const QString present = dir.path() + "/adapter";
+    QFile(present).open(QIODevice::WriteOnly);
+    setenv("QUENOR_COM3", present.toLocal8Bit().constData(), 1);
+    setenv("QUENOR_COM4", "/dev/quenor-no-such-port", 1);
+    TfrmQuenor window;
+    window.OfflineMenu();  // the menu is filled when it opens, and once at start
+    EXPECT_TRUE(window.PortAction(2)->text().startsWith(QStringLiteral("Comport 3\t")));
+    EXPECT_TRUE(window.PortAction(2)->text().endsWith(present));
+    EXPECT_TRUE(window.PortAction(2)->isEnabled());
+    EXPECT_TRUE(window.PortAction(3)->text().endsWith(QStringLiteral("/dev/quenor-no-such-port")));
+    EXPECT_FALSE(window.PortAction(3)->isEnabled());
+    unsetenv("QUENOR_COM3");
+    unsetenv("QUENOR_COM4");
+}
+
 TEST(MainWindow, OfflineTypesShowTheirDefaultsAndEditsComeStraightBack)
 {
     test::TestApp();
@@ -124,9 +147,9 @@ TEST(MainWindow, OfflineTypesShowTheirDefaultsAndEditsComeStraightBack)
     TfrmQuenor window(options);
     window.InitAfterCreate(QString());
     Spin(200);
-    EXPECT_EQ(window.Generation(), 0);
-    EXPECT_EQ(window.MotorType(), 3);
-    EXPECT_FALSE(window.State().connected);
+    EXPECT_EQ(window.Session().Generation(), 0);
+    EXPECT_EQ(window.Session().MotorType(), 3);
+    EXPECT_FALSE(window.Session().State().connected);
 
     // The common set posts 210 for register 5: "Max velocity" shows it scaled.
     CParamControl* maxVel = ByCaption(window, "Max velocity");
@@ -145,23 +168,23 @@ TEST(MainWindow, OfflineTypesShowTheirDefaultsAndEditsComeStraightBack)
     edit->EnterPressed("900");
     window.OfflineAction(14)->trigger();
     Spin(100);
-    EXPECT_EQ(window.Generation(), 1);
-    ASSERT_FALSE(window.RegisterList(5).empty());
-    EXPECT_EQ(window.RegisterList(5).front()->Value(), 277);  // family 1's common set
+    EXPECT_EQ(window.Session().Generation(), 1);
+    ASSERT_FALSE(window.Session().RegisterList(5).empty());
+    EXPECT_EQ(window.Session().RegisterList(5).front()->Value(), 277);  // family 1's common set
 
     // Choosing the stepper Qor offline switches to family 2 and posts its set.
     window.OfflineAction(64)->trigger();
     Spin(100);
-    EXPECT_EQ(window.Generation(), 2);
-    EXPECT_EQ(window.MotorType(), 64);
-    const auto& list5 = window.RegisterList(5);
+    EXPECT_EQ(window.Session().Generation(), 2);
+    EXPECT_EQ(window.Session().MotorType(), 64);
+    const auto& list5 = window.Session().RegisterList(5);
     ASSERT_FALSE(list5.empty());
     EXPECT_EQ(list5.front()->Value(), 250);
 
     // WibA (type 68) posts nothing at all.
     window.OfflineAction(68)->trigger();
     Spin(100);
-    EXPECT_EQ(window.MotorType(), 68);
+    EXPECT_EQ(window.Session().MotorType(), 68);
     unsetenv("QUENOR_COM1");
 }
 
@@ -173,8 +196,8 @@ TEST_F(MainWindowWithMotor, ConnectReadsTypeSerialAndEveryBoundRegister)
     sim.SetRegister(5, 1234);
     sim.SetRegister(37, 2);
     Connect(sim);
-    ASSERT_TRUE(SpinUntil([&] { return window->MotorType() == 4; }));
-    ASSERT_TRUE(SpinUntil([&] { return window->State().serial == 4321; }));
+    ASSERT_TRUE(SpinUntil([&] { return window->Session().MotorType() == 4; }));
+    ASSERT_TRUE(SpinUntil([&] { return window->Session().State().serial == 4321; }));
     // After the connect frame the motor type and serial number are read, then
     // the register image in three blocks of 2-byte registers (polls of the
     // status view may come in between); the page reads are answered from it.
@@ -185,8 +208,8 @@ TEST_F(MainWindowWithMotor, ConnectReadsTypeSerialAndEveryBoundRegister)
     EXPECT_LT(at(153), at(154));
     ASSERT_TRUE(SpinUntil([&] { return sim.CountRequests(0x51) == 3; }));
     ASSERT_TRUE(SpinUntil([&] {
-        auto* maxVel = window->RegisterList(5).empty() ? nullptr : window->RegisterList(5).front();
-        return maxVel && maxVel->Value() == 1234 && window->State().startupMode == 2;
+        auto* maxVel = window->Session().RegisterList(5).empty() ? nullptr : window->Session().RegisterList(5).front();
+        return maxVel && maxVel->Value() == 1234 && window->Session().State().startupMode == 2;
     }));
     EXPECT_TRUE(window->windowTitle().endsWith("Noname"));
 }
@@ -217,7 +240,7 @@ TEST_F(MainWindowWithMotor, AFamily1MotorSwitchesThePages)
 {
     MotorSim sim(1, 72);
     Connect(sim);
-    EXPECT_EQ(window->Generation(), 1);
+    EXPECT_EQ(window->Session().Generation(), 1);
     // The pages were rebuilt before the reads were queued: every read value
     // lands on a family-1 control; family 1 reads 7 blocks of 4-byte registers.
     ASSERT_NE(ByCaption(*window, "Max velocity"), nullptr);
@@ -256,7 +279,7 @@ TEST_F(MainWindowWithMotor, MotorCommandsFollowTheConnectionAndTheOfflineMenuThe
     EXPECT_TRUE(window->OfflineMenu()->menuAction()->isVisible());
 
     sim.SetSilent(false);
-    ASSERT_TRUE(SpinUntil([&] { return window->State().connected; }));
+    ASSERT_TRUE(SpinUntil([&] { return window->Session().State().connected; }));
     EXPECT_TRUE(Enabled(window->MotorCommands()));
     EXPECT_FALSE(window->OfflineMenu()->menuAction()->isVisible());
     // Items whose forms come later stay disabled while connected.
@@ -275,18 +298,18 @@ TEST_F(MainWindowWithMotor, TheAddressBoxTakesAllAndOneTo255Only)
     MotorSim sim(0, 112);
     Connect(sim);
     std::vector<QString> errors;
-    window->prompts.error = [&](const QString& t, const QString&) { errors.push_back(t); };
-    window->SelectAddress(QStringLiteral("12"));
-    EXPECT_EQ(window->Address(), 12);
+    window->Session().prompts.error = [&](const QString& t, const QString&) { errors.push_back(t); };
+    window->Session().SelectAddress(QStringLiteral("12"));
+    EXPECT_EQ(window->Session().Address(), 12);
     for (const char* bad : {"0", "256", "-1", "1e2", "x", ""}) {
-        window->SelectAddress(QString::fromLatin1(bad));
-        EXPECT_EQ(window->Address(), 12) << bad;
+        window->Session().SelectAddress(QString::fromLatin1(bad));
+        EXPECT_EQ(window->Session().Address(), 12) << bad;
     }
     EXPECT_EQ(errors.size(), 6u);
-    window->SelectAddress(QStringLiteral("255"));
-    EXPECT_EQ(window->Address(), 255);
-    window->SelectAddress(QStringLiteral("All"));
-    EXPECT_EQ(window->Address(), 255);
+    window->Session().SelectAddress(QStringLiteral("255"));
+    EXPECT_EQ(window->Session().Address(), 255);
+    window->Session().SelectAddress(QStringLiteral("All"));
+    EXPECT_EQ(window->Session().Address(), 255);
 }
 
 TEST_F(MainWindowWithMotor, ResetPositionAndClearErrorsWriteWhatTheFirmwareNeeds)
@@ -294,10 +317,10 @@ TEST_F(MainWindowWithMotor, ResetPositionAndClearErrorsWriteWhatTheFirmwareNeeds
     MotorSim sim(0, 112);
     sim.SetRegister(35, 0x0680);  // position limit error with other error bits
     Connect(sim);
-    ASSERT_TRUE(SpinUntil([&] { return window->State().statusWord == 0x0680; }));
+    ASSERT_TRUE(SpinUntil([&] { return window->Session().State().statusWord == 0x0680; }));
     Settle();
     std::vector<QString> asked;
-    window->prompts.askYesNo = [&](const QString& t, const QString&) {
+    window->Session().prompts.askYesNo = [&](const QString& t, const QString&) {
         asked.push_back(t);
         return false;
     };
@@ -358,8 +381,8 @@ TEST_F(MainWindowWithMotor, SaveResetAndDefaultsSendTheirSequences)
     Connect(sim);
     Settle();
     bool okAnswer = false;
-    window->prompts.askOkCancel = [&](const QString&, const QString&) { return okAnswer; };
-    window->prompts.confirmWarnings = [](const Warnings&) { return true; };
+    window->Session().prompts.askOkCancel = [&](const QString&, const QString&) { return okAnswer; };
+    window->Session().prompts.confirmWarnings = [](const Warnings&) { return true; };
 
     // Save in motor: register 3 := 0, then the stop and store commands.
     sim.ClearLog();
@@ -374,8 +397,8 @@ TEST_F(MainWindowWithMotor, SaveResetAndDefaultsSendTheirSequences)
 
     // The motor restarts and the link comes back through the rescan.
     const auto rescanned = [&] {
-        EXPECT_TRUE(SpinUntil([&] { return window->State().reconnecting; }, 20000));
-        return SpinUntil([&] { return window->State().connected && !window->State().reconnecting; }, 20000);
+        EXPECT_TRUE(SpinUntil([&] { return window->Session().State().reconnecting; }, 20000));
+        return SpinUntil([&] { return window->Session().State().connected && !window->Session().State().reconnecting; }, 20000);
     };
     ASSERT_TRUE(rescanned());
     Spin(300);
@@ -413,8 +436,8 @@ TEST_F(MainWindowWithMotor, OldFirmwareRefusesLoadDefaultAndResetsWith0x55)
     Connect(sim);
     Settle();
     std::vector<QString> warned;
-    window->prompts.warning = [&](const QString& t, const QString&) { warned.push_back(t); };
-    window->prompts.askOkCancel = [](const QString&, const QString&) { return true; };
+    window->Session().prompts.warning = [&](const QString& t, const QString&) { warned.push_back(t); };
+    window->Session().prompts.askOkCancel = [](const QString&, const QString&) { return true; };
     sim.ClearLog();
     TriggerMotorCommand(*window, QStringLiteral("&Load default"));
     ASSERT_EQ(warned.size(), 1u);
@@ -432,8 +455,9 @@ TEST_F(MainWindowWithMotor, AFamily2MotorReadsItsImageAndSetsARestartToken)
     MotorSim sim(2, 0x20);
     sim.SetRegister(151, 66);  // a WibC
     Connect(sim);
-    EXPECT_EQ(window->Generation(), 2);
-    ASSERT_TRUE(SpinUntil([&] { return window->MotorType() == 66; }));
+    EXPECT_EQ(window->Session().Generation(), 2);
+    EXPECT_EQ(window->ProgramMenu()->title(), QStringLiteral("Programming"));
+    ASSERT_TRUE(SpinUntil([&] { return window->Session().MotorType() == 66; }));
     ASSERT_TRUE(SpinUntil([&] { return sim.CountRequests(0x51) == 3; }));
     // The restart token goes to register 160 and is polled from then on.
     ASSERT_TRUE(SpinUntil([&] { return sim.Register(160) != 0; }));
@@ -457,15 +481,15 @@ TEST_F(MainWindowWithMotor, AReconnectToAMotorWithoutAModuleForgetsThePreviousMo
     MotorSim sim(0, 112);
     sim.SetModuleType(4);
     Connect(sim);
-    ASSERT_TRUE(SpinUntil([&] { return window->State().moduleType == 4; }));
+    ASSERT_TRUE(SpinUntil([&] { return window->Session().State().moduleType == 4; }));
     Settle();
 
     sim.SetModuleType(0);
-    window->SelectAddress(QStringLiteral("1"));
-    ASSERT_TRUE(SpinUntil([&] { return !window->State().connected; }));
-    ASSERT_TRUE(SpinUntil([&] { return window->State().connected; }));
-    EXPECT_EQ(window->State().moduleType, 0);
-    EXPECT_EQ(window->State().moduleInfo[0], 0);
+    window->Session().SelectAddress(QStringLiteral("1"));
+    ASSERT_TRUE(SpinUntil([&] { return !window->Session().State().connected; }));
+    ASSERT_TRUE(SpinUntil([&] { return window->Session().State().connected; }));
+    EXPECT_EQ(window->Session().State().moduleType, 0);
+    EXPECT_EQ(window->Session().State().moduleInfo[0], 0);
 }
 
 namespace {
@@ -490,13 +514,13 @@ TEST_F(MainWindowWithMotor, AFullRequestRingIsReportedAndTheWindowCarriesOn)
     gHolding = false;
     ComRequest hold;
     hold.handler = &HoldTheLink;
-    window->Com().PushRequest(hold);
+    window->Session().Com().PushRequest(hold);
     ASSERT_TRUE(SpinUntil([&] { return gHolding.load(); }));
     ComRequest nothing;
     nothing.handler = [](ComThread&, ComRequest&) {};
     for (;;) {
         try {
-            window->Com().PushRequest(nothing);
+            window->Session().Com().PushRequest(nothing);
         } catch (const ComIntException&) {
             break;
         }
@@ -505,19 +529,56 @@ TEST_F(MainWindowWithMotor, AFullRequestRingIsReportedAndTheWindowCarriesOn)
     write.msg = UM_WRITEREGISTER;
     write.wParam = 5;
     write.lParam = 1234;
-    EXPECT_NO_THROW(window->HandleMessage(write));
-    EXPECT_EQ(window->StatusBar().PanelText(0).rfind("RError: ", 0), 0u) << window->StatusBar().PanelText(0);
+    EXPECT_NO_THROW(window->Session().HandleMessage(write));
+    EXPECT_EQ(window->Session().StatusBar().PanelText(0).rfind("RError: ", 0), 0u) << window->Session().StatusBar().PanelText(0);
 
     // The link goes on once the motor catches up.
     gHoldRelease = true;
-    EXPECT_TRUE(SpinUntil([&] { return window->Com().IsQueueEmpty(); }));
+    EXPECT_TRUE(SpinUntil([&] { return window->Session().Com().IsQueueEmpty(); }));
     sim.ClearLog();
     write.lParam = 4321;
-    EXPECT_NO_THROW(window->HandleMessage(write));
+    EXPECT_NO_THROW(window->Session().HandleMessage(write));
     EXPECT_TRUE(SpinUntil([&] {
         for (const Write& w : Writes(sim))
             if (w.reg == 5 && w.value == 4321)
                 return true;
         return false;
     }));
+}
+
+TEST(MainWindow, ExactlyOneDroppedSetupFileIsLoaded)
+{
+    test::TestApp();
+    setenv("QUENOR_COM1", "/dev/quenor-no-such-port", 1);
+    QTemporaryDir dir;
+    auto write = [&](const char* name, const char* text) {
+        QFile f(dir.path() + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    };
+    write("drop.VeK", "[Vek Setup file]\r\n[Motor type 3]\r\nMax velocity = 77\r\n");
+    write("drop.txt", "[Vek Setup file]\r\n[Motor type 3]\r\nMax velocity = 88\r\n");
+    QuenorOptions options;
+    options.timings = Fast();
+    TfrmQuenor window(options);
+    window.InitAfterCreate(QString());
+    Spin(100);
+    auto drop = [&](const QList<QUrl>& urls) {
+        QMimeData mime;
+        mime.setUrls(urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &enter);
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &event);
+        Spin(50);
+    };
+    const QUrl veK = QUrl::fromLocalFile(dir.path() + "/drop.VeK");
+    const std::int32_t before = ByCaption(window, "Max velocity")->Value();
+    drop({QUrl::fromLocalFile(dir.path() + "/drop.txt")});
+    drop({veK, veK});
+    EXPECT_EQ(ByCaption(window, "Max velocity")->Value(), before);
+    drop({veK});
+    EXPECT_EQ(ByCaption(window, "Max velocity")->Value(), 77);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Quenor - ") + dir.path() + "/drop.VeK");
+    unsetenv("QUENOR_COM1");
 }

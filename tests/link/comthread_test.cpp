@@ -245,25 +245,6 @@ TEST_F(ComThreadTest, StopThreadWithoutGraceEndsAtOnce)
     EXPECT_TRUE(link->Finished());
 }
 
-TEST_F(ComThreadTest, SilentMotorEndsInALinkErrorWithinTheTimeouts)
-{
-    Connect();
-    target.Clear();
-    sim.SetSilent(true);
-    const std::int64_t t0 = MonotonicMs();
-    link->RequestRead(1, 3, false, 2);
-    ASSERT_TRUE(target.WaitForMessage(UM_PARAMERROR, 4, 3s));
-    // Two reads of 9 bytes, each bounded by 9 x 1 + 200 ms.
-    EXPECT_LT(MonotonicMs() - t0, 2 * 209 + 400);
-    EXPECT_EQ(Messages(UM_PARAMERROR), (std::vector<Msg>{{UM_PARAMERROR, 4, 3}}));
-    EXPECT_EQ(link->State(), LINK_IDLE);
-
-    // A reconnect request brings it back.
-    sim.SetSilent(false);
-    link->Reconnect(1);
-    EXPECT_TRUE(target.WaitForMessage(UM_LINKSTATE, 2, 5s));
-}
-
 TEST_F(ComThreadTest, PortErrorsAreReportedWithTheirCode)
 {
     Create();
@@ -345,13 +326,14 @@ TEST_F(ComThreadTest, SuspendHandsThePortOverAndResumeConnectsAgain)
     EXPECT_EQ(Messages(), (std::vector<Msg>{{UM_LINKSTATE, 1, 0}}));
     EXPECT_FALSE(link->Port().IsOpen());
     ASSERT_TRUE(sim.WaitForRequests(0x54, 1, 2s));
+    const int readsBefore = sim.CountRequests(0x50);  // a poll may have been on the line when we asked
     // The port is ours now: the device can be opened by someone else.
     const int fd = ::open(sim.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     EXPECT_GE(fd, 0);
     if (fd >= 0)
         ::close(fd);
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(sim.CountRequests(0x50), 0) << "the parked thread sends nothing";
+    EXPECT_EQ(sim.CountRequests(0x50), readsBefore) << "the parked thread sends nothing";
 
     link->ResumeLink(true);
     EXPECT_TRUE(sim.WaitForRequests(0x55, 1, 2s));

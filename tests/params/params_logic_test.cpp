@@ -733,3 +733,47 @@ TEST(Layout, PositionsReturnedByEachKind)
     combo.Head(10, "C", 1).Set(5, 0).Set(6, 1);
     EXPECT_EQ(CreateParamControl(&t, combo)->Arrange(true, {5, 40}), (ParamPoint{5, 60}));
 }
+
+// A setup-file value must fit its register or field as it stands; one past
+// the limit would be cut to another setting.
+struct FitCase {
+    const char* what;
+    int kind;       // control kind
+    int typeOrBits;  // edits: value type; bit kinds: bit count
+    std::int32_t value;
+    bool fits;
+};
+
+class SetupValueFit : public ::testing::TestWithParam<FitCase> {};
+
+TEST_P(SetupValueFit, AtTheLimitAndOnePast)
+{
+    const FitCase& c = GetParam();
+    test::Row row;
+    if (c.kind == pckEdit) {
+        row = test::EditRow("E", 5, c.typeOrBits | efEditable | efSetupFile, -1e12, 1e12, 1.0);
+    } else {
+        row.Head(c.kind, "B", 37).Set(5, 2).Set(6, c.typeOrBits);
+        if (c.kind == pckRadioGroup || c.kind == pckCombo)
+            row.Items(c.kind == pckCombo ? 8 : 7, {{0, "a"}, {1, "b"}});
+    }
+    auto control = CreateParamControl(nullptr, row);
+    ASSERT_NE(control, nullptr) << c.what;
+    EXPECT_EQ(control->SetupValueFits(c.value), c.fits) << c.what << " = " << c.value;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, SetupValueFit,
+    ::testing::Values(FitCase{"16-bit edit, lowest", pckEdit, efInt16, -32768, true},
+                      FitCase{"16-bit edit, one below", pckEdit, efInt16, -32769, false},
+                      FitCase{"16-bit edit, highest", pckEdit, efInt16, 65535, true},
+                      FitCase{"16-bit edit, one above", pckEdit, efInt16, 65536, false},
+                      FitCase{"32-bit edit, lowest", pckEdit, efInt32, INT32_MIN, true},
+                      FitCase{"32-bit edit, highest", pckEdit, efInt32, INT32_MAX, true},
+                      FitCase{"check box, set", pckCheckBox, 1, 1, true},
+                      FitCase{"check box, 2", pckCheckBox, 1, 2, false},
+                      FitCase{"check box, -1", pckCheckBox, 1, -1, false},
+                      FitCase{"5-bit radio group, 31", pckRadioGroup, 5, 31, true},
+                      FitCase{"5-bit radio group, 99", pckRadioGroup, 5, 99, false},
+                      FitCase{"3-bit combo, 7", pckCombo, 3, 7, true},
+                      FitCase{"3-bit combo, 8", pckCombo, 3, 8, false}));

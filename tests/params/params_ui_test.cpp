@@ -216,9 +216,8 @@ TEST_F(ParamUi, ComboKeepsAnOpenListAndCatchesUpWhenItCloses)
 
 TEST_F(ParamUi, LampClicksHitOnlyLamps)
 {
-    InstallDefaultLampImageList();
     Row r;
-    r.Head(14, "Outputs", 257).Set(5, 0).Set(6, 4).Set(7, 1).Set(8, static_cast<const void*>(&g_lampImageList)).Set(9, 2).Set(10, 1);
+    r.Head(14, "Outputs", 257).Set(5, 0).Set(6, 4).Set(7, 1).Set(8, static_cast<const void*>(kWindowLampImages)).Set(9, 2).Set(10, 1);
     auto* l = Make<BitLampsUi>(r);
     ASSERT_EQ(l->ImageList(), &DefaultLampImageList());
     EXPECT_EQ(l->View()->width(), l->ImageWidth());
@@ -282,7 +281,6 @@ TEST_F(ParamUi, PagesMakeTabsOrPassTheParentOn)
 
 TEST_F(ParamUi, EveryKindBuildsAndArranges)
 {
-    InstallDefaultLampImageList();
     std::vector<Row> rows;
     rows.push_back(EditRow("Edit", 5, 1 | 0x20 | 0x80, -10, 10, 1));
     rows.push_back(Row().Head(3, "Heading", 1));
@@ -291,7 +289,7 @@ TEST_F(ParamUi, EveryKindBuildsAndArranges)
     rows.push_back(Row().Head(6, "View", 2).Set(5, 0).Set(6, 2).Set(7, 0xFF).Items(8, {{0, "a"}}));
     rows.push_back(Row().Head(8, "List", 35).Set(5, 0).Set(6, 2).Items(8, {{0, "a"}, {1, "b"}}));
     rows.push_back(Row().Head(13, "Info", 120, 0, 0).Set(5, 2));
-    rows.push_back(Row().Head(14, "Inputs", 256).Set(5, 0).Set(6, 8).Set(8, static_cast<const void*>(&g_lampImageList)).Set(10, 1));
+    rows.push_back(Row().Head(14, "Inputs", 256).Set(5, 0).Set(6, 8).Set(8, static_cast<const void*>(kWindowLampImages)).Set(10, 1));
     rows.push_back(Row().Head(2, "Skipped", 1));
     ParamPoint p{5, -1};
     int built = 0;

@@ -442,7 +442,7 @@ TEST(FamilyTables, Lamps)
         EXPECT_EQ(row[rowcell::kFirstBit].i, 0);
         EXPECT_EQ(row[rowcell::kBitCount].i, e.count);
         EXPECT_EQ(row[rowcell::kLampFlags].i, e.flags);
-        EXPECT_EQ(row[rowcell::kLampImages].p, static_cast<const void*>(&g_lampImageList));
+        EXPECT_EQ(row[rowcell::kLampImages].p, static_cast<const void*>(kWindowLampImages));
         EXPECT_EQ(row[rowcell::kLampOnImage].i, e.onImage);
         EXPECT_EQ(row[rowcell::kLampNumber].i, 1);
     }

@@ -43,7 +43,6 @@ class FamilyPages : public ::testing::TestWithParam<int> {};
 TEST_P(FamilyPages, EveryRowBuildsItsControlAndArranges)
 {
     test::TestApp();
-    InstallDefaultLampImageList();
     const int family = GetParam();
     QTabWidget pages;
     QWidget testPos, view;
@@ -87,7 +86,6 @@ INSTANTIATE_TEST_SUITE_P(AllFamilies, FamilyPages, ::testing::Values(0, 1, 2));
 TEST(FamilyPagesLimit, TheControlArrayRefusesABuildThatWouldNotFit)
 {
     test::TestApp();
-    InstallDefaultLampImageList();
     QTabWidget pages;
     QWidget testPos, view;
     RecordingTarget target;

@@ -230,7 +230,7 @@ void CheckRow(const InitParam* row, int index, std::vector<std::string>& faults)
         r.Integer(rowcell::kLampNumber);
         if (r.I(rowcell::kLampFlags) & ~lfClickable)
             r.Fault("unknown lamp flags");
-        if (row[rowcell::kLampImages].p != static_cast<const void*>(&g_lampImageList) ||
+        if (row[rowcell::kLampImages].p != static_cast<const void*>(kWindowLampImages) ||
             !row[rowcell::kLampImages].text.empty() || row[rowcell::kLampImages].i != 0 ||
             row[rowcell::kLampImages].d != 0.0)
             r.Fault("lamp row does not point at the lamp image list");

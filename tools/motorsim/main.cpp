@@ -1,7 +1,11 @@
 // motorsim: a simulated motor on a pseudo-terminal.
 //
 //   motorsim [--family 0|1|2] [--firmware N] [--address N] [--module TYPE[,BYTE...]]
-//            [--seed N] [--drop P] [--corrupt P] [--delay P:MS] [--reg R=V]...
+//            [--seed N] [--drop P] [--corrupt P] [--delay P:MS] [--reg R=V]... [--link PATH]
+//
+// --link PATH: the motor is reached through a symbolic link at PATH, which
+// stays the same when the motor is unplugged (SIGUSR1) and plugged in again
+// (SIGUSR2), as an adapter's udev link does.
 //
 // Prints the device path, then answers until interrupted (Ctrl+C).
 // Point Quenor's COM port at it: QUENOR_COM2=<path> quenor
@@ -41,7 +45,7 @@ int Usage()
 {
     std::fprintf(stderr,
                  "usage: motorsim [--family 0|1|2] [--firmware N] [--address N] [--module TYPE[,BYTE...]]\n"
-                 "                [--seed N] [--drop P] [--corrupt P] [--delay P:MS] [--reg R=V]...\n");
+                 "                [--seed N] [--drop P] [--corrupt P] [--delay P:MS] [--reg R=V]... [--link PATH]\n");
     return 2;
 }
 
@@ -53,6 +57,7 @@ int main(int argc, char** argv)
     FaultConfig faults;
     std::vector<std::uint8_t> module;
     std::vector<std::pair<long, long>> regs;
+    std::string link;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (i + 1 >= argc)
@@ -88,6 +93,8 @@ int main(int argc, char** argv)
                 module.push_back(static_cast<std::uint8_t>(n));
                 rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
             }
+        } else if (arg == "--link") {
+            link = std::string(val);
         } else if (arg == "--reg") {
             const auto eq = val.find('=');
             long r = 0;
@@ -103,6 +110,8 @@ int main(int argc, char** argv)
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGUSR1);
+    sigaddset(&set, SIGUSR2);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);  // before the motor's thread starts
 
     MotorSim sim(static_cast<int>(family), static_cast<std::uint16_t>(firmware), static_cast<int>(address));
@@ -110,6 +119,8 @@ int main(int argc, char** argv)
         sim.SetRegister(static_cast<int>(r), static_cast<std::int32_t>(v));
     sim.SetModuleInfo(module);
     sim.SetFaults(faults);
+    if (!link.empty())
+        sim.SetLinkPath(link);
     if (!sim.Start()) {
         std::fprintf(stderr, "motorsim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));
         return 1;
@@ -120,7 +131,18 @@ int main(int argc, char** argv)
                  family, address, sim.DevicePath().c_str());
 
     int sig = 0;
-    sigwait(&set, &sig);
+    for (;;) {
+        sigwait(&set, &sig);
+        if (sig == SIGUSR1) {
+            sim.Stop();
+            std::fprintf(stderr, "motorsim: unplugged\n");
+        } else if (sig == SIGUSR2) {
+            std::fprintf(stderr, sim.Start() ? "motorsim: plugged in at %s\n" : "motorsim: cannot plug in at %s\n",
+                         sim.DevicePath().c_str());
+        } else {
+            break;
+        }
+    }
     sim.Stop();
     std::fprintf(stderr, "motorsim: %zu frames received\n", sim.Requests().size());
     return 0;

@@ -36,6 +36,16 @@ bool MotorSim::Start()
         return false;
     master_ = pty_.MasterFd();
     devicePath_ = pty_.SlavePath();
+    if (!linkPath_.empty()) {
+        // The stable name points at this terminal, as a udev link names an adapter.
+        ::unlink(linkPath_.c_str());
+        if (::symlink(devicePath_.c_str(), linkPath_.c_str()) != 0) {
+            pty_.Close();
+            master_ = -1;
+            return false;
+        }
+        devicePath_ = linkPath_;
+    }
     stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     running_.store(true);
     thread_ = std::thread(&MotorSim::Run, this);
@@ -53,6 +63,13 @@ void MotorSim::Stop()
     ::close(stopFd_);
     pty_.Close();
     stopFd_ = master_ = -1;
+    if (!linkPath_.empty())
+        ::unlink(linkPath_.c_str());
+}
+
+void MotorSim::SetLinkPath(std::string path)
+{
+    linkPath_ = std::move(path);
 }
 
 // --- identity and registers -------------------------------------------------------

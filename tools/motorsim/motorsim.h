@@ -67,8 +67,14 @@ public:
     MotorSim& operator=(const MotorSim&) = delete;
 
     // Opens the pseudo-terminal and starts answering. False when no terminal could be had.
+    // Stop takes the device away (its terminal closes, a link path is removed);
+    // Start after Stop plugs the motor in again, registers and log kept.
     bool Start();
     void Stop();
+    // A stable name for the device: Start makes path a symbolic link to the
+    // terminal it opens and Stop removes it, so the motor can be unplugged and
+    // plugged in again under the same name. Set before Start.
+    void SetLinkPath(std::string path);
     // The device a serial port opens to reach this motor.
     const std::string& DevicePath() const { return devicePath_; }
 
@@ -204,6 +210,7 @@ private:
     int master_ = -1;
     int stopFd_ = -1;
     std::string devicePath_;
+    std::string linkPath_;
     std::thread thread_;
     std::atomic<bool> running_{false};
 

@@ -1,17 +1,14 @@
-// Setup files through the main window: what a save writes, what a load does
+// Setup files through the session: what a save writes, what a load does
 // to the pages and to the motor, and every way a bad file is refused.
 
 #include "app/loadsave.h"
 #include "app/setupfile.h"
-#include "app/ui/quenormain.h"
+#include "support/headlesssession.h"
 #include "params/paramkinds.h"
 #include "tools/motorsim/motorsim.h"
 
-#include <QAction>
 #include <QDir>
-#include <QDropEvent>
 #include <QElapsedTimer>
-#include <QMimeData>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -19,7 +16,6 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "support/qtapp.h"
 #include "tables/expected_tables.h"
 
 using namespace quenor;
@@ -52,16 +48,16 @@ class SetupFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        test::TestApp();
+        test::TestCoreApp();
         QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
     }
     void TearDown() override
     {
-        window.reset();
+        session.reset();
         unsetenv("QUENOR_COM1");
     }
 
-    // A window with no motor (COM1 is missing) or with the simulated one.
+    // A session with no motor (COM1 is missing) or with the simulated one.
     void Open(MotorSim* sim = nullptr)
     {
         if (sim) {
@@ -70,38 +66,34 @@ protected:
         } else {
             setenv("QUENOR_COM1", "/dev/quenor-no-such-port", 1);
         }
-        QuenorOptions options;
-        options.timings.idleMs = 20;
-        options.timings.connectRetryMs = 20;
-        options.timings.afterConnectMs = 20;
-        window = std::make_unique<TfrmQuenor>(options);
+        session = std::make_unique<test::HeadlessSession>();
         auto record = [this](std::vector<Prompted>& into) {
             return [&into](const QString& t, const QString& c) { into.push_back({t, c}); };
         };
-        window->prompts.error = record(errors);
-        window->prompts.warning = record(warnings);
-        window->prompts.loadInformation = record(notices);
-        window->prompts.askYesNo = [this](const QString& t, const QString& c) {
+        (*session)->prompts.error = record(errors);
+        (*session)->prompts.warning = record(warnings);
+        (*session)->prompts.loadInformation = record(notices);
+        (*session)->prompts.askYesNo = [this](const QString& t, const QString& c) {
             questions.push_back({t, c});
             return answerYes;
         };
-        window->prompts.askYesNoCancel = [this](const QString& t, const QString& c) {
+        (*session)->prompts.askYesNoCancel = [this](const QString& t, const QString& c) {
             questions.push_back({t, c});
             return answerYes ? 1 : 0;
         };
-        window->prompts.saveFileName = [this] { return saveAsName; };
-        window->InitAfterCreate(QString());
+        (*session)->prompts.saveFileName = [this] { return saveAsName; };
+        (*session)->Start(-1, QString());
         if (sim) {
-            ASSERT_TRUE(SpinUntil([&] { return window->State().connected; }));
+            ASSERT_TRUE(SpinUntil([&] { return (*session)->State().connected; }));
             // The reads that follow a connect finish and their values arrive.
-            EXPECT_TRUE(SpinUntil([&] { return window->Com().IsQueueEmpty(); }));
+            EXPECT_TRUE(SpinUntil([&] { return (*session)->Com().IsQueueEmpty(); }));
         }
         Spin(100);
     }
 
     CParamControl* Control(const std::string& caption)
     {
-        for (const auto& c : window->Controls())
+        for (const auto& c : (*session)->Controls())
             if (c->Caption() == caption)
                 return c.get();
         return nullptr;
@@ -110,7 +102,7 @@ protected:
     QString Path(const char* name) const { return dir.path() + "/" + name; }
 
     QTemporaryDir dir;
-    std::unique_ptr<TfrmQuenor> window;
+    std::unique_ptr<test::HeadlessSession> session;
     std::vector<Prompted> errors, warnings, notices, questions;
     bool answerYes = true;
     QString saveAsName;
@@ -130,7 +122,7 @@ std::vector<std::string> Keys(const std::vector<std::string>& lines)
 TEST_F(SetupFiles, AFreshOfflineSetupIsSavedByteForByte)
 {
     Open();
-    ASSERT_TRUE(window->SaveSetupFile(Path("fresh.vek")));
+    ASSERT_TRUE((*session)->SaveSetupFile(Path("fresh.vek")));
     const std::string text = ReadFile(Path("fresh.vek"));
     // CR LF after every line, nothing else.
     EXPECT_EQ(text.find("\n"), text.find("\r\n") + 1);
@@ -143,8 +135,8 @@ TEST_F(SetupFiles, AFreshOfflineSetupIsSavedByteForByte)
     EXPECT_NE(text.find("\r\nMax velocity              = 210\r\n"), std::string::npos);
     const auto lines = SplitTextLines(text);
     EXPECT_EQ(Keys(lines), tabledata::kSetupKeysFamily0);
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quenor - ") + Path("fresh.vek"));
-    EXPECT_EQ(window->RecentFiles().front(), Path("fresh.vek"));
+    EXPECT_EQ((*session)->FileName(), Path("fresh.vek"));
+    EXPECT_EQ((*session)->RecentFiles().front(), Path("fresh.vek"));
 }
 
 TEST_F(SetupFiles, EachFamilySavesItsKeysAndLoadsThemBack)
@@ -153,7 +145,7 @@ TEST_F(SetupFiles, EachFamilySavesItsKeysAndLoadsThemBack)
     const std::pair<int, const std::vector<std::string>*> families[] = {
         {3, &tabledata::kSetupKeysFamily0}, {14, &tabledata::kSetupKeysFamily1}, {64, &tabledata::kSetupKeysFamily2}};
     for (auto [type, keys] : families) {
-        window->OfflineAction(type)->trigger();
+        (*session)->OfflineTypeChosen(type);
         Spin(50);
         auto* edit = dynamic_cast<CParamControlEdit*>(Control("Max velocity"));
         ASSERT_NE(edit, nullptr);
@@ -161,7 +153,7 @@ TEST_F(SetupFiles, EachFamilySavesItsKeysAndLoadsThemBack)
         Spin(50);
         const std::int32_t saved = edit->Value();
         const QString name = Path("family.vek");
-        ASSERT_TRUE(window->SaveSetupFile(name));
+        ASSERT_TRUE((*session)->SaveSetupFile(name));
         const auto lines = SplitTextLines(ReadFile(name));
         EXPECT_EQ(Keys(lines), *keys) << "type " << type;
         // Generation 2 writes no filter line.
@@ -172,7 +164,7 @@ TEST_F(SetupFiles, EachFamilySavesItsKeysAndLoadsThemBack)
         edit->EnterPressed("7");
         Spin(50);
         ASSERT_NE(edit->Value(), saved);
-        window->LoadSetupFile(name);
+        (*session)->LoadSetupFile(name);
         Spin(100);
         EXPECT_EQ(edit->Value(), saved) << "type " << type;
     }
@@ -184,19 +176,19 @@ TEST_F(SetupFiles, OfflineLoadSwitchesToTheFilesFamilyAndKeysMatchInAnyCase)
     Open();
     WriteFile(Path("stepper.vek"), "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 64]\r\n"
                                    "max VELOCITY = 300\r\nNo such key = 5\r\nno equals sign here\r\n");
-    window->LoadSetupFile(Path("stepper.vek"));
+    (*session)->LoadSetupFile(Path("stepper.vek"));
     Spin(100);
-    EXPECT_EQ(window->Generation(), 2);
-    EXPECT_EQ(window->MotorType(), 64);
+    EXPECT_EQ((*session)->Generation(), 2);
+    EXPECT_EQ((*session)->MotorType(), 64);
     EXPECT_EQ(Control("Max velocity")->Value(), 300);
     EXPECT_TRUE(errors.empty());
     EXPECT_TRUE(notices.empty());
 
     // Without a "[Motor type " line the type is 0, which selects type 3.
     WriteFile(Path("plain.vek"), "[Vek Setup file]\nMax velocity = 111\n");  // LF only
-    window->LoadSetupFile(Path("plain.vek"));
+    (*session)->LoadSetupFile(Path("plain.vek"));
     Spin(100);
-    EXPECT_EQ(window->MotorType(), 3);
+    EXPECT_EQ((*session)->MotorType(), 3);
     EXPECT_EQ(Control("Max velocity")->Value(), 111);
 }
 
@@ -214,44 +206,69 @@ TEST_F(SetupFiles, BadFilesAreRefusedWholeAndChangeNothing)
     for (const auto& [name, text] : files) {
         errors.clear();
         WriteFile(Path(name), text);
-        window->LoadSetupFile(Path(name));
+        (*session)->LoadSetupFile(Path(name));
         Spin(50);
         ASSERT_EQ(errors.size(), 1u) << name;
         EXPECT_EQ(errors[0].text, QStringLiteral("An error occured reading the setup file"));
         EXPECT_EQ(errors[0].caption, QStringLiteral("Error"));
         // Nothing applied: not even the offline switch to the file's type.
-        EXPECT_EQ(window->Generation(), 0) << name;
+        EXPECT_EQ((*session)->Generation(), 0) << name;
         EXPECT_EQ(Control("Max velocity")->Value(), before) << name;
     }
     errors.clear();
-    window->LoadSetupFile(Path("missing.vek"));
+    (*session)->LoadSetupFile(Path("missing.vek"));
     EXPECT_EQ(errors.size(), 1u);
 
     // Harmless oddities load without complaint: an empty file, binary bytes,
     // a 300-character key.
     errors.clear();
     WriteFile(Path("empty.vek"), "");
-    window->LoadSetupFile(Path("empty.vek"));
+    (*session)->LoadSetupFile(Path("empty.vek"));
     std::string garbage(2000, '\0');
     for (std::size_t i = 0; i < garbage.size(); ++i)
         garbage[i] = static_cast<char>((i * 7919) & 0xFF);
     WriteFile(Path("garbage.vek"), garbage);
-    window->LoadSetupFile(Path("garbage.vek"));
+    (*session)->LoadSetupFile(Path("garbage.vek"));
     WriteFile(Path("longkey.vek"), "[Vek Setup file]\r\n" + std::string(300, 'k') + " = 1\r\n");
-    window->LoadSetupFile(Path("longkey.vek"));
+    (*session)->LoadSetupFile(Path("longkey.vek"));
     Spin(50);
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(Control("Max velocity")->Value(), before);
 }
 
-TEST_F(SetupFiles, AFileWithoutItsMarkerLoadsNoParameter)
+TEST_F(SetupFiles, AFileWithoutItsMarkerLoadsNoParameterButItsProgram)
 {
     Open();
+    CGraphicProgram& program = (*session)->Program().Program();
+    program.SetRemark(0, "kept");
+    const std::string programLine = ProgramLine(HexTextFromStream((*session)->Program().SaveProgramToStream()));
+    program.Clear();
     const std::int32_t before = Control("Max velocity")->Value();
-    WriteFile(Path("nomarker.vek"), "[Motor type 3]\r\nMax velocity = 999\r\n");
-    window->LoadSetupFile(Path("nomarker.vek"));
+    // Values of a file without its marker are not applied, so not even a bad one stops the program.
+    WriteFile(Path("nomarker.vek"), "[Motor type 3]\r\nMax velocity = 999\r\nMax velocity = abc\r\n" + programLine +
+                                        "\r\n");
+    (*session)->LoadSetupFile(Path("nomarker.vek"));
     Spin(50);
+    EXPECT_TRUE(errors.empty());
     EXPECT_EQ(Control("Max velocity")->Value(), before);
+    EXPECT_EQ(program.GetRemark(0), "kept");
+}
+
+TEST_F(SetupFiles, AValueThatDoesNotFitRefusesTheWholeFile)
+{
+    Open();
+    const std::int32_t velocity = Control("Max velocity")->Value();
+    for (const char* line : {"Max velocity = -32769", "Max velocity = 65536", "Startup mode = 99"}) {
+        errors.clear();
+        WriteFile(Path("wide.vek"), std::string("[Vek Setup file]\r\n[Motor type 3]\r\nAcceleration = 7\r\n") + line +
+                                        "\r\n");
+        (*session)->LoadSetupFile(Path("wide.vek"));
+        Spin(50);
+        ASSERT_EQ(errors.size(), 1u) << line;
+        EXPECT_EQ(errors[0].text, QStringLiteral("An error occured reading the setup file"));
+        EXPECT_EQ(Control("Max velocity")->Value(), velocity) << line;
+        EXPECT_NE(Control("Acceleration")->Value(), 7) << line;
+    }
 }
 
 TEST_F(SetupFiles, AFailedSaveKeepsTheOldFileAndSaysSo)
@@ -259,30 +276,30 @@ TEST_F(SetupFiles, AFailedSaveKeepsTheOldFileAndSaysSo)
     Open();
     // The target is a folder.
     QDir(dir.path()).mkdir("folder.vek");
-    EXPECT_FALSE(window->SaveSetupFile(Path("folder.vek")));
+    EXPECT_FALSE((*session)->SaveSetupFile(Path("folder.vek")));
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].text, QStringLiteral("Error saving the file <%1>").arg(Path("folder.vek")));
     EXPECT_EQ(errors[0].caption, QStringLiteral("Save error!"));
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quenor - Noname"));
+    EXPECT_EQ((*session)->FileName(), QStringLiteral("Noname"));
 
     // A folder that does not exist: nothing is written anywhere.
     errors.clear();
-    EXPECT_FALSE(window->SaveSetupFile(Path("no/such/folder.vek")));
+    EXPECT_FALSE((*session)->SaveSetupFile(Path("no/such/folder.vek")));
     EXPECT_EQ(errors.size(), 1u);
 }
 
 TEST_F(SetupFiles, TheProgramTravelsInTheFileAndAFailedSaveStillCountsItUnsaved)
 {
     Open();
-    CGraphicProgram& program = window->Program().Program();
+    CGraphicProgram& program = (*session)->Program().Program();
     program.SetRemark(0, "pick and place");
-    window->Program().SetModified(true);
+    (*session)->Program().SetModified(true);
 
-    EXPECT_FALSE(window->SaveSetupFile(Path("no/folder/x.vek")));
-    EXPECT_TRUE(window->Program().Modified());
+    EXPECT_FALSE((*session)->SaveSetupFile(Path("no/folder/x.vek")));
+    EXPECT_TRUE((*session)->Program().Modified());
 
-    ASSERT_TRUE(window->SaveSetupFile(Path("prog.vek")));
-    EXPECT_FALSE(window->Program().Modified());
+    ASSERT_TRUE((*session)->SaveSetupFile(Path("prog.vek")));
+    EXPECT_FALSE((*session)->Program().Modified());
     const auto lines = SplitTextLines(ReadFile(Path("prog.vek")));
     ASSERT_FALSE(lines.empty());
     ASSERT_EQ(lines.back().rfind("VEKMRP Data               = ", 0), 0u);
@@ -290,15 +307,15 @@ TEST_F(SetupFiles, TheProgramTravelsInTheFileAndAFailedSaveStillCountsItUnsaved)
     EXPECT_GT(StreamFromHexText(lines.back().substr(28)).size(), 3u);
 
     program.Clear();
-    window->LoadSetupFile(Path("prog.vek"));
+    (*session)->LoadSetupFile(Path("prog.vek"));
     Spin(50);
-    EXPECT_EQ(window->Program().Program().GetRemark(0), "pick and place");
+    EXPECT_EQ((*session)->Program().Program().GetRemark(0), "pick and place");
 
     // A damaged program line is reported and the parameters still load.
     errors.clear();
     WriteFile(Path("badprog.vek"), "[Vek Setup file]\r\n[Motor type 3]\r\nMax velocity = 123\r\n"
                                    "VEKMRP Data               = 00000002AABB00000999\r\n");
-    window->LoadSetupFile(Path("badprog.vek"));
+    (*session)->LoadSetupFile(Path("badprog.vek"));
     Spin(50);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].text, QStringLiteral("Error: Checksum error in ascii data"));
@@ -310,13 +327,13 @@ TEST_F(SetupFiles, ConnectedLoadWritesMode0ThenAscendingRegistersThenTheStartupM
     MotorSim sim(0, 112);  // firmware 7.0: expects filter type 2
     sim.SetRegister(153, 3);
     Open(&sim);
-    ASSERT_TRUE(SpinUntil([&] { return window->MotorType() == 3; }));
+    ASSERT_TRUE(SpinUntil([&] { return (*session)->MotorType() == 3; }));
     Spin(500);
     WriteFile(Path("old.vek"), "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 3]\r\n[Filter Type 1]\r\n"
                                "Startup mode = 2\r\nMax velocity = 5000\r\nIn position window = 40\r\n"
                                "Acceleration = 30\r\n");
     sim.ClearLog();
-    window->LoadSetupFile(Path("old.vek"));
+    (*session)->LoadSetupFile(Path("old.vek"));
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].caption, QStringLiteral("Old filter type!"));
     ASSERT_TRUE(SpinUntil([&] {
@@ -343,7 +360,7 @@ TEST_F(SetupFiles, ASecondStartsFileIsOnlyTransferredWhenTheUserAgrees)
     WriteFile(Path("handed.vek"), "[Vek Setup file]\r\n[Motor type 3]\r\n[Filter Type 2]\r\nMax velocity = 4321\r\n");
     answerYes = false;
     sim.ClearLog();
-    window->OnOpenFileRequest(Path("handed.vek"));
+    (*session)->OnOpenFileRequest(Path("handed.vek"));
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].caption, QStringLiteral("Parameter transfer"));
     EXPECT_TRUE(questions[0].text.startsWith(QStringLiteral("The parameters in file\n")));
@@ -351,28 +368,6 @@ TEST_F(SetupFiles, ASecondStartsFileIsOnlyTransferredWhenTheUserAgrees)
     EXPECT_NE(sim.Register(5), 4321);
 
     answerYes = true;
-    window->OnOpenFileRequest(Path("handed.vek"));
+    (*session)->OnOpenFileRequest(Path("handed.vek"));
     ASSERT_TRUE(SpinUntil([&] { return sim.Register(5) == 4321; }));
-}
-
-TEST_F(SetupFiles, ExactlyOneDroppedSetupFileIsLoaded)
-{
-    Open();
-    WriteFile(Path("drop.VeK"), "[Vek Setup file]\r\n[Motor type 3]\r\nMax velocity = 77\r\n");
-    WriteFile(Path("drop.txt"), "[Vek Setup file]\r\n[Motor type 3]\r\nMax velocity = 88\r\n");
-    auto drop = [&](const QList<QUrl>& urls) {
-        QMimeData mime;
-        mime.setUrls(urls);
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(window.get(), &enter);
-        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(window.get(), &event);
-        Spin(50);
-    };
-    const std::int32_t before = Control("Max velocity")->Value();
-    drop({QUrl::fromLocalFile(Path("drop.txt"))});
-    drop({QUrl::fromLocalFile(Path("drop.VeK")), QUrl::fromLocalFile(Path("drop.VeK"))});
-    EXPECT_EQ(Control("Max velocity")->Value(), before);
-    drop({QUrl::fromLocalFile(Path("drop.VeK"))});
-    EXPECT_EQ(Control("Max velocity")->Value(), 77);
 }

@@ -1,0 +1,243 @@
+#pragma once
+// The motor session: the application without its windows. It owns the
+// communication thread, the parameter controls and their register lists, what
+// is known of the link, the motor and its module, the status line's model and
+// the program document. It turns the thread's messages into state and the
+// user's edits and commands into requests, and reads and writes setup files.
+//
+// Forms show the session and forward to it; none talks to the communication
+// thread. What the session needs of its view (building the pages with widgets,
+// placing the controls, redrawing) goes through SessionView; questions and
+// messages through QuenorPrompts. A headless view builds the pages without
+// widgets, which is how the tests run the session against the simulated motor.
+
+#include "app/mainsettings.h"
+#include "app/mainstate.h"
+#include "app/statustext.h"
+#include "app/warnings.h"
+#include "link/comthread.h"
+#include "params/paramcontrol.h"
+#include "platform/messages.h"
+#include "program/vizuware.h"
+
+#include <QString>
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace quenor {
+
+struct ParamTableSet;
+class QtMessageTarget;
+
+// What a test or the program changes in the session's surroundings.
+struct SessionOptions {
+    ComTimings timings;              // the communication thread's waits
+    bool startCommunication = true;  // Start resumes the thread
+};
+
+// The questions, messages and file dialogs. The program answers them with
+// message boxes and file dialogs; tests answer directly.
+struct QuenorPrompts {
+    std::function<bool(const QString& text, const QString& caption)> askYesNo;
+    // Yes, No or Cancel: 1, 0 or -1.
+    std::function<int(const QString& text, const QString& caption)> askYesNoCancel;
+    std::function<void(const QString& text, const QString& caption)> error;
+    std::function<void(const QString& text, const QString& caption)> warning;
+    std::function<void(const QString& text, const QString& caption)> loadInformation;
+    std::function<bool(const QString& text, const QString& caption)> askOkCancel;
+    // The warning details before a save in motor: true to go on (Ignore).
+    std::function<bool(const Warnings& warnings)> confirmWarnings;
+    std::function<QString()> openFileName;  // empty: cancelled
+    std::function<QString()> saveFileName;  // empty: cancelled
+};
+
+// What the session asks of the window that shows it. Called on the GUI thread.
+class SessionView {
+public:
+    virtual ~SessionView() = default;
+    // Build the controls of a family's three tables (main pages, test
+    // position panel, status view) with the session's control target and
+    // append them to the session's controls.
+    virtual void BuildPages(const ParamTableSet& set) = 0;
+    // Show the controls whose visibility mask meets mask, hide the others.
+    virtual void ArrangeControls(int mask) = 0;
+    // The status panels, the motor picture and the module pages are stale.
+    virtual void StatusChanged() {}
+    virtual void WarningsChanged() {}
+    virtual void ProgressChanged() {}
+    virtual void MotorCommandsChanged(bool connected) { (void)connected; }
+    virtual void MotorTypeChanged(int code) { (void)code; }
+    virtual void MotorInfoChanged(const std::string& text) { (void)text; }
+    virtual void FileNameChanged() {}
+    // Width of a text in the warnings panel, and the panel's width.
+    virtual int TextWidth(std::string_view text) const { return static_cast<int>(text.size()) * 6; }
+    virtual int Panel0Width() const { return 400; }
+};
+
+class MotorSession {
+public:
+    static constexpr int kRegisterSlots = 258;  // registers 0..255 and the pseudo registers 256, 257
+
+    MotorSession(SessionView& view, VizuWareUi& vizuUi, const MainSettings& settings, SessionOptions options = {});
+    ~MotorSession();
+    MotorSession(const MotorSession&) = delete;
+    MotorSession& operator=(const MotorSession&) = delete;
+
+    // Completes the start: the generation of the last run with its default
+    // motor type, then the thread runs; fileName (if any) is opened next.
+    void Start(int lastGeneration, const QString& fileName);
+    // Stops the thread (first thing at exit: nothing may be posted after).
+    void Shutdown();
+
+    QuenorPrompts prompts;
+
+    // --- Messages --------------------------------------------------------------
+    MessageTarget* Notify();
+    void HandleMessage(const Message& m);
+    // A second start handed a file over.
+    void RequestOpenFile(const QString& name);
+
+    // --- Parameter controls -------------------------------------------------------
+    // The target the controls post to: binds are taken at once, the rest
+    // travels as posted messages. For the GUI thread only.
+    MessageTarget* ControlTarget();
+    std::vector<std::unique_ptr<CParamControl>>& Controls() { return controls_; }
+    const std::vector<std::unique_ptr<CParamControl>>& Controls() const { return controls_; }
+    const std::vector<CParamControl*>& RegisterList(int reg) const { return registerLists_.at(static_cast<std::size_t>(reg)); }
+    CParamControl* FindControlByRegister(int reg) const;
+    std::int32_t GetControlValueByCaption(const std::string& caption) const;
+    // The value to write for a register, and its width (2 or 4).
+    std::pair<std::int32_t, int> CombineRegisterValue(int reg);
+    void OnControlChanged(int reg, int modeFlag);
+    void RequestAllRegisters();
+    int LastMask() const { return lastMask_; }
+    void ArrangeControls(int mask);
+
+    // --- Motor type and generation -------------------------------------------------
+    void SetMotorType(int code);
+    void SetGeneration(int generation);
+    // An offline motor type chosen in the menu.
+    void OfflineTypeChosen(int code);
+    int Generation() const { return generation_; }
+    int MotorType() const { return state_.motorType; }
+
+    // --- Link settings -----------------------------------------------------------
+    void SelectPort(int index);
+    void SelectBaudRate(int index);
+    // "All" or 1..255; false (an error shown, the address kept) for anything else.
+    bool SelectAddress(const QString& text);
+    int Address() const { return address_; }
+
+    // --- Motor commands ------------------------------------------------------------
+    void SaveInMotor();
+    void ResetMotor();
+    void LoadDefault();
+    void ResetPosition();
+    void ClearErrors();
+
+    // --- Setup files ---------------------------------------------------------------
+    std::vector<std::string> BuildSetupLines() const;
+    bool SaveSetupFile(const QString& name);
+    void LoadSetupFile(const QString& name);
+    // Asks whether to go on when a file comes in while connected.
+    void OnOpenFileRequest(const QString& name);
+    QString FileName() const { return fileName_; }
+    void SetFileName(const QString& name);
+    const std::vector<QString>& RecentFiles() const { return recentFiles_; }
+
+    // --- State -----------------------------------------------------------------------
+    const MainWindowState& State() const { return state_; }
+    void SetViewHidden(bool on);
+    StatusBarModel& StatusBar() { return statusBar_; }
+    const StatusBarModel& StatusBar() const { return statusBar_; }
+    void UpdateStatusText();
+    void UpdateWarnings();
+    // The status line's timers fired.
+    void ErrorClearTick();
+    CVizuWareDocument& Program() { return *vizu_; }
+    ComThread& Com() { return *com_; }  // for the session's own tests and benchmarks
+
+    // Runs requests to the motor; when the request ring is full (the motor
+    // lags far behind) the rest is refused and the user told, instead of the
+    // refusal ending the program.
+    template <class F>
+    void Guarded(F&& requests)
+    {
+        try {
+            requests();
+        } catch (const ComIntException&) {
+            ReportRingFull();
+        }
+    }
+
+private:
+    class BindingTarget;
+
+    void Dispatch(const Message& m);
+    void OnParameterError(int code, std::int64_t lParam, const std::string& text);
+    void OnRegisterValue(int reg, std::int32_t value);
+    void OnLinkState(int state, std::int64_t value);
+    void OnModuleSetup(const Message& m);
+    void OnProgress(int percent, const std::string& text);
+    void OnRegisterBlock(const std::vector<std::uint8_t>& block);
+    void OnWriteRegister(std::int64_t wParam, std::int32_t value);
+    void OnBatchStatus(std::int64_t wParam, const std::string& text);
+    void ReportRingFull();
+
+    void DeleteParameterControls();
+    void PostDefaultRegisters(int code);
+    void SetFamily1DisplayScales();
+    // A write of the user's: queued for a connected motor, echoed offline.
+    // False when the motor is shown connected but the link is down: nothing
+    // was sent, and the controls show the motor's value again.
+    bool Write(int reg, std::int32_t value, int width);
+    void Read(int reg, bool poll, int width);
+    // The combined value of a register's controls, without touching their
+    // changed marks.
+    std::int32_t CombinedValue(int reg) const;
+    bool TakesSetupLine(const CParamControl& c) const;
+    void AddRecentFile(const QString& name);
+    // A setup-file load whose writes are still on their way to the motor.
+    struct PendingLoad {
+        std::vector<int> registers;                       // in the order they were queued
+        std::map<int, std::vector<std::string>> captions;  // the controls each register carries
+        bool active = false;
+    };
+    void EndPendingLoad(bool lost);
+
+    SessionView& view_;
+    SessionOptions options_;
+    std::unique_ptr<QtMessageTarget> notify_;
+    std::unique_ptr<BindingTarget> controlTarget_;
+    std::unique_ptr<ComThread> com_;
+    std::unique_ptr<CVizuWareDocument> vizu_;
+    MainWindowState state_;
+    StatusBarModel statusBar_;
+    std::vector<QString> recentFiles_;
+
+    int generation_ = -1;
+    int address_ = 255;
+    QString fileName_;
+    bool shutDown_ = false;
+    bool rebuilding_ = false;
+    int lastMask_ = 0;
+    std::uint32_t pagesSerial_ = 0;  // counts the rebuilds of the pages
+    int restartToken_ = 0;
+    std::int32_t lastRegister36_ = 0;   // family 0: last value of the setup bits read from the motor
+    std::int32_t lastRegister156_ = 0;  // family 1: last S-curve value read from the motor
+    std::array<std::int32_t, kRegisterSlots> motorValues_{};  // last value each register reported
+    std::array<bool, kRegisterSlots> motorValueKnown_{};
+    PendingLoad pendingLoad_;
+    bool writeRefused_ = false;  // a write found the link down since the last look
+
+    std::vector<std::unique_ptr<CParamControl>> controls_;
+    std::array<std::vector<CParamControl*>, kRegisterSlots> registerLists_;
+};
+
+}  // namespace quenor

@@ -1,0 +1,275 @@
+// Setup files of the session: saving the pages and the program, loading them
+// with the compatibility rules, and what becomes of a load that the link cuts off.
+
+#include "app/loadsave.h"
+#include "app/motorregisters.h"
+#include "app/motorsession.h"
+#include "app/motortypes.h"
+#include "app/setupfile.h"
+#include "params/parameterlists.h"
+#include "params/paramfactory.h"
+#include "params/paramkinds.h"
+#include "params/paramvalue.h"
+#include "platform/cp1252.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <map>
+
+namespace quenor {
+namespace {
+
+std::string PathBytes(const QString& name) { return QFile::encodeName(name).toStdString(); }
+
+std::string Lowered(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// The controls of a family that take a line from a file, built without
+// widgets, by lower-case caption: they know what their register or field holds.
+std::multimap<std::string, std::unique_ptr<CParamControl>> TakerControls(int generation)
+{
+    std::multimap<std::string, std::unique_ptr<CParamControl>> out;
+    const ParamTableSet* set = TableSetOfFamily(generation);
+    if (!set)
+        return out;
+    for (const ParamTable* t : {set->main, set->extra, set->status})
+        for (int r = 0; r < t->RowCount(); ++r) {
+            const InitParam* row = t->Row(r);
+            if (!KindTakesSetupLine(row[0].i, row[7].i))
+                continue;
+            if (auto c = CreateParamControl(nullptr, row))
+                out.emplace(Lowered(c->Caption()), std::move(c));
+        }
+    return out;
+}
+
+// Every value that the load would apply is an integer that fits its control.
+bool SetupValuesFit(const std::vector<std::string>& lines, int generation)
+{
+    const auto takers = TakerControls(generation);
+    for (const auto& line : lines) {
+        const auto entry = SplitSetupEntry(line);
+        if (!entry || entry->key == kProgramKey)
+            continue;
+        const auto [first, last] = takers.equal_range(Lowered(entry->key));
+        if (first == last)
+            continue;
+        try {
+            const std::int32_t v = ParseSetupInteger(entry->value);
+            for (auto it = first; it != last; ++it)
+                if (!it->second->SetupValueFits(v))
+                    return false;
+        } catch (const SetupValueError&) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool MotorSession::TakesSetupLine(const CParamControl& c) const
+{
+    const auto* edit = dynamic_cast<const CParamControlEdit*>(&c);
+    return KindTakesSetupLine(c.Kind(), edit && edit->Editable() ? efEditable : 0);
+}
+
+std::vector<std::string> MotorSession::BuildSetupLines() const
+{
+    const int filterType = FilterTypeOfValues(generation_, CombinedValue(102), CombinedValue(103),
+                                              CombinedValue(104), CombinedValue(105));
+    std::vector<std::string> lines = SetupHeaderLines(state_.motorType, generation_, filterType);
+    for (const auto& c : controls_) {
+        std::string line = c->GetSetupLine();
+        if (!line.empty())
+            lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+void MotorSession::SetFileName(const QString& name)
+{
+    fileName_ = name;
+    view_.FileNameChanged();
+}
+
+void MotorSession::AddRecentFile(const QString& name)
+{
+    quenor::AddRecentFile(recentFiles_, name);
+    view_.FileNameChanged();
+}
+
+bool MotorSession::SaveSetupFile(const QString& name)
+{
+    std::vector<std::string> lines = BuildSetupLines();
+    const bool wasModified = vizu_->Modified();
+    const std::vector<std::uint8_t> program = vizu_->SaveProgramToStream();
+    if (!program.empty())
+        lines.push_back(ProgramLine(HexTextFromStream(program)));
+    std::string error;
+    if (!WriteWholeFile(PathBytes(name), JoinTextLines(lines), &error)) {
+        // The program is still not saved anywhere: closing must still ask.
+        vizu_->SetModified(wasModified);
+        prompts.error(QStringLiteral("Error saving the file <%1>").arg(name), QStringLiteral("Save error!"));
+        return false;
+    }
+    vizu_->SetModified(false);
+    SetFileName(name);
+    AddRecentFile(name);
+    return true;
+}
+
+void MotorSession::LoadSetupFile(const QString& name)
+{
+    com_->ClearWriteProgress();
+    std::array<bool, kRegisterSlots> loaded{};
+    const auto finish = [this] { com_->StartWriteProgress("Transfering"); };
+    const auto refuse = [&] {
+        prompts.error(QStringLiteral("An error occured reading the setup file"), QStringLiteral("Error"));
+        finish();
+    };
+
+    const std::optional<std::string> text = ReadWholeFile(PathBytes(name));
+    if (!text)
+        return refuse();
+    const std::vector<std::string> lines = SplitTextLines(*text);
+    const SetupHeader header = ScanSetupHeader(lines);
+    if (header.malformed)
+        return refuse();
+
+    // Everything that will be applied is checked before anything is, so that
+    // the pages never show half a file and no value is cut to fit. A file
+    // without its marker applies no parameter, so its values are not looked at.
+    const int targetType = state_.connected ? state_.motorType : SelectableMotorType(header.motorType);
+    const int targetGeneration = state_.connected ? generation_ : GenerationOfType(targetType);
+    const bool willApply =
+        header.valid &&
+        !DecideSetupLoad(state_.connected, targetGeneration, targetType, state_.firmware, header).incompatible;
+    if (willApply && !SetupValuesFit(lines, targetGeneration))
+        return refuse();
+
+    if (!state_.connected && header.valid)
+        SetMotorType(header.motorType);
+    const SetupLoadDecision decision =
+        DecideSetupLoad(state_.connected, generation_, state_.motorType, state_.firmware, header);
+    for (const Notice& n : SetupLoadNotices(decision))
+        prompts.loadInformation(FromCp1252(n.text), FromCp1252(n.caption));
+
+    const bool apply = header.valid && !decision.incompatible;
+    std::map<int, std::vector<std::string>> captions;  // what each loaded register carries
+    FilterConverter converter;
+    for (const auto& line : lines) {
+        const auto entry = SplitSetupEntry(line);
+        if (!entry)
+            continue;
+        if (apply) {
+            for (const auto& c : controls_) {
+                if (!TakesSetupLine(*c) || !SetupKeyMatches(entry->key, c->Caption()))
+                    continue;
+                const int reg = c->Register();
+                if (decision.wrongType && IsFilterRegister(generation_, reg))
+                    continue;
+                c->ParseSetupValue(entry->value);
+                if (decision.convertFilter && ((reg >= 97 && reg <= 100) || (reg >= 102 && reg <= 105)))
+                    c->SetValue(converter.Apply(reg, c->GetValue()));
+                if (reg >= 0 && reg < kRegisterSlots) {
+                    loaded[static_cast<std::size_t>(reg)] = true;
+                    captions[reg].push_back(c->Caption());
+                }
+            }
+        }
+        if (entry->key == kProgramKey) {
+            const std::size_t p = line.find('=');
+            std::string hex = line.substr(p + 1);
+            while (!hex.empty() && (hex.front() == ' ' || hex.front() == '\t'))
+                hex.erase(hex.begin());
+            while (!hex.empty() && (hex.back() == ' ' || hex.back() == '\t'))
+                hex.pop_back();
+            try {
+                const HexBytes stream = StreamFromHexText(hex);
+                if (stream.size() > 3)
+                    vizu_->LoadProgramFromStream(stream);
+            } catch (const HexDataError& e) {
+                prompts.error(QStringLiteral("Error: ") + FromCp1252(e.what()), QStringLiteral("Error"));
+            }
+        }
+    }
+
+    if (apply) {
+        const std::vector<int> order = SetupWriteOrder(loaded);
+        if (state_.connected) {
+            // The writes are followed until the motor has them all.
+            EndPendingLoad(false);
+            pendingLoad_.active = true;
+            pendingLoad_.registers.clear();
+            pendingLoad_.captions.clear();
+            pendingLoad_.registers.push_back(regs::MODE_REG);
+            for (int reg : order) {
+                pendingLoad_.registers.push_back(reg);
+                pendingLoad_.captions[reg] = captions[reg];
+            }
+        }
+        writeRefused_ = false;
+        Guarded([&] {
+            if (!Write(regs::MODE_REG, 0, 2))
+                return;
+            for (int reg : order) {
+                OnControlChanged(reg, 0);
+                if (writeRefused_)
+                    break;
+            }
+        });
+        if (writeRefused_)
+            EndPendingLoad(true);
+    }
+    SetFileName(name);
+    finish();
+}
+
+void MotorSession::EndPendingLoad(bool lost)
+{
+    if (!pendingLoad_.active)
+        return;
+    pendingLoad_.active = false;
+    if (!lost)
+        return;
+    // Writes are acknowledged in the order they were queued: those after the
+    // count of acknowledged ones never reached the motor.
+    const std::size_t done = static_cast<std::size_t>(std::max(0, com_->WritesDone()));
+    std::string list;
+    for (std::size_t i = done; i < pendingLoad_.registers.size(); ++i) {
+        const auto it = pendingLoad_.captions.find(pendingLoad_.registers[i]);
+        if (it == pendingLoad_.captions.end())
+            continue;
+        for (const std::string& caption : it->second)
+            list += "\n" + caption;
+    }
+    statusBar_.ClearProgress();
+    view_.ProgressChanged();
+    if (list.empty())
+        return;
+    prompts.loadInformation(
+        QStringLiteral("The connection to the motor was lost while the file was loaded.\n"
+                       "These parameters were not written to the motor:") +
+            FromCp1252(list) + QStringLiteral("\n\nLoad the file again when the motor answers."),
+        QStringLiteral("Parameter transfer"));
+}
+
+void MotorSession::OnOpenFileRequest(const QString& name)
+{
+    const QString path = QFileInfo(name).exists() ? QFileInfo(name).absoluteFilePath() : name;
+    if (state_.connected &&
+        !prompts.askYesNo(QStringLiteral("The parameters in file\n") + path +
+                              QStringLiteral("\nWill be transferred to the motor\nAre you sure you want this?"),
+                          QStringLiteral("Parameter transfer")))
+        return;
+    LoadSetupFile(path);
+}
+
+}  // namespace quenor

@@ -1,7 +1,0 @@
-#include "params/lampimages.h"
-
-namespace quenor {
-
-LampImageList* g_lampImageList = nullptr;
-
-}  // namespace quenor

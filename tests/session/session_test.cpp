@@ -1,0 +1,165 @@
+// The session against a simulated motor that goes away: what it shows while
+// the motor is gone, edits that cannot go out, and a setup-file load that the
+// link cuts off.
+
+#include "app/setupfile.h"
+#include "support/headlesssession.h"
+#include "tools/motorsim/motorsim.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <thread>
+#include <unistd.h>
+
+using namespace quenor;
+using quenor::motorsim::MotorSim;
+using quenor::motorsim::SimFrame;
+
+namespace {
+
+using test::Spin;
+using test::SpinUntil;
+
+class SessionWithMotor : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::TestCoreApp();
+        QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
+        linkPath = "/tmp/quenor-session-" + std::to_string(::getpid());
+        sim.SetLinkPath(linkPath);
+        ASSERT_TRUE(sim.Start());
+        setenv("QUENOR_COM1", linkPath.c_str(), 1);
+        session = std::make_unique<test::HeadlessSession>();
+        (*session)->prompts.loadInformation = [this](const QString& t, const QString&) { notices.push_back(t); };
+        (*session)->prompts.error = [](const QString&, const QString&) {};
+        (*session)->prompts.askYesNo = [](const QString&, const QString&) { return true; };
+        (*session)->Start(-1, QString());
+        ASSERT_TRUE(SpinUntil([&] { return (*session)->State().connected; }));
+        ASSERT_TRUE(SpinUntil([&] { return (*session)->Com().IsQueueEmpty(); }));
+        Spin(200);
+    }
+    void TearDown() override
+    {
+        session.reset();
+        sim.Stop();
+        unsetenv("QUENOR_COM1");
+    }
+    std::set<int> WrittenRegisters() const
+    {
+        std::set<int> out;
+        for (const SimFrame& f : sim.Requests())
+            if (f.command == 0x52 && f.fields.size() > 1)
+                out.insert(f.fields[1]);
+        return out;
+    }
+    bool ShowsConnected() const
+    {
+        return (*session)->StatusBar().ConnectionTextShown().find("Connected") != std::string::npos;
+    }
+
+    MotorSim sim{0, 112};
+    std::string linkPath;
+    std::unique_ptr<test::HeadlessSession> session;
+    std::vector<QString> notices;
+};
+
+TEST_F(SessionWithMotor, AnUnpluggedMotorIsShownLostAndComesBackByItself)
+{
+    ASSERT_TRUE(ShowsConnected());
+    EXPECT_TRUE(session->view.commandsEnabled);
+    sim.Stop();
+    ASSERT_TRUE(SpinUntil([&] { return !(*session)->State().connected; }, 15000));
+    EXPECT_FALSE(ShowsConnected()) << (*session)->StatusBar().ConnectionTextShown();
+    EXPECT_FALSE(session->view.commandsEnabled);
+    Spin(300);
+    ASSERT_TRUE(sim.Start());
+    ASSERT_TRUE(SpinUntil([&] { return (*session)->State().connected; }, 15000)) << "no reconnect by itself";
+    EXPECT_TRUE(ShowsConnected());
+    EXPECT_TRUE(session->view.commandsEnabled);
+}
+
+TEST_F(SessionWithMotor, AnEditThatCannotGoOutIsNotShownAsDone)
+{
+    CParamControl* velocity = session->Control("Max velocity");
+    ASSERT_NE(velocity, nullptr);
+    const std::int32_t before = velocity->Value();
+    sim.SetSilent(true);
+    (*session)->Com().RequestRead(1, 5, false, 2);
+    // The link knows before the session has heard of it.
+    for (int i = 0; i < 1000 && (*session)->Com().State() != LINK_CONNECTING; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ((*session)->Com().State(), LINK_CONNECTING);
+    ASSERT_TRUE((*session)->State().connected);
+    sim.ClearLog();
+    velocity->ParseSetupValue("1234");
+    (*session)->OnControlChanged(5, 0);
+    EXPECT_EQ(velocity->Value(), before) << "the edit shows as made";
+    EXPECT_EQ((*session)->StatusBar().PanelText(0).rfind("RError: ", 0), 0u) << (*session)->StatusBar().PanelText(0);
+
+    sim.SetSilent(false);
+    ASSERT_TRUE(SpinUntil([&] { return !(*session)->State().connected; }));
+    ASSERT_TRUE(SpinUntil([&] { return (*session)->State().connected; }));
+    Spin(300);
+    EXPECT_EQ(WrittenRegisters().count(5), 0u) << "written behind the user's back";
+}
+
+TEST_F(SessionWithMotor, ALoadCutOffByTheLinkListsWhatDidNotArrive)
+{
+    // A whole setup with every parameter, loaded back while the motor goes away.
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/all.vek";
+    {
+        std::ofstream out(path.toStdString(), std::ios::binary);
+        out << JoinTextLines((*session)->BuildSetupLines());
+    }
+    sim.ClearLog();
+    // The motor takes its time, so that the load is still under way when it goes.
+    sim.SetFaults(motorsim::FaultConfig{1, 0.0, 0.0, 1.0, 15});
+    (*session)->LoadSetupFile(path);
+    ASSERT_TRUE(sim.WaitForRequests(0x52, 4, std::chrono::seconds(10)));
+    sim.Stop();
+    ASSERT_TRUE(SpinUntil([&] { return !(*session)->State().connected; }, 15000));
+    ASSERT_TRUE(SpinUntil([&] { return !notices.empty(); }, 5000)) << "the cut-off load was not reported";
+    EXPECT_EQ((*session)->StatusBar().Progress(), -1);
+
+    // The last write the motor saw may have gone without its acknowledgement:
+    // it counts as not written, which is the safe side.
+    std::set<int> arrived;
+    std::vector<int> order;
+    for (const SimFrame& f : sim.Requests())
+        if (f.command == 0x52 && f.fields.size() > 1)
+            order.push_back(f.fields[1]);
+    if (!order.empty())
+        order.pop_back();
+    arrived.insert(order.begin(), order.end());
+    const QString notice = notices.back();
+    EXPECT_TRUE(notice.contains(QStringLiteral("were not written"))) << notice.toStdString();
+    int listed = 0;
+    for (const auto& c : (*session)->Controls()) {
+        if (!notice.contains(QStringLiteral("\n") + QString::fromStdString(c->Caption()) + QStringLiteral("\n")) &&
+            !notice.endsWith(QStringLiteral("\n") + QString::fromStdString(c->Caption())))
+            continue;
+        ++listed;
+        EXPECT_EQ(arrived.count(c->Register()), 0u) << c->Caption() << " arrived but is listed";
+    }
+    EXPECT_GT(listed, 0);
+
+    // When the motor returns nothing is written behind the user's back.
+    sim.SetFaults(motorsim::FaultConfig{});
+    sim.ClearLog();
+    ASSERT_TRUE(sim.Start());
+    ASSERT_TRUE(SpinUntil([&] { return (*session)->State().connected; }, 15000));
+    ASSERT_TRUE(SpinUntil([&] { return (*session)->Com().IsQueueEmpty(); }));
+    Spin(300);
+    for (int reg : WrittenRegisters())
+        ADD_FAILURE() << "register " << reg << " written after the motor came back";
+}
+
+}  // namespace

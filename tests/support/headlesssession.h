@@ -1,0 +1,77 @@
+#pragma once
+// A motor session without windows: the pages are built without widgets and
+// the questions are answered by the test. The session runs on a
+// QCoreApplication's event loop, against the simulated motor or none.
+
+#include "app/motorsession.h"
+#include "params/parameterlists.h"
+#include "params/paramfactory.h"
+#include "support/qtcore.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quenor::test {
+
+class HeadlessView : public SessionView {
+public:
+    explicit HeadlessView(MotorSession*& session) : session_(session) {}
+    void BuildPages(const ParamTableSet& set) override
+    {
+        for (const ParamTable* t : {set.main, set.extra, set.status})
+            for (int r = 0; r < t->RowCount(); ++r)
+                if (auto c = CreateParamControl(session_->ControlTarget(), t->Row(r)))
+                    session_->Controls().push_back(std::move(c));
+    }
+    void ArrangeControls(int mask) override { lastMask = mask; }
+    void MotorCommandsChanged(bool connected) override { commandsEnabled = connected; }
+    int lastMask = 0;
+    bool commandsEnabled = false;
+
+private:
+    MotorSession*& session_;
+};
+
+class AnsweringVizuUi : public VizuWareUi {
+public:
+    bool Ask(const std::string&, const std::string&, Buttons) override { return true; }
+    void Message(const std::string& text, const std::string&) override { messages.push_back(text); }
+    std::vector<std::string> messages;
+};
+
+// Fast waits: a test's motor answers at once or not at all.
+inline SessionOptions FastSessionOptions()
+{
+    SessionOptions o;
+    o.timings.idleMs = 20;
+    o.timings.connectRetryMs = 20;
+    o.timings.afterConnectMs = 20;
+    o.timings.rescanMs = 1500;
+    return o;
+}
+
+struct HeadlessSession {
+    explicit HeadlessSession(SessionOptions options = FastSessionOptions(), MainSettings settings = {})
+    {
+        TestCoreApp();
+        session = std::make_unique<MotorSession>(view, ui, settings, options);
+        raw = session.get();
+    }
+    MotorSession* operator->() { return session.get(); }
+    MotorSession& operator*() { return *session; }
+    CParamControl* Control(const std::string& caption) const
+    {
+        for (const auto& c : session->Controls())
+            if (c->Caption() == caption)
+                return c.get();
+        return nullptr;
+    }
+
+    MotorSession* raw = nullptr;
+    HeadlessView view{raw};
+    AnsweringVizuUi ui;
+    std::unique_ptr<MotorSession> session;
+};
+
+}  // namespace quenor::test

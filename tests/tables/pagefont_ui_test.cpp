@@ -30,7 +30,6 @@ struct AppFirst {
     AppFirst()
     {
         test::TestApp();
-        InstallDefaultLampImageList();
     }
 };
 

@@ -21,18 +21,18 @@ const std::vector<std::string>& ConnHelpLines();
 // What the firmware update dialog is given before it is shown.
 struct FirmwareUpdateSetup {
     int generation = 0;
-    bool connected = false;   // the loader enters the bootloader through the running firmware
-    bool autoStart = false;   // pick the newest file and start at once (firmware recovery)
-    int moduleType = 0;       // 0..6
-    int hardware = 0;         // sub-type filter of module files
-    int portIndex = 0;        // the loader opens COM port index + 1
+    bool connected = false;  // the loader enters the bootloader through the running firmware
+    bool autoStart = false;  // pick the newest file and start at once (firmware recovery)
+    int moduleType = 0;      // 0..6
+    int hardware = 0;        // sub-type filter of module files
+    int portIndex = 0;       // the loader opens COM port index + 1
 };
 
 // The main window's side of the firmware update: the link's hand-over and the
 // dialog.
 struct FirmwareUpdateIo {
-    std::function<void(bool sendStop)> suspendLink;      // ComThread::SuspendLink
-    std::function<void(bool sendResume)> resumeLink;     // ComThread::ResumeLink
+    std::function<void(bool sendStop)> suspendLink;                      // ComThread::SuspendLink
+    std::function<void(bool sendResume)> resumeLink;                     // ComThread::ResumeLink
     std::function<void(const FirmwareUpdateSetup&)> showFirmwareUpdate;  // set up and show modally
 };
 
@@ -50,9 +50,9 @@ struct ConnHelpInputs {
 };
 
 struct ConnHelpOutcome {
-    int result = 0;                    // the dialog's modal result
-    bool dontConnectionHelp = false;   // the box's state: the new value of the setting
-    bool firmwareShown = false;        // the firmware dialog was shown
+    int result = 0;                   // the dialog's modal result
+    bool dontConnectionHelp = false;  // the box's state: the new value of the setting
+    bool firmwareShown = false;       // the firmware dialog was shown
 };
 
 // Shows the help with its check box preset from the flag (showHelp gets the

@@ -13,7 +13,10 @@ std::vector<std::string> NumberTexts(int first, int count)
     return out;
 }
 
-int ListPreset(int index, int count) { return index >= 0 && index < count ? index : -1; }
+int ListPreset(int index, int count)
+{
+    return index >= 0 && index < count ? index : -1;
+}
 
 bool AllSelected(std::span<const int> indexes)
 {

@@ -93,6 +93,9 @@ int TfrmConnHelp::ShowHelp(bool& dontShow)
     return result;
 }
 
-void TfrmConnHelp::btnSchematicClick() { frmRS232Inter_->exec(); }
+void TfrmConnHelp::btnSchematicClick()
+{
+    frmRS232Inter_->exec();
+}
 
 }  // namespace quenor

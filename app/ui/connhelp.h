@@ -25,7 +25,10 @@ public:
     // dontShow; returns the modal result and leaves the box's state in dontShow.
     int ShowHelp(bool& dontShow);
 
-    TfrmRS232Inter* Schematic() const { return frmRS232Inter_; }
+    TfrmRS232Inter* Schematic() const
+    {
+        return frmRS232Inter_;
+    }
 
     QLabel* lblInfo = nullptr;
     QPlainTextEdit* meText = nullptr;

@@ -95,7 +95,8 @@ void TfrmDeviceNetParameters::UpdateOk()
     btnOk->setEnabled(AllSelected(indexes));
 }
 
-TfrmFSSetup::TfrmFSSetup(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+TfrmFSSetup::TfrmFSSetup(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("frmFSSetup"));
     setWindowTitle(QStringLiteral("VekMS Setup"));
@@ -144,8 +145,8 @@ std::optional<DeviceNetChoice> EditDeviceNetParameters(TfrmDeviceNetParameters& 
     return choice;
 }
 
-std::optional<std::array<std::uint8_t, 3>> EditFsSetup(TfrmFSSetup& dialog, std::uint8_t baudCode,
-                                                       std::uint8_t address, std::uint8_t groupId)
+std::optional<std::array<std::uint8_t, 3>> EditFsSetup(TfrmFSSetup& dialog, std::uint8_t baudCode, std::uint8_t address,
+                                                       std::uint8_t groupId)
 {
     dialog.SetChoice(FsPreset(baudCode, address, groupId));
     if (dialog.exec() != kMrOk)

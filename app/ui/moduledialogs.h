@@ -57,7 +57,7 @@ private:
 std::optional<DeviceNetChoice> EditDeviceNetParameters(TfrmDeviceNetParameters& dialog, std::uint8_t nodeSetting,
                                                        std::uint8_t baudSetting);
 // The three VekMS setup bytes to send.
-std::optional<std::array<std::uint8_t, 3>> EditFsSetup(TfrmFSSetup& dialog, std::uint8_t baudCode,
-                                                       std::uint8_t address, std::uint8_t groupId);
+std::optional<std::array<std::uint8_t, 3>> EditFsSetup(TfrmFSSetup& dialog, std::uint8_t baudCode, std::uint8_t address,
+                                                       std::uint8_t groupId);
 
 }  // namespace quenor

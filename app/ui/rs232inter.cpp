@@ -11,7 +11,8 @@
 
 namespace quenor {
 
-TfrmRS232Inter::TfrmRS232Inter(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+TfrmRS232Inter::TfrmRS232Inter(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("frmRS232Inter"));
     setWindowTitle(QStringLiteral("RS232 Interface connection"));

@@ -1,8 +1,8 @@
 #include "params/ui/pagefont.h"
 
+#include "params/parameterlists.h"
 #include "params/paramfactory.h"
 #include "params/paramkinds.h"
-#include "params/parameterlists.h"
 #include "params/ui/paramuicontrols.h"
 #include "platform/cp1252.h"
 
@@ -23,11 +23,11 @@ namespace {
 
 // The layout's rooms, in pixels from the control's left edge (x).
 constexpr int kColumnLine = kColumnLineX;
-constexpr int kEditValueRight = 150;    // right edge of an edit's value (135 with a spin button)
+constexpr int kEditValueRight = 150;  // right edge of an edit's value (135 with a spin button)
 constexpr int kEditSpinValueRight = 135;
-constexpr int kEditUnitLeft = 220;      // with an edit field; 155 without
+constexpr int kEditUnitLeft = 220;  // with an edit field; 155 without
 constexpr int kEditUnitLeftNoField = 155;
-constexpr int kBarCaptionLeft = 9;      // heading: caption between two bevels, 255 in all
+constexpr int kBarCaptionLeft = 9;  // heading: caption between two bevels, 255 in all
 constexpr int kBarRight = 255;
 constexpr int kBarMinBevel = 8;
 constexpr int kRadioBoxWidth = 255;
@@ -36,9 +36,12 @@ constexpr int kCheckBoxWidth = 260;
 constexpr int kBitViewValueRight = 150;  // value label 80 wide at x + 70, right-aligned
 constexpr int kBitViewValueWidth = 80;
 constexpr int kBitListLeft = 5;
-constexpr int kComboRight = 233;         // the list's right edge
+constexpr int kComboRight = 233;  // the list's right edge
 
-QString Q(const std::string& s) { return FromCp1252(s); }
+QString Q(const std::string& s)
+{
+    return FromCp1252(s);
+}
 
 // The widest value an edit shows in ordinary use: five digits with sign and
 // its decimals.
@@ -79,7 +82,6 @@ int IndicatorRoom(const QStyle* style, bool radio)
                        4;
 }
 
-
 std::vector<PageText> PageTexts(const ParamTable& table, const QStyle* style)
 {
     std::vector<PageText> out;
@@ -94,8 +96,7 @@ std::vector<PageText> PageTexts(const ParamTable& table, const QStyle* style)
                 out.push_back({text, room, reserve, where, unit});
         };
         if (const auto* e = dynamic_cast<const CParamControlEdit*>(c.get())) {
-            add(caption, (e->HasSpin() ? kEditSpinValueRight : kEditValueRight) - kPageTextGap,
-                WidestValue(*e));
+            add(caption, (e->HasSpin() ? kEditSpinValueRight : kEditValueRight) - kPageTextGap, WidestValue(*e));
             const int unitRoom = kColumnLine - (e->Editable() ? kEditUnitLeft : kEditUnitLeftNoField) - kPageTextGap;
             add(Q(e->UnitText()), unitRoom, {}, true);
             add(Q(e->AlternateUnitText()), unitRoom, {}, true);
@@ -208,7 +209,10 @@ void FitText(QLabel* label, const QString& full, int room)
     label->adjustSize();
 }
 
-void FitText(QAbstractButton* button, const QString& full, int room) { Fit(button, full, std::max(0, room)); }
+void FitText(QAbstractButton* button, const QString& full, int room)
+{
+    Fit(button, full, std::max(0, room));
+}
 
 void FitTitle(QGroupBox* box, const QString& full, int room)
 {

@@ -25,9 +25,9 @@ struct PageText {
     QString text;
     int room = 0;
     QString reserve;
-    QString where;  // the row and its caption, for messages
-    bool unit = false;  // an edit's unit: it may also be narrowed (FitUnitText)
-    int reserveMax = 0; // the reserve is cut to this many pixels (0: not cut)
+    QString where;       // the row and its caption, for messages
+    bool unit = false;   // an edit's unit: it may also be narrowed (FitUnitText)
+    int reserveMax = 0;  // the reserve is cut to this many pixels (0: not cut)
 };
 
 // Pixels kept free between a text and what follows it.

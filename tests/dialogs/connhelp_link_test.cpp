@@ -26,8 +26,7 @@ TEST_F(ConnHelpLink, ReloadButtonsHandTheLinkToTheFirmwareDialogAndBack)
         sim.ClearLog();
         std::vector<FirmwareUpdateSetup> shown;
         const FirmwareUpdateIo io{
-            [this](bool stop) { link->SuspendLink(stop); },
-            [this](bool resume) { link->ResumeLink(resume); },
+            [this](bool stop) { link->SuspendLink(stop); }, [this](bool resume) { link->ResumeLink(resume); },
             // A stand-in of the firmware dialog: it checks that it owns the port.
             [&](const FirmwareUpdateSetup& setup) {
                 shown.push_back(setup);

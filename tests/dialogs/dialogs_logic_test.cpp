@@ -109,7 +109,7 @@ TEST(ModuleDialogs, PresetsSelectOnlyItemsThatExist)
         DeviceNetChoice expected;
     };
     const DnCase dn[] = {
-        {0x85, 0x02, {2, 5}},   // software bits are not part of the index
+        {0x85, 0x02, {2, 5}},  // software bits are not part of the index
         {0x3F, 0x80, {0, 63}},
         {0x00, 0x03, {-1, 0}},  // baud code 3 names no item of three
         {0xFF, 0x83, {-1, 63}},
@@ -122,12 +122,9 @@ TEST(ModuleDialogs, PresetsSelectOnlyItemsThatExist)
         FsChoice expected;
     };
     const FsCase fs[] = {
-        {0, 1, 0, {0, 0, 0}},
-        {4, 254, 255, {4, 253, 255}},
-        {5, 10, 7, {-1, 9, 7}},    // 460800 is not offered
-        {7, 10, 7, {-1, 9, 7}},
-        {0x0C, 10, 7, {4, 9, 7}},  // only bits 0-2 are the baud code
-        {1, 0, 7, {1, -1, 7}},     // address 0 and 255 name no item
+        {0, 1, 0, {0, 0, 0}},    {4, 254, 255, {4, 253, 255}}, {5, 10, 7, {-1, 9, 7}},  // 460800 is not offered
+        {7, 10, 7, {-1, 9, 7}},  {0x0C, 10, 7, {4, 9, 7}},  // only bits 0-2 are the baud code
+        {1, 0, 7, {1, -1, 7}},                              // address 0 and 255 name no item
         {1, 255, 7, {1, -1, 7}},
     };
     for (const FsCase& c : fs)
@@ -141,5 +138,6 @@ TEST(ModuleDialogs, FsBytesGoOutOnlyWithEveryListChosen)
     EXPECT_EQ(FsSetupBytes({0, 0, 0}), (std::array<std::uint8_t, 3>{0, 1, 0}));
     for (const FsChoice& bad : {FsChoice{-1, 0, 0}, FsChoice{0, -1, 0}, FsChoice{0, 0, -1}, FsChoice{5, 0, 0},
                                 FsChoice{0, 254, 0}, FsChoice{0, 0, 256}})
-        EXPECT_FALSE(FsSetupBytes(bad).has_value()) << bad.baudIndex << " " << bad.addressIndex << " " << bad.groupIndex;
+        EXPECT_FALSE(FsSetupBytes(bad).has_value())
+            << bad.baudIndex << " " << bad.addressIndex << " " << bad.groupIndex;
 }

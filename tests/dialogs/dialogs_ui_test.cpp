@@ -25,7 +25,10 @@ namespace {
 
 class DialogsUi : public ::testing::Test {
 protected:
-    void SetUp() override { test::TestApp(); }
+    void SetUp() override
+    {
+        test::TestApp();
+    }
 
     // Runs show() and, once the dialog is up, does act() on it.
     template <typename Show>
@@ -63,7 +66,7 @@ TEST_F(DialogsUi, TheHelpShowsItsTextLineByLineAndEachButtonItsResult)
     EXPECT_EQ(help.meText->verticalScrollBar()->maximum(), 0);
     EXPECT_EQ(help.meText->horizontalScrollBar()->maximum(), 0);
     for (QWidget* w : std::initializer_list<QWidget*>{help.btnSchematic, help.btnUpdateMini, help.btnUpdateBig,
-                                                       help.btnClose, help.cbDisplay, help.lblInfo}) {
+                                                      help.btnClose, help.cbDisplay, help.lblInfo}) {
         EXPECT_GE(w->width(), w->sizeHint().width()) << w->objectName().toStdString();
         EXPECT_TRUE(help.rect().contains(w->geometry())) << w->objectName().toStdString();
     }
@@ -73,11 +76,14 @@ TEST_F(DialogsUi, TheHelpShowsItsTextLineByLineAndEachButtonItsResult)
     for (int i = 0; i < 25; ++i)
         EXPECT_EQ(ToCp1252(lines[i]), ConnHelpLines()[static_cast<std::size_t>(i)]) << "line " << i + 1;
 
-    const std::pair<QPushButton*, int> buttons[] = {
-        {help.btnClose, kConnHelpClose}, {help.btnUpdateMini, kConnHelpLoadSmall}, {help.btnUpdateBig, kConnHelpLoadLarge}};
+    const std::pair<QPushButton*, int> buttons[] = {{help.btnClose, kConnHelpClose},
+                                                    {help.btnUpdateMini, kConnHelpLoadSmall},
+                                                    {help.btnUpdateBig, kConnHelpLoadLarge}};
     for (const auto& [button, result] : buttons) {
         bool dontShow = false;
-        EXPECT_EQ(WhileShown(help, [button] { button->click(); }, [&] { return help.ShowHelp(dontShow); }), result)
+        EXPECT_EQ(WhileShown(
+                      help, [button] { button->click(); }, [&] { return help.ShowHelp(dontShow); }),
+                  result)
             << button->text().toStdString();
     }
 
@@ -162,7 +168,8 @@ TEST_F(DialogsUi, ModuleDialogsListTheirItemsAndSendOnlyWhatTheModuleCanTake)
         EXPECT_FALSE(cb->isEditable());
 
     // Node 0x85 (set by software), baud 0x02: 500 kbit/s and node 5, sent on "&Ok".
-    EXPECT_EQ(WhileShown(dn, [&] { dn.btnOk->click(); }, [&] { return EditDeviceNetParameters(dn, 0x85, 0x02); }),
+    EXPECT_EQ(WhileShown(
+                  dn, [&] { dn.btnOk->click(); }, [&] { return EditDeviceNetParameters(dn, 0x85, 0x02); }),
               (DeviceNetChoice{2, 5}));
     // Baud code 3 names no rate: "&Ok" does nothing until one is picked.
     EXPECT_EQ(WhileShown(
@@ -177,7 +184,8 @@ TEST_F(DialogsUi, ModuleDialogsListTheirItemsAndSendOnlyWhatTheModuleCanTake)
                   [&] { return EditDeviceNetParameters(dn, 7, 3); }),
               (DeviceNetChoice{0, 7}));
 
-    EXPECT_EQ(WhileShown(fs, [&] { fs.btnOk->click(); }, [&] { return EditFsSetup(fs, 4, 254, 255); }),
+    EXPECT_EQ(WhileShown(
+                  fs, [&] { fs.btnOk->click(); }, [&] { return EditFsSetup(fs, 4, 254, 255); }),
               (std::array<std::uint8_t, 3>{4, 254, 255}));
     // Address 0 and baud code 6 name no item: nothing can be sent.
     EXPECT_FALSE(WhileShown(
@@ -190,7 +198,8 @@ TEST_F(DialogsUi, ModuleDialogsListTheirItemsAndSendOnlyWhatTheModuleCanTake)
                      },
                      [&] { return EditFsSetup(fs, 6, 0, 3); })
                      .has_value());
-    EXPECT_FALSE(WhileShown(fs, [&] { fs.btnCancel->click(); }, [&] { return EditFsSetup(fs, 0, 1, 0); })
+    EXPECT_FALSE(WhileShown(
+                     fs, [&] { fs.btnCancel->click(); }, [&] { return EditFsSetup(fs, 0, 1, 0); })
                      .has_value());
 }
 

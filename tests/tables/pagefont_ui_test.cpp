@@ -24,7 +24,10 @@ using namespace quenor;
 
 namespace {
 
-int Advance(const QWidget* w, const QString& text) { return QFontMetrics(w->font()).horizontalAdvance(text); }
+int Advance(const QWidget* w, const QString& text)
+{
+    return QFontMetrics(w->font()).horizontalAdvance(text);
+}
 
 struct AppFirst {
     AppFirst()
@@ -180,10 +183,10 @@ TEST(PageFontChoice, TheLargestFontInWhichEveryCaptionFits)
         int stretch;
     };
     const Case cases[] = {
-        {width(9, 100), false, 9, 100},        // fits as it is
-        {width(9, 100) - 1, false, -1, -1},    // needs less: something smaller fits
-        {1, false, 7, QFont::SemiCondensed},   // nothing fits: the smallest tried
-        {1, true, 9, 100},                     // units do not decide the font
+        {width(9, 100), false, 9, 100},       // fits as it is
+        {width(9, 100) - 1, false, -1, -1},   // needs less: something smaller fits
+        {1, false, 7, QFont::SemiCondensed},  // nothing fits: the smallest tried
+        {1, true, 9, 100},                    // units do not decide the font
     };
     for (const Case& c : cases) {
         const QFont f = ChoosePageFont(base, {PageText{text, c.room, {}, {}, c.unit}});

@@ -5,13 +5,20 @@
 
 namespace quenor {
 
+LoadInfoLayout LayoutLoadInfo(const QRect& label, const QSize& button)
+{
+    const int width = label.width() + 2 * label.left();
+    const int height = label.height() + 3 * label.top() + button.height();
+    return {QSize(width, height), QPoint(width / 2 - button.width() / 2, label.height() + 2 * label.top())};
+}
+
 TfrmLoadInformation::TfrmLoadInformation(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmLoadInformation"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     lblText_ = new QLabel(this);
     lblText_->setObjectName(QStringLiteral("lblText"));
-    lblText_->move(16, 16);
+    lblText_->move(8, 8);
     btnOk_ = new QPushButton(QStringLiteral("&Ok"), this);
     btnOk_->setObjectName(QStringLiteral("btnOk"));
     btnOk_->setDefault(true);
@@ -24,12 +31,9 @@ void TfrmLoadInformation::SetText(const QString& text, const QString& caption)
     setWindowTitle(caption);
     lblText_->setText(text);
     lblText_->adjustSize();
-    const int left = lblText_->x();
-    const int top = lblText_->y();
-    const int width = lblText_->width() + 2 * left;
-    const int height = lblText_->height() + 3 * top + btnOk_->height();
-    btnOk_->move(width / 2 - btnOk_->width() / 2, lblText_->height() + 2 * top);
-    setFixedSize(width, height);
+    const LoadInfoLayout layout = LayoutLoadInfo(lblText_->geometry(), btnOk_->size());
+    btnOk_->move(layout.button);
+    setFixedSize(layout.client);
 }
 
 int TfrmLoadInformation::ShowText(const QString& text, const QString& caption)

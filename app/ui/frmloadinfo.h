@@ -3,11 +3,23 @@
 // with an OK button centred under it.
 
 #include <QDialog>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 
 class QLabel;
 class QPushButton;
 
 namespace quenor {
+
+// The box's client size and the button's position for a label of the given
+// bounds (already sized to its text) and a button of the given size: the label's
+// left margin on both sides, its top margin above, between and below.
+struct LoadInfoLayout {
+    QSize client;
+    QPoint button;
+};
+LoadInfoLayout LayoutLoadInfo(const QRect& label, const QSize& button);
 
 class TfrmLoadInformation : public QDialog {
     Q_OBJECT

@@ -83,15 +83,12 @@ void EditControlUi::CreateVisuals()
     }
 
     unit_ = Add(new ClickLabel(parent_), 1);
-    unit_->setText(Text(UnitText()));
-    unit_->adjustSize();
+    FitUnitText(unit_, ParamPageFont(), Text(UnitText()), UnitRoom());
     if (UnitText().empty())
         unit_->setFixedWidth(0);
     unit_->onClick = [this] {
-        if (UnitClicked()) {
-            unit_->setText(Text(ShownUnitText()));
-            unit_->adjustSize();
-        }
+        if (UnitClicked())
+            FitUnitText(unit_, ParamPageFont(), Text(ShownUnitText()), UnitRoom());
     };
 
     if (edit_ && Greyed()) {
@@ -103,10 +100,24 @@ void EditControlUi::CreateVisuals()
     }
 }
 
+int EditControlUi::UnitRoom() const
+{
+    // From the unit's left edge to the line before the next column.
+    return kColumnLineX - (Editable() ? 145 + kEditWidth + 15 : 155) - kPageTextGap;
+}
+
 void EditControlUi::PlaceValueLabel()
 {
     valueLabel_->adjustSize();
+    const QFontMetrics fm(valueLabel_->font());
+    const int textWidth = valueLabel_->text().isEmpty() ? 0 : fm.horizontalAdvance(valueLabel_->text());
     valueLabel_->move(valueRight_ - valueLabel_->width(), valueTop_);
+    if (!captionLabel_)
+        return;
+    // The caption ends before the value begins.
+    const int captionLeft = valueRight_ - (HasSpin() ? 135 : 150);
+    FitText(captionLabel_, Text(Caption()),
+            valueRight_ - textWidth - (textWidth > 0 ? kPageTextGap : 0) - captionLeft);
 }
 
 void EditControlUi::Refresh()
@@ -194,7 +205,7 @@ void BarControlUi::CreateVisuals()
         bevel1_->setFrameShadow(QFrame::Sunken);
         bevel1_->setFixedSize(8, 2);
         captionLabel_ = Add(new QLabel(Text(Caption()), parent_), -1);
-        captionLabel_->adjustSize();
+        FitText(captionLabel_, Text(Caption()), 244 - 2 - 8);
         bevel2_ = Add(new QFrame(parent_), -1);
         bevel2_->setFrameShape(QFrame::HLine);
         bevel2_->setFrameShadow(QFrame::Sunken);
@@ -238,16 +249,20 @@ void RadioGroupUiT<Logic>::CreateVisuals()
         auto* b = new WideRadioButton(Text(items.TextAt(i)), box_);
         this->SetHint(b, i + 1);
         b->setGeometry(8, i * 15 + 15, 230, 15);
+        FitText(b, Text(items.TextAt(i)), 230 - IndicatorRoom(b->style(), true));
         b->setChecked(i == 0);
         b->setEnabled(items.ValueAt(i) != -1);
         QObject::connect(b, &QRadioButton::clicked, b, [this, i] { this->ItemReleased(i); });
         buttons_.push_back(b);
     }
+    if (!this->HasModeBox())
+        FitTitle(box_, Text(this->Caption()), box_->width() - 16);
     if (this->HasModeBox()) {
         modeBox_ = new QCheckBox(QStringLiteral("Change actual mode"), box_);
         // 120 pixels, or what the platform's font needs for the text.
         modeBox_->setFixedWidth(std::max(120, modeBox_->sizeHint().width()));
         modeBox_->setChecked(true);
+        FitTitle(box_, Text(this->Caption()), box_->width() - 16 - modeBox_->width() - 10 - kPageTextGap);
         if constexpr (std::is_base_of_v<CParamControlRadioGroup2, Logic>)
             QObject::connect(modeBox_, &QCheckBox::toggled, modeBox_,
                              [this](bool on) { this->SetChangeActualMode(on); });
@@ -298,8 +313,14 @@ void BitViewUi::CreateVisuals()
 
 void BitViewUi::Refresh()
 {
-    if (value_)
-        value_->setText(Text(ValueText()));
+    if (!value_ || !captionLabel_)
+        return;
+    value_->setText(Text(ValueText()));
+    // The value is right-aligned in its 80 pixels at x + 70: the caption ends
+    // before it.
+    const QFontMetrics fm(value_->font());
+    const int textWidth = std::min(value_->width(), fm.horizontalAdvance(value_->text()));
+    FitText(captionLabel_, Text(Caption()), 150 - textWidth - (textWidth > 0 ? kPageTextGap : 0));
 }
 
 ParamPoint BitViewUi::Arrange(bool visible, ParamPoint p)
@@ -319,6 +340,7 @@ void CheckBoxUi::CreateVisuals()
 {
     box_ = Add(new WideCheckBox(Text(Caption()), parent_), 0);
     box_->setFixedWidth(260);
+    FitText(box_, Text(Caption()), 260 - IndicatorRoom(box_->style(), false));
     QObject::connect(box_, &QCheckBox::clicked, box_, [this](bool checked) { Clicked(checked); });
 }
 
@@ -343,7 +365,7 @@ void BitListUi::CreateVisuals()
 {
     for (int i = 0; i < Items().Count(); ++i) {
         QLabel* l = Add(new QLabel(Text(Items().TextAt(i)), parent_), -1);
-        l->adjustSize();
+        FitText(l, Text(Items().TextAt(i)), kColumnLineX - 5 - kPageTextGap);
         l->setEnabled(false);
         SetTextColour(l, Colour());
         labels_.push_back(l);
@@ -385,9 +407,9 @@ ParamPoint BitListUi::Arrange(bool visible, ParamPoint p)
 void ComboUi::CreateVisuals()
 {
     captionLabel_ = Add(new QLabel(Text(Caption()), parent_), 0);
-    captionLabel_->adjustSize();
     combo_ = Add(new ParamComboBox(parent_), 0);
     combo_->setFixedWidth(ListWidth());
+    FitText(captionLabel_, Text(Caption()), 260 - 27 - ListWidth() - kPageTextGap);
     for (int i = 0; i < Items().Count(); ++i)
         combo_->addItem(Text(Items().TextAt(i)));
     combo_->setCurrentIndex(Items().Count() > 0 ? 0 : -1);

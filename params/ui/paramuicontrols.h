@@ -5,6 +5,7 @@
 // are deleted with the control (or earlier with their parent).
 
 #include "params/paramkinds.h"
+#include "params/ui/pagefont.h"
 #include "params/ui/paramwidgets.h"
 
 #include <QPointer>
@@ -35,12 +36,13 @@ public:
     QWidget* Parent() const { return parent_; }
 
 protected:
-    // Records a visual control of this object and gives it the hint of index
-    // hintIndex (none when negative). It stays hidden until arranged.
+    // Records a visual control of this object, gives it the page font and the
+    // hint of index hintIndex (none when negative). It stays hidden until arranged.
     template <class W>
     W* Add(W* w, int hintIndex)
     {
         widgets_.emplace_back(w);
+        w->setFont(ParamPageFont());
         SetHint(w, hintIndex);
         w->hide();
         return w;
@@ -74,6 +76,7 @@ protected:
 
 private:
     void PlaceValueLabel();
+    int UnitRoom() const;
     ClickLabel* captionLabel_ = nullptr;
     ClickLabel* valueLabel_ = nullptr;
     ClickLabel* unit_ = nullptr;

@@ -154,20 +154,9 @@ FsStatusView DecodeFsStatus(std::span<const std::uint8_t> b)
     return v;
 }
 
-DeviceNetChoice DeviceNetPreset(std::uint8_t nodeSetting, std::uint8_t baudSetting)
+FsChoice FsPresetOf(const FsStatusRecord& record)
 {
-    return DeviceNetChoice{nodeSetting & 63, baudSetting & 3};
-}
-
-FsChoice FsPreset(const FsStatusRecord& record)
-{
-    return FsChoice{record.bytes[5] - 1, record.bytes[6], record.bytes[4] & 7};
-}
-
-std::vector<std::uint8_t> FsSetupBytes(const FsChoice& choice)
-{
-    return {static_cast<std::uint8_t>(choice.baudIndex), static_cast<std::uint8_t>(choice.addressIndex + 1),
-            static_cast<std::uint8_t>(choice.groupIndex)};
+    return FsPreset(record.bytes[4], record.bytes[5], record.bytes[6]);
 }
 
 }  // namespace quenor

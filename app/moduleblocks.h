@@ -5,6 +5,7 @@
 // these functions decode those blocks without any widget. A label that a
 // block does not fill is left out (std::nullopt): the page keeps what it shows.
 
+#include "app/moduledialogs.h"
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -103,20 +104,8 @@ struct FsStatusView {
 };
 FsStatusView DecodeFsStatus(std::span<const std::uint8_t> block);
 
-// The setup dialogs' choices, as combo indexes.
-struct DeviceNetChoice {
-    int nodeIndex = 0;
-    int baudIndex = 0;
-};
-struct FsChoice {
-    int addressIndex = 0;  // the address less 1
-    int groupIndex = 0;
-    int baudIndex = 0;
-};
-// The presets from the kept settings and the frames' payload from the choice.
-DeviceNetChoice DeviceNetPreset(std::uint8_t nodeSetting, std::uint8_t baudSetting);
-FsChoice FsPreset(const FsStatusRecord& record);
-std::vector<std::uint8_t> FsSetupBytes(const FsChoice& choice);
+// The VekMS dialog's preset from the kept setup record.
+FsChoice FsPresetOf(const FsStatusRecord& record);
 
 // The requests the module pages and the logic module's format page make. The
 // session implements them on the communication thread; a request that the

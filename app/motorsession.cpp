@@ -392,7 +392,7 @@ void MotorSession::OnRegisterValue(int reg, std::int32_t v)
     }
 
     // What other forms follow.
-    const MotorMotion motionBefore = motion_;
+    const MotorRunValues motionBefore = motion_;
     if (reg == regs::MODE_REG)
         motion_.mode = g == 2 ? v : (v & 0xFFFF);
     else if (g == 0 && reg == regs::V_SOLL)

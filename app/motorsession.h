@@ -42,7 +42,7 @@ class QtMessageTarget;
 class TTestThread;
 
 // What the scope takes from the motor's registers.
-struct MotorMotion {
+struct MotorRunValues {
     int mode = 0;
     std::int32_t velocity = 0;
     std::int32_t acceleration = 0;
@@ -101,7 +101,7 @@ public:
     // The link went away or restarts: a running endurance test stops.
     virtual void TestsStopped() {}
     // Mode, velocity, acceleration or S-curve changed (the scope's test move uses them).
-    virtual void MotionChanged(const MotorMotion& motion) { (void)motion; }
+    virtual void MotionChanged(const MotorRunValues& motion) { (void)motion; }
     // The motor family changed (pages, scope limits, tests page panels).
     virtual void GenerationChanged(int generation) { (void)generation; }
     // Width of a text in the warnings panel, and the panel's width.
@@ -209,7 +209,7 @@ public:
     bool RequestWrite(int reg, std::int32_t value, int width);
     // The filter selector, or null while there is none.
     void SetFilterSelector(FilterSelectorPort* selector);
-    const MotorMotion& Motion() const { return motion_; }
+    const MotorRunValues& Motion() const { return motion_; }
     ComThread& Com() { return *com_; }  // for the session's own tests and benchmarks
 
     // Runs requests to the motor; when the request ring is full (the motor
@@ -278,7 +278,7 @@ private:
     std::unique_ptr<TTestThread> testThread_;
     FilterSelectorPort* filter_ = nullptr;
     RegisterWriteBatch filterBatch_;
-    MotorMotion motion_;
+    MotorRunValues motion_;
     std::atomic<bool> ringFullFromThread_{false};
     MainWindowState state_;
     StatusBarModel statusBar_;

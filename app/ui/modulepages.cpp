@@ -302,8 +302,9 @@ void TModulePages::btnFSSetupClick()
 {
     if (!dialogs_.fs)
         return;
-    if (const std::optional<FsChoice> c = dialogs_.fs(FsPreset(fsStatus_)))
-        requests_.RequestFsSetup(FsSetupBytes(*c));
+    if (const std::optional<FsChoice> c = dialogs_.fs(FsPresetOf(fsStatus_)))
+        if (const auto bytes = FsSetupBytes(*c))
+            requests_.RequestFsSetup(*bytes);
 }
 
 }  // namespace quenor

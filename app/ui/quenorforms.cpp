@@ -77,7 +77,16 @@ TQuenorForms::TQuenorForms(MotorSession& session, QWidget* window, QTabWidget* p
 
 TQuenorForms::~TQuenorForms()
 {
+    // The forms go before the session whose parts they show.
     session_.SetFilterSelector(nullptr);
+    delete filterSelector_;
+    delete testsPage_;
+    for (QWidget* page : {modulePages_->tsProfi, modulePages_->tsCanOpen, modulePages_->tsDeviceNet,
+                          modulePages_->tsFS, static_cast<QWidget*>(modulePages_->tsSeqlet)})
+        delete page;
+    modulePages_.reset();
+    delete tsScope_;
+    delete tsVizu_;
 }
 
 void TQuenorForms::InitAfterCreate()
@@ -174,7 +183,7 @@ void TQuenorForms::TestsStopped() { testsPage_->StopTest(); }
 
 void TQuenorForms::StartZeroSearch() { testsPage_->StartZeroSearch(); }
 
-void TQuenorForms::MotionChanged(const MotorMotion& motion)
+void TQuenorForms::MotionChanged(const MotorRunValues& motion)
 {
     scope_->SetMotorMode(motion.mode);
     scope_->SetVelocity(motion.velocity);

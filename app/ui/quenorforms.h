@@ -49,7 +49,7 @@ public:
     void ProgramPresent(bool present);
     void ZeroPositionChanged(std::int32_t value);
     void TestsStopped();
-    void MotionChanged(const MotorMotion& motion);
+    void MotionChanged(const MotorRunValues& motion);
     void GenerationChanged(int generation);
     void ProgramChanged();
     void StartZeroSearch();

@@ -5,6 +5,7 @@
 #include "app/ui/companydlg.h"
 #include "app/ui/frmloadinfo.h"
 #include "app/ui/modalresult.h"
+#include "app/ui/quenorforms.h"
 #include "app/ui/statuspanel.h"
 #include "app/ui/statuspanelwidget.h"
 #include "app/ui/warninginfo.h"
@@ -55,6 +56,11 @@ TfrmQuenor::TfrmQuenor(QuenorOptions options, QWidget* parent) : QMainWindow(par
     CreateToolBar();
     CreateCentralWidgets();
     CreateStatusBar();
+    forms_ = new TQuenorForms(*session_, this, pcParams_, tsTests_);
+    static_cast<QtVizuWareUi*>(vizuUi_.get())->onProgramChanged = [this] { forms_->ProgramChanged(); };
+    forms_->CreateProgramMenu(smiMRP_);
+    forms_->AttachFilterItems({miFilterSelector_, miFilterSetup_, tbxFilterSetup_});
+    connect(miStartZero_, &QAction::triggered, this, [this] { forms_->StartZeroSearch(); });
 
     resize(1000, 720);
     if (settings_.windowPlacement)
@@ -88,6 +94,8 @@ TfrmQuenor::~TfrmQuenor()
     settings_.toolbarLayout = saveState();
     Settings settings;
     settings_.Save(settings);
+    delete forms_;
+    forms_ = nullptr;
     session_.reset();
 }
 
@@ -192,11 +200,10 @@ void TfrmQuenor::CreateMenus()
     QAction* resetPos = command(QStringLiteral("Reset &position"), &MotorSession::ResetPosition);
     QAction* clearErrors = command(QStringLiteral("&Clear errors"), &MotorSession::ClearErrors);
     // Their pages and dialogs come later; until then they do nothing and say so by being disabled.
-    QAction* startZero = motorMenu_->addAction(QStringLiteral("S&tart zero search"));
+    miStartZero_ = motorMenu_->addAction(QStringLiteral("S&tart zero search"));
     miFilterSelector_ = motorMenu_->addAction(QStringLiteral("&Filter setup"));
     QAction* loadDefault = command(QStringLiteral("&Load default"), &MotorSession::LoadDefault);
-    laterItems_ = {startZero, miFilterSelector_};
-    motorCommands_ = {saveInMotor, resetMotor, resetPos, clearErrors, loadDefault};
+    motorCommands_ = {saveInMotor, resetMotor, resetPos, clearErrors, loadDefault, miStartZero_};
 
     tbxsmiOffline_ = menuBar()->addMenu(QStringLiteral("&Offline"));
     auto* offlineGroup = new QActionGroup(this);
@@ -211,7 +218,6 @@ void TfrmQuenor::CreateMenus()
     }
     tbxsmiOffline_->addSeparator();
     miFilterSetup_ = tbxsmiOffline_->addAction(QStringLiteral("&Filter setup"));
-    laterItems_.push_back(miFilterSetup_);
 
     smiMRP_ = menuBar()->addMenu(QStringLiteral("VekMRP"));
     smiMRP_->setObjectName(QStringLiteral("smiMRP"));
@@ -291,7 +297,6 @@ void TfrmQuenor::CreateToolBar()
     QAction* tbClearErrors = twin(motorCommands_[3], icon(4), QStringLiteral("Clear errors"));
     QAction* tbReset = twin(motorCommands_[1], icon(5), QStringLiteral("Reset motor"));
     tbxFilterSetup_ = tbxToolbar_->addAction(icon(6), QStringLiteral("Filter setup"));
-    laterItems_.push_back(tbxFilterSetup_);
     for (QAction* a : {tbSaveFlash, tbResetPos, tbClearErrors, tbReset})
         motorCommands_.push_back(a);
 
@@ -424,6 +429,7 @@ void TfrmQuenor::SyncStatusTimers()
 
 void TfrmQuenor::InitAfterCreate(const QString& fileName)
 {
+    forms_->InitAfterCreate();
     session_->Start(settings_.lastGeneration, fileName);
 }
 
@@ -564,6 +570,19 @@ void TfrmQuenor::FileNameChanged()
     RebuildRecentMenu();
 }
 
+void TfrmQuenor::ModuleStatusChanged() { forms_->ModuleStatusChanged(); }
+void TfrmQuenor::ProgramPresent(bool present) { forms_->ProgramPresent(present); }
+void TfrmQuenor::ModuleMessage(const Message& m) { forms_->ModuleMessage(m); }
+void TfrmQuenor::ZeroPositionChanged(std::int32_t value) { forms_->ZeroPositionChanged(value); }
+void TfrmQuenor::TestsStopped() { forms_->TestsStopped(); }
+void TfrmQuenor::MotionChanged(const MotorRunValues& motion) { forms_->MotionChanged(motion); }
+
+void TfrmQuenor::GenerationChanged(int generation)
+{
+    if (forms_)
+        forms_->GenerationChanged(generation);
+}
+
 int TfrmQuenor::TextWidth(std::string_view text) const
 {
     return panels_[0]->fontMetrics().horizontalAdvance(FromCp1252(text));
@@ -579,6 +598,8 @@ void TfrmQuenor::ApplyModuleTabs()
     const ModuleTabVisibility tabs = ModuleTabsFor(session_->State());
     if (tabs.vizu && smiMRP_)
         smiMRP_->menuAction()->setVisible(*tabs.vizu);
+    if (forms_)
+        forms_->ApplyModuleTabs(tabs);
 }
 
 void TfrmQuenor::DrawMotorPicture()

@@ -24,6 +24,7 @@ namespace quenor {
 
 class QtLampImageList;
 class StatusPanelWidget;
+class TQuenorForms;
 
 using QuenorOptions = SessionOptions;
 
@@ -56,6 +57,7 @@ public:
     const std::vector<QAction*>& MotorCommands() const { return motorCommands_; }
     QMenu* OfflineMenu() const { return tbxsmiOffline_; }
     QMenu* ProgramMenu() const { return smiMRP_; }
+    TQuenorForms& Forms() { return *forms_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -74,6 +76,13 @@ private:
     void MotorTypeChanged(int code) override;
     void MotorInfoChanged(const std::string& text) override;
     void FileNameChanged() override;
+    void ModuleStatusChanged() override;
+    void ProgramPresent(bool present) override;
+    void ModuleMessage(const Message& m) override;
+    void ZeroPositionChanged(std::int32_t value) override;
+    void TestsStopped() override;
+    void MotionChanged(const MotorRunValues& motion) override;
+    void GenerationChanged(int generation) override;
     int TextWidth(std::string_view text) const override;
     int Panel0Width() const override;
 
@@ -100,6 +109,7 @@ private:
     MainSettings settings_;
     std::unique_ptr<VizuWareUi> vizuUi_;
     std::unique_ptr<MotorSession> session_;
+    TQuenorForms* forms_ = nullptr;
     bool closing_ = false;
 
     // Widgets.
@@ -124,6 +134,7 @@ private:
     std::vector<std::pair<int, QAction*>> offlineActions_;
     std::vector<QAction*> motorCommands_;
     QAction* miFilterSetup_ = nullptr;
+    QAction* miStartZero_ = nullptr;
     QAction* miFilterSelector_ = nullptr;
     QAction* tbxFilterSetup_ = nullptr;
     QAction* tbOpen_ = nullptr;

@@ -136,11 +136,11 @@ TEST(ModuleBlocks, FsStatusRecordAndSetup)
 
     FsStatusRecord s;
     s.Assign(Bytes{0, 0, 0, 0, 0x0A, 10, 3});
-    const FsChoice preset = FsPreset(s);
+    const FsChoice preset = FsPresetOf(s);
     EXPECT_EQ(preset.baudIndex, 2);
     EXPECT_EQ(preset.addressIndex, 9);
     EXPECT_EQ(preset.groupIndex, 3);
-    EXPECT_EQ(FsSetupBytes(preset), (Bytes{2, 10, 3}));
+    EXPECT_EQ(FsSetupBytes(preset), (std::array<std::uint8_t, 3>{2, 10, 3}));
 }
 
 }  // namespace

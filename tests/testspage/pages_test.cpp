@@ -343,7 +343,7 @@ TEST_F(ModulePagesLink, DeviceNetParametersGoToTheModule)
         seen = preset;
         if (preset.nodeIndex == 0)
             return std::nullopt;  // cancelled
-        return DeviceNetChoice{17, 1};
+        return DeviceNetChoice{.baudIndex = 1, .nodeIndex = 17};
     };
     ConnectWith(5);
     pages_->btnDeviceNetSetup->click();  // preset 0, cancelled: nothing sent
@@ -361,7 +361,7 @@ TEST_F(ModulePagesLink, FsSetupGoesToTheModule)
     FsChoice seen;
     dialogs.fs = [&](const FsChoice& preset) -> std::optional<FsChoice> {
         seen = preset;
-        return FsChoice{19, 2, 5};
+        return FsChoice{.baudIndex = 4, .addressIndex = 19, .groupIndex = 2};
     };
     ConnectWith(6);
     pages_->HandleMessage(Data(UM_DEVICENETSTATUS, {0, 0, 0, 0, 3, 10, 4}));
@@ -370,7 +370,7 @@ TEST_F(ModulePagesLink, FsSetupGoesToTheModule)
     EXPECT_EQ(seen.groupIndex, 4);
     EXPECT_EQ(seen.baudIndex, 3);
     ASSERT_TRUE(sim.WaitForRequests(0x83, 1, 3s));
-    EXPECT_EQ(sim.FsSetup(), (Bytes{5, 20, 2}));
+    EXPECT_EQ(sim.FsSetup(), (Bytes{4, 20, 2}));
     EXPECT_EQ(ringFull, 0);
 }
 

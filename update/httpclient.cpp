@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <cctype>
+#include <chrono>
 #include <mutex>
 
 namespace quenor {
@@ -40,6 +41,12 @@ struct THTTPClient::Transfer {
     bool headersDone = false;  // the final response's headers have all arrived
     std::int64_t done = 0;
     std::string error;         // set by a callback that ends the transfer
+
+    // Stall watch: the time the byte count last moved.
+    std::chrono::steady_clock::duration stallLimit{};
+    std::chrono::steady_clock::time_point lastMove{};
+    curl_off_t lastBytes = -1;
+    bool stalled = false;
 };
 
 namespace {
@@ -145,10 +152,20 @@ std::size_t WriteCallback(char* data, std::size_t size, std::size_t count, void*
     return n;
 }
 
-int ProgressCallback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+int ProgressCallback(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ulnow)
 {
     auto& t = *static_cast<Transfer*>(user);
-    return (t.stop && t.stop->load()) ? 1 : 0;
+    if (t.stop && t.stop->load())
+        return 1;
+    const auto now = std::chrono::steady_clock::now();
+    if (dlnow + ulnow != t.lastBytes) {
+        t.lastBytes = dlnow + ulnow;
+        t.lastMove = now;
+    } else if (now - t.lastMove > t.stallLimit) {
+        t.stalled = true;
+        return 1;
+    }
+    return 0;
 }
 
 bool Stopped(const Transfer& t) { return t.stop && t.stop->load(); }
@@ -200,8 +217,6 @@ int THTTPClient::Perform(const std::string& url, Transfer& t)
         curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 1L);
         curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, options_.connectTimeoutMs);
-        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, options_.stallTimeoutS);
         curl_easy_setopt(c, CURLOPT_BUFFERSIZE, static_cast<long>(t.toStream ? kReadChunk + 1 : kReadChunk));
         curl_slist* headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
         headers = curl_slist_append(headers, "Pragma: no-cache");
@@ -219,6 +234,10 @@ int THTTPClient::Perform(const std::string& url, Transfer& t)
         t.headersDone = false;
         t.done = 0;
         t.error.clear();
+        t.stallLimit = std::chrono::seconds(options_.stallTimeoutS);
+        t.lastMove = std::chrono::steady_clock::now();
+        t.lastBytes = -1;
+        t.stalled = false;
         if (t.text)
             t.text->clear();
 
@@ -238,8 +257,10 @@ int THTTPClient::Perform(const std::string& url, Transfer& t)
             proxyPassword_ = std::move(password);
             continue;
         }
-        if (rc == CURLE_ABORTED_BY_CALLBACK || Stopped(t))
+        if (Stopped(t))
             throw EWininet(kHttpConnectionError, true);
+        if (t.stalled)
+            throw EWininet(t.headersDone ? kHttpReadError : kHttpConnectionError);
         if (!t.error.empty())
             throw EWininet(t.error);
         if (rc != CURLE_OK) {

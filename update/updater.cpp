@@ -4,6 +4,7 @@
 #include <csignal>
 #include <stdexcept>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -1,7 +1,9 @@
 // The HTTPS client against the test server: statuses, lengths, cut and stalled
 // bodies, trust, redirects and the proxy's credentials.
 
+#include "platform/recordingtarget.h"
 #include "update/httpclient.h"
+#include "update/proxyprompt.h"
 #include "updateserver.h"
 
 #include <chrono>
@@ -183,6 +185,27 @@ TEST(HttpClient, AProxyAsksForCredentials)
         }
         EXPECT_EQ(credentials.asked, 1);
     }
+}
+
+TEST(HttpClient, AStopEndsTheWaitForCredentials)
+{
+    RecordingTarget target;
+    ProxyPrompt prompt(&target);
+    std::atomic<int> result{-1};
+    std::thread worker([&] {
+        std::string user;
+        std::string password;
+        result = prompt.AskProxyCredentials(user, password) ? 1 : 0;
+    });
+    ASSERT_TRUE(target.WaitForMessage(UM_PROXYCREDENTIALS, std::chrono::seconds(10)));
+    EXPECT_EQ(result.load(), -1);  // still waiting for the user
+    prompt.Cancel();
+    worker.join();
+    EXPECT_EQ(result.load(), 0);
+    // Later asks are declined at once.
+    std::string user;
+    std::string password;
+    EXPECT_FALSE(prompt.AskProxyCredentials(user, password));
 }
 
 }  // namespace

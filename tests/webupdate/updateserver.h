@@ -22,7 +22,8 @@ class UpdateServer {
 public:
     UpdateServer()
     {
-        TestCoreApp();
+        if (!QCoreApplication::instance())
+            TestCoreApp();
         QDir().mkpath(Root());
         QDir().mkpath(dir_.path() + "/work");
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);

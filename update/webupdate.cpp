@@ -421,8 +421,8 @@ bool TWebUpdate2::Download(THTTPClient& client, const std::string& archive)
         }
     };
     TempFile file(programDir_);
-    if (!file.Ok())
-        throw std::runtime_error(kHttpReadError);
+    if (!file.Ok())  // the program's folder cannot be written: the unpacker's complaint
+        throw std::runtime_error("Unpacker returned errorcode " + std::to_string(kUnpackWrite));
     try {
         client.ReadToStream(baseUrl_ + PercentEncode(Lower(archive)),
                             [&file](const char* p, std::size_t n) { return file.Write(p, n); });

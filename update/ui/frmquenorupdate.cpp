@@ -12,7 +12,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
+#include <QShowEvent>
 
 namespace quenor {
 
@@ -87,7 +87,8 @@ TfrmQuenorUpdate::~TfrmQuenorUpdate() { StopThread(); }
 void TfrmQuenorUpdate::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    FormShow();
+    if (!event->spontaneous())  // not when the window system merely shows it again
+        FormShow();
 }
 
 void TfrmQuenorUpdate::FormShow()

@@ -3,10 +3,10 @@
 // 127.0.0.1 with a throwaway authority, a plain HTTP port and a proxy.
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -15,6 +15,14 @@
 #include "update/httpclient.h"
 
 #include <string>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace quenor::test {
 
@@ -26,15 +34,32 @@ public:
             TestCoreApp();
         QDir().mkpath(Root());
         QDir().mkpath(dir_.path() + "/work");
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QStringLiteral(QUENOR_PYTHON3),
-                       {QStringLiteral(QUENOR_TEST_SERVER), "--root", Root(), "--work", dir_.path() + "/work"});
-        QByteArray line;
-        for (int i = 0; i < 100 && !line.endsWith('\n'); ++i) {
-            process_.waitForReadyRead(200);
-            line += process_.readLine();
-        }
-        const QStringList parts = QString::fromUtf8(line).trimmed().split(' ');
+        // Started with posix_spawn rather than QProcess, whose way of starting
+        // children ThreadSanitizer cannot follow.
+        int in[2];
+        int out[2];
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        const std::string root = Root().toStdString();
+        const std::string work = (dir_.path() + "/work").toStdString();
+        const char* argv[] = {QUENOR_PYTHON3, QUENOR_TEST_SERVER, "--root", root.c_str(), "--work", work.c_str(), nullptr};
+        if (posix_spawn(&pid_, QUENOR_PYTHON3, &actions, nullptr, const_cast<char**>(argv), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(in[0]);
+        ::close(out[1]);
+        toServer_ = in[1];
+        std::string line;
+        pollfd p{out[0], POLLIN, 0};
+        char c = 0;
+        while (pid_ > 0 && ::poll(&p, 1, 20000) > 0 && ::read(out[0], &c, 1) == 1 && c != '\n')
+            line += c;
+        ::close(out[0]);
+        const QStringList parts = QString::fromStdString(line).trimmed().split(' ');
         if (parts.size() == 5 && parts[0] == "READY") {
             https_ = parts[1].toInt();
             http_ = parts[2].toInt();
@@ -44,12 +69,12 @@ public:
     }
     ~UpdateServer()
     {
-        process_.closeWriteChannel();
-        if (!process_.waitForFinished(5000)) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
+        ::close(toServer_);  // the server ends when its input closes
+        if (pid_ > 0)
+            ::waitpid(pid_, nullptr, 0);
     }
+    UpdateServer(const UpdateServer&) = delete;
+    UpdateServer& operator=(const UpdateServer&) = delete;
 
     bool Ok() const { return https_ > 0; }
     QString Root() const { return dir_.path() + "/root"; }
@@ -97,7 +122,8 @@ public:
 
 private:
     QTemporaryDir dir_;
-    QProcess process_;
+    pid_t pid_ = -1;
+    int toServer_ = -1;
     int https_ = 0;
     int http_ = 0;
     int proxy_ = 0;

@@ -145,6 +145,7 @@ TEST(FrmQuenorUpdate, DownloadsAndHandsOver)
             EXPECT_TRUE(dlg.isVisible());
             EXPECT_EQ(LastStatus(dlg), "Update downloaded successfully");
             EXPECT_NE(::kill(updater, 0), 0);
+            EXPECT_TRUE(dlg.btnUpdate->isEnabled());
         }
     }
 }

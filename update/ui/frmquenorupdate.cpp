@@ -193,7 +193,9 @@ void TfrmQuenorUpdate::OnUpdateStatus(std::int64_t code, std::int64_t value, con
         if (AskUpdateReady && AskUpdateReady()) {
             done(kMrOk);
         } else if (thread_) {
+            // The program stays; the download may be asked for again.
             thread_->TerminateUpdater();
+            btnUpdate->setEnabled(true);
         }
         break;
     case kUpdateError:

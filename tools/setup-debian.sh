@@ -9,6 +9,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   libpng-dev zlib1g-dev libzip-dev libcurl4-openssl-dev
   fonts-dejavu-core
+  python3 openssl ca-certificates
 )
 
 missing=()

@@ -1,9 +1,10 @@
-// Every test process gets folders of its own for the files the program and the
-// tests write (the per-user data folder, the temporary folder): ctest runs each
-// case of a test program as a process of its own and several at once, and two
-// cases that write the same file name would otherwise race. The folders are made
-// before main() under the data folder the test's environment names (or the
-// system's temporary folder) and removed when the process ends normally.
+// The surroundings of every test process, set before main() however the test
+// is started: no display, the settings folder of its test program (never the
+// user's own), and folders of its own for the files the program and the tests
+// write (the per-user data folder, the temporary folder). ctest runs each case
+// of a test program as a process of its own and several at once, and two cases
+// that write the same file name would otherwise race. The folders are removed
+// when the process ends normally.
 
 #include <cstdlib>
 #include <filesystem>
@@ -19,8 +20,9 @@ public:
     {
         namespace fs = std::filesystem;
         std::error_code ec;
-        const char* data = std::getenv("XDG_DATA_HOME");
-        fs::path base = data && *data ? fs::path(data) : fs::temp_directory_path(ec);
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        ::setenv("XDG_CONFIG_HOME", QUENOR_TEST_CONFIG, 1);
+        fs::path base = QUENOR_TEST_DATA;
         if (base.empty())
             return;
         fs::create_directories(base, ec);
@@ -53,3 +55,9 @@ private:
 const PrivateFolders folders;
 
 }  // namespace
+
+// The sanitizers' settings: stop at the first report; leaks inside the system
+// libraries that Qt loads (fonts, platform plugins) are not ours.
+extern "C" const char* __asan_default_options() { return "detect_leaks=1:halt_on_error=1:abort_on_error=1"; }
+extern "C" const char* __ubsan_default_options() { return "halt_on_error=1:print_stacktrace=1"; }
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\nleak:libdbus\nleak:libglib\n"; }

@@ -24,13 +24,6 @@
 #include <fstream>
 #include <unistd.h>
 
-// Leaks inside the system libraries Qt loads are not ours (as tests/lsan.supp
-// says); kept here too, so the cases pass however they are started.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig\nleak:libdbus\nleak:libglib\n";
-}
-
 namespace quenor {
 namespace {
 

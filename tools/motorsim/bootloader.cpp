@@ -1,6 +1,8 @@
 #include "tools/motorsim/bootloader.h"
 
-#include <cstring>
+#include <map>
+#include <mutex>
+#include <random>
 
 namespace quenor::motorsim {
 
@@ -62,12 +64,50 @@ int SimBootloader::BaudFor(int variant)
     return kVariants[variant].baud;
 }
 
-SimBootloader::SimBootloader(MotorSim& sim, BootloaderConfig config) : sim_(sim), config_(config)
+struct SimBootloader::Core {
+    enum class State { Off, Attention, Command, Payload };
+
+    Core(MotorSim& sim, BootloaderConfig config) : sim_(sim), config_(config) {}
+    void OnBytes(const std::uint8_t* data, std::size_t n);
+    void Enter(const std::shared_ptr<Core>& self);
+    void HandleFrame(int command, const std::vector<std::uint8_t>& data);
+    void PayloadDone();
+    void Reply(int command, std::vector<std::uint8_t> data);
+
+    MotorSim& sim_;
+    BootloaderConfig config_;
+
+    mutable std::mutex mutex_;
+    State state_ = State::Off;
+    int expectedBaud_ = 0;
+    std::vector<std::uint8_t> buf_;
+    // A payload being received.
+    bool verifying_ = false;
+    std::uint32_t address_ = 0;
+    std::size_t need_ = 0;
+    std::vector<std::uint8_t> payload_;
+
+    std::map<std::uint32_t, std::uint8_t> flash_;
+    std::vector<int> erased_;
+    std::vector<int> commands_;
+    int starts_ = 0;
+    int writes_ = 0;
+    int lost_ = 0;
+    int failFirst_ = 0, failCount_ = 0, failStatus_ = 0;
+    std::map<int, int> drops_;
+    std::mt19937 rng_{1};
+    double dropChance_ = 0.0;
+};
+
+SimBootloader::SimBootloader(MotorSim& sim, BootloaderConfig config)
+    : sim_(sim), jump_(JumpCommandFor(config.variant, config.hardware, config.moduleType)),
+      core_(std::make_shared<Core>(sim, config))
 {
-    const int jump = JumpCommandFor(config_.variant, config_.hardware, config_.moduleType);
-    if (jump >= 0) {
-        sim_.SetHandler(static_cast<std::uint8_t>(jump), [this](MotorSim&, const SimFrame&) {
-            Enter();  // the firmware jumps into its bootloader; no reply
+    if (jump_ >= 0) {
+        std::weak_ptr<Core> weak = core_;
+        sim_.SetHandler(static_cast<std::uint8_t>(jump_), [weak](MotorSim&, const SimFrame&) {
+            if (auto core = weak.lock())
+                core->Enter(core);  // the firmware jumps into its bootloader; no reply
             return std::vector<std::uint8_t>{};
         });
     }
@@ -75,13 +115,12 @@ SimBootloader::SimBootloader(MotorSim& sim, BootloaderConfig config) : sim_(sim)
 
 SimBootloader::~SimBootloader()
 {
+    if (jump_ >= 0)
+        sim_.SetHandler(static_cast<std::uint8_t>(jump_), nullptr);
     sim_.SetRawHandler(nullptr);
-    const int jump = JumpCommandFor(config_.variant, config_.hardware, config_.moduleType);
-    if (jump >= 0)
-        sim_.SetHandler(static_cast<std::uint8_t>(jump), nullptr);
 }
 
-void SimBootloader::Enter()
+void SimBootloader::Core::Enter(const std::shared_ptr<Core>& self)
 {
     {
         std::lock_guard lock(mutex_);
@@ -89,21 +128,21 @@ void SimBootloader::Enter()
         expectedBaud_ = kVariants[config_.variant].baud;
         buf_.clear();
     }
-    sim_.SetRawHandler([this](MotorSim&, const std::uint8_t* data, std::size_t n) { OnBytes(data, n); });
+    sim_.SetRawHandler([self](MotorSim&, const std::uint8_t* data, std::size_t n) { self->OnBytes(data, n); });
 }
 
 void SimBootloader::PowerCycle()
 {
-    Enter();
+    core_->Enter(core_);
 }
 
 bool SimBootloader::InBootloader() const
 {
-    std::lock_guard lock(mutex_);
-    return state_ != State::Off;
+    std::lock_guard lock(core_->mutex_);
+    return core_->state_ != Core::State::Off;
 }
 
-void SimBootloader::Reply(int command, std::vector<std::uint8_t> data)
+void SimBootloader::Core::Reply(int command, std::vector<std::uint8_t> data)
 {
     {
         std::lock_guard lock(mutex_);
@@ -123,7 +162,7 @@ void SimBootloader::Reply(int command, std::vector<std::uint8_t> data)
     sim_.WriteRaw(frame);
 }
 
-void SimBootloader::OnBytes(const std::uint8_t* data, std::size_t n)
+void SimBootloader::Core::OnBytes(const std::uint8_t* data, std::size_t n)
 {
     std::unique_lock lock(mutex_);
     if (sim_.LineBaud() != expectedBaud_) {
@@ -186,7 +225,7 @@ void SimBootloader::OnBytes(const std::uint8_t* data, std::size_t n)
     }
 }
 
-void SimBootloader::HandleFrame(int command, const std::vector<std::uint8_t>& d)
+void SimBootloader::Core::HandleFrame(int command, const std::vector<std::uint8_t>& d)
 {
     const int v = config_.variant;
     switch (command) {
@@ -260,7 +299,7 @@ void SimBootloader::HandleFrame(int command, const std::vector<std::uint8_t>& d)
     }
 }
 
-void SimBootloader::PayloadDone()
+void SimBootloader::Core::PayloadDone()
 {
     int writeStatus = 0;
     {
@@ -305,59 +344,59 @@ void SimBootloader::PayloadDone()
 
 std::map<std::uint32_t, std::uint8_t> SimBootloader::Flash() const
 {
-    std::lock_guard lock(mutex_);
-    return flash_;
+    std::lock_guard lock(core_->mutex_);
+    return core_->flash_;
 }
 
 std::vector<int> SimBootloader::Erased() const
 {
-    std::lock_guard lock(mutex_);
-    return erased_;
+    std::lock_guard lock(core_->mutex_);
+    return core_->erased_;
 }
 
 int SimBootloader::Starts() const
 {
-    std::lock_guard lock(mutex_);
-    return starts_;
+    std::lock_guard lock(core_->mutex_);
+    return core_->starts_;
 }
 
 int SimBootloader::Writes() const
 {
-    std::lock_guard lock(mutex_);
-    return writes_;
+    std::lock_guard lock(core_->mutex_);
+    return core_->writes_;
 }
 
 std::vector<int> SimBootloader::Commands() const
 {
-    std::lock_guard lock(mutex_);
-    return commands_;
+    std::lock_guard lock(core_->mutex_);
+    return core_->commands_;
 }
 
 int SimBootloader::LostBytes() const
 {
-    std::lock_guard lock(mutex_);
-    return lost_;
+    std::lock_guard lock(core_->mutex_);
+    return core_->lost_;
 }
 
 void SimBootloader::FailWrites(int first, int count, int status)
 {
-    std::lock_guard lock(mutex_);
-    failFirst_ = first;
-    failCount_ = count;
-    failStatus_ = status;
+    std::lock_guard lock(core_->mutex_);
+    core_->failFirst_ = first;
+    core_->failCount_ = count;
+    core_->failStatus_ = status;
 }
 
 void SimBootloader::DropReplies(int command, int count)
 {
-    std::lock_guard lock(mutex_);
-    drops_[command] += count;
+    std::lock_guard lock(core_->mutex_);
+    core_->drops_[command] += count;
 }
 
 void SimBootloader::SetRandomDrops(std::uint32_t seed, double chance)
 {
-    std::lock_guard lock(mutex_);
-    rng_.seed(seed);
-    dropChance_ = chance;
+    std::lock_guard lock(core_->mutex_);
+    core_->rng_.seed(seed);
+    core_->dropChance_ = chance;
 }
 
 }  // namespace quenor::motorsim

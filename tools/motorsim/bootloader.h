@@ -17,8 +17,7 @@
 
 #include <cstdint>
 #include <map>
-#include <mutex>
-#include <random>
+#include <memory>
 #include <vector>
 
 namespace quenor::motorsim {
@@ -65,37 +64,12 @@ public:
     void SetRandomDrops(std::uint32_t seed, double chance);
 
 private:
-    enum class State { Off, Attention, Command, Payload };
-
-    void OnBytes(const std::uint8_t* data, std::size_t n);
-    void Enter();
-    void HandleFrame(int command, const std::vector<std::uint8_t>& data);
-    void PayloadDone();
-    void Reply(int command, std::vector<std::uint8_t> data);
-
+    // The state lives as long as the motor holds a handler that uses it, so a
+    // byte that arrives while the bootloader goes away finds it still there.
+    struct Core;
     MotorSim& sim_;
-    BootloaderConfig config_;
-
-    mutable std::mutex mutex_;
-    State state_ = State::Off;
-    int expectedBaud_ = 0;
-    std::vector<std::uint8_t> buf_;
-    // A payload being received.
-    bool verifying_ = false;
-    std::uint32_t address_ = 0;
-    std::size_t need_ = 0;
-    std::vector<std::uint8_t> payload_;
-
-    std::map<std::uint32_t, std::uint8_t> flash_;
-    std::vector<int> erased_;
-    std::vector<int> commands_;
-    int starts_ = 0;
-    int writes_ = 0;
-    int lost_ = 0;
-    int failFirst_ = 0, failCount_ = 0, failStatus_ = 0;
-    std::map<int, int> drops_;
-    std::mt19937 rng_{1};
-    double dropChance_ = 0.0;
+    int jump_ = -1;
+    std::shared_ptr<Core> core_;
 };
 
 }  // namespace quenor::motorsim

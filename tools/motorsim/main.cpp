@@ -2,16 +2,24 @@
 //
 //   motorsim [--family 0|1|2] [--firmware N] [--address N] [--module TYPE[,BYTE...]]
 //            [--seed N] [--drop P] [--corrupt P] [--delay P:MS] [--reg R=V]...
+//            [--bootloader VARIANT] [--loader-version N] [--loader-revision N]
+//            [--loader-hardware N] [--erase-delay MS]
+//
+// With --bootloader the motor has a bootloader of that variant (0 to 5): the
+// variant's jump command enters it, and so does SIGUSR1 (a power cycle).
 //
 // Prints the device path, then answers until interrupted (Ctrl+C).
 // Point Quenor's COM port at it: QUENOR_COM2=<path> quenor
 
+#include "tools/motorsim/bootloader.h"
 #include "tools/motorsim/motorsim.h"
 
 #include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <unistd.h>
 #include <string>
 #include <string_view>
 
@@ -41,7 +49,9 @@ int Usage()
 {
     std::fprintf(stderr,
                  "usage: motorsim [--family 0|1|2] [--firmware N] [--address N] [--module TYPE[,BYTE...]]\n"
-                 "                [--seed N] [--drop P] [--corrupt P] [--delay P:MS] [--reg R=V]...\n");
+                 "                [--seed N] [--drop P] [--corrupt P] [--delay P:MS] [--reg R=V]...\n"
+                 "                [--bootloader VARIANT] [--loader-version N] [--loader-revision N]\n"
+                 "                [--loader-hardware N] [--erase-delay MS]\n");
     return 2;
 }
 
@@ -53,6 +63,8 @@ int main(int argc, char** argv)
     FaultConfig faults;
     std::vector<std::uint8_t> module;
     std::vector<std::pair<long, long>> regs;
+    long loaderVariant = -1;
+    quenor::motorsim::BootloaderConfig loader;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (i + 1 >= argc)
@@ -79,6 +91,16 @@ int main(int argc, char** argv)
                 return Usage();
             faults.delayChance = d;
             faults.delayMs = static_cast<int>(n);
+        } else if (arg == "--bootloader" && ParseLong(val, n) && n >= 0 && n <= 5) {
+            loaderVariant = n;
+        } else if (arg == "--loader-version" && ParseLong(val, n) && n >= 0 && n <= 0xFFFF) {
+            loader.version = static_cast<int>(n);
+        } else if (arg == "--loader-revision" && ParseLong(val, n) && n >= 0 && n <= 255) {
+            loader.revision = static_cast<int>(n);
+        } else if (arg == "--loader-hardware" && ParseLong(val, n) && n >= 0 && n <= 255) {
+            loader.hardware = static_cast<int>(n);
+        } else if (arg == "--erase-delay" && ParseLong(val, n) && n >= 0) {
+            loader.eraseDelayMs = static_cast<int>(n);
         } else if (arg == "--module") {
             std::string_view rest = val;
             while (!rest.empty()) {
@@ -103,6 +125,7 @@ int main(int argc, char** argv)
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);  // before the motor's thread starts
 
     MotorSim sim(static_cast<int>(family), static_cast<std::uint16_t>(firmware), static_cast<int>(address));
@@ -119,8 +142,26 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "motorsim: family %ld, address %ld; run Quenor with QUENOR_COM2=%s and choose Comport 2\n",
                  family, address, sim.DevicePath().c_str());
 
+    std::unique_ptr<quenor::motorsim::SimBootloader> bootloader;
+    if (loaderVariant >= 0) {
+        loader.variant = static_cast<int>(loaderVariant);
+        loader.moduleType = module.empty() ? 0 : module[0];
+        bootloader = std::make_unique<quenor::motorsim::SimBootloader>(sim, loader);
+        std::fprintf(stderr, "motorsim: bootloader variant %ld; kill -USR1 %d simulates a power cycle\n",
+                     loaderVariant, static_cast<int>(getpid()));
+    }
+
     int sig = 0;
-    sigwait(&set, &sig);
+    for (;;) {
+        sigwait(&set, &sig);
+        if (sig != SIGUSR1)
+            break;
+        if (bootloader) {
+            bootloader->PowerCycle();
+            std::fprintf(stderr, "motorsim: power cycle: waiting in the bootloader\n");
+        }
+    }
+    bootloader.reset();
     sim.Stop();
     std::fprintf(stderr, "motorsim: %zu frames received\n", sim.Requests().size());
     return 0;

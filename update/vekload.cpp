@@ -318,8 +318,7 @@ void TVekLoad::Connect()
             break;
         if (!enterThroughFirmware_) {
             link_->SendZeros(4096);
-            port_->Open();
-            if (TrySync(3, variant_ == 2 || variant_ == 3))
+            if (TrySync(3, variant_ == 2 || variant_ == 3))  // reopens the port first
                 break;
         }
         WaitForBootloader();
@@ -383,7 +382,7 @@ bool TVekLoad::WaitReplyCode()
             return false;
         const int waiting = port_->BytesWaiting();
         if (waiting > 0) {
-            port_->ReceiveWaiting();
+            port_->Receive(std::min(waiting, 4096));
             for (int b = port_->GetByte(); b >= 0; b = port_->GetByte()) {
                 ++reads;
                 if (b == replyCode_) {

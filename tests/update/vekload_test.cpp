@@ -88,6 +88,8 @@ protected:
                 return false;
             },
             t);
+        if (!ended)
+            loader->Terminate();  // a test that failed still ends
         loader->Wait();
         return ended;
     }

@@ -19,7 +19,7 @@ int ReleaseKind(std::uint16_t version)
 
 }  // namespace
 
-bool IsFirmwareFileName(const std::string& name)
+bool MatchesFirmwarePattern(const std::string& name)
 {
     std::string lower = name;
     std::transform(lower.begin(), lower.end(), lower.begin(),
@@ -35,7 +35,7 @@ std::vector<SFileInfo> ScanFirmwareFiles(const std::vector<std::string>& folders
         const QStringList names = dir.entryList(QDir::Files | QDir::Readable, QDir::Name);
         for (const QString& name : names) {
             const std::string n = name.toStdString();
-            if (!IsFirmwareFileName(n))
+            if (!MatchesFirmwarePattern(n))
                 continue;
             const std::string path = dir.filePath(name).toStdString();
             try {

@@ -17,7 +17,7 @@ struct SFileInfo {
 };
 
 // True for names that "*.maf*" matches, in any letter case.
-bool IsFirmwareFileName(const std::string& name);
+bool MatchesFirmwarePattern(const std::string& name);
 
 // Every firmware file in the folders that reads and passes its checks; a file
 // that does not is left out. Unsorted.

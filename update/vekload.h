@@ -35,7 +35,7 @@ class LoaderLink;
 enum : int {
     UM_LOADERSTATUS = WM_USER + 1,
     UM_LOADERVERSION = WM_USER + 2,
-    UM_WEBUPDATE = WM_USER + 101,
+    UM_FIRMWAREFILES = WM_USER + 101,
 };
 
 enum LoaderStatus : int {

@@ -171,10 +171,10 @@ TEST_F(UpdateDialog, StatusTextsVersionsAndFailureBoxes)
     EXPECT_EQ(dlg.boxes[2].second, QString::fromStdString("The firmware update failed\nErrors:\n" + six));
     EXPECT_EQ(dlg.lblStatus->text(), "Failed!");
 
-    Post(UM_WEBUPDATE, 2, 0);
+    Post(UM_FIRMWAREFILES, 2, 0);
     EXPECT_EQ(dlg.sbInfo->currentMessage(), "Failed to connect to the internet");
     Put(user, "new.maf", Info(0, 0x0070, "Fetched"));
-    Post(UM_WEBUPDATE, 3, 0);
+    Post(UM_FIRMWAREFILES, 3, 0);
     EXPECT_EQ(dlg.sbInfo->currentMessage(), "New updates found");
     EXPECT_EQ(Names(), std::vector<std::string>{"Fetched"});
 }

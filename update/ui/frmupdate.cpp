@@ -250,7 +250,7 @@ void TfrmUpdate::Dispatch(const Message& m)
     case UM_LOADERVERSION:
         lblCurVersion->setText(QString::fromStdString(FormatVersion(SVersion(m.wParam))));
         break;
-    case UM_WEBUPDATE:
+    case UM_FIRMWAREFILES:
         if (m.wParam == 1) {
             sbInfo->showMessage(QStringLiteral("No new updates"));
         } else if (m.wParam == 2) {

@@ -12,7 +12,7 @@
 //
 // The background check for new firmware files is started by the hook given
 // to SetFirstShowHook, once, at the dialog's first showing; it reports to the
-// dialog's message target with UM_WEBUPDATE (1 nothing new, 2 no connection,
+// dialog's message target with UM_FIRMWAREFILES (1 nothing new, 2 no connection,
 // 3 new files: the list is built again).
 
 #include "platform/qtmessagetarget.h"

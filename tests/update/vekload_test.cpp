@@ -323,6 +323,23 @@ TEST_F(Loader, AbortEndsThePowerCycleWait)
     EXPECT_TRUE(boot->Erased().empty());
 }
 
+TEST_F(Loader, Rs485StartEndsTheWaitForTheReplyCode)
+{
+    BootloaderConfig config;
+    config.answerAttention = false;
+    Boot(config);
+    MakeLoader(BuildFile(FileSpec{}), false);
+    loader->StartLoad();
+    ASSERT_TRUE(target.WaitForMessage(UM_LOADERSTATUS, kLoaderPowerCycle, 10s));
+    boot->PowerCycle();
+    ASSERT_TRUE(target.WaitFor([](const std::vector<Message>& ms) { return ms.size() > 8; }, 5s));
+    EXPECT_TRUE(Values(kLoaderTransferring).empty());  // still waiting for the reply code
+    loader->RS485Start();
+    ASSERT_TRUE(WaitEnd());
+    EXPECT_EQ(Last().wParam, kLoaderDone);
+    EXPECT_EQ(boot->Flash().size(), 900u);
+}
+
 TEST_F(Loader, RetryFindsTheDeviceAtItsSwitchedSpeed)
 {
     FileSpec spec;

@@ -174,9 +174,11 @@ void SimBootloader::Core::OnBytes(const std::uint8_t* data, std::size_t n)
         for (; i < n; ++i) {
             if (data[i] == kVariants[config_.variant].attention) {
                 state_ = State::Command;
-                lock.unlock();
-                sim_.WriteRaw({static_cast<std::uint8_t>(kVariants[config_.variant].reply)});
-                lock.lock();
+                if (config_.answerAttention) {
+                    lock.unlock();
+                    sim_.WriteRaw({static_cast<std::uint8_t>(kVariants[config_.variant].reply)});
+                    lock.lock();
+                }
                 ++i;
                 break;
             }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <exception>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -104,8 +105,13 @@ void TVekLoad::SetVariant(int variant)
     baud_ = rows[variant].baud;
     attention_ = rows[variant].attention;
     replyCode_ = rows[variant].reply;
-    if (port_ && !thread_.joinable())
-        port_->SetBaudRate(baud_);
+    if (port_ && !thread_.joinable()) {
+        try {
+            port_->SetBaudRate(baud_);
+        } catch (const TSerErr&) {
+            // Reported by the load, which sets the speed again.
+        }
+    }
 }
 
 int TVekLoad::JumpCommand() const
@@ -232,6 +238,8 @@ void TVekLoad::Execute()
             }
         }
     } catch (const SerAborted&) {
+    } catch (const std::exception& e) {
+        AddError(e.what());  // nothing of the kind is expected; the load ends as failed
     }
     if (port_)
         port_->SetTimeouts(true);

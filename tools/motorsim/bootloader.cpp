@@ -1,5 +1,7 @@
 #include "tools/motorsim/bootloader.h"
 
+#include "platform/clock.h"
+
 #include <map>
 #include <mutex>
 #include <random>
@@ -13,6 +15,7 @@ struct VariantRow {
 };
 constexpr VariantRow kVariants[] = {{57600, 0x4C, 0x5A}, {38400, 0x5C, 0x4A}, {19200, 0x6C, 0x6A},
                                     {19200, 0x7C, 0x7A}, {19200, 0x8C, 0x8A}, {19200, 0x7C, 0x7A}};
+constexpr int kPayloadGapMs = 300;
 constexpr int kRates[] = {2400, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
 
 std::uint16_t Crc16(const std::uint8_t* data, std::size_t n)
@@ -93,6 +96,7 @@ struct SimBootloader::Core {
     int starts_ = 0;
     int writes_ = 0;
     int lost_ = 0;
+    std::int64_t lastByteMs_ = 0;
     int failFirst_ = 0, failCount_ = 0, failStatus_ = 0;
     std::map<int, int> drops_;
     std::mt19937 rng_{1};
@@ -169,6 +173,15 @@ void SimBootloader::Core::OnBytes(const std::uint8_t* data, std::size_t n)
         lost_ += static_cast<int>(n);  // framing errors at the wrong speed
         return;
     }
+    // A payload that stops coming is given up after a pause, as the device's
+    // byte time-out does, so the loader's next sync is heard.
+    const std::int64_t now = MonotonicMs();
+    if (state_ == State::Payload && now - lastByteMs_ > kPayloadGapMs) {
+        state_ = State::Command;
+        payload_.clear();
+        buf_.clear();
+    }
+    lastByteMs_ = now;
     std::size_t i = 0;
     if (state_ == State::Attention) {
         for (; i < n; ++i) {

@@ -1,21 +1,29 @@
 // motorsim: a simulated motor on a pseudo-terminal.
 //
 //   motorsim [--family 0|1|2] [--firmware N] [--address N] [--module TYPE[,BYTE...]]
-//            [--seed N] [--drop P] [--corrupt P] [--delay P:MS] [--reg R=V]... [--link PATH]
+//            [--seed N] [--drop P] [--corrupt P] [--delay P:MS] [--reg R=V]...
+//            [--bootloader VARIANT] [--loader-version N] [--loader-revision N]
+//            [--loader-hardware N] [--erase-delay MS] [--link PATH]
 //
 // --link PATH: the motor is reached through a symbolic link at PATH, which
-// stays the same when the motor is unplugged (SIGUSR1) and plugged in again
-// (SIGUSR2), as an adapter's udev link does.
+// stays the same when the motor is unplugged and plugged in again (SIGUSR2
+// does one, then the other), as an adapter's udev link does.
+//
+// With --bootloader the motor has a bootloader of that variant (0 to 5): the
+// variant's jump command enters it, and so does SIGUSR1 (a power cycle).
 //
 // Prints the device path, then answers until interrupted (Ctrl+C).
 // Point Quenor's COM port at it: QUENOR_COM2=<path> quenor
 
+#include "tools/motorsim/bootloader.h"
 #include "tools/motorsim/motorsim.h"
 
 #include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <unistd.h>
 #include <string>
 #include <string_view>
 
@@ -45,7 +53,9 @@ int Usage()
 {
     std::fprintf(stderr,
                  "usage: motorsim [--family 0|1|2] [--firmware N] [--address N] [--module TYPE[,BYTE...]]\n"
-                 "                [--seed N] [--drop P] [--corrupt P] [--delay P:MS] [--reg R=V]... [--link PATH]\n");
+                 "                [--seed N] [--drop P] [--corrupt P] [--delay P:MS] [--reg R=V]...\n"
+                 "                [--bootloader VARIANT] [--loader-version N] [--loader-revision N]\n"
+                 "                [--loader-hardware N] [--erase-delay MS] [--link PATH]\n");
     return 2;
 }
 
@@ -57,7 +67,9 @@ int main(int argc, char** argv)
     FaultConfig faults;
     std::vector<std::uint8_t> module;
     std::vector<std::pair<long, long>> regs;
+    long loaderVariant = -1;
     std::string link;
+    quenor::motorsim::BootloaderConfig loader;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (i + 1 >= argc)
@@ -84,6 +96,18 @@ int main(int argc, char** argv)
                 return Usage();
             faults.delayChance = d;
             faults.delayMs = static_cast<int>(n);
+        } else if (arg == "--bootloader" && ParseLong(val, n) && n >= 0 && n <= 5) {
+            loaderVariant = n;
+        } else if (arg == "--loader-version" && ParseLong(val, n) && n >= 0 && n <= 0xFFFF) {
+            loader.version = static_cast<int>(n);
+        } else if (arg == "--loader-revision" && ParseLong(val, n) && n >= 0 && n <= 255) {
+            loader.revision = static_cast<int>(n);
+        } else if (arg == "--loader-hardware" && ParseLong(val, n) && n >= 0 && n <= 255) {
+            loader.hardware = static_cast<int>(n);
+        } else if (arg == "--erase-delay" && ParseLong(val, n) && n >= 0) {
+            loader.eraseDelayMs = static_cast<int>(n);
+        } else if (arg == "--link") {
+            link = std::string(val);
         } else if (arg == "--module") {
             std::string_view rest = val;
             while (!rest.empty()) {
@@ -93,8 +117,6 @@ int main(int argc, char** argv)
                 module.push_back(static_cast<std::uint8_t>(n));
                 rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
             }
-        } else if (arg == "--link") {
-            link = std::string(val);
         } else if (arg == "--reg") {
             const auto eq = val.find('=');
             long r = 0;
@@ -130,19 +152,38 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "motorsim: family %ld, address %ld; run Quenor with QUENOR_COM2=%s and choose Comport 2\n",
                  family, address, sim.DevicePath().c_str());
 
+    std::unique_ptr<quenor::motorsim::SimBootloader> bootloader;
+    if (loaderVariant >= 0) {
+        loader.variant = static_cast<int>(loaderVariant);
+        loader.moduleType = module.empty() ? 0 : module[0];
+        bootloader = std::make_unique<quenor::motorsim::SimBootloader>(sim, loader);
+        std::fprintf(stderr, "motorsim: bootloader variant %ld; kill -USR1 %d simulates a power cycle\n",
+                     loaderVariant, static_cast<int>(getpid()));
+    }
+
     int sig = 0;
     for (;;) {
         sigwait(&set, &sig);
-        if (sig == SIGUSR1) {
-            sim.Stop();
-            std::fprintf(stderr, "motorsim: unplugged\n");
-        } else if (sig == SIGUSR2) {
-            std::fprintf(stderr, sim.Start() ? "motorsim: plugged in at %s\n" : "motorsim: cannot plug in at %s\n",
-                         sim.DevicePath().c_str());
-        } else {
+        if (sig == SIGUSR2) {
+            static bool unplugged = false;
+            unplugged = !unplugged;
+            if (unplugged) {
+                sim.Stop();
+                std::fprintf(stderr, "motorsim: unplugged\n");
+            } else {
+                std::fprintf(stderr, sim.Start() ? "motorsim: plugged in at %s\n" : "motorsim: cannot plug in at %s\n",
+                             sim.DevicePath().c_str());
+            }
+            continue;
+        }
+        if (sig != SIGUSR1)
             break;
+        if (bootloader) {
+            bootloader->PowerCycle();
+            std::fprintf(stderr, "motorsim: power cycle: waiting in the bootloader\n");
         }
     }
+    bootloader.reset();
     sim.Stop();
     std::fprintf(stderr, "motorsim: %zu frames received\n", sim.Requests().size());
     return 0;

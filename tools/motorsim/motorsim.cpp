@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace quenor::motorsim {
@@ -170,6 +171,44 @@ void MotorSim::InjectFault(FaultKind kind, int count, int delayMs)
     std::lock_guard lock(mutex_);
     for (int i = 0; i < count; ++i)
         pending_.push_back(Fault{kind, delayMs});
+}
+
+// --- raw access -----------------------------------------------------------------------
+
+void MotorSim::SetRawHandler(RawHandler handler)
+{
+    std::lock_guard lock(mutex_);
+    raw_ = std::move(handler);
+}
+
+bool MotorSim::WriteRaw(const std::vector<std::uint8_t>& bytes)
+{
+    return WriteAll(bytes);
+}
+
+bool MotorSim::Pause(int ms)
+{
+    return SleepMs(ms);
+}
+
+int MotorSim::LineBaud() const
+{
+    termios tio{};
+    if (pty_.SlaveFd() < 0 || tcgetattr(pty_.SlaveFd(), &tio) != 0)
+        return 0;
+    struct Entry {
+        speed_t speed;
+        int rate;
+    };
+    static constexpr Entry table[] = {{B2400, 2400},     {B4800, 4800},     {B9600, 9600},
+                                      {B19200, 19200},   {B38400, 38400},   {B57600, 57600},
+                                      {B115200, 115200}, {B230400, 230400}, {B460800, 460800},
+                                      {B921600, 921600}};
+    const speed_t speed = cfgetospeed(&tio);
+    for (const Entry& e : table)
+        if (e.speed == speed)
+            return e.rate;
+    return 0;
 }
 
 // --- log ---------------------------------------------------------------------------
@@ -460,6 +499,21 @@ void MotorSim::Handle(const SimFrame& frame, const std::vector<std::uint8_t>& ra
         SendReply(std::move(reply));
 }
 
+bool MotorSim::PassRaw(std::vector<std::uint8_t>& buf)
+{
+    RawHandler raw;
+    {
+        std::lock_guard lock(mutex_);
+        raw = raw_;
+    }
+    if (!raw)
+        return false;
+    if (!buf.empty())
+        raw(*this, buf.data(), buf.size());
+    buf.clear();
+    return true;
+}
+
 void MotorSim::Run()
 {
     std::vector<std::uint8_t> buf;
@@ -485,6 +539,9 @@ void MotorSim::Run()
             SleepMs(5);  // nobody at the serial end just now
             continue;
         }
+        // A bootloader takes the bytes as they come.
+        if (PassRaw(buf))
+            continue;
         // Take every complete frame; bytes that cannot start one are garbage.
         std::size_t pos = 0;
         while (pos < buf.size()) {
@@ -508,6 +565,8 @@ void MotorSim::Run()
             Handle(frame, raw);
         }
         buf.erase(buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(pos));
+        if (PassRaw(buf))
+            continue;  // the frame started a bootloader: the rest is its
         if (buf.size() > 4096) {  // a frame never grows this long: drop it
             garbage.insert(garbage.end(), buf.begin(), buf.end());
             buf.clear();

@@ -66,6 +66,10 @@ public:
     MotorSim(const MotorSim&) = delete;
     MotorSim& operator=(const MotorSim&) = delete;
 
+    // Takes every byte that arrives instead of the register protocol while set
+    // (a bootloader speaks its own protocol); called on the motor's thread.
+    using RawHandler = std::function<void(MotorSim&, const std::uint8_t*, std::size_t)>;
+
     // Opens the pseudo-terminal and starts answering. False when no terminal could be had.
     // Stop takes the device away (its terminal closes, a link path is removed);
     // Start after Stop plugs the motor in again, registers and log kept.
@@ -157,6 +161,16 @@ public:
     // Recordings started by the register writes of the family.
     int Recordings() const;
 
+    // --- raw access, for a bootloader ---------------------------------------------------
+    void SetRawHandler(RawHandler handler);
+    // Writes bytes as they stand; false when the motor is stopping.
+    bool WriteRaw(const std::vector<std::uint8_t>& bytes);
+    // Sleeps on the motor's thread; false when the motor is stopping.
+    bool Pause(int ms);
+    // The line speed the serial side last set (all descriptors of a terminal
+    // share its settings); 0 when unknown.
+    int LineBaud() const;
+
     // The log.
     std::vector<LogEntry> Log() const;
     std::vector<SimFrame> Requests() const;  // valid frames, in order
@@ -184,6 +198,7 @@ private:
 
     void Run();
     void Handle(const SimFrame& frame, const std::vector<std::uint8_t>& raw);
+    bool PassRaw(std::vector<std::uint8_t>& buf);
     void SendReply(std::vector<std::uint8_t> reply);
     bool WriteAll(const std::vector<std::uint8_t>& bytes);
     bool SleepMs(int ms);
@@ -224,6 +239,7 @@ private:
     std::array<int, 256> widths_{};  // 0: the family's width
     std::vector<std::uint8_t> moduleInfo_;
     std::map<std::uint8_t, Handler> handlers_;
+    RawHandler raw_;
     FaultConfig faults_;
     std::mt19937 rng_;
     std::deque<Fault> pending_;

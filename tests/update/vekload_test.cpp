@@ -1,0 +1,369 @@
+// The loader thread against the simulated motor's bootloader.
+
+#include "update/vekload.h"
+
+#include "platform/clock.h"
+#include "platform/recordingtarget.h"
+#include "tools/motorsim/bootloader.h"
+#include "tools/motorsim/motorsim.h"
+#include "update/firmwarebuilder.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <unistd.h>
+
+using namespace quenor;
+using namespace quenor::updatetest;
+using namespace std::chrono_literals;
+using motorsim::BootloaderConfig;
+using motorsim::MotorSim;
+using motorsim::SimBootloader;
+
+namespace {
+
+using Flash = std::map<std::uint32_t, std::uint8_t>;
+using DataBlocks = std::vector<std::pair<std::uint32_t, Bytes>>;
+
+Flash FlashOf(const DataBlocks& blocks)
+{
+    Flash f;
+    for (const auto& [a, p] : blocks)
+        for (std::size_t i = 0; i < p.size(); ++i)
+            f[a + static_cast<std::uint32_t>(i)] = p[i];
+    return f;
+}
+
+class Loader : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sim.Start());
+        ASSERT_TRUE(dir.isValid());
+        setenv("QUENOR_COM11", sim.DevicePath().c_str(), 1);
+    }
+    void TearDown() override
+    {
+        loader.reset();
+        boot.reset();
+        unsetenv("QUENOR_COM11");
+    }
+
+    void Boot(const BootloaderConfig& config) { boot = std::make_unique<SimBootloader>(sim, config); }
+
+    // Writes the file and makes a loader for it on COM11.
+    void MakeLoader(const Bytes& file, bool throughFirmware, int moduleType = 0, LoaderTiming timing = {})
+    {
+        const std::string path = dir.filePath("fw.maf").toStdString();
+        WriteFile(path, file);
+        loader = std::make_unique<TVekLoad>(&target, std::make_unique<TSerCom>(11, 57600, 10000));
+        loader->SetEnterThroughFirmware(throughFirmware);
+        loader->SetModuleType(moduleType);
+        loader->SetTiming(timing);
+        loader->LoadFile(path);
+    }
+
+    // Starts the load; without the jump, power-cycles the device at the first request.
+    void Start(bool throughFirmware)
+    {
+        loader->StartLoad();
+        if (!throughFirmware) {
+            ASSERT_TRUE(target.WaitForMessage(UM_LOADERSTATUS, kLoaderPowerCycle, 10s));
+            boot->PowerCycle();
+        }
+    }
+
+    bool WaitEnd(std::chrono::milliseconds t = 30s)
+    {
+        const bool ended = target.WaitFor(
+            [](const std::vector<Message>& ms) {
+                for (const Message& m : ms)
+                    if (m.msg == UM_LOADERSTATUS && (m.wParam == kLoaderDone || m.wParam == kLoaderFailed ||
+                                                     m.wParam == kLoaderAborted))
+                        return true;
+                return false;
+            },
+            t);
+        if (!ended)
+            loader->Terminate();  // a test that failed still ends
+        loader->Wait();
+        return ended;
+    }
+
+    // (code, value) of every status message, without the power-cycle requests
+    // and the erase percentages, whose number depends on timing.
+    std::vector<std::pair<int, int>> Statuses(bool all = false) const
+    {
+        std::vector<std::pair<int, int>> out;
+        for (const Message& m : target.Snapshot())
+            if (m.msg == UM_LOADERSTATUS &&
+                (all || (m.wParam != kLoaderPowerCycle && m.wParam != kLoaderErasePercent)))
+                out.emplace_back(static_cast<int>(m.wParam), static_cast<int>(m.lParam));
+        return out;
+    }
+    std::vector<int> Values(int code) const
+    {
+        std::vector<int> out;
+        for (const auto& [c, v] : Statuses(true))
+            if (c == code)
+                out.push_back(v);
+        return out;
+    }
+    Message Last() const
+    {
+        const auto all = target.Snapshot();
+        return all.empty() ? Message{} : all.back();
+    }
+
+    MotorSim sim{0, 0x0123, 1};
+    std::unique_ptr<SimBootloader> boot;
+    RecordingTarget target;
+    QTemporaryDir dir;
+    std::unique_ptr<TVekLoad> loader;
+};
+
+struct VariantCase {
+    int variant;
+    int hardware;
+    int revision;
+    bool throughFirmware;
+};
+
+class EveryVariant : public Loader, public ::testing::WithParamInterface<VariantCase> {};
+
+TEST_P(EveryVariant, FlashEqualsTheFile)
+{
+    const VariantCase c = GetParam();
+    FileSpec spec;
+    spec.variant = c.variant;
+    spec.hardware = c.hardware;
+    spec.verify = c.variant == 1;
+    spec.sizes = {300, 140, 1000};
+    DataBlocks data;
+    const Bytes file = BuildFile(spec, &data);
+    BootloaderConfig config;
+    config.variant = c.variant;
+    config.hardware = c.hardware;
+    config.revision = c.revision;
+    config.eraseDelayMs = 300;
+    Boot(config);
+    MakeLoader(file, c.throughFirmware);
+    Start(c.throughFirmware);
+    ASSERT_TRUE(WaitEnd());
+
+    if (c.variant == 1 && c.revision >= 21) {
+        ASSERT_TRUE(PatchFirstBlockForNewLoader(data[0].second));
+    }
+    EXPECT_EQ(boot->Flash(), FlashOf(data));
+    EXPECT_EQ(boot->Erased(), (std::vector<int>{0, 1}));
+    // Command 7 has no reply: the device may take it a moment after "done".
+    for (int i = 0; i < 200 && boot->Starts() == 0; ++i)
+        usleep(10000);
+    EXPECT_EQ(boot->Starts(), 1);
+    EXPECT_FALSE(boot->InBootloader());
+    EXPECT_TRUE(loader->Errors().empty());
+
+    std::vector<std::pair<int, int>> expected{{kLoaderResetting, 0}};
+    if (c.variant == 0)
+        expected.emplace_back(kLoaderTesting, 0);
+    if (c.variant != 2)
+        expected.insert(expected.end(), {{kLoaderErasing, 0}, {kLoaderErasing, 0}});
+    for (int p : {0, 33, 66})
+        expected.insert(expected.end(), {{kLoaderTransferring, p}, {kLoaderBlockDone, 0}});
+    if (c.variant == 1)
+        for (int p : {0, 33, 66})
+            expected.insert(expected.end(), {{kLoaderVerifying, p}, {kLoaderBlockDone, 0}});
+    expected.emplace_back(kLoaderDone, 0);
+    EXPECT_EQ(Statuses(), expected);
+    EXPECT_EQ(Values(kLoaderPowerCycle).empty(), c.throughFirmware);
+    if (c.variant == 2) {
+        EXPECT_FALSE(Values(kLoaderErasePercent).empty());
+    }
+
+    bool sawVersion = false;
+    for (const Message& m : target.Snapshot())
+        if (m.msg == UM_LOADERVERSION) {
+            sawVersion = true;
+            EXPECT_EQ(m.wParam, 0x0102);
+            EXPECT_EQ(m.text, "Test firmware Version 6.1");
+        }
+    EXPECT_TRUE(sawVersion);
+}
+
+INSTANTIATE_TEST_SUITE_P(Loader, EveryVariant,
+                         ::testing::Values(VariantCase{0, 0, 0, true}, VariantCase{0, 0, 0, false},
+                                           VariantCase{1, 1, 21, true}, VariantCase{1, 2, 21, false},
+                                           VariantCase{1, 1, 20, false}, VariantCase{2, 0, 0, true},
+                                           VariantCase{2, 0, 0, false}, VariantCase{3, 3, 0, true},
+                                           VariantCase{3, 5, 0, false}, VariantCase{4, 0, 0, true},
+                                           VariantCase{4, 0, 0, false}, VariantCase{5, 0, 0, true},
+                                           VariantCase{5, 0, 0, false}));
+
+TEST_F(Loader, FailedThirdBlockResumesWithTheRest)
+{
+    FileSpec spec;
+    spec.sizes = {200, 200, 200, 200, 200};
+    DataBlocks data;
+    const Bytes file = BuildFile(spec, &data);
+    Boot(BootloaderConfig{});
+    boot->FailWrites(3, 1);
+    MakeLoader(file, true);
+    Start(true);
+    ASSERT_TRUE(WaitEnd());
+    EXPECT_EQ(Last().wParam, kLoaderDone);
+    EXPECT_EQ(Values(kLoaderTransferring), (std::vector<int>{0, 20, 40, 40, 60, 80}));
+    EXPECT_EQ(loader->Errors(), (std::vector<std::string>{"Error in flash write: 5"}));
+    EXPECT_EQ(boot->Flash(), FlashOf(data));
+    EXPECT_EQ(boot->Writes(), 6);
+}
+
+TEST_F(Loader, RetriedFirstBlockStaysPatchedAndVerifies)
+{
+    FileSpec spec;
+    spec.variant = 1;
+    spec.hardware = 1;
+    spec.verify = true;
+    DataBlocks data;
+    const Bytes file = BuildFile(spec, &data);
+    BootloaderConfig config;
+    config.variant = 1;
+    config.hardware = 1;
+    config.revision = 21;
+    Boot(config);
+    boot->FailWrites(1, 1);
+    MakeLoader(file, true);
+    Start(true);
+    ASSERT_TRUE(WaitEnd());
+    EXPECT_EQ(Last().wParam, kLoaderDone);
+    EXPECT_EQ(loader->Errors().size(), 1u);
+    ASSERT_TRUE(PatchFirstBlockForNewLoader(data[0].second));
+    EXPECT_EQ(boot->Flash(), FlashOf(data));
+}
+
+TEST_F(Loader, OldLoaderWithHardware4IsIncompatible)
+{
+    FileSpec spec;
+    spec.variant = 1;
+    spec.hardware = 4;
+    BootloaderConfig config;
+    config.variant = 1;
+    config.hardware = 4;
+    config.revision = 20;
+    Boot(config);
+    MakeLoader(BuildFile(spec), true);
+    Start(true);
+    ASSERT_TRUE(WaitEnd());
+    const Message last = Last();
+    EXPECT_EQ(last.wParam, kLoaderFailed);
+    EXPECT_EQ(last.lParam, 1);
+    EXPECT_EQ(last.text, "Incompatible hardware!\n");
+    EXPECT_EQ(loader->Errors(), (std::vector<std::string>{"Incompatible hardware!"}));
+    EXPECT_EQ(Values(kLoaderResetting).size(), 1u);  // no second attempt
+    EXPECT_TRUE(boot->Erased().empty());
+}
+
+TEST_F(Loader, Variant2ShowsErasePercentOnItsScale)
+{
+    FileSpec spec;
+    spec.variant = 2;
+    spec.erase = 1;
+    spec.sizes = {100};
+    BootloaderConfig config;
+    config.variant = 2;
+    config.eraseDelayMs = 1500;
+    Boot(config);
+    LoaderTiming timing;
+    timing.eraseScaleMs = 2000;  // a shortened clock: 1500 ms is 75 %
+    timing.eraseTimeoutMs = 5000;
+    MakeLoader(BuildFile(spec), true, 0, timing);
+    Start(true);
+    ASSERT_TRUE(WaitEnd());
+    EXPECT_EQ(Last().wParam, kLoaderDone);
+    const std::vector<int> p = Values(kLoaderErasePercent);
+    ASSERT_GE(p.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(p.begin(), p.end()));
+    EXPECT_GE(p.front(), 5);
+    EXPECT_GE(p.back(), 45);
+    EXPECT_LE(p.back(), 100);
+    EXPECT_TRUE(Values(kLoaderErasing).empty());
+}
+
+TEST_F(Loader, TenFailuresEndTheLoad)
+{
+    FileSpec spec;
+    spec.sizes = {100};
+    Boot(BootloaderConfig{});
+    boot->FailWrites(1, 1000, 3);
+    MakeLoader(BuildFile(spec), true);
+    Start(true);
+    ASSERT_TRUE(WaitEnd(60s));
+    const Message last = Last();
+    EXPECT_EQ(last.wParam, kLoaderFailed);
+    EXPECT_EQ(last.lParam, 0);
+    EXPECT_EQ(loader->Errors(), std::vector<std::string>(10, "Error in flash write: 3"));
+    EXPECT_EQ(std::count(last.text.begin(), last.text.end(), '\n'), 10);
+    EXPECT_EQ(boot->Starts(), 0);
+}
+
+TEST_F(Loader, AbortEndsThePowerCycleWait)
+{
+    Boot(BootloaderConfig{});
+    MakeLoader(BuildFile(FileSpec{}), false);
+    loader->StartLoad();
+    ASSERT_TRUE(target.WaitForMessage(UM_LOADERSTATUS, kLoaderPowerCycle, 10s));
+    const std::int64_t t0 = MonotonicMs();
+    loader->Terminate();
+    ASSERT_TRUE(WaitEnd(5s));
+    EXPECT_LT(MonotonicMs() - t0, 1000);
+    EXPECT_EQ(Last().wParam, kLoaderAborted);
+    EXPECT_TRUE(boot->Erased().empty());
+}
+
+TEST_F(Loader, Rs485StartEndsTheWaitForTheReplyCode)
+{
+    BootloaderConfig config;
+    config.answerAttention = false;
+    Boot(config);
+    MakeLoader(BuildFile(FileSpec{}), false);
+    loader->StartLoad();
+    ASSERT_TRUE(target.WaitForMessage(UM_LOADERSTATUS, kLoaderPowerCycle, 10s));
+    boot->PowerCycle();
+    ASSERT_TRUE(target.WaitFor([](const std::vector<Message>& ms) { return ms.size() > 8; }, 5s));
+    EXPECT_TRUE(Values(kLoaderTransferring).empty());  // still waiting for the reply code
+    loader->RS485Start();
+    ASSERT_TRUE(WaitEnd());
+    EXPECT_EQ(Last().wParam, kLoaderDone);
+    EXPECT_EQ(boot->Flash().size(), 900u);
+}
+
+TEST_F(Loader, RetryFindsTheDeviceAtItsSwitchedSpeed)
+{
+    FileSpec spec;
+    spec.variant = 4;
+    DataBlocks data;
+    const Bytes file = BuildFile(spec, &data);
+    BootloaderConfig config;
+    config.variant = 4;
+    Boot(config);
+    boot->FailWrites(2, 1);
+    MakeLoader(file, false);
+    Start(false);  // one power cycle only
+    ASSERT_TRUE(WaitEnd(20s));
+    EXPECT_EQ(Last().wParam, kLoaderDone);
+    EXPECT_EQ(boot->Flash(), FlashOf(data));
+    // No power-cycle request after the first transfer began.
+    bool transferring = false;
+    for (const auto& [code, value] : Statuses(true)) {
+        transferring = transferring || code == kLoaderTransferring;
+        EXPECT_FALSE(transferring && code == kLoaderPowerCycle);
+    }
+    // Command 11 went out once: the device kept its speed.
+    const std::vector<int> commands = boot->Commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), 11), 1);
+}
+
+}  // namespace

@@ -205,6 +205,10 @@ public:
     ModuleRequests& ModuleRequestsPort() { return *moduleRequests_; }
     // The tests page's endurance test.
     TTestThread& Tests() { return *testThread_; }
+    // The port handed to another user (the firmware loader) and back. A port
+    // that cannot be reopened is shown as an error; the link keeps looking for it.
+    void SuspendLink(bool sendStop);
+    void ResumeLink(bool sendResume);
     // A register write of a form, guarded; false when it did not go out.
     bool RequestWrite(int reg, std::int32_t value, int width);
     // The filter selector, or null while there is none.

@@ -50,6 +50,17 @@ void MotorSession::CreateFormLinks()
     });
 }
 
+void MotorSession::SuspendLink(bool sendStop) { com_->SuspendLink(sendStop); }
+
+void MotorSession::ResumeLink(bool sendResume)
+{
+    try {
+        com_->ResumeLink(sendResume);
+    } catch (const TSerErr& e) {
+        prompts.error(QString::fromLatin1(e.text.c_str()), QStringLiteral("Error"));
+    }
+}
+
 bool MotorSession::RequestWrite(int reg, std::int32_t value, int width)
 {
     bool queued = false;

@@ -1,6 +1,7 @@
 #include "link/comthread.h"
 
 #include <algorithm>
+#include <exception>
 #include <cstring>
 #include <ctime>
 #include <pthread.h>
@@ -236,9 +237,16 @@ void ComThread::SuspendLink(bool sendStop)
 
 void ComThread::ResumeLink(bool sendResume)
 {
-    port_.Open();
-    if (sendResume)
-        frames_.SendFrame(CMD_RESUME, {Address()});
+    // The thread goes on whatever the port does: when it cannot be opened now,
+    // the connect attempts look for it, and the caller hears why.
+    std::exception_ptr failure;
+    try {
+        port_.Open();
+        if (sendResume)
+            frames_.SendFrame(CMD_RESUME, {Address()});
+    } catch (const TSerErr&) {
+        failure = std::current_exception();
+    }
     alive_.store(true, std::memory_order_release);
     bool start = false;
     {
@@ -254,6 +262,8 @@ void ComThread::ResumeLink(bool sendResume)
         state_.store(LINK_CONNECTING, std::memory_order_release);
         Start();
     }
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 // --- status ---------------------------------------------------------------------

@@ -140,6 +140,8 @@ public:
 
     // Hand the port to another part of the program and back. SuspendLink waits
     // until the thread has parked; the caller then owns Port() until ResumeLink.
+    // ResumeLink sets the thread going again also when the port cannot be
+    // reopened (it throws TSerErr then, and the thread keeps looking for it).
     void SuspendLink(bool sendStop);
     void ResumeLink(bool sendResume);
 

@@ -2,15 +2,24 @@
 
 #include "app/motorregisters.h"
 #include "app/testthread.h"
+#include "app/connhelp.h"
+#include "app/ui/connhelp.h"
 #include "app/ui/formatpage.h"
+#include "app/ui/moduledialogs.h"
 #include "app/ui/frmfilterselector.h"
 #include "app/ui/modulepages.h"
+#include "platform/qtmessagetarget.h"
 #include "platform/settings.h"
 #include "program/ui/runcontrolbar.h"
 #include "program/ui/vizuwarecommanddialogs.h"
 #include "program/ui/vizuwareform.h"
 #include "program/ui/vizuwareinfo.h"
 #include "scope/ui/frmscope.h"
+#include "update/firmwarefolders.h"
+#include "update/ui/frmquenorupdate.h"
+#include "update/ui/frmupdate.h"
+#include "update/ui/proxylogin.h"
+#include "update/webupdate.h"
 
 #include <QAction>
 #include <QMenu>
@@ -60,8 +69,23 @@ TQuenorForms::TQuenorForms(MotorSession& session, QWidget* window, QTabWidget* p
     pages_->addTab(tsScope_, QStringLiteral("Scope"));
     SetTabVisible(tsScope_, false);
 
-    // The field-bus and logic-module pages.
-    modulePages_ = std::make_unique<TModulePages>(session_.ModuleRequestsPort(), ModuleSetupDialogs{});
+    // The field-bus and logic-module pages with their setup dialogs.
+    frmDeviceNet_ = new TfrmDeviceNetParameters(window);
+    frmFsSetup_ = new TfrmFSSetup(window);
+    ModuleSetupDialogs setupDialogs;
+    setupDialogs.deviceNet = [this](const DeviceNetChoice& preset) -> std::optional<DeviceNetChoice> {
+        frmDeviceNet_->SetChoice(preset);
+        if (frmDeviceNet_->exec() != 1)
+            return std::nullopt;
+        return frmDeviceNet_->Choice();
+    };
+    setupDialogs.fs = [this](const FsChoice& preset) -> std::optional<FsChoice> {
+        frmFsSetup_->SetChoice(preset);
+        if (frmFsSetup_->exec() != 1)
+            return std::nullopt;
+        return frmFsSetup_->Choice();
+    };
+    modulePages_ = std::make_unique<TModulePages>(session_.ModuleRequestsPort(), std::move(setupDialogs));
     for (QWidget* page : {modulePages_->tsProfi, modulePages_->tsCanOpen, modulePages_->tsDeviceNet,
                           modulePages_->tsFS, static_cast<QWidget*>(modulePages_->tsSeqlet)}) {
         pages_->addTab(page, TModulePages::Caption(page));
@@ -70,6 +94,16 @@ TQuenorForms::TQuenorForms(MotorSession& session, QWidget* window, QTabWidget* p
 
     testsPage_ = new TTestsPage(*this, session_.Tests(), tsTests);
 
+    // The firmware dialog checks the update server for new files at its first showing.
+    frmUpdate_ = new TfrmUpdate(window);
+    webTarget_ = std::make_unique<QtMessageTarget>([this](const Message& m) { OnWebMessage(m); });
+    frmUpdate_->SetFirstShowHook([this](MessageTarget* dialog) {
+        updateTarget_ = dialog;
+        webCheck_ = StartFirmwareCheck(webTarget_.get(), ReadUpdateSettings(), UserFirmwareFolder(),
+                                       ProgramFirmwareFolder());
+    });
+    frmConnHelp_ = new TfrmConnHelp(window);
+
     filterSelector_ = new TformFilterSelector(window);
     filterSelector_->SetTarget(session_.Notify());
     session_.SetFilterSelector(filterSelector_);
@@ -77,7 +111,8 @@ TQuenorForms::TQuenorForms(MotorSession& session, QWidget* window, QTabWidget* p
 
 TQuenorForms::~TQuenorForms()
 {
-    // The forms go before the session whose parts they show.
+    // The forms go before the session whose parts they show; the update check first.
+    webCheck_.reset();
     session_.SetFilterSelector(nullptr);
     delete filterSelector_;
     delete testsPage_;
@@ -226,6 +261,74 @@ void TQuenorForms::OpenFilterSelector()
     filterSelector_->SetTarget(session_.Notify());
     session_.SetFilterSelector(filterSelector_);
     filterSelector_->exec();
+}
+
+// ---------------------------------------------------------------------------
+// Updates and the connection help
+
+void TQuenorForms::OnWebMessage(const Message& m)
+{
+    if (m.msg == UM_PROXYCREDENTIALS && webCheck_)
+        AnswerProxyPrompt(frmUpdate_, webCheck_->Prompt());
+    else if (updateTarget_)
+        updateTarget_->Post(m);  // the new-files report belongs to the firmware dialog
+}
+
+void TQuenorForms::ShowFirmwareDialog(int family, bool connected, int moduleType, int subType, bool autoStart)
+{
+    FirmwareUpdateRequest request;
+    request.comIndex = session_.State().portIndex;
+    request.family = family;
+    request.connected = connected;
+    request.moduleType = moduleType;
+    request.subTypeFilter = subType;
+    request.autoStart = autoStart;
+    frmUpdate_->Run(request);
+}
+
+void TQuenorForms::UpdateFirmware()
+{
+    const MainWindowState& s = session_.State();
+    const int g = session_.Generation();
+    // In family 2 the hardware byte of the option register picks the module files.
+    const int subType = g == 2 && s.connected ? static_cast<int>(s.optionBits & 0xFF) : 0;
+    FirmwareUpdateSetup setup;
+    setup.generation = g;
+    setup.connected = s.connected;
+    setup.moduleType = g == 2 ? 0 : s.moduleType;
+    setup.hardware = subType;
+    setup.portIndex = s.portIndex;
+    RunFirmwareUpdate(setup, FirmwareUpdateIo{
+                                 [this](bool stop) { session_.SuspendLink(stop); },
+                                 [this](bool resume) { session_.ResumeLink(resume); },
+                                 [this](const FirmwareUpdateSetup& f) {
+                                     ShowFirmwareDialog(f.generation, f.connected, f.moduleType, f.hardware,
+                                                        f.autoStart);
+                                 }});
+}
+
+bool TQuenorForms::UpdateProgram()
+{
+    session_.SuspendLink(false);
+    const int result = ShowQuenorUpdate(window_);
+    if (result == 1)
+        return true;
+    session_.ResumeLink(false);
+    return false;
+}
+
+bool TQuenorForms::ConnectionHelp(bool dontShow)
+{
+    const MainWindowState& s = session_.State();
+    const ConnHelpOutcome out = RunConnectionHelp(
+        ConnHelpInputs{dontShow, s.connected, s.moduleType, s.portIndex},
+        [this](bool& d) { return frmConnHelp_->ShowHelp(d); },
+        FirmwareUpdateIo{[this](bool stop) { session_.SuspendLink(stop); },
+                         [this](bool resume) { session_.ResumeLink(resume); },
+                         [this](const FirmwareUpdateSetup& f) {
+                             ShowFirmwareDialog(f.generation, f.connected, f.moduleType, f.hardware, f.autoStart);
+                         }});
+    return out.dontConnectionHelp;
 }
 
 // ---------------------------------------------------------------------------

@@ -19,6 +19,12 @@ class QTabWidget;
 namespace quenor {
 
 class TformFilterSelector;
+class TfrmConnHelp;
+class TfrmDeviceNetParameters;
+class TfrmFSSetup;
+class TfrmUpdate;
+class TWebUpdate;
+class QtMessageTarget;
 class TfrmScope;
 class TModulePages;
 class TRunControlBar;
@@ -39,6 +45,12 @@ public:
     // The filter selector's menu items: enabled by generation, refused on old firmware.
     void AttachFilterItems(const std::vector<QAction*>& items);
     void OpenFilterSelector();
+    // "Update firmware", "Update program" and the connection help.
+    void UpdateFirmware();
+    // True when the user agreed to close the program for its update.
+    bool UpdateProgram();
+    // The help's "Don't show this again." flag in and out.
+    bool ConnectionHelp(bool dontShow);
     // The start-up's last steps: the format list, the scope's stored setup.
     void InitAfterCreate();
 
@@ -71,6 +83,8 @@ private:
     void ShowScopeTab() override;
 
     void SetTabVisible(QWidget* page, bool visible);
+    void ShowFirmwareDialog(int family, bool connected, int moduleType, int subType, bool autoStart);
+    void OnWebMessage(const Message& m);
 
     MotorSession& session_;
     QWidget* window_;
@@ -87,6 +101,13 @@ private:
     TformFilterSelector* filterSelector_ = nullptr;
     std::vector<QAction*> filterItems_;
     QAction* miPrintProgram_ = nullptr;
+    TfrmUpdate* frmUpdate_ = nullptr;
+    TfrmConnHelp* frmConnHelp_ = nullptr;
+    TfrmDeviceNetParameters* frmDeviceNet_ = nullptr;
+    TfrmFSSetup* frmFsSetup_ = nullptr;
+    std::unique_ptr<QtMessageTarget> webTarget_;
+    std::unique_ptr<TWebUpdate> webCheck_;
+    MessageTarget* updateTarget_ = nullptr;
 };
 
 }  // namespace quenor

@@ -249,11 +249,16 @@ void TfrmQuenor::CreateMenus()
     }
 
     QMenu* updates = menuBar()->addMenu(QStringLiteral("&Updates"));
-    laterItems_.push_back(updates->addAction(QStringLiteral("Update &Firmware...")));
-    laterItems_.push_back(updates->addAction(QStringLiteral("Update &Quenor...")));
+    connect(updates->addAction(QStringLiteral("Update &Firmware...")), &QAction::triggered, this,
+            [this] { forms_->UpdateFirmware(); });
+    connect(updates->addAction(QStringLiteral("Update &Quenor...")), &QAction::triggered, this, [this] {
+        if (forms_->UpdateProgram())
+            close();
+    });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    laterItems_.push_back(help->addAction(QStringLiteral("&Connection trouble shooting")));
+    connect(help->addAction(QStringLiteral("&Connection trouble shooting")), &QAction::triggered, this,
+            [this] { settings_.dontConnectionHelp = forms_->ConnectionHelp(settings_.dontConnectionHelp); });
     connect(help->addAction(QStringLiteral("&Company...")), &QAction::triggered, this, [this] {
         TCompanyBox box(this);
         box.exec();
@@ -321,8 +326,6 @@ void TfrmQuenor::CreateToolBar()
     statusToggle->setChecked(true);
     connect(statusToggle, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
     viewMenu_->addAction(tbxiViewHidden_);
-    for (QAction* a : laterItems_)
-        a->setEnabled(false);
 }
 
 void TfrmQuenor::SelectAddress(const QString& text)
@@ -548,8 +551,6 @@ void TfrmQuenor::MotorCommandsChanged(bool on)
         a->setEnabled(on);
     motorMenu_->setEnabled(on);
     tbxsmiOffline_->menuAction()->setVisible(!on);
-    for (QAction* a : laterItems_)
-        a->setEnabled(false);
     DrawMotorPicture();
 }
 

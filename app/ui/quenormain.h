@@ -140,7 +140,6 @@ private:
     QAction* tbOpen_ = nullptr;
     QMenu* viewMenu_ = nullptr;
     QMenu* smiMRP_ = nullptr;
-    std::vector<QAction*> laterItems_;  // items whose forms come later: disabled
     QAction* tbxiViewHidden_ = nullptr;
 
     ImageList ilButton32_{32, 32};

@@ -285,15 +285,15 @@ TEST_F(MainWindowWithMotor, MotorCommandsFollowTheConnectionAndTheOfflineMenuThe
     ASSERT_TRUE(SpinUntil([&] { return window->Session().State().connected; }));
     EXPECT_TRUE(Enabled(window->MotorCommands()));
     EXPECT_FALSE(window->OfflineMenu()->menuAction()->isVisible());
-    // Items whose forms come later stay disabled while connected.
-    int later = 0;
+    // The filter selector serves the servo families.
+    int filterItems = 0;
     for (QAction* a : window->findChildren<QAction*>()) {
-        if (a->text() == QStringLiteral("Update &Quenor...")) {
-            EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
-            ++later;
+        if (a->text() == QStringLiteral("&Filter setup")) {
+            EXPECT_TRUE(a->isEnabled());
+            ++filterItems;
         }
     }
-    EXPECT_EQ(later, 1);
+    EXPECT_EQ(filterItems, 2);
 }
 
 TEST_F(MainWindowWithMotor, TheAddressBoxTakesAllAndOneTo255Only)

@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QTabWidget>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 namespace quenor {
@@ -49,7 +50,11 @@ TQuenorForms::TQuenorForms(MotorSession& session, QWidget* window, QTabWidget* p
     vizuForm_->onCommand = [this](int code, int data) { session_.OnProgramCommand(code, data, 0); };
     vizuForm_->onUpload = [&run] { run.UploadBtnClick(); };
     runBar_ = new TRunControlBar(run, vizuForm_->TopPanel());
-    runBar_->setGeometry(0, 0, 900, TVizuWare::kTopPanelHeight);
+    if (!vizuForm_->TopPanel()->layout()) {
+        auto* barLayout = new QHBoxLayout(vizuForm_->TopPanel());
+        barLayout->setContentsMargins(0, 0, 0, 0);
+        barLayout->addWidget(runBar_);
+    }
     run.editSetup = [this](ProgramSetupOptions& options) { return commandDialogs_->ExecuteSetup(options); };
     run.showInformation = [this](const ProgramInformation& i) {
         info_->Show(i);
@@ -142,6 +147,7 @@ void TQuenorForms::SetTabVisible(QWidget* page, bool visible)
 
 void TQuenorForms::CreateProgramMenu(QMenu* menu)
 {
+    programMenu_ = menu;
     CVizuRunControl& run = session_.RunControl();
     auto item = [&](const char* caption, int code) {
         QAction* a = menu->addAction(QString::fromLatin1(caption));
@@ -194,6 +200,8 @@ void TQuenorForms::ApplyModuleTabs(const ModuleTabVisibility& tabs)
     apply(modulePages_->tsDeviceNet, tabs.deviceNet);
     apply(modulePages_->tsFS, tabs.fs);
     apply(tsVizu_, tabs.vizu);
+    if (tabs.vizu && programMenu_)
+        programMenu_->menuAction()->setVisible(*tabs.vizu);
 }
 
 void TQuenorForms::ModuleMessage(const Message& m)
@@ -208,8 +216,11 @@ void TQuenorForms::ModuleMessage(const Message& m)
     SetTabVisible(modulePages_->tsDeviceNet, view.deviceNetTab);
     SetTabVisible(modulePages_->tsFS, view.fsTab);
     SetTabVisible(modulePages_->tsSeqlet, view.seqletTab);
-    if (view.vizuTab)
+    if (view.vizuTab) {
         SetTabVisible(tsVizu_, true);
+        if (programMenu_)
+            programMenu_->menuAction()->setVisible(true);
+    }
 }
 
 void TQuenorForms::ZeroPositionChanged(std::int32_t value) { testsPage_->ShowZeroPosition(value); }

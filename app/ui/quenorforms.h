@@ -101,6 +101,7 @@ private:
     TformFilterSelector* filterSelector_ = nullptr;
     std::vector<QAction*> filterItems_;
     QAction* miPrintProgram_ = nullptr;
+    QMenu* programMenu_ = nullptr;
     TfrmUpdate* frmUpdate_ = nullptr;
     TfrmConnHelp* frmConnHelp_ = nullptr;
     TfrmDeviceNetParameters* frmDeviceNet_ = nullptr;

@@ -596,11 +596,8 @@ void TfrmQuenor::ApplyModuleTabs()
     // The field-bus pages and the editor's page come with their own forms and
     // take their part of these rules when they are added; the programmable
     // module's menu is here already.
-    const ModuleTabVisibility tabs = ModuleTabsFor(session_->State());
-    if (tabs.vizu && smiMRP_)
-        smiMRP_->menuAction()->setVisible(*tabs.vizu);
     if (forms_)
-        forms_->ApplyModuleTabs(tabs);
+        forms_->ApplyModuleTabs(ModuleTabsFor(session_->State()));
 }
 
 void TfrmQuenor::DrawMotorPicture()

@@ -55,7 +55,7 @@ void TRunControlBar::Refresh()
     DebugInfoLabel->adjustSize();
     CHSLabel->setText(QString::fromLatin1(control_.ChecksumText().c_str()));
     CHSLabel->adjustSize();
-    CHSLabel->move(std::max(CHSLabel->x(), DebugInfoLabel->geometry().right() + 12), CHSLabel->y());
+    CHSLabel->move(DebugInfoLabel->geometry().right() + 24, CHSLabel->y());
     // At the checksum's top, 7 pixels right of its right edge.
     TransferedLabel->move(CHSLabel->geometry().right() + 1 + 7, CHSLabel->y());
     TransferedLabel->setVisible(control_.TransferredWarningVisible());

@@ -603,18 +603,25 @@ void ComThread::RunNextRequest()
     }
 }
 
-void ComThread::RetryAfterError()
+bool ComThread::ReopenOrLoseLink()
 {
-    ++retries_;
     try {
         port_.Open();
+        return true;
     } catch (const TSerErr& e) {
         // The device went away (an adapter pulled out): the link is lost, and
         // the connect attempts look for the port until it is back.
         Post(UM_PARAMERROR, +ParamNotice::LinkError, e.code);
         LoseLink();
-        return;
+        return false;
     }
+}
+
+void ComThread::RetryAfterError()
+{
+    ++retries_;
+    if (!ReopenOrLoseLink())
+        return;
     if (retries_ < 4) {
         state_.store(LINK_SERVING, std::memory_order_release);
         port_.Drain();
@@ -734,13 +741,8 @@ void ComThread::ReconnectScan()
 {
     EmptyRing();
     imageValid_.store(false);
-    try {
-        port_.Open();
-    } catch (const TSerErr& e) {
-        Post(UM_PARAMERROR, +ParamNotice::LinkError, e.code);
-        LoseLink();
+    if (!ReopenOrLoseLink())
         return;
-    }
     const std::int64_t start = MonotonicMs();
     bool found = false;
     while (!found && MonotonicMs() - start < timings_.rescanMs) {

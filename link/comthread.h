@@ -287,6 +287,7 @@ private:
     void RunNextRequest();
     void RetryAfterError();
     void LoseLink();         // state 2 and UM_LINKSTATE (1, 0)
+    bool ReopenOrLoseLink();  // false: the port is gone, the link reported lost
     void GoIdle(int code);   // an error escaped a step: state 4, reported
     void ConnectAttempt();
     void ReconnectScan();

@@ -1,5 +1,6 @@
 #include "program/rowtexts.h"
 
+#include "program/commandcells.h"
 #include "program/graphicprogram.h"
 #include "program/vizuvalue.h"
 
@@ -27,13 +28,6 @@ std::span<const std::uint8_t> From(std::span<const std::uint8_t> cells, std::siz
 
 const char* const kOperators[] = {"=", "<", ">", "<=", ">=", "<>"};
 
-const char* const kModes[] = {"Passive",
-                              "Velocity",
-                              "Position",
-                              "Analogue velocity",
-                              "Analogue velocity (with deadband)",
-                              "Velocity/analogue torque",
-                              "Analogue position"};
 
 const char* const kFastCommands[32] = {
     "NOP (No operation)",
@@ -339,8 +333,10 @@ std::string DescribeCommand(const CGraphicProgram& program, std::uint16_t line, 
                TargetText(cells);
     }
     case kCmdSetMode: {
+        // The servo motors' list holds every mode; a stepper's modes have the same numbers.
         const std::uint8_t mode = Cell(cells, 0);
-        return std::string("Set Mode: ") + (mode < std::size(kModes) ? kModes[mode] : "");
+        const std::vector<std::string> modes = SetModeItems(0);
+        return "Set Mode: " + (mode < modes.size() ? modes[mode] : std::string());
     }
     case kCmdWaitInputs: return "Wait until " + DescribeInputCondition(cells, false);
     case kCmdWaitRegister: {

@@ -39,21 +39,6 @@ int ReadError(int zipError)
     return (zipError == ZIP_ER_WRONGPASSWD || zipError == ZIP_ER_NOPASSWD) ? kUnpackPassword : kUnpackCorrupt;
 }
 
-bool WriteAll(int fd, const char* p, std::size_t n)
-{
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
-}
-
 // Reads one entry whole into a new file at path.
 int Extract(zip_t* z, const Entry& e, const fs::path& path)
 {
@@ -267,6 +252,21 @@ int UnpackArchive(const std::string& archive, const std::string& targetDir, cons
         rc = MoveIn(entries, staging, target);
     fs::remove_all(staging, ec);
     return rc;
+}
+
+bool WriteAll(int fd, const char* p, std::size_t n)
+{
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += w;
+        n -= static_cast<std::size_t>(w);
+    }
+    return true;
 }
 
 }  // namespace quenor

@@ -9,6 +9,7 @@
 // fails, the files already moved are put back. A refused archive leaves the
 // target as it was.
 
+#include <cstddef>
 #include <string>
 
 namespace quenor {
@@ -16,6 +17,9 @@ namespace quenor {
 // The fixed password of the program archives. It keeps casual eyes out and
 // authenticates nothing.
 inline constexpr const char* kArchivePassword = "Hq5xVrMnLw";
+
+// Writes all n bytes, going on after interruptions; false on a write error.
+bool WriteAll(int fd, const char* p, std::size_t n);
 
 enum UnpackError : int {
     kUnpackOk = 0,

@@ -75,20 +75,7 @@ public:
     bool Ok() const { return fd_ >= 0; }
     const std::string& Path() const { return path_; }
 
-    bool Write(const char* p, std::size_t n)
-    {
-        while (n > 0) {
-            const ssize_t w = ::write(fd_, p, n);
-            if (w < 0) {
-                if (errno == EINTR)
-                    continue;
-                return false;
-            }
-            p += w;
-            n -= static_cast<std::size_t>(w);
-        }
-        return true;
-    }
+    bool Write(const char* p, std::size_t n) { return WriteAll(fd_, p, n); }
 
     // Flushes and closes; the file keeps its temporary name.
     bool Close()

@@ -38,8 +38,11 @@ TEST(QuenorProcess, ASecondStartHandsOverItsFileAndExits)
     App();
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
-    const QString runtime = home.path() + "/run";
-    QDir().mkpath(runtime);
+    // A local socket's path has room for about 100 characters: the runtime
+    // folder sits right under /tmp, however deep the test's own folders are.
+    QTemporaryDir runtimeDir(QStringLiteral("/tmp/quenor-run-XXXXXX"));
+    ASSERT_TRUE(runtimeDir.isValid());
+    const QString runtime = runtimeDir.path();
     QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");

@@ -40,17 +40,17 @@ private:
 
 // A normal table: 5 speeds, 5 hardnesses, 5 dampings, 5 feed-forward types,
 // 4 motors, 3 current filters.
-inline fg::TableSpec NormalSpec()
+inline fg::TableDesign NormalSpec()
 {
-    fg::TableSpec s;
+    fg::TableDesign s;
     s.groups = {5, 5, 5, 5, 4, 3};
     return s;
 }
 
 // A large-motor table: one motor, no current filter choice.
-inline fg::TableSpec LargeSpec()
+inline fg::TableDesign LargeSpec()
 {
-    fg::TableSpec s;
+    fg::TableDesign s;
     s.large = true;
     s.recordSize = 132;
     s.groups = {5, 5, 5, 5, 1, 0};

@@ -29,13 +29,13 @@ protected:
     }
     FilterSelection SelectionOf(const FilterChoices& c, int motor) const
     {
-        const fg::TableSpec& t = sel.LargeMode() ? tables.large
+        const fg::TableDesign& t = sel.LargeMode() ? tables.large
                                  : sel.CurrentTableKind() == CFilterSelector::kOld ? tables.old
                                                                                     : tables.normal;
         return {t.groups[0] - 1 - c.row, t.groups[1] - 5 + c.column, c.damping, c.feedForward, motor,
                 c.currentFilter};
     }
-    static std::int64_t Index(const fg::TableSpec& t, const FilterSelection& s)
+    static std::int64_t Index(const fg::TableDesign& t, const FilterSelection& s)
     {
         return fg::RecordNumber(t, {s.speed, s.hardness, s.damping, s.feedForward, s.motor, s.currentFilter});
     }
@@ -205,7 +205,7 @@ TEST_F(Selector, SelectsByIdOnlyFiltersThatExist)
 TEST_F(Selector, OffersOnlyChoicesThatLeadToAFilter)
 {
     // Old table (4 speeds, 3 hardnesses, 3 dampings, 4 types), motor 2, current filter 0.
-    fg::TableSpec& t = tables.old;
+    fg::TableDesign& t = tables.old;
     const auto none = [&](int speed, int hardness, int damping, int ff) {
         t.noFilter.insert(fg::RecordNumber(t, {speed, hardness, damping, ff, kNormalIndex, 0}));
     };
@@ -343,8 +343,8 @@ TEST_F(Selector, ScaledValuesThatDoNotFitRefuseTheLoad)
         SCOPED_TRACE(c.what);
         TempDir caseDir(std::to_string(&c - cases));
         Tables t = tables;
-        fg::TableSpec& spec = c.large ? t.large : t.normal;
-        spec.values[Index(spec, c.large ? largeSel : normalSel)] = c.values;
+        fg::TableDesign& design = c.large ? t.large : t.normal;
+        design.values[Index(design, c.large ? largeSel : normalSel)] = c.values;
         t.Write(caseDir);
         CFilterSelector s;
         s.LoadTables({caseDir.Path()});

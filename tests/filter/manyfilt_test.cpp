@@ -11,25 +11,25 @@ using namespace quenor::filtertest;
 namespace {
 
 // The bytes a record of the generator should hold.
-std::vector<std::uint8_t> Encoded(const fg::TableSpec& spec, std::int64_t index)
+std::vector<std::uint8_t> Encoded(const fg::TableDesign& design, std::int64_t index)
 {
     std::vector<std::uint8_t> out;
-    const int size = spec.large ? 4 : 2;
-    for (std::int32_t v : fg::RecordValues(spec, index))
+    const int size = design.large ? 4 : 2;
+    for (std::int32_t v : fg::RecordValues(design, index))
         for (int i = 0; i < size; ++i)
             out.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i)));
-    out.resize(static_cast<std::size_t>(spec.recordSize), 0);
+    out.resize(static_cast<std::size_t>(design.recordSize), 0);
     return out;
 }
 
 TEST(ManyFilt, ReadsTheSizeExampleAndFindsRecordsByTheirChoices)
 {
     TempDir dir;
-    fg::TableSpec spec;
-    spec.groups = {5, 5, 5, 5, 4, 0};  // G6 = 0 counts as 1
-    spec.major = 1;
-    spec.minor = 3;
-    ASSERT_TRUE(fg::WriteTable(spec, dir.File("manyfilt.dat")));
+    fg::TableDesign design;
+    design.groups = {5, 5, 5, 5, 4, 0};  // G6 = 0 counts as 1
+    design.major = 1;
+    design.minor = 3;
+    ASSERT_TRUE(fg::WriteTable(design, dir.File("manyfilt.dat")));
     ASSERT_EQ(std::filesystem::file_size(dir.File("manyfilt.dat")), 320128u);
 
     CManyFilt t;
@@ -44,10 +44,10 @@ TEST(ManyFilt, ReadsTheSizeExampleAndFindsRecordsByTheirChoices)
         {0, 0, 0, 0, 0, 0}, {4, 4, 4, 4, 3, 0}, {1, 2, 3, 4, 2, 0}, {4, 0, 0, 0, 0, 0}, {0, 0, 0, 1, 0, 0}};
     for (const fg::Choice& c : choices) {
         const FilterSelection s{c.speed, c.hardness, c.damping, c.feedForward, c.motor, c.currentFilter};
-        const std::int64_t n = fg::RecordNumber(spec, c);
+        const std::int64_t n = fg::RecordNumber(design, c);
         ASSERT_TRUE(t.InRange(s));
         const auto record = t.RecordOffset(s);
-        EXPECT_EQ(std::vector<std::uint8_t>(record.begin(), record.end()), Encoded(spec, n)) << "record " << n;
+        EXPECT_EQ(std::vector<std::uint8_t>(record.begin(), record.end()), Encoded(design, n)) << "record " << n;
     }
     // Every group at 0 is the record right after the header.
     const auto first = t.RecordOffset({0, 0, 0, 0, 0, 0});
@@ -64,16 +64,16 @@ TEST(ManyFilt, ReadsTheSizeExampleAndFindsRecordsByTheirChoices)
 TEST(ManyFilt, ShortRecordsArePaddedWithZeros)
 {
     TempDir dir;
-    fg::TableSpec spec;
-    spec.recordSize = 40;
-    spec.groups = {2, 2, 1, 1, 1, 1};
-    ASSERT_TRUE(fg::WriteTable(spec, dir.File("short.dat")));
+    fg::TableDesign design;
+    design.recordSize = 40;
+    design.groups = {2, 2, 1, 1, 1, 1};
+    ASSERT_TRUE(fg::WriteTable(design, dir.File("short.dat")));
     CManyFilt t;
     t.Load(dir.File("short.dat"));
     // The last record of the file: a 128-byte copy must not read beyond it.
     const std::vector<std::uint8_t> copy = t.CopyRecord({1, 1, 0, 0, 0, 0});
     ASSERT_EQ(copy.size(), 128u);
-    std::vector<std::uint8_t> expected = Encoded(spec, 3);
+    std::vector<std::uint8_t> expected = Encoded(design, 3);
     expected.resize(128, 0);
     EXPECT_EQ(copy, expected);
 }
@@ -85,10 +85,10 @@ struct BadFile {
 
 std::vector<std::uint8_t> Small(int recordSize = 128)
 {
-    fg::TableSpec spec;
-    spec.recordSize = recordSize;
-    spec.groups = {2, 1, 1, 1, 1, 1};
-    return fg::MakeTable(spec);
+    fg::TableDesign design;
+    design.recordSize = recordSize;
+    design.groups = {2, 1, 1, 1, 1, 1};
+    return fg::MakeTable(design);
 }
 
 TEST(ManyFilt, RefusesFilesThatDoNotMatchTheirHeader)

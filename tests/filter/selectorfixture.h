@@ -37,18 +37,18 @@ inline constexpr int kNormalIndex = 2;
 inline constexpr int kLargeIndex = 13;
 
 // The old-filter table is small: 4 speeds, 3 hardnesses, 3 dampings, 4 types.
-inline fg::TableSpec OldSpec()
+inline fg::TableDesign OldSpec()
 {
-    fg::TableSpec s;
+    fg::TableDesign s;
     s.groups = {4, 3, 3, 4, 4, 3};
     s.minor = 1;
     return s;
 }
 
 struct Tables {
-    fg::TableSpec normal = NormalSpec();
-    fg::TableSpec large = LargeSpec();
-    fg::TableSpec old = OldSpec();
+    fg::TableDesign normal = NormalSpec();
+    fg::TableDesign large = LargeSpec();
+    fg::TableDesign old = OldSpec();
 
     void Write(const TempDir& dir) const
     {

@@ -228,9 +228,9 @@ TEST_F(UpdateDialog, AutoStartUpdatesTheMotorThroughItsFirmware)
     ASSERT_TRUE(sim.Start());
     motorsim::SimBootloader boot(sim, motorsim::BootloaderConfig{});
     setenv("QUENOR_COM14", sim.DevicePath().c_str(), 1);
-    FileSpec spec;
+    FileSpec design;
     std::vector<std::pair<std::uint32_t, Bytes>> data;
-    Put(user, "motor.maf", BuildFile(spec, &data));
+    Put(user, "motor.maf", BuildFile(design, &data));
 
     FirmwareUpdateRequest request;
     request.comIndex = 13;

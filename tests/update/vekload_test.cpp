@@ -138,13 +138,13 @@ class EveryVariant : public Loader, public ::testing::WithParamInterface<Variant
 TEST_P(EveryVariant, FlashEqualsTheFile)
 {
     const VariantCase c = GetParam();
-    FileSpec spec;
-    spec.variant = c.variant;
-    spec.hardware = c.hardware;
-    spec.verify = c.variant == 1;
-    spec.sizes = {300, 140, 1000};
+    FileSpec design;
+    design.variant = c.variant;
+    design.hardware = c.hardware;
+    design.verify = c.variant == 1;
+    design.sizes = {300, 140, 1000};
     DataBlocks data;
-    const Bytes file = BuildFile(spec, &data);
+    const Bytes file = BuildFile(design, &data);
     BootloaderConfig config;
     config.variant = c.variant;
     config.hardware = c.hardware;
@@ -205,10 +205,10 @@ INSTANTIATE_TEST_SUITE_P(Loader, EveryVariant,
 
 TEST_F(Loader, FailedThirdBlockResumesWithTheRest)
 {
-    FileSpec spec;
-    spec.sizes = {200, 200, 200, 200, 200};
+    FileSpec design;
+    design.sizes = {200, 200, 200, 200, 200};
     DataBlocks data;
-    const Bytes file = BuildFile(spec, &data);
+    const Bytes file = BuildFile(design, &data);
     Boot(BootloaderConfig{});
     boot->FailWrites(3, 1);
     MakeLoader(file, true);
@@ -223,12 +223,12 @@ TEST_F(Loader, FailedThirdBlockResumesWithTheRest)
 
 TEST_F(Loader, RetriedFirstBlockStaysPatchedAndVerifies)
 {
-    FileSpec spec;
-    spec.variant = 1;
-    spec.hardware = 1;
-    spec.verify = true;
+    FileSpec design;
+    design.variant = 1;
+    design.hardware = 1;
+    design.verify = true;
     DataBlocks data;
-    const Bytes file = BuildFile(spec, &data);
+    const Bytes file = BuildFile(design, &data);
     BootloaderConfig config;
     config.variant = 1;
     config.hardware = 1;
@@ -246,15 +246,15 @@ TEST_F(Loader, RetriedFirstBlockStaysPatchedAndVerifies)
 
 TEST_F(Loader, OldLoaderWithHardware4IsIncompatible)
 {
-    FileSpec spec;
-    spec.variant = 1;
-    spec.hardware = 4;
+    FileSpec design;
+    design.variant = 1;
+    design.hardware = 4;
     BootloaderConfig config;
     config.variant = 1;
     config.hardware = 4;
     config.revision = 20;
     Boot(config);
-    MakeLoader(BuildFile(spec), true);
+    MakeLoader(BuildFile(design), true);
     Start(true);
     ASSERT_TRUE(WaitEnd());
     const Message last = Last();
@@ -268,10 +268,10 @@ TEST_F(Loader, OldLoaderWithHardware4IsIncompatible)
 
 TEST_F(Loader, Variant2ShowsErasePercentOnItsScale)
 {
-    FileSpec spec;
-    spec.variant = 2;
-    spec.erase = 1;
-    spec.sizes = {100};
+    FileSpec design;
+    design.variant = 2;
+    design.erase = 1;
+    design.sizes = {100};
     BootloaderConfig config;
     config.variant = 2;
     config.eraseDelayMs = 1500;
@@ -279,7 +279,7 @@ TEST_F(Loader, Variant2ShowsErasePercentOnItsScale)
     LoaderTiming timing;
     timing.eraseScaleMs = 2000;  // a shortened clock: 1500 ms is 75 %
     timing.eraseTimeoutMs = 5000;
-    MakeLoader(BuildFile(spec), true, 0, timing);
+    MakeLoader(BuildFile(design), true, 0, timing);
     Start(true);
     ASSERT_TRUE(WaitEnd());
     EXPECT_EQ(Last().wParam, kLoaderDone);
@@ -294,11 +294,11 @@ TEST_F(Loader, Variant2ShowsErasePercentOnItsScale)
 
 TEST_F(Loader, TenFailuresEndTheLoad)
 {
-    FileSpec spec;
-    spec.sizes = {100};
+    FileSpec design;
+    design.sizes = {100};
     Boot(BootloaderConfig{});
     boot->FailWrites(1, 1000, 3);
-    MakeLoader(BuildFile(spec), true);
+    MakeLoader(BuildFile(design), true);
     Start(true);
     ASSERT_TRUE(WaitEnd(60s));
     const Message last = Last();
@@ -342,10 +342,10 @@ TEST_F(Loader, Rs485StartEndsTheWaitForTheReplyCode)
 
 TEST_F(Loader, RetryFindsTheDeviceAtItsSwitchedSpeed)
 {
-    FileSpec spec;
-    spec.variant = 4;
+    FileSpec design;
+    design.variant = 4;
     DataBlocks data;
-    const Bytes file = BuildFile(spec, &data);
+    const Bytes file = BuildFile(design, &data);
     BootloaderConfig config;
     config.variant = 4;
     Boot(config);

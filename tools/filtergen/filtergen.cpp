@@ -4,22 +4,22 @@
 
 namespace quenor::filtergen {
 
-int ValueCount(const TableSpec& spec)
+int ValueCount(const TableDesign& design)
 {
-    return spec.large ? 23 : 24;
+    return design.large ? 23 : 24;
 }
 
-std::int64_t RecordCount(const TableSpec& spec)
+std::int64_t RecordCount(const TableDesign& design)
 {
     std::int64_t n = 1;
-    for (std::size_t i = 0; i < spec.groups.size(); ++i)
-        n *= (i == 5 && spec.groups[i] == 0) ? 1 : spec.groups[i];
+    for (std::size_t i = 0; i < design.groups.size(); ++i)
+        n *= (i == 5 && design.groups[i] == 0) ? 1 : design.groups[i];
     return n;
 }
 
-std::int64_t RecordNumber(const TableSpec& spec, const Choice& c)
+std::int64_t RecordNumber(const TableDesign& design, const Choice& c)
 {
-    const auto& g = spec.groups;
+    const auto& g = design.groups;
     const std::int64_t g6 = g[5] == 0 ? 1 : g[5];
     return ((((static_cast<std::int64_t>(c.motor) * g6 + c.currentFilter) * g[0] + c.speed) * g[1] + c.hardness) *
                 g[2] +
@@ -28,16 +28,16 @@ std::int64_t RecordNumber(const TableSpec& spec, const Choice& c)
            c.feedForward;
 }
 
-std::vector<std::int32_t> RecordValues(const TableSpec& spec, std::int64_t index)
+std::vector<std::int32_t> RecordValues(const TableDesign& design, std::int64_t index)
 {
-    const int count = ValueCount(spec);
-    const auto given = spec.values.find(index);
+    const int count = ValueCount(design);
+    const auto given = design.values.find(index);
     std::vector<std::int32_t> v;
-    if (given != spec.values.end()) {
+    if (given != design.values.end()) {
         v = given->second;
         v.resize(static_cast<std::size_t>(count), 0);
     } else {
-        const int scaled = spec.large ? 5 : 3;
+        const int scaled = design.large ? 5 : 3;
         for (int j = 0; j < count; ++j) {
             std::int32_t x = 0;
             if (j == 0)
@@ -49,8 +49,8 @@ std::vector<std::int32_t> RecordValues(const TableSpec& spec, std::int64_t index
             v.push_back(x);
         }
     }
-    if (spec.noFilter.count(index))
-        v[spec.large ? 6 : 0] = 0;
+    if (design.noFilter.count(index))
+        v[design.large ? 6 : 0] = 0;
     return v;
 }
 
@@ -64,20 +64,20 @@ void Put(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t value, int 
 
 }  // namespace
 
-std::vector<std::uint8_t> MakeTable(const TableSpec& spec)
+std::vector<std::uint8_t> MakeTable(const TableDesign& design)
 {
-    const std::size_t r = static_cast<std::size_t>(spec.recordSize);
-    const std::int64_t records = RecordCount(spec);
+    const std::size_t r = static_cast<std::size_t>(design.recordSize);
+    const std::int64_t records = RecordCount(design);
     std::vector<std::uint8_t> b(r * static_cast<std::size_t>(records + 1), 0);
-    Put(b, 0, static_cast<std::uint16_t>(spec.recordSize), 2, r);
-    Put(b, 2, spec.major, 2, r);
-    Put(b, 4, spec.minor, 2, r);
+    Put(b, 0, static_cast<std::uint16_t>(design.recordSize), 2, r);
+    Put(b, 2, design.major, 2, r);
+    Put(b, 4, design.minor, 2, r);
     for (std::size_t i = 0; i < 6; ++i)
-        Put(b, 8 + 2 * i, static_cast<std::uint16_t>(spec.groups[i]), 2, r);
-    const int size = spec.large ? 4 : 2;
+        Put(b, 8 + 2 * i, static_cast<std::uint16_t>(design.groups[i]), 2, r);
+    const int size = design.large ? 4 : 2;
     for (std::int64_t n = 0; n < records; ++n) {
         const std::size_t start = r * static_cast<std::size_t>(n + 1);
-        const std::vector<std::int32_t> v = RecordValues(spec, n);
+        const std::vector<std::int32_t> v = RecordValues(design, n);
         for (std::size_t j = 0; j < v.size(); ++j)
             Put(b, start + j * static_cast<std::size_t>(size), static_cast<std::uint32_t>(v[j]), size, start + r);
     }
@@ -92,9 +92,9 @@ bool WriteBytes(const std::vector<std::uint8_t>& bytes, const std::string& path)
     return static_cast<bool>(out);
 }
 
-bool WriteTable(const TableSpec& spec, const std::string& path)
+bool WriteTable(const TableDesign& design, const std::string& path)
 {
-    return WriteBytes(MakeTable(spec), path);
+    return WriteBytes(MakeTable(design), path);
 }
 
 void SetHeaderWord(std::vector<std::uint8_t>& bytes, std::size_t offset, std::int16_t value)

@@ -14,7 +14,7 @@
 
 namespace quenor::filtergen {
 
-struct TableSpec {
+struct TableDesign {
     int recordSize = 128;
     std::uint16_t major = 1;
     std::uint16_t minor = 3;
@@ -39,21 +39,21 @@ struct Choice {
     int currentFilter = 0;
 };
 
-int ValueCount(const TableSpec& spec);          // 24 or 23
-std::int64_t RecordCount(const TableSpec& spec);  // product of the groups
-std::int64_t RecordNumber(const TableSpec& spec, const Choice& c);
+int ValueCount(const TableDesign& design);          // 24 or 23
+std::int64_t RecordCount(const TableDesign& design);  // product of the groups
+std::int64_t RecordNumber(const TableDesign& design, const Choice& c);
 
 // The values record `index` holds: the given ones, else made up from the
 // index (value 0 of a normal record is index % 30000 + 1; the scaled values,
 // 1..3 normal and 1..5 large, are 10 j + index % 7; the others
 // (index % 1000) x 30 + j). A no-filter record has value 0 (normal) or
 // value 6 (large) at 0.
-std::vector<std::int32_t> RecordValues(const TableSpec& spec, std::int64_t index);
+std::vector<std::int32_t> RecordValues(const TableDesign& design, std::int64_t index);
 
 // The whole file; values that do not fit a record are cut, bytes after them 0.
-std::vector<std::uint8_t> MakeTable(const TableSpec& spec);
+std::vector<std::uint8_t> MakeTable(const TableDesign& design);
 // Writes MakeTable to path; false when the file cannot be written.
-bool WriteTable(const TableSpec& spec, const std::string& path);
+bool WriteTable(const TableDesign& design, const std::string& path);
 bool WriteBytes(const std::vector<std::uint8_t>& bytes, const std::string& path);
 
 // Garbling: a header word overwritten (offset 0 record size, 8..18 groups).

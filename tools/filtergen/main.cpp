@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-using quenor::filtergen::TableSpec;
+using quenor::filtergen::TableDesign;
 
 namespace {
 
@@ -46,53 +46,53 @@ int Usage()
 
 int main(int argc, char** argv)
 {
-    TableSpec spec;
+    TableDesign design;
     std::string out;
     std::vector<long> list;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
         const bool hasValue = i + 1 < argc;
         if (a == "--large") {
-            spec.large = true;
+            design.large = true;
         } else if (a == "--out" && hasValue) {
             out = argv[++i];
         } else if (a == "--record-size" && hasValue) {
             if (!ParseList(argv[++i], ',', list) || list.size() != 1 || list[0] < 30 || list[0] > 32767)
                 return Usage();
-            spec.recordSize = static_cast<int>(list[0]);
+            design.recordSize = static_cast<int>(list[0]);
         } else if (a == "--groups" && hasValue) {
             if (!ParseList(argv[++i], ',', list) || list.size() != 6)
                 return Usage();
             for (std::size_t g = 0; g < 6; ++g) {
                 if (list[g] < 0 || list[g] > 100)
                     return Usage();
-                spec.groups[g] = static_cast<int>(list[g]);
+                design.groups[g] = static_cast<int>(list[g]);
             }
         } else if (a == "--version" && hasValue) {
             if (!ParseList(argv[++i], '.', list) || list.size() != 2 || list[0] < 0 || list[0] > 65535 ||
                 list[1] < 0 || list[1] > 65535)
                 return Usage();
-            spec.major = static_cast<std::uint16_t>(list[0]);
-            spec.minor = static_cast<std::uint16_t>(list[1]);
+            design.major = static_cast<std::uint16_t>(list[0]);
+            design.minor = static_cast<std::uint16_t>(list[1]);
         } else if (a == "--no-filter" && hasValue) {
             if (!ParseList(argv[++i], ',', list))
                 return Usage();
-            spec.noFilter.insert(list.begin(), list.end());
+            design.noFilter.insert(list.begin(), list.end());
         } else {
             return Usage();
         }
     }
     if (out.empty())
         return Usage();
-    if (quenor::filtergen::RecordCount(spec) > 10'000'000) {
+    if (quenor::filtergen::RecordCount(design) > 10'000'000) {
         std::fprintf(stderr, "filtergen: too many records\n");
         return 2;
     }
-    if (!quenor::filtergen::WriteTable(spec, out)) {
+    if (!quenor::filtergen::WriteTable(design, out)) {
         std::fprintf(stderr, "filtergen: cannot write %s\n", out.c_str());
         return 1;
     }
     std::printf("%s: %lld records of %d bytes\n", out.c_str(),
-                static_cast<long long>(quenor::filtergen::RecordCount(spec)), spec.recordSize);
+                static_cast<long long>(quenor::filtergen::RecordCount(design)), design.recordSize);
     return 0;
 }

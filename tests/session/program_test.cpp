@@ -108,12 +108,12 @@ protected:
         }
         return out;
     }
-    // The fields of the output commands after the address.
-    std::vector<Bytes> OutputFrames() const
+    // The fields after the address of the module commands of one kind.
+    std::vector<Bytes> Commands(int kind) const
     {
         std::vector<Bytes> out;
         for (const SimFrame& f : sim->Requests())
-            if (f.command == 0x61 && f.fields.size() >= 3 && f.fields[2] == 5)
+            if (f.command == 0x61 && f.fields.size() >= 3 && f.fields[2] == kind)
                 out.emplace_back(f.fields.begin() + 1, f.fields.end());
         return out;
     }
@@ -207,7 +207,7 @@ TEST_P(ProgramSessionPerFamily, TransferAndStartThenRunControlFollowsTheModule)
     ASSERT_TRUE(SpinUntil([&] { return sim->Outputs() == 8; }));
     PostMessage(S().Notify(), UM_SETOUTPUT, 3, 0);
     ASSERT_TRUE(SpinUntil([&] { return sim->Outputs() == 0; }));
-    EXPECT_EQ(OutputFrames(), family == 2 ? (std::vector<Bytes>{{3, 5, 8, 0}, {3, 5, 0, 8}})
+    EXPECT_EQ(Commands(5), family == 2 ? (std::vector<Bytes>{{3, 5, 8, 0}, {3, 5, 0, 8}})
                                           : (std::vector<Bytes>{{2, 5, 0x08}, {2, 5, 0x80}}));
     PostMessage(S().Notify(), UM_STOPPROGRAM, 0, 0);
     ASSERT_TRUE(SpinUntil([&] { return WireEndsWith("stop"); }));
@@ -216,11 +216,7 @@ TEST_P(ProgramSessionPerFamily, TransferAndStartThenRunControlFollowsTheModule)
     sim->ClearLog();
     S().OnProgramCommand(4, 10, 17);
     ASSERT_TRUE(SpinUntil([&] { return Rc().DebugInfoText() == "Status: Single Step"; })) << Rc().DebugInfoText();
-    std::vector<Bytes> steps;
-    for (const SimFrame& f : sim->Requests())
-        if (f.command == 0x61 && f.fields.size() >= 3 && f.fields[2] == 4)
-            steps.emplace_back(f.fields.begin() + 1, f.fields.end());
-    EXPECT_EQ(steps, (std::vector<Bytes>{{5, 4, 10, 0, 17, 0}}));
+    EXPECT_EQ(Commands(4), (std::vector<Bytes>{{5, 4, 10, 0, 17, 0}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, ProgramSessionPerFamily, ::testing::Values(0, 2));

@@ -280,7 +280,7 @@ TEST_F(ComJobsTest, ProgramControlFieldsPerFamilyAndStatusBlock)
                                               {1, 1}}));
     const std::vector<Message> blocks = Of(UM_REGISTERBLOCK);
     ASSERT_EQ(blocks[2].data.size(), 64u);
-    EXPECT_EQ(blocks[2].data[0], 3);  // stepping
+    EXPECT_EQ(blocks[2].data[0], 2);  // single step
     EXPECT_EQ(blocks[2].data[1], 0x34);
     EXPECT_EQ(blocks[2].data[2], 0x12);
     EXPECT_EQ(blocks[4].data[0], 1);  // running

@@ -26,8 +26,10 @@ public:
     }
     void ArrangeControls(int mask) override { lastMask = mask; }
     void MotorCommandsChanged(bool connected) override { commandsEnabled = connected; }
+    void ProgramPresent(bool present) override { programPresent = present; }
     int lastMask = 0;
     bool commandsEnabled = false;
+    bool programPresent = false;
 
 private:
     MotorSession*& session_;
@@ -35,8 +37,13 @@ private:
 
 class AnsweringVizuUi : public VizuWareUi {
 public:
-    bool Ask(const std::string&, const std::string&, Buttons) override { return true; }
+    bool Ask(const std::string& text, const std::string&, Buttons) override
+    {
+        questions.push_back(text);
+        return true;
+    }
     void Message(const std::string& text, const std::string&) override { messages.push_back(text); }
+    std::vector<std::string> questions;
     std::vector<std::string> messages;
 };
 

@@ -374,11 +374,29 @@ void MotorSim::SetUploadExtraBytes(int n)
 
 std::uint16_t MotorSim::CodeChecksum(const std::vector<std::uint8_t>& memory)
 {
-    const std::size_t length = memory.size() >= 2 ? memory[0] | (memory[1] << 8) : 0;
-    std::uint16_t sum = 0;
-    for (std::size_t i = 0; i < std::min(length, memory.size()); ++i)
-        sum = static_cast<std::uint16_t>(sum + memory[i]);
-    return sum;
+    // The module sums its code: the bytes of the image's code block.
+    const std::size_t length =
+        memory.size() >= 2 ? std::min<std::size_t>(memory[0] | (memory[1] << 8), memory.size()) : 0;
+    std::size_t at = 2;
+    while (at < length) {
+        const std::uint8_t block = memory[at++];
+        if (block == 0xA3) {  // parameter block: four bytes
+            at += 4;
+            continue;
+        }
+        if ((block != 0xA1 && block != 0xA2) || at + 4 > length)
+            break;
+        const std::size_t n = memory[at] | (memory[at + 1] << 8);
+        at += 4;
+        if (block == 0xA1) {
+            std::uint16_t sum = 0;
+            for (std::size_t i = at; i < std::min(at + n, length); ++i)
+                sum = static_cast<std::uint16_t>(sum + memory[i]);
+            return sum;
+        }
+        at += n;
+    }
+    return 0;
 }
 
 std::vector<std::uint8_t> MotorSim::OnProgram(const SimFrame& f)
@@ -397,10 +415,10 @@ std::vector<std::uint8_t> MotorSim::OnProgram(const SimFrame& f)
         switch (kind) {
         case 1: runState_ = 1; break;
         case 2: runState_ = 0; break;
-        case 3: runState_ = 2; break;
+        case 3: runState_ = 3; break;
         case 4:  // single step over code addresses a..b
             if (n == 5) {
-                runState_ = 3;
+                runState_ = 2;
                 programCounter_ = x[3] | (x[4] << 8);
             }
             break;

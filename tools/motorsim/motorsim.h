@@ -144,9 +144,10 @@ public:
     // Program memory as the download left it (the first two bytes the length).
     std::vector<std::uint8_t> ProgramMemory() const;
     void SetProgramMemory(std::vector<std::uint8_t> memory);
-    int RunState() const;       // 0 stopped, 1 running, 2 paused, 3 stepping
+    int RunState() const;       // the module's states: 0 passive, 1 running, 2 single step, 3 paused
     int ProgramCounter() const;
     int Outputs() const;        // bits set by the set/clear outputs command
+    // The checksum the module reports: the sum of the code block's bytes, 0 without one.
     static std::uint16_t CodeChecksum(const std::vector<std::uint8_t>& memory);
     // Replies longer than asked: the status reply's length, extra upload bytes.
     void SetProgramStatusLength(int length);

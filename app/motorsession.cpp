@@ -56,7 +56,7 @@ MotorSession::MotorSession(SessionView& view, VizuWareUi& vizuUi, const MainSett
     controlTarget_ = std::make_unique<BindingTarget>(*this);
     vizu_ = std::make_unique<CVizuWareDocument>(vizuUi);
     vizu_->SetLogPath(TVizuCode::DefaultLogPath());
-    vizu_->SetOnCommand([this](int command, int a, int b) { OnProgramCommand(command, a, b); });
+    vizu_->SetOnCommand([this](int command, int a, int b) { return OnProgramCommand(command, a, b); });
     runControl_ = std::make_unique<CVizuRunControl>(*vizu_, vizuUi);
     state_.portIndex = settings.portIndex;
     state_.baudIndex = settings.baudIndex;

@@ -196,7 +196,8 @@ public:
     // The editor's requests to the module: 0 transfer and start, 1 start,
     // 2 stop, 3 pause, 4 single step over a..b, 5 resume, 6 upload, 8 program
     // present (a nonzero).
-    void OnProgramCommand(int command, int a, int b);
+    // True when the command went out (0: the image is queued for the module).
+    bool OnProgramCommand(int command, int a, int b);
 
     // --- Other forms' roads to the motor ----------------------------------------------
     // The scope's requests, each guarded against a full ring.

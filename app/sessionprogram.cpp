@@ -5,8 +5,9 @@
 
 namespace quenor {
 
-void MotorSession::OnProgramCommand(int command, int a, int b)
+bool MotorSession::OnProgramCommand(int command, int a, int b)
 {
+    bool done = false;
     Guarded([&] {
         switch (command) {
         case 0: {
@@ -20,9 +21,9 @@ void MotorSession::OnProgramCommand(int command, int a, int b)
             }
             if (generation_ == 2)
                 com_->RequestProgramControl(7, static_cast<int>(image.size()), 0);
-            com_->RequestProgramDownload(image);
+            done = com_->RequestProgramDownload(image);
             com_->RequestProgramControl(1, 0, 0);
-            break;
+            return;
         }
         case 1:
         case 5:
@@ -42,9 +43,11 @@ void MotorSession::OnProgramCommand(int command, int a, int b)
             view_.ProgramPresent(a != 0);
             break;
         default:
-            break;
+            return;
         }
+        done = true;
     });
+    return done;
 }
 
 void MotorSession::OnProgramUploaded(const Message& m)

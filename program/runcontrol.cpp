@@ -90,7 +90,10 @@ void CVizuRunControl::StartButtonClick()
 {
     if (!document_.Transferred() && ui_.Ask(kAskTransferFirst, kCaptionConfirm, VizuWareUi::Buttons::YesNo)) {
         document_.GenerateCode();
-        Send(0);
+        // A transfer that did not go out must not start the program the
+        // module held before: the technician asked for this one.
+        if (!document_.SendCommand(0))
+            return;
     }
     Send(1);
 }

@@ -57,7 +57,9 @@ std::string CodeVersionText(std::uint16_t version);
 
 class CVizuWareDocument {
 public:
-    using CommandHandler = std::function<void(int command, int a, int b)>;
+    // True when the owner carried the command out (command 0: the program is
+    // on its way to the module).
+    using CommandHandler = std::function<bool(int command, int a, int b)>;
 
     explicit CVizuWareDocument(VizuWareUi& ui);
 
@@ -75,14 +77,9 @@ public:
     int MotorKind() const { return motorKind_; }
 
     void SetOnCommand(CommandHandler handler) { onCommand_ = std::move(handler); }
-    // Sends a command to the owner; false (nothing sent) when it gave no callback.
-    bool SendCommand(int command, int a = 0, int b = 0)
-    {
-        if (!onCommand_)
-            return false;
-        onCommand_(command, a, b);
-        return true;
-    }
+    // Sends a command to the owner; false when it gave no callback or could
+    // not carry the command out.
+    bool SendCommand(int command, int a = 0, int b = 0) { return onCommand_ && onCommand_(command, a, b); }
 
     // The module information record of a programmable module: bytes 2-3 the
     // program memory limit (low byte first), byte 5 the module's code

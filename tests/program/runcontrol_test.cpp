@@ -54,7 +54,9 @@ struct Rig {
             if (c == 0) {
                 typesAtTransfer.push_back(doc.Program().GetType());
                 images.push_back(doc.BuildTransferImage());
+                return !images.back().empty();
             }
+            return true;
         });
     }
     void ThreeLines()
@@ -241,6 +243,16 @@ TEST(RunControl, ButtonsSend)
     r.rc.SingleStepButtonClick();
     r.rc.ProgramMenuCommand(5);
     EXPECT_TRUE(r.sent.empty());
+
+    // Start, Yes, but the program cannot go out (the module has no room):
+    // the program the module held before is not started in its place.
+    Rig full;
+    full.ThreeLines();
+    full.doc.SetModuleInfo(Bytes{4, 0x21, 0x08, 0x00, 0, 0x11});  // 8 bytes of program memory
+    full.Status(0, 0, false);
+    full.ui.answers = {true, false, false};
+    full.rc.StartButtonClick();
+    EXPECT_EQ(full.sent, (Sent{{0, 0, 0}}));
 }
 
 TEST(RunControl, SetupConfirmedUnchangedForgetsTheTransfer)

@@ -622,7 +622,10 @@ struct UploadDoc : Doc {
     UploadDoc()
     {
         SetModule(doc, 1000, 0x11);
-        doc.SetOnCommand([this](int c, int a, int b) { commands.emplace_back(c, a, b); });
+        doc.SetOnCommand([this](int c, int a, int b) {
+            commands.emplace_back(c, a, b);
+            return true;
+        });
     }
 };
 

@@ -4,8 +4,6 @@
 #include "program/graphicprogram.h"
 
 #include <QFile>
-#include <QFont>
-#include <QImage>
 #include <QPageSize>
 #include <QPrinter>
 #include <QRegularExpression>
@@ -21,8 +19,7 @@ using namespace quenor;
 
 namespace {
 
-class SilentUi : public VizuWareUi {
-public:
+struct SilentUi : VizuWareUi {
     bool Ask(const std::string&, const std::string&, Buttons) override { return true; }
     void Message(const std::string&, const std::string&) override {}
 };
@@ -31,24 +28,22 @@ class PrintProgramTest : public ::testing::Test {
 protected:
     PrintProgramTest() : document(ui)
     {
-        savedFont = QApplication::font();
         QApplication::setFont(QFont(savedFont.family(), 9));
         document.SetLogPath("");
         document.Program().SetType(kProgramAbsoluteRelative);
-        // Lines 0-99, a wait on every even line, odd lines empty.
+        // Lines 0-99: a wait on every even line and on the last, the others empty.
         for (std::uint16_t line = 0; line < 100; line += 2)
             document.Program().SetLine(line, kCmdWait, NewCommandData(kCmdWait));
         document.Program().SetLine(99, kCmdWait, NewCommandData(kCmdWait));
-        EXPECT_TRUE(dir.isValid());
         pdf = dir.filePath(QStringLiteral("listing.pdf"));
     }
     ~PrintProgramTest() override { QApplication::setFont(savedFont); }
 
-    // A dialog that chooses a PDF file on A4 at dpi and answers kind.
-    PrintDialogFunction Dialog(int dpi, PrintDialogOutcome::Kind kind = PrintDialogOutcome::Kind::Print,
-                               std::string error = {})
+    // Prints with a dialog that chooses a PDF file on A4 at dpi and answers kind.
+    void Print(int dpi, PrintDialogOutcome::Kind kind = PrintDialogOutcome::Kind::Print, std::string error = {})
     {
-        return [this, dpi, kind, error](QPrinter& printer) {
+        ProgramPrintHooks hooks;
+        hooks.dialog = [&](QPrinter& printer) {
             ++dialogs;
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(pdf);
@@ -57,18 +52,12 @@ protected:
             printer.setFullPage(true);
             return PrintDialogOutcome{kind, error};
         };
-    }
-
-    ProgramPrintHooks Hooks(PrintDialogFunction dialog)
-    {
-        ProgramPrintHooks hooks;
-        hooks.dialog = std::move(dialog);
         hooks.message = [this](const std::string& text) { messages.push_back(text); };
         hooks.icon = [this](int id) {
             icons.push_back(id);
             return CommandPrintIcon(palette, id);
         };
-        return hooks;
+        PrintProgram(document, QStringLiteral("/home/tech/press.txt"), hooks);
     }
 
     int PdfPages() const
@@ -76,15 +65,15 @@ protected:
         QFile file(pdf);
         if (!file.open(QIODevice::ReadOnly))
             return -1;
-        const QString text = QString::fromLatin1(file.readAll());
-        return static_cast<int>(text.count(QRegularExpression(QStringLiteral("/Type\\s*/Page\\b"))));
+        return static_cast<int>(
+            QString::fromLatin1(file.readAll()).count(QRegularExpression(QStringLiteral("/Type\\s*/Page\\b"))));
     }
 
     QApplication& app = test::TestApp();
+    QFont savedFont = QApplication::font();
     SilentUi ui;
     CVizuWareDocument document;
     TVizuWareSelectCommand palette;
-    QFont savedFont;
     QTemporaryDir dir;
     QString pdf;
     int dialogs = 0;
@@ -95,64 +84,43 @@ protected:
 TEST_F(PrintProgramTest, PrintsEveryPageIntoThePdfAtHighAndLowResolution)
 {
     // A4 with a 9 point font: 20 rows a page at 1200 dpi, 19 at 72 dpi.
-    const struct {
-        int dpi;
-        int pages;
-    } cases[] = {{1200, 5}, {72, 6}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.dpi);
+    for (const auto& [dpi, pages] : {std::pair{1200, 5}, std::pair{72, 6}}) {
         icons.clear();
         QFile::remove(pdf);
-        PrintProgram(document, QStringLiteral("/home/tech/press.txt"), Hooks(Dialog(c.dpi)));
-        EXPECT_EQ(PdfPages(), c.pages);
-        EXPECT_TRUE(messages.empty());
-        // Icons for the 51 waits only, none for the empty lines.
-        EXPECT_EQ(icons, std::vector<int>(51, kCmdWait));
+        Print(dpi);
+        EXPECT_EQ(PdfPages(), pages) << dpi;
+        EXPECT_EQ(icons, std::vector<int>(51, kCmdWait)) << "icons for the waits, none for empty lines";
     }
-    EXPECT_EQ(dialogs, 2);
+    EXPECT_TRUE(messages.empty());
+    // The icon is the normal half of the palette's two-image glyph.
+    const QPixmap icon = CommandPrintIcon(palette, kCmdMove);
+    EXPECT_EQ(icon.toImage(), palette.LargeGlyph(kCmdMove).copy(0, 0, 32, 32).toImage());
 }
 
-TEST_F(PrintProgramTest, DialogThatFailsOrIsCancelledPrintsNothing)
+TEST_F(PrintProgramTest, FailingOrCancelledDialogAndProgramsWithoutListingPrintNothing)
 {
+    using Kind = PrintDialogOutcome::Kind;
     const struct {
-        PrintDialogOutcome::Kind kind;
-        const char* error;
+        std::uint8_t type;
+        Kind kind;
         const char* message;
+        int dialogs;
     } cases[] = {
-        {PrintDialogOutcome::Kind::Failed, "No printers are installed.",
-         "Unable to print.\r\n\r\nThe printing subsystem reported the following error:\r\n\r\n"
-         "\"No printers are installed.\""},
-        {PrintDialogOutcome::Kind::Cancel, "", nullptr},
+        {kProgramAbsoluteRelative, Kind::Failed,
+         "Unable to print.\r\n\r\nThe printing subsystem reported the following error:\r\n\r\n\"No printer\"", 1},
+        {kProgramEndlessRelative, Kind::Cancel, nullptr, 1},
+        {kProgramNone, Kind::Print, nullptr, 0},
+        {kProgramBinaryOnly, Kind::Print, nullptr, 0},
     };
     for (const auto& c : cases) {
         messages.clear();
-        PrintProgram(document, QString(), Hooks(Dialog(300, c.kind, c.error)));
+        dialogs = 0;
+        document.Program().SetType(c.type);
+        Print(300, c.kind, "No printer");
+        EXPECT_EQ(dialogs, c.dialogs);
+        EXPECT_EQ(messages, c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
         EXPECT_FALSE(QFile::exists(pdf));
-        if (c.message)
-            EXPECT_EQ(messages, std::vector<std::string>{c.message});
-        else
-            EXPECT_TRUE(messages.empty());
     }
-    EXPECT_EQ(dialogs, 2);
-}
-
-TEST_F(PrintProgramTest, ProgramsWithoutListingShowNoDialog)
-{
-    for (std::uint8_t type : {kProgramNone, kProgramBinaryOnly}) {
-        document.Program().SetType(type);
-        PrintProgram(document, QString(), Hooks(Dialog(300)));
-    }
-    EXPECT_EQ(dialogs, 0);
-    EXPECT_FALSE(QFile::exists(pdf));
-}
-
-TEST_F(PrintProgramTest, IconIsTheNormalImageOfThePaletteGlyph)
-{
-    const QPixmap icon = CommandPrintIcon(palette, kCmdMove);
-    ASSERT_FALSE(icon.isNull());
-    EXPECT_EQ(icon.size(), QSize(32, 32));
-    EXPECT_EQ(icon.toImage(), palette.LargeGlyph(kCmdMove).copy(0, 0, 32, 32).toImage());
-    EXPECT_TRUE(CommandPrintIcon(palette, 0).isNull());
 }
 
 }  // namespace

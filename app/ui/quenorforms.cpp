@@ -8,8 +8,10 @@
 #include "app/ui/moduledialogs.h"
 #include "app/ui/frmfilterselector.h"
 #include "app/ui/modulepages.h"
+#include "platform/cp1252.h"
 #include "platform/qtmessagetarget.h"
 #include "platform/settings.h"
+#include "program/ui/printprogram.h"
 #include "program/ui/runcontrolbar.h"
 #include "program/ui/vizuwarecommanddialogs.h"
 #include "program/ui/vizuwareform.h"
@@ -61,6 +63,17 @@ TQuenorForms::TQuenorForms(MotorSession& session, QWidget* window, QTabWidget* p
         info_->exec();
     };
     run.resetEditing = [this] { vizuForm_->ProgramChanged(); };
+    run.print = [this] {
+        ProgramPrintHooks hooks;
+        hooks.dialog = QtPrintDialog(window_);
+        hooks.message = [this](const std::string& text) {
+            QMessageBox::information(window_, FromCp1252(kCaptionApplication), FromCp1252(text));
+        };
+        hooks.icon = [this](int id) { return CommandPrintIcon(vizuForm_->SelectCommand(), id); };
+        // A setup never saved or loaded has no name to print.
+        const QString name = session_.FileName();
+        PrintProgram(session_.Program(), name == QLatin1String("Noname") ? QString() : name, hooks);
+    };
     pages_->addTab(tsVizu_, QStringLiteral("VekMRP"));
 
     // The scope, hidden until the tests page shows it.

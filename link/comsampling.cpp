@@ -54,6 +54,9 @@ bool ComThread::RequestTestMove(MessageTarget* window, std::shared_ptr<SampleRun
     r.handler = &ComThread::DoTestMove;
     r.window = window;
     r.run = std::move(run);
+    // An abort counts from here on, also one that comes before the job's
+    // wait has begun (during family 2's recording of the part before the trigger).
+    ClearStopFlag();
     return QueueIfLinked(std::move(r));
 }
 
@@ -65,6 +68,7 @@ bool ComThread::RequestSampleUpload(MessageTarget* window, std::shared_ptr<TSamp
     r.handler = &ComThread::DoSampleUpload;
     r.window = window;
     r.set = std::move(set);
+    ClearStopFlag();
     return QueueIfLinked(std::move(r));
 }
 
@@ -148,7 +152,6 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         break;
     case kTriggerRegisterCondition: {
         pretrigger();
-        t.ClearStopFlag();
         PostPhase(window, PHASE_WAITING);
         bool wasFalse = false;
         for (;;) {
@@ -169,7 +172,6 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         break;
     }
     case kTriggerBitCondition: {
-        t.ClearStopFlag();
         const int bit = TriggerStatusBit(family, s.bitItem);
         for (;;) {
             EndIfTerminated(t);
@@ -202,7 +204,6 @@ void ComThread::DoSampleUpload(ComThread& t, ComRequest& job)
     TSampleSet& set = *job.set;
     MessageTarget* window = job.window;
     const int family = std::clamp(t.MotorFamily(), 0, 2);
-    t.ClearStopFlag();
     const std::int32_t n = set.Count();
 
     SampleHeader h;

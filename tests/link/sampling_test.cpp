@@ -287,6 +287,23 @@ TEST_F(SamplingTest, AbortDuringTheTriggerWaitRecordsNothing)
     EXPECT_EQ(sim.Recordings(), 0);
 }
 
+TEST_F(SamplingTest, AnAbortBeforeTheWaitBeginsIsNotLost)
+{
+    // Family 2 records the part before the trigger first; an abort pressed
+    // meanwhile ends the job as soon as its wait would begin.
+    Use(2);
+    SSampleSettings s = Settings(2, 20, kTriggerRegisterCondition);
+    s.triggerRegister = 50;
+    s.compareOperator = 0;  // "=" 7: never
+    s.compareRaw = 7;
+    s.preTriggerMs = 500;
+    ASSERT_TRUE(link->RequestTestMove(&scope, std::make_shared<SampleRun>(s, 2)));
+    ASSERT_TRUE(scope.WaitForMessage(UM_SAMPLESTATE, 4, 3s));
+    link->StopTestMove();
+    ASSERT_TRUE(scope.WaitForMessage(UM_SAMPLESTATE, 2, 5s)) << "the job kept waiting for its trigger";
+    EXPECT_EQ(sim.Recordings(), 0);
+}
+
 TEST_F(SamplingTest, StopEndsTheTriggerWait)
 {
     Use(0);

@@ -118,7 +118,9 @@ DeviceNetStatusView DecodeDeviceNetStatus(std::span<const std::uint8_t> b)
     DeviceNetStatusView v;
     if (b.size() > 0) {
         v.nodeSetting = b[0];
-        v.node = std::to_string(b[0] & 63) + Source(b[0]);
+        std::string node = std::to_string(b[0] & 63);
+        node += Source(b[0]);
+        v.node = std::move(node);
     }
     if (b.size() > 1) {
         v.baudSetting = b[1];

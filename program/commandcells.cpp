@@ -98,7 +98,10 @@ std::optional<double> NumberFromText(std::string_view text)
 
 std::string NotANumberMessage(std::string_view text)
 {
-    return "'" + std::string(text) + "' is not a valid number.";
+    // Built front to back (GCC 12 warns wrongly about a string inserted at its front).
+    std::string m = "'";
+    m.append(text).append("' is not a valid number.");
+    return m;
 }
 
 std::string NumberText(double value)

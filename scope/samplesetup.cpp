@@ -39,12 +39,17 @@ std::optional<std::int32_t> ToInt32(std::string_view text)
 
 std::string NotAnIntegerText(std::string_view text)
 {
-    return "'" + std::string(text) + "' is not a valid integer value";
+    std::string m = "'";  // built front to back, see NotAFloatText
+    m.append(text).append("' is not a valid integer value");
+    return m;
 }
 
 std::string NotAFloatText(std::string_view text)
 {
-    return "'" + std::string(text) + "' is not a valid floating point value";
+    // Built front to back: GCC 12 warns wrongly about a string inserted at its front.
+    std::string m = "'";
+    m.append(text).append("' is not a valid floating point value");
+    return m;
 }
 
 int ParseListNumber(std::string_view text)

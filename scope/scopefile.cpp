@@ -288,17 +288,17 @@ std::string ClipboardText(const TSampleSet& set, char sep)
 {
     const double ms = set.SampleTime * 1000.0;
     std::string out = set.name + "\r\n";
-    out += "Sampletime [ms] \t" + FormatGeneral(ms, sep) + "\r\n";
+    out.append("Sampletime [ms] \t").append(FormatGeneral(ms, sep)).append("\r\n");
     out += "Time [ms]";
     for (int c = 0; c < set.ChannelCount(); ++c) {
         const SChannelData* ch = set.Channel(c);
-        out += "\t" + ch->name + " [" + ch->unit + "]";
+        out.append("\t").append(ch->name).append(" [").append(ch->unit).append("]");
     }
     out += "\r\n";
     for (std::int32_t i = 0; i < set.Count(); ++i) {
         out += FormatGeneral(i * ms, sep);
         for (int c = 0; c < set.ChannelCount(); ++c)
-            out += "\t" + FormatGeneral(set.Channel(c)->Value(i), sep);
+            out.append("\t").append(FormatGeneral(set.Channel(c)->Value(i), sep));
         out += "\r\n";
     }
     return out;

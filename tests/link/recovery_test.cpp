@@ -23,8 +23,13 @@ std::string Trace(const std::vector<Message>& ms, std::size_t from)
     std::string out;
     for (std::size_t i = from; i < ms.size(); ++i)
         if (ms[i].msg == UM_LINKSTATE || ms[i].msg == UM_PARAMERROR)
-            out += "(" + std::to_string(ms[i].msg - WM_USER) + ":" + std::to_string(ms[i].wParam) + "," +
-                   std::to_string(ms[i].lParam) + ") ";
+            out.append("(")
+                .append(std::to_string(ms[i].msg - WM_USER))
+                .append(":")
+                .append(std::to_string(ms[i].wParam))
+                .append(",")
+                .append(std::to_string(ms[i].lParam))
+                .append(") ");
     return out;
 }
 

@@ -174,7 +174,7 @@ struct FakeRequests : ModuleRequests {
     {
         std::string s = "fs";
         for (std::uint8_t b : bytes)
-            s += " " + std::to_string(b);
+            s.append(" ").append(std::to_string(b));
         calls.push_back(s);
         return true;
     }

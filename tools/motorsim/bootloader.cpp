@@ -157,8 +157,12 @@ void SimBootloader::Core::Reply(int command, std::vector<std::uint8_t> data)
         if (dropChance_ > 0 && std::uniform_real_distribution<double>(0.0, 1.0)(rng_) < dropChance_)
             return;
     }
-    std::vector<std::uint8_t> frame{static_cast<std::uint8_t>(0xA0 + command), static_cast<std::uint8_t>(data.size())};
-    frame.insert(frame.end(), data.begin(), data.end());
+    std::vector<std::uint8_t> frame;
+    frame.reserve(data.size() + 3);
+    frame.push_back(static_cast<std::uint8_t>(0xA0 + command));
+    frame.push_back(static_cast<std::uint8_t>(data.size()));
+    for (std::uint8_t b : data)
+        frame.push_back(b);
     unsigned sum = 0;
     for (std::uint8_t b : frame)
         sum += b;

@@ -20,8 +20,9 @@ public:
     // first loaded from the line: from `cells` (the line's cells), or for a
     // remark from `remark`; without it the dialog keeps its last values. On OK
     // the dialog writes a fresh zero-filled block of the command's cell count
-    // into `cells` (a remark: its text into `remark`) and the result is true.
-    // On any other result neither is touched and the result is false.
+    // into `cells` (a remark: its text into `remark`) and the result is true;
+    // a jump's block keeps the target in cells 0-1 that it was given. On any
+    // other result neither is touched and the result is false.
     virtual bool Execute(std::uint8_t id, bool load, std::vector<std::uint8_t>& cells, std::string& remark) = 0;
 };
 

@@ -10,6 +10,7 @@
 // a redraw followed by painting the form (offscreen unless QT_QPA_PLATFORM
 // says otherwise).
 
+#include "tests/support/vizudoubles.h"
 #include "platform/clock.h"
 #include "program/graphicprogram.h"
 #include "program/ui/vizuwareform.h"
@@ -29,18 +30,6 @@
 using namespace quenor;
 
 namespace {
-
-class SilentUi : public VizuWareUi {
-public:
-    bool Ask(const std::string&, const std::string&, Buttons) override { return true; }
-    void Message(const std::string&, const std::string&) override {}
-};
-
-class NoDialogs : public VizuCommandDialogs {
-public:
-    bool HasDialog(std::uint8_t) const override { return false; }
-    bool Execute(std::uint8_t, bool, std::vector<std::uint8_t>&, std::string&) override { return false; }
-};
 
 void BuildProgram(CGraphicProgram& program)
 {
@@ -97,12 +86,12 @@ int main(int argc, char** argv)
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
 
-    SilentUi ui;
+    test::SilentUi ui;
     CVizuWareDocument document(ui);
     document.SetMotorKind(0);
     document.Program().SetType(kProgramAbsoluteRelative);
     BuildProgram(document.Program());
-    NoDialogs dialogs;
+    test::NoDialogs dialogs;
     TVizuWare form(document, dialogs);
     form.resize(1000, TVizuWare::kTopPanelHeight + 24 * TVizuWare::kMaxRows);
     form.show();

@@ -1,6 +1,7 @@
 #include "program/vizueditor.h"
 
 #include "program/graphicprogram.h"
+#include "support/vizudoubles.h"
 #include "program/rowtexts.h"
 #include "program/vizuvalue.h"
 #include "program/vizuware.h"
@@ -14,12 +15,6 @@
 using namespace quenor;
 
 namespace {
-
-class SilentUi : public VizuWareUi {
-public:
-    bool Ask(const std::string&, const std::string&, Buttons) override { return true; }
-    void Message(const std::string&, const std::string&) override {}
-};
 
 // Dialogs that answer as told: on OK they write a fresh block whose cell 2
 // (cell 4 for a jump, beyond its target and condition start) holds the mark.
@@ -114,7 +109,7 @@ protected:
     }
     bool Stale() const { return document.Modified() && document.ExpectedChecksum() == -1; }
 
-    SilentUi ui;
+    test::SilentUi ui;
     CVizuWareDocument document;
     DialogsDouble dialogs;
     PaletteDouble palette;

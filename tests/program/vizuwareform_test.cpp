@@ -2,6 +2,7 @@
 #include "program/ui/vizuwareselectcommand.h"
 
 #include "program/graphicprogram.h"
+#include "support/vizudoubles.h"
 #include "program/vizucode.h"
 
 #include <QAction>
@@ -21,18 +22,6 @@
 using namespace quenor;
 
 namespace {
-
-class SilentUi : public VizuWareUi {
-public:
-    bool Ask(const std::string&, const std::string&, Buttons) override { return true; }
-    void Message(const std::string&, const std::string&) override {}
-};
-
-class NoDialogs : public VizuCommandDialogs {
-public:
-    bool HasDialog(std::uint8_t) const override { return true; }
-    bool Execute(std::uint8_t, bool, std::vector<std::uint8_t>&, std::string&) override { return false; }
-};
 
 class CountingPalette : public VizuCommandPalette {
 public:
@@ -88,9 +77,9 @@ protected:
     }
     QRgb Background() const { return form->palette().color(QPalette::Button).rgb() & 0xFFFFFF; }
 
-    SilentUi ui;
+    test::SilentUi ui;
     CVizuWareDocument document;
-    NoDialogs dialogs;
+    test::NoDialogs dialogs{true};
     CountingPalette palette;
     std::unique_ptr<TVizuWare> form;
 };

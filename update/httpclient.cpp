@@ -4,6 +4,8 @@
 
 #include <cctype>
 #include <chrono>
+#include <exception>
+#include <memory>
 #include <mutex>
 
 namespace quenor {
@@ -41,6 +43,9 @@ struct THTTPClient::Transfer {
     bool headersDone = false;  // the final response's headers have all arrived
     std::int64_t done = 0;
     std::string error;         // set by a callback that ends the transfer
+    // An exception thrown by a sink or a progress handler: it never crosses the
+    // library, which ends the transfer and lets it go on from Perform.
+    std::exception_ptr exception;
 
     // Stall watch: the time the byte count last moved.
     std::chrono::steady_clock::duration stallLimit{};
@@ -75,10 +80,8 @@ bool EndOfHeaders(Transfer& t)
     return true;
 }
 
-std::size_t HeaderCallback(char* data, std::size_t size, std::size_t count, void* user)
+std::size_t HeaderLine(Transfer& t, char* data, std::size_t n)
 {
-    auto& t = *static_cast<Transfer*>(user);
-    const std::size_t n = size * count;
     if (StartsWithNoCase(data, n, "http/")) {
         // "HTTP/1.1 200 OK", "HTTP/2 404"
         std::size_t i = 5;
@@ -121,10 +124,19 @@ std::size_t HeaderCallback(char* data, std::size_t size, std::size_t count, void
     return n;
 }
 
-std::size_t WriteCallback(char* data, std::size_t size, std::size_t count, void* user)
+std::size_t HeaderCallback(char* data, std::size_t size, std::size_t count, void* user)
 {
     auto& t = *static_cast<Transfer*>(user);
-    const std::size_t n = size * count;
+    try {
+        return HeaderLine(t, data, size * count);
+    } catch (...) {
+        t.exception = std::current_exception();
+        return 0;
+    }
+}
+
+std::size_t Body(Transfer& t, char* data, std::size_t n)
+{
     if (!t.headersDone) {
         t.error = kHttpReadError;
         return 0;
@@ -152,9 +164,22 @@ std::size_t WriteCallback(char* data, std::size_t size, std::size_t count, void*
     return n;
 }
 
+std::size_t WriteCallback(char* data, std::size_t size, std::size_t count, void* user)
+{
+    auto& t = *static_cast<Transfer*>(user);
+    try {
+        return Body(t, data, size * count);
+    } catch (...) {
+        t.exception = std::current_exception();
+        return 0;
+    }
+}
+
 int ProgressCallback(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ulnow)
 {
     auto& t = *static_cast<Transfer*>(user);
+    if (t.exception)
+        return 1;
     if (t.stop && t.stop->load())
         return 1;
     const auto now = std::chrono::steady_clock::now();
@@ -170,70 +195,88 @@ int ProgressCallback(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_
 
 bool Stopped(const Transfer& t) { return t.stop && t.stop->load(); }
 
+struct EasyCleanup {
+    void operator()(CURL* c) const { curl_easy_cleanup(c); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
+
+struct ListCleanup {
+    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+};
+using HeaderList = std::unique_ptr<curl_slist, ListCleanup>;
+
+// Sets an option; one the library refuses ends the request before it starts,
+// as a transfer without its checks or its callbacks must never run.
+template <typename T>
+void Set(CURL* c, CURLoption option, T value)
+{
+    if (curl_easy_setopt(c, option, value) != CURLE_OK)
+        throw EWininet(kHttpConnectionError);
+}
+
 }  // namespace
 
 THTTPClient::THTTPClient(const std::string& agent, HttpOptions options)
     : agent_(agent.empty() ? std::string("QUENOR") : agent), options_(std::move(options))
 {
     GlobalInit();
-    curl_ = curl_easy_init();
 }
 
-THTTPClient::~THTTPClient()
-{
-    if (curl_)
-        curl_easy_cleanup(static_cast<CURL*>(curl_));
-}
+THTTPClient::~THTTPClient() = default;
 
 int THTTPClient::Perform(const std::string& url, Transfer& t)
 {
-    CURL* c = static_cast<CURL*>(curl_);
-    if (!c)
-        throw EWininet(kHttpConnectionError);
     t.stop = options_.stop;
 
     for (;;) {
         if (Stopped(t))
             throw EWininet(kHttpConnectionError, true);
-        curl_easy_reset(c);
-        curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(c, CURLOPT_USERAGENT, agent_.c_str());
-        curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "https");
-        curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "https");
-        curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(c, CURLOPT_MAXREDIRS, 8L);
-        curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
-        curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+        // Every request has a handle of its own, made with the library's
+        // defaults and freed when the request ends, so nothing one transfer
+        // left behind (buffers, redirect or connection state) reaches the next.
+        const EasyHandle handle(curl_easy_init());
+        CURL* c = handle.get();
+        if (!c)
+            throw EWininet(kHttpConnectionError);
+        HeaderList headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
+        if (!headers || !curl_slist_append(headers.get(), "Pragma: no-cache"))
+            throw EWininet(kHttpConnectionError);
+        Set(c, CURLOPT_URL, url.c_str());
+        Set(c, CURLOPT_USERAGENT, agent_.c_str());
+        Set(c, CURLOPT_PROTOCOLS_STR, "https");
+        Set(c, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+        Set(c, CURLOPT_FOLLOWLOCATION, 1L);
+        Set(c, CURLOPT_MAXREDIRS, 8L);
+        Set(c, CURLOPT_SSL_VERIFYPEER, 1L);
+        Set(c, CURLOPT_SSL_VERIFYHOST, 2L);
         if (!options_.caFile.empty())
-            curl_easy_setopt(c, CURLOPT_CAINFO, options_.caFile.c_str());
+            Set(c, CURLOPT_CAINFO, options_.caFile.c_str());
         if (options_.proxy)
-            curl_easy_setopt(c, CURLOPT_PROXY, options_.proxy->c_str());
-        curl_easy_setopt(c, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
+            Set(c, CURLOPT_PROXY, options_.proxy->c_str());
+        Set(c, CURLOPT_PROXYAUTH, static_cast<unsigned long>(CURLAUTH_ANY));
         if (!proxyUser_.empty() || !proxyPassword_.empty()) {
-            curl_easy_setopt(c, CURLOPT_PROXYUSERNAME, proxyUser_.c_str());
-            curl_easy_setopt(c, CURLOPT_PROXYPASSWORD, proxyPassword_.c_str());
+            Set(c, CURLOPT_PROXYUSERNAME, proxyUser_.c_str());
+            Set(c, CURLOPT_PROXYPASSWORD, proxyPassword_.c_str());
         }
-        curl_easy_setopt(c, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-        curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 1L);
-        curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, options_.connectTimeoutMs);
-        curl_easy_setopt(c, CURLOPT_BUFFERSIZE, static_cast<long>(t.toStream ? kReadChunk + 1 : kReadChunk));
-        curl_slist* headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
-        headers = curl_slist_append(headers, "Pragma: no-cache");
-        curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &HeaderCallback);
-        curl_easy_setopt(c, CURLOPT_HEADERDATA, &t);
-        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &WriteCallback);
-        curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
-        curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &ProgressCallback);
-        curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
+        Set(c, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+        Set(c, CURLOPT_FRESH_CONNECT, 1L);
+        Set(c, CURLOPT_NOSIGNAL, 1L);
+        Set(c, CURLOPT_CONNECTTIMEOUT_MS, options_.connectTimeoutMs);
+        Set(c, CURLOPT_HTTPHEADER, headers.get());
+        Set(c, CURLOPT_HEADERFUNCTION, &HeaderCallback);
+        Set(c, CURLOPT_HEADERDATA, static_cast<void*>(&t));
+        Set(c, CURLOPT_WRITEFUNCTION, &WriteCallback);
+        Set(c, CURLOPT_WRITEDATA, static_cast<void*>(&t));
+        Set(c, CURLOPT_NOPROGRESS, 0L);
+        Set(c, CURLOPT_XFERINFOFUNCTION, &ProgressCallback);
+        Set(c, CURLOPT_XFERINFODATA, static_cast<void*>(&t));
 
         t.status = 0;
         t.contentLength = -1;
         t.headersDone = false;
         t.done = 0;
         t.error.clear();
+        t.exception = nullptr;
         t.stallLimit = std::chrono::seconds(options_.stallTimeoutS);
         t.lastMove = std::chrono::steady_clock::now();
         t.lastBytes = -1;
@@ -242,8 +285,8 @@ int THTTPClient::Perform(const std::string& url, Transfer& t)
             t.text->clear();
 
         const CURLcode rc = curl_easy_perform(c);
-        curl_easy_setopt(c, CURLOPT_HTTPHEADER, nullptr);
-        curl_slist_free_all(headers);
+        if (t.exception)
+            std::rethrow_exception(t.exception);
 
         long connectCode = 0;
         curl_easy_getinfo(c, CURLINFO_HTTP_CONNECTCODE, &connectCode);

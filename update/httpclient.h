@@ -59,7 +59,6 @@ public:
     // Takes the next piece of a body; false fails the transfer.
     using Sink = std::function<bool(const char* data, std::size_t n)>;
 
-    static constexpr std::size_t kReadChunk = 9999;
     static constexpr std::size_t kMaxText = 8 * 1024 * 1024;
 
     explicit THTTPClient(const std::string& agent = "QUENOR", HttpOptions options = {});
@@ -71,7 +70,8 @@ public:
     std::string ReadFile(const std::string& url, int* status = nullptr);
     // The whole body into sink. Fails before the first byte unless the status
     // is 200-299 and the length is announced; fails unless exactly that many
-    // bytes arrive. Calls OnProgress.
+    // bytes arrive. Calls OnProgress. An exception thrown by sink or OnProgress
+    // ends the transfer and comes out of this call unchanged.
     void ReadToStream(const std::string& url, const Sink& sink);
 
     ProgressHandler OnProgress;
@@ -81,7 +81,6 @@ public:
 private:
     int Perform(const std::string& url, Transfer& t);
 
-    void* curl_ = nullptr;
     std::string agent_;
     HttpOptions options_;
     std::string proxyUser_;

@@ -123,60 +123,88 @@ struct Placed {
     fs::path backup;  // empty when nothing stood there before
 };
 
-void PutBack(const std::vector<Placed>& placed)
+// What a move into the target changed, so that a refusal can undo it: the
+// files put in place and the folders made, both in the order of doing.
+struct Changes {
+    std::vector<Placed> placed;
+    std::vector<fs::path> made;
+};
+
+// Undoes changes, newest first: every file goes back to what stood there (or
+// away), then every folder made is removed, deepest first. A folder that is
+// not empty by then holds something that is not ours and stays.
+void PutBack(const Changes& changes)
 {
-    for (auto it = placed.rbegin(); it != placed.rend(); ++it) {
-        std::error_code ec;
+    std::error_code ec;
+    for (auto it = changes.placed.rbegin(); it != changes.placed.rend(); ++it) {
         if (it->backup.empty())
             fs::remove(it->dest, ec);
         else
             fs::rename(it->backup, it->dest, ec);
     }
+    for (auto it = changes.made.rbegin(); it != changes.made.rend(); ++it)
+        fs::remove(*it, ec);
+}
+
+// Makes the folder rel below target one level at a time, noting each folder
+// that did not stand there before. False when a part is not a folder.
+bool MakeFolders(const fs::path& target, const fs::path& rel, std::vector<fs::path>& made)
+{
+    fs::path at = target;
+    for (const fs::path& part : rel) {
+        at /= part;
+        std::error_code ec;
+        if (fs::create_directory(at, ec)) {
+            made.push_back(at);
+            continue;
+        }
+        if (!fs::is_directory(at, ec))
+            return false;
+    }
+    return true;
 }
 
 // Moves the extracted files from staging into target; on failure puts back
-// what was already moved.
+// what was already moved and removes the folders made.
 int MoveIn(const std::vector<Entry>& entries, const fs::path& staging, const fs::path& target)
 {
     const fs::path old = staging / ".old";
     std::error_code ec;
     if (!fs::create_directory(old, ec))
         return kUnpackWrite;
-    std::vector<Placed> placed;
+    Changes changes;
+    auto refuse = [&changes] {
+        PutBack(changes);
+        return kUnpackMove;
+    };
     int backups = 0;
     for (const Entry& e : entries) {
-        const fs::path dest = target / e.name;
+        const fs::path name(e.name);
         if (e.folder) {
-            fs::create_directories(dest, ec);
-            if (ec || !fs::is_directory(dest)) {
-                PutBack(placed);
-                return kUnpackMove;
-            }
+            if (!MakeFolders(target, name, changes.made))
+                return refuse();
             continue;
         }
-        fs::create_directories(dest.parent_path(), ec);
+        if (!MakeFolders(target, name.parent_path(), changes.made))
+            return refuse();
+        const fs::path dest = target / name;
         const fs::file_status st = fs::symlink_status(dest, ec);
         Placed p{dest, {}};
         if (fs::exists(st)) {
-            if (!fs::is_regular_file(st)) {
-                PutBack(placed);
-                return kUnpackMove;
-            }
+            if (!fs::is_regular_file(st))
+                return refuse();
             p.backup = old / std::to_string(backups++);
             fs::rename(dest, p.backup, ec);
-            if (ec) {
-                PutBack(placed);
-                return kUnpackMove;
-            }
+            if (ec)
+                return refuse();
         }
-        fs::rename(staging / "new" / e.name, dest, ec);
+        fs::rename(staging / "new" / name, dest, ec);
         if (ec) {
             if (!p.backup.empty())
                 fs::rename(p.backup, dest, ec);
-            PutBack(placed);
-            return kUnpackMove;
+            return refuse();
         }
-        placed.push_back(std::move(p));
+        changes.placed.push_back(std::move(p));
     }
     return kUnpackOk;
 }

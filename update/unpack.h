@@ -6,8 +6,8 @@
 // character) and only files and folders (no links or devices). The entries are
 // then extracted into a folder of our own beside the target and moved in only
 // when every one of them was read whole with the right checksum; if a move
-// fails, the files already moved are put back. A refused archive leaves the
-// target as it was.
+// fails, the files already moved are put back and the folders made on the way
+// are removed. A refused archive leaves the target as it was.
 
 #include <cstddef>
 #include <string>

@@ -274,7 +274,7 @@ bool TWebUpdate::Fetch(THTTPClient& client, const std::string& name)
     try {
         client.ReadToStream(baseUrl_ + PercentEncode(name),
                             [&file](const char* p, std::size_t n) { return file.Write(p, n); });
-    } catch (const EWininet&) {
+    } catch (const std::exception&) {  // the partial file goes with `file`
         return false;
     }
     if (stop_)
@@ -300,7 +300,7 @@ void TWebUpdate::Execute()
             return;
         }
         names = ParseFileList(text);
-    } catch (const EWininet&) {
+    } catch (const std::exception&) {
         if (!stop_)
             PostMessage(target_, UM_FIRMWARELIST, kWebNoConnection, 0);
         finished_ = true;
@@ -444,7 +444,7 @@ void TWebUpdate2::Execute()
         const std::string text = client.ReadFile(baseUrl_ + kReleaseInfoName, &status);
         if (status >= 200 && status <= 299)
             info = ParseReleaseInfo(text);
-    } catch (const EWininet&) {
+    } catch (const std::exception&) {
     }
     if (stop_)
         return;

@@ -17,7 +17,8 @@
 // Both threads stop promptly: Stop cancels a running transfer, checks happen
 // before unpacking and before starting the updater, and nothing is reported
 // after a stop. Files arrive under temporary names of ours and are renamed
-// only when complete.
+// only when complete; whatever else ends a transfer (an error, a refusal, a
+// stop, an exception) removes its temporary file.
 
 #include "platform/messages.h"
 #include "update/httpclient.h"

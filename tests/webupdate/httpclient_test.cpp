@@ -92,6 +92,30 @@ TEST(HttpClient, AnswersAndFailures)
         }
     }
 
+    // A sink that throws ends the transfer: its exception comes out of the
+    // call once the library is done, and the client serves the next request.
+    {
+        THTTPClient client("QUENOR", server.Options());
+        int pieces = 0;
+        try {
+            client.ReadToStream(server.Url("big.bin"), [&pieces](const char*, std::size_t) -> bool {
+                ++pieces;
+                throw std::runtime_error("disk full");
+            });
+            ADD_FAILURE() << "no error";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "disk full");
+            EXPECT_EQ(dynamic_cast<const EWininet*>(&e), nullptr);
+        }
+        EXPECT_EQ(pieces, 1);
+        QByteArray got;
+        client.ReadToStream(server.Url("big.bin"), [&got](const char* p, std::size_t n) {
+            got.append(p, static_cast<qsizetype>(n));
+            return true;
+        });
+        EXPECT_EQ(got, big);
+    }
+
     // A server whose authority we do not know is refused.
     HttpOptions untrusted = server.Options();
     untrusted.caFile.clear();

@@ -54,21 +54,21 @@ bool MakeZip(const QString& path, const std::vector<ZipEntry>& entries)
 }
 
 // Every file below dir with its contents ("name/" for folders).
-std::map<QString, QByteArray> Tree(const QString& dir)
+std::map<std::string, std::string> Tree(const QString& dir)
 {
-    std::map<QString, QByteArray> tree;
+    std::map<std::string, std::string> tree;
     QDirIterator it(dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        const QString rel = QDir(dir).relativeFilePath(path);
+        const std::string rel = QDir(dir).relativeFilePath(path).toStdString();
         QFileInfo info(path);
         if (info.isDir()) {
             tree[rel + "/"] = {};
         } else {
             QFile f(path);
             f.open(QIODevice::ReadOnly);
-            tree[rel] = f.readAll();
+            tree[rel] = f.readAll().toStdString();
         }
     }
     return tree;
@@ -88,7 +88,7 @@ TEST(Unpack, TheEncryptedArchiveLandsWhole)
     Write(target.path() + "/quenor.bin", "old program\n");
     Write(target.path() + "/keep.txt", "mine\n");
     ASSERT_EQ(UnpackArchive(QUENOR_FIXTURES "/release.zip", target.path().toStdString()), kUnpackOk);
-    const std::map<QString, QByteArray> expected = {
+    const std::map<std::string, std::string> expected = {
         {"docs/", {}}, {"docs/notes.txt", "Release 5.3\r\n"}, {"keep.txt", "mine\n"}, {"quenor.bin", "new program\n"}};
     EXPECT_EQ(Tree(target.path()), expected);
 }
@@ -110,6 +110,16 @@ TEST(Unpack, RefusalsLeaveTheTargetAsItWas)
         {"symlink", {{"a.txt", "a"}, {"link", "/etc/passwd", 0120777}}, kUnpackSpecialEntry},
         {"corrupt second entry", {{"a.txt", "a"}, {"quenor.bin", "CORRUPTME" + big}, {"c.txt", "c"}}, kUnpackCorrupt},
         {"file where a folder stands", {{"a.txt", "new a"}, {"docs", "not a folder"}}, kUnpackMove},
+        // The folders made on the way in, named or only implied by a file's
+        // path, go again with the refusal.
+        {"new folders, then a file where a folder stands",
+         {{"newdir/", "", 040755},
+          {"newdir/f.txt", "f"},
+          {"a.txt", "new a"},
+          {"implied/deeper/g.txt", "g"},
+          {"docs/new/h.txt", "h"},
+          {"sub", "not a folder"}},
+         kUnpackMove},
         {"not an archive", {}, kUnpackBadArchive},
     };
     for (const Case& c : cases) {
@@ -119,6 +129,7 @@ TEST(Unpack, RefusalsLeaveTheTargetAsItWas)
         Write(target.path() + "/a.txt", "old a\n");
         Write(target.path() + "/quenor.bin", "old program\n");
         Write(target.path() + "/docs/notes.txt", "old notes\n");
+        ASSERT_TRUE(QDir().mkpath(target.path() + "/sub"));
         const auto before = Tree(target.path());
 
         QString archive = QUENOR_FIXTURES "/wrongpassword.zip";

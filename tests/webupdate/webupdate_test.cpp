@@ -25,6 +25,14 @@ QByteArray ReadAll(const QString& path)
 
 QByteArray Fixture(const char* name) { return ReadAll(QString(QUENOR_FIXTURES "/") + name); }
 
+QByteArray Pattern(int n)
+{
+    QByteArray b(n, '\0');
+    for (int i = 0; i < n; ++i)
+        b[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
+    return b;
+}
+
 QStringList Entries(const QString& dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
@@ -53,6 +61,10 @@ TEST(WebUpdate, FetchesWhatIsMissing)
     server.Put("fw/evil.maf", "x");
     server.Put("fw/error.maf", "<html>Oops</html>", "status 500");
     server.Put("fw/404/files4.txt", "a.maf\n", "status 404");
+    // A redirect to plain http is refused; the same client then receives a
+    // file larger than its read buffer.
+    server.Put("fw/tohttp.maf", "x", "redirect http://127.0.0.1:{http}/fw/big.maf");
+    server.Put("fw/big.maf", Pattern(30011));
 
     struct Case {
         const char* what;
@@ -68,6 +80,8 @@ TEST(WebUpdate, FetchesWhatIsMissing)
         {"unsafe names", server.Url("fw/"),
          "../evil.maf\n/tmp/evil.maf\nsub\\evil.maf\nc:evil.maf\n.evil.maf\nnotfirmware.txt\nev\til.maf",
          kWebNothingNew, {"in user.maf"}},
+        {"refused redirect, then a large file", server.Url("fw/"), "tohttp.maf\nbig.maf\n", kWebNewFiles,
+         {"big.maf", "in user.maf"}},
         {"list answered 404", server.Url("fw/404/"), "", kWebNoConnection, {"in user.maf"}},
         {"no server", "https://127.0.0.1:1/fw/", "", kWebNoConnection, {"in user.maf"}},
     };
@@ -91,9 +105,12 @@ TEST(WebUpdate, FetchesWhatIsMissing)
         EXPECT_EQ(Codes(target, UM_FIRMWARELIST), std::vector<std::int64_t>{c.code});
         EXPECT_EQ(Entries(user), c.userFiles);
         EXPECT_EQ(Entries(program), QStringList{"inprogram.maf"});
-        if (c.code == kWebNewFiles) {
-            EXPECT_EQ(ReadAll(user + "/a.maf"), "AAAA");
-            EXPECT_EQ(ReadAll(user + "/c.maf2"), "CCCC");
+        // What arrived is the server's file, byte for byte; no temporary file
+        // is left beside it.
+        for (const QString& name : c.userFiles) {
+            if (name != "in user.maf") {
+                EXPECT_EQ(ReadAll(user + "/" + name), ReadAll(server.Root() + "/fw/" + name)) << name.toStdString();
+            }
         }
     }
     // Nothing outside the folders: no "evil.maf" was even asked for.

@@ -106,7 +106,7 @@ std::string NotANumberMessage(std::string_view text)
 
 std::string NumberText(double value)
 {
-    return FormatShortest(value);
+    return FormatValueText(value);
 }
 
 // --- Input condition ---------------------------------------------------------

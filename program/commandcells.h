@@ -63,7 +63,8 @@ struct CommandCheck {
 std::optional<double> NumberFromText(std::string_view text);
 // The message for a text that is not a number.
 std::string NotANumberMessage(std::string_view text);
-// A stored value as the dialogs show it: the shortest text that reads back.
+// A stored value as the dialogs show it: the text the listing's rows write
+// for it (FormatValueText), which NumberFromText reads back.
 std::string NumberText(double value);
 
 // --- Input condition ---------------------------------------------------------

@@ -323,7 +323,9 @@ TEST_F(CommandDialogs, KindsAndCounts)
     // A stored pulse longer than the four characters one can type is kept whole.
     std::string remark;
     Bytes cells = Block({0x00, 0x19, 0x02, 0x00, 0x01, 0x86, 0xA0});  // output 2, high pulse 100000 ms
+    user = [this](QDialog&) { EXPECT_EQ(dialogs.Output().HighPulse()->text(), "100000"); };
     ASSERT_TRUE(dialogs.Execute(kCmdSetOutputs, true, cells, remark));
+    user = nullptr;
     EXPECT_EQ(cells, Block({0x00, 0x19, 0x02, 0x00, 0x01, 0x86, 0xA0}));
 
     // A servo's sensor type 2 zero search stays type 2 on a stepper.

@@ -221,7 +221,9 @@ bool SaveOutputElement(const SOutputState& state, CellWriter& cursor)
     SOutputElement element;
     element.kind = static_cast<std::uint8_t>(state.style);
     if (state.style == 1) {
-        for (int i = 0; i < kMaxOutputs && i < state.count; ++i) {
+        // Every row, the hidden ones too: outputs a motor with fewer outputs
+        // does not show keep what the line had.
+        for (int i = 0; i < kMaxOutputs; ++i) {
             if (state.rows[i] == kRowDontCare)
                 continue;
             element.mask |= static_cast<std::uint8_t>(1u << i);

@@ -107,7 +107,8 @@ struct SOutputState {
 int OutputCountOfKind(int kind);
 void LoadOutputElement(SOutputState& state, std::span<const std::uint8_t> cells);
 CommandCheck CheckOutputElement(const SOutputState& state);
-// Rows beyond the count keep their state but are written as "Don't care".
+// Rows beyond the count are not shown but keep their state and are written
+// as they are, so that a line confirmed unchanged keeps its outputs 5-8.
 bool SaveOutputElement(const SOutputState& state, CellWriter& cursor);
 
 // --- Move ---------------------------------------------------------------------

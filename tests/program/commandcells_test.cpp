@@ -87,8 +87,10 @@ TEST(CommandCells, Encodings)
     out.highPulse = "250";
     EXPECT_EQ(Head(SaveOutput(out), 5), (Bytes{0x00, 0x1A, 0x01, 0x00, 0xFA}));
     out.style = 1;
+    out.rows = {kRowHigh, kRowLow, kRowDontCare, kRowDontCare, kRowDontCare, kRowDontCare, kRowDontCare, kRowDontCare};
+    EXPECT_EQ(Head(SaveOutput(out), 3), (Bytes{0x01, 0x01, 0x03}));  // nothing for the outputs 5-8 not shown
     out.rows = {kRowHigh, kRowLow, kRowDontCare, kRowDontCare, kRowHigh, kRowHigh, kRowHigh, kRowHigh};
-    EXPECT_EQ(Head(SaveOutput(out), 3), (Bytes{0x01, 0x01, 0x03}));  // outputs 5-8 are not there
+    EXPECT_EQ(Head(SaveOutput(out), 3), (Bytes{0x01, 0xF1, 0xF3}));  // outputs 5-8 as a line had them
     out.count = 8;
     EXPECT_EQ(Head(SaveOutput(out), 3), (Bytes{0x01, 0xF1, 0xF3}));
 
@@ -353,6 +355,10 @@ TEST(CommandCells, RoundTrips)
         {output(8), Block({0x00, 0x17})},
         {output(8), Block({0x00, 0x17 | 0x08, 0x03, 0x3F, 0xC0, 0x00, 0x00})},  // low pulse 1.5 ms
         {output(8), Block({0x01, 0x81, 0xC3})},
+        // Outputs 5 (high) and 7 (low) on a motor with four: kept, though not shown.
+        {output(4), Block({0x01, 0x13, 0x5F})},
+        {output(4), Block({0x01, 0x00, 0xF0})},
+        {moveWith(4), Block({0x22, 0x00, 0x00, 0x00, 0x00, 0x00, 0x05, 0x01, 0x13, 0x5F})},
         {move, Block({0x20, 0x00, 0x64, 0x01, 0x03, 0xE8, 0x02, 0xFF, 0xFE, 0x79, 0x60})},
         {move, Block({0x20, 0x02, 0x00, 0x01, 0x86, 0xA0, 0x03, 0x4F, 0x32, 0xD0, 0x5E, 0x04, 0x42, 0xD6, 0xBC,
                       0xC4, 0x1E, 0x90, 0x00, 0x00})},  // 100000, 3000000000, 1e14
@@ -380,6 +386,12 @@ TEST(CommandCells, RoundTrips)
         EXPECT_TRUE(cases[i].first(cases[i].second, out)) << "case " << i;
         EXPECT_EQ(out, cases[i].second) << "case " << i;
     }
+
+    // Any kind but 0 is several outputs; written back as kind 1. The level of
+    // an output left as it is ("Don't care", output 8 here) means nothing.
+    Bytes out(kCommandCells, 0);
+    ASSERT_TRUE(output(4)(Block({0x02, 0x93, 0x5F}), out));
+    EXPECT_EQ(out, Block({0x01, 0x13, 0x5F}));
 }
 
 TEST(CommandCells, LoadedNumbersReadAsInTheRows)

@@ -637,8 +637,11 @@ std::optional<std::vector<std::uint8_t>> ParseBinaryCode(std::string_view text)
             base = 16;
             piece.remove_prefix(2);
         }
-        if (piece.empty() || piece.size() > 10)
+        if (piece.empty())
             return std::nullopt;
+        // A 32-bit integer, as the module's code generator knew them; leading
+        // zeros do not count, however many there are.
+        const std::uint64_t limit = base == 16 ? 0xFFFFFFFFull : 0x7FFFFFFFull + (negative ? 1 : 0);
         std::uint64_t value = 0;
         for (const char ch : piece) {
             int digit;
@@ -651,10 +654,9 @@ std::optional<std::vector<std::uint8_t>> ParseBinaryCode(std::string_view text)
             else
                 return std::nullopt;
             value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+            if (value > limit)
+                return std::nullopt;
         }
-        // A 32-bit integer, as the module's code generator knew them.
-        if (value > (base == 16 ? 0xFFFFFFFFull : 0x7FFFFFFFull + (negative ? 1 : 0)))
-            return std::nullopt;
         const std::uint64_t byte = negative ? (0 - value) : value;
         bytes.push_back(static_cast<std::uint8_t>(byte & 0xFF));
         if (bytes.size() > kMaxBinaryCommandBytes)

@@ -234,8 +234,9 @@ constexpr std::size_t kMaxBinaryCommandBytes = kCommandCells - 1;
 inline constexpr const char* kMsgInvalidValue = "Invalid value";
 
 // Pieces split at ",", each a decimal or "0x" hexadecimal integer with leading
-// blanks allowed, stored as its low byte. Nothing for an empty text, an empty
-// piece, a piece that is no integer or more than 49 pieces.
+// blanks allowed and any number of leading zeros, stored as its low byte.
+// Nothing for an empty text, an empty piece, a piece that is no integer or does
+// not fit 32 bits, or more than 49 pieces.
 std::optional<std::vector<std::uint8_t>> ParseBinaryCode(std::string_view text);
 // "0x01, 0x02, 0xFF".
 std::string BinaryCodeText(std::span<const std::uint8_t> bytes);

@@ -171,6 +171,10 @@ TEST(CommandCells, Encodings)
     cells.assign(kCommandCells, 0);
     ASSERT_TRUE(SaveBinaryCode(" 300", cells));
     EXPECT_EQ(Head(cells, 2), (Bytes{1, 0x2C}));
+    // A piece is its value, however many digits it takes to write it.
+    cells.assign(kCommandCells, 0);
+    ASSERT_TRUE(SaveBinaryCode("00000000001, 0x00000000000FF,-0000000000000000001, 00000000000000000000000300", cells));
+    EXPECT_EQ(Head(cells, 5), (Bytes{4, 0x01, 0xFF, 0xFF, 0x2C}));
 }
 
 TEST(CommandCells, MoveChecks)
@@ -246,7 +250,9 @@ TEST(CommandCells, Refusals)
         many += ",1";
     EXPECT_FALSE(CheckBinaryCode(many));
     for (const std::string& text : {std::string("1,,2"), std::string("1,"), std::string(""), std::string("0x"),
-                                    std::string("1 ,2"), std::string("0x1G"), many + ",1"}) {
+                                    std::string("1 ,2"), std::string("0x1G"), many + ",1", std::string("2147483648"),
+                                    std::string("-2147483649"), std::string("0x100000000"),
+                                    std::string("1, 000000000099999999999999999999999999")}) {
         const CommandCheck c = CheckBinaryCode(text);
         EXPECT_EQ(c.message, "Invalid value") << text;
         EXPECT_EQ(c.field, CommandField::Code) << text;

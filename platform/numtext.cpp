@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <string>
 
 namespace quenor {
 namespace {
@@ -38,6 +39,36 @@ std::string FormatShortest(double value)
     if (res.ec != std::errc())
         return "0";
     return std::string(buf.data(), res.ptr);
+}
+
+std::string FormatValueText(double value)
+{
+    if (std::isnan(value))
+        return "NAN";
+    if (std::isinf(value))
+        return value > 0 ? "INF" : "-INF";
+    if (value == 0)
+        return "0";
+    std::array<char, 64> buf{};
+    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::general, 15);
+    if (res.ec != std::errc())
+        return "0";
+    const std::string text(buf.data(), res.ptr);
+    // "1.5e+20" -> "1.5E20", "1e-07" -> "1E-7".
+    const std::size_t e = text.find('e');
+    if (e == std::string::npos)
+        return text;
+    std::string exponent = text.substr(e + 1);
+    bool negative = false;
+    if (!exponent.empty() && (exponent[0] == '+' || exponent[0] == '-')) {
+        negative = exponent[0] == '-';
+        exponent.erase(0, 1);
+    }
+    while (exponent.size() > 1 && exponent[0] == '0')
+        exponent.erase(0, 1);
+    std::string out = text.substr(0, e);
+    out.append(negative ? "E-" : "E").append(exponent);
+    return out;
 }
 
 std::optional<double> ParseDouble(std::string_view text)

@@ -106,7 +106,7 @@ std::string NotANumberMessage(std::string_view text)
 
 std::string NumberText(double value)
 {
-    return FormatShortest(value);
+    return FormatValueText(value);
 }
 
 // --- Input condition ---------------------------------------------------------
@@ -221,7 +221,9 @@ bool SaveOutputElement(const SOutputState& state, CellWriter& cursor)
     SOutputElement element;
     element.kind = static_cast<std::uint8_t>(state.style);
     if (state.style == 1) {
-        for (int i = 0; i < kMaxOutputs && i < state.count; ++i) {
+        // Every row, the hidden ones too: outputs a motor with fewer outputs
+        // does not show keep what the line had.
+        for (int i = 0; i < kMaxOutputs; ++i) {
             if (state.rows[i] == kRowDontCare)
                 continue;
             element.mask |= static_cast<std::uint8_t>(1u << i);
@@ -635,8 +637,11 @@ std::optional<std::vector<std::uint8_t>> ParseBinaryCode(std::string_view text)
             base = 16;
             piece.remove_prefix(2);
         }
-        if (piece.empty() || piece.size() > 10)
+        if (piece.empty())
             return std::nullopt;
+        // A 32-bit integer, as the module's code generator knew them; leading
+        // zeros do not count, however many there are.
+        const std::uint64_t limit = base == 16 ? 0xFFFFFFFFull : 0x7FFFFFFFull + (negative ? 1 : 0);
         std::uint64_t value = 0;
         for (const char ch : piece) {
             int digit;
@@ -649,10 +654,9 @@ std::optional<std::vector<std::uint8_t>> ParseBinaryCode(std::string_view text)
             else
                 return std::nullopt;
             value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+            if (value > limit)
+                return std::nullopt;
         }
-        // A 32-bit integer, as the module's code generator knew them.
-        if (value > (base == 16 ? 0xFFFFFFFFull : 0x7FFFFFFFull + (negative ? 1 : 0)))
-            return std::nullopt;
         const std::uint64_t byte = negative ? (0 - value) : value;
         bytes.push_back(static_cast<std::uint8_t>(byte & 0xFF));
         if (bytes.size() > kMaxBinaryCommandBytes)

@@ -63,7 +63,8 @@ struct CommandCheck {
 std::optional<double> NumberFromText(std::string_view text);
 // The message for a text that is not a number.
 std::string NotANumberMessage(std::string_view text);
-// A stored value as the dialogs show it: the shortest text that reads back.
+// A stored value as the dialogs show it: the text the listing's rows write
+// for it (FormatValueText), which NumberFromText reads back.
 std::string NumberText(double value);
 
 // --- Input condition ---------------------------------------------------------
@@ -106,7 +107,8 @@ struct SOutputState {
 int OutputCountOfKind(int kind);
 void LoadOutputElement(SOutputState& state, std::span<const std::uint8_t> cells);
 CommandCheck CheckOutputElement(const SOutputState& state);
-// Rows beyond the count keep their state but are written as "Don't care".
+// Rows beyond the count are not shown but keep their state and are written
+// as they are, so that a line confirmed unchanged keeps its outputs 5-8.
 bool SaveOutputElement(const SOutputState& state, CellWriter& cursor);
 
 // --- Move ---------------------------------------------------------------------
@@ -232,8 +234,9 @@ constexpr std::size_t kMaxBinaryCommandBytes = kCommandCells - 1;
 inline constexpr const char* kMsgInvalidValue = "Invalid value";
 
 // Pieces split at ",", each a decimal or "0x" hexadecimal integer with leading
-// blanks allowed, stored as its low byte. Nothing for an empty text, an empty
-// piece, a piece that is no integer or more than 49 pieces.
+// blanks allowed and any number of leading zeros, stored as its low byte.
+// Nothing for an empty text, an empty piece, a piece that is no integer or does
+// not fit 32 bits, or more than 49 pieces.
 std::optional<std::vector<std::uint8_t>> ParseBinaryCode(std::string_view text);
 // "0x01, 0x02, 0xFF".
 std::string BinaryCodeText(std::span<const std::uint8_t> bytes);

@@ -1,10 +1,10 @@
 #include "program/rowtexts.h"
 
+#include "platform/numtext.h"
 #include "program/commandcells.h"
 #include "program/graphicprogram.h"
 #include "program/vizuvalue.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -83,7 +83,7 @@ public:
     {
         std::uint8_t flags = 0;
         const double v = Next(flags);
-        return FormatRowValue(v) + " " + program_.ParameterList().GetUnitName(reg, flags);
+        return FormatValueText(v) + " " + program_.ParameterList().GetUnitName(reg, flags);
     }
     // The next value as a register choice ("reg " + index + 1) or a value in
     // the unit of register reg.
@@ -92,7 +92,7 @@ public:
         if (!registerChoice)
             return WithUnit(reg);
         std::uint8_t flags = 0;
-        return "reg " + FormatRowValue(Next(flags) + 1);
+        return "reg " + FormatValueText(Next(flags) + 1);
     }
     std::size_t Position() const { return cursor_.pos; }
 
@@ -148,9 +148,9 @@ std::string MoveText(const CGraphicProgram& program, std::span<const std::uint8_
     std::string text = std::string("Move ") + (type == 3 ? "(Abs) - pos: " : "(Rel) - dist: ");
     text += values.Distance((flags & 0x08) != 0, kRegPosition);
     if (a != 0)
-        text += " acc: " + FormatRowValue(a) + " " + aUnit;
+        text += " acc: " + FormatValueText(a) + " " + aUnit;
     if (w != 0)
-        text += " vel: " + FormatRowValue(w) + " " + wUnit;
+        text += " vel: " + FormatValueText(w) + " " + wUnit;
     switch (type) {
     case 1:
         text += " changevel. at Dist.: " + values.Distance((flags & 0x10) != 0, kRegPosition);
@@ -190,33 +190,6 @@ std::string BinaryText(std::span<const std::uint8_t> cells)
 
 }  // namespace
 
-std::string FormatRowValue(double value)
-{
-    if (std::isnan(value))
-        return "NAN";
-    if (std::isinf(value))
-        return value > 0 ? "INF" : "-INF";
-    if (value == 0)
-        return "0";
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
-    std::string text(buffer, result.ptr);
-    // "1.5e+20" -> "1.5E20", "1e-07" -> "1E-7".
-    const std::size_t e = text.find('e');
-    if (e == std::string::npos)
-        return text;
-    std::string mantissa = text.substr(0, e);
-    std::string exponent = text.substr(e + 1);
-    bool negative = false;
-    if (!exponent.empty() && (exponent[0] == '+' || exponent[0] == '-')) {
-        negative = exponent[0] == '-';
-        exponent.erase(0, 1);
-    }
-    while (exponent.size() > 1 && exponent[0] == '0')
-        exponent.erase(0, 1);
-    return mantissa + "E" + (negative ? "-" : "") + exponent;
-}
-
 std::string DescribeSetOutputs(std::span<const std::uint8_t> cells, bool capital)
 {
     std::string text = capital ? "S" : "s";
@@ -231,7 +204,7 @@ std::string DescribeSetOutputs(std::span<const std::uint8_t> cells, bool capital
         case 1: text += "high"; break;
         default: {
             CellReader cursor(cells, 2);
-            const std::string time = FormatRowValue(GetTaggedValue(cursor));
+            const std::string time = FormatValueText(GetTaggedValue(cursor));
             text += (((b >> 3) & 3) == 2 ? "low pulse (" : "high pulse (") + time + " ms)";
             break;
         }
@@ -304,8 +277,8 @@ std::string DescribeCommand(const CGraphicProgram& program, std::uint16_t line, 
         std::uint8_t flags = 0;
         const double v = values.Next(flags);
         if (Cell(cells, 0) & 1)
-            return "Set position to value in reg " + FormatRowValue(v + 1);
-        return "Set position to " + FormatRowValue(v) + " Counts";
+            return "Set position to value in reg " + FormatValueText(v + 1);
+        return "Set position to " + FormatValueText(v) + " Counts";
     }
     case kCmdSavePosition: return "Save position to reg " + std::to_string(Cell(cells, 0) + 1);
     case kCmdSetOutputs: return DescribeSetOutputs(cells, true);
@@ -318,7 +291,7 @@ std::string DescribeCommand(const CGraphicProgram& program, std::uint16_t line, 
     case kCmdWait: {
         Values values(program, cells, 0);
         std::uint8_t flags = 0;
-        return "Wait " + FormatRowValue(values.Next(flags)) + " ms";
+        return "Wait " + FormatValueText(values.Next(flags)) + " ms";
     }
     case kCmdRemark: return "REM " + program.GetRemark(line);
     case kCmdSetRegister: {

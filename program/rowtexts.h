@@ -1,7 +1,9 @@
 #pragma once
 // The one-line texts that say what a program line does: the listing's rows
 // and the printout show them. Pure functions of a line's command ID and cells;
-// register names, unit names and remark texts come from the program.
+// register names, unit names and remark texts come from the program. Values
+// are written with FormatValueText (platform/numtext.h), as the command dialogs
+// show them.
 
 #include <cstdint>
 #include <span>
@@ -10,10 +12,6 @@
 namespace quenor {
 
 class CGraphicProgram;
-
-// A value as the listing writes it: the shortest decimal form of up to 15
-// significant digits with '.', an exponent as "E" + exponent ("1E15", "1E-7").
-std::string FormatRowValue(double value);
 
 // The text of an output element starting at cells[0]; capital selects "Set"
 // or "set".

@@ -567,6 +567,8 @@ void TVizuCode::AddSetOutput(std::uint32_t e, std::uint8_t output, std::uint8_t 
 
 void TVizuCode::AddFastCommand(std::uint32_t e, std::uint8_t command)
 {
+    if (command == kFastEndlessRelative)
+        endlessRelative_ = true;
     AddCommand(e, kCodeFastCommand, command);
 }
 
@@ -577,9 +579,6 @@ void TVizuCode::AddBinary(std::uint32_t e, std::size_t count, const std::uint8_t
 
 void TVizuCode::AddEndlessRelativePrologue(std::uint32_t e)
 {
-    // The program type decides how moves are coded; a fast command 118 that
-    // a program line sends changes the motor, not the code of later lines.
-    endlessRelative_ = true;
     AddFastCommand(e, kFastEndlessRelative);
     if (options_.skipInitialization)
         return;

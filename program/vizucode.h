@@ -106,8 +106,9 @@ public:
     int MotorKind() const { return motorKind_; }
     void SetOptions(const ProgramSetupOptions& options) { options_ = options; }
     const ProgramSetupOptions& Options() const { return options_; }
-    // Set by the endless-relative start code: relative and sensor moves are
-    // then coded for an endless-relative program.
+    // Set once fast command 118 was emitted, by the endless-relative start
+    // code or by a program line: sensor moves after it take their
+    // endless-relative form.
     bool EndlessRelative() const { return endlessRelative_; }
     std::uint32_t ElementCount() const { return n_ + 1; }
 

@@ -74,8 +74,10 @@ private:
 
 class LineGenerator {
 public:
-    LineGenerator(TVizuCode& code, const CVekParameterList& registers, std::vector<std::string>& messages)
-        : code_(code), registers_(registers), messages_(messages)
+    // endlessProgram: the program's type is "Endless relative".
+    LineGenerator(TVizuCode& code, const CVekParameterList& registers, std::vector<std::string>& messages,
+                  bool endlessProgram)
+        : code_(code), registers_(registers), messages_(messages), endlessProgram_(endlessProgram)
     {
     }
 
@@ -193,9 +195,11 @@ private:
             code_.AddOperator(e, kComparisonOperator[index], kTypeTop, kTypeTop);
     }
 
+    // The wait after a relative move follows the program type; a fast
+    // command 118 line does not change it (it changes the sensor moves).
     void WaitAfterMove(std::uint32_t e)
     {
-        if (code_.EndlessRelative())
+        if (endlessProgram_)
             code_.AddFastCommandAndWait(e);
         else
             code_.AddWaitInPosition(e);
@@ -269,6 +273,7 @@ private:
     TVizuCode& code_;
     const CVekParameterList& registers_;
     std::vector<std::string>& messages_;
+    bool endlessProgram_;
 };
 
 void PutU16(std::vector<std::uint8_t>& bytes, std::size_t at, std::size_t value)
@@ -332,7 +337,7 @@ std::unique_ptr<TVizuCode> GenerateProgramCode(const CGraphicProgram& program, c
     code->AddLoadImmediate(0, options.inPositionOutput + 2 * options.errorOutput, kTypeTop);
     code->AddLoadStore(0, true, true, kVarDedicatedOutputs, kTypeTop);
 
-    LineGenerator lines(*code, program.ParameterList(), messages);
+    LineGenerator lines(*code, program.ParameterList(), messages, type == kProgramEndlessRelative);
     for (const SProgramLine& line : program.Lines())
         lines.Line(line);
 

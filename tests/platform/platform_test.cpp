@@ -109,6 +109,18 @@ TEST(Cp1252, RoundTripsEveryDefinedByte)
     EXPECT_EQ(Utf8ToCp1252("\xE4\xB8\xAD"), "?");  // not in the code page
 }
 
+TEST(NumText, ValueTextUpToFifteenDigits)
+{
+    const std::pair<double, const char*> cases[] = {
+        {0, "0"},       {100, "100"},   {-0.5, "-0.5"},     {2.5, "2.5"},         {1e15, "1E15"},
+        {1e14, "100000000000000"},      {1.5e-7, "1.5E-7"}, {0.0001, "0.0001"},   {1e-5, "1E-5"},
+        {123456789012345678.0, "1.23456789012346E17"},      {1.0 / 3, "0.333333333333333"},
+        {100000, "100000"},      {3e9, "3000000000"},       {static_cast<double>(0.1f), "0.100000001490116"},
+    };
+    for (const auto& [value, text] : cases)
+        EXPECT_EQ(FormatValueText(value), text) << value;
+}
+
 TEST(NumText, UsesThePointWhateverTheLocale)
 {
     // A locale with a decimal comma must not change anything (it may be missing here).
@@ -117,6 +129,7 @@ TEST(NumText, UsesThePointWhateverTheLocale)
     EXPECT_EQ(FormatFixed(-0.125, 1), "-0.1");
     EXPECT_EQ(FormatFixed(3, 0), "3");
     EXPECT_EQ(FormatShortest(0.1), "0.1");
+    EXPECT_EQ(FormatValueText(-1.25), "-1.25");
     EXPECT_EQ(ParseDouble(" 2.5 "), 2.5);
     EXPECT_EQ(ParseDouble("+1e3"), 1000.0);
     EXPECT_EQ(ParseDouble("-7"), -7.0);

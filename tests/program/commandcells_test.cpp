@@ -1,5 +1,7 @@
 #include "program/commandcells.h"
 
+#include "platform/numtext.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -22,6 +24,21 @@ Bytes Head(const Bytes& cells, std::size_t n)
     for (std::size_t i = n; i < cells.size(); ++i)
         EXPECT_EQ(cells[i], 0) << "cell " << i;
     return Bytes(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+// A block: the head bytes, the values as tagged values (flags 0), the tail bytes.
+Bytes Line(std::initializer_list<std::uint8_t> head, std::initializer_list<double> values,
+           std::initializer_list<std::uint8_t> tail = {})
+{
+    Bytes cells(kCommandCells, 0);
+    CellWriter w(cells);
+    for (const std::uint8_t b : head)
+        EXPECT_TRUE(w.PutByte(b));
+    for (const double v : values)
+        EXPECT_TRUE(PutTaggedValue(w, 0, v));
+    for (const std::uint8_t b : tail)
+        EXPECT_TRUE(w.PutByte(b));
+    return cells;
 }
 
 Bytes SaveInput(const SInputConditionState& s, bool sensor = false)
@@ -70,8 +87,10 @@ TEST(CommandCells, Encodings)
     out.highPulse = "250";
     EXPECT_EQ(Head(SaveOutput(out), 5), (Bytes{0x00, 0x1A, 0x01, 0x00, 0xFA}));
     out.style = 1;
+    out.rows = {kRowHigh, kRowLow, kRowDontCare, kRowDontCare, kRowDontCare, kRowDontCare, kRowDontCare, kRowDontCare};
+    EXPECT_EQ(Head(SaveOutput(out), 3), (Bytes{0x01, 0x01, 0x03}));  // nothing for the outputs 5-8 not shown
     out.rows = {kRowHigh, kRowLow, kRowDontCare, kRowDontCare, kRowHigh, kRowHigh, kRowHigh, kRowHigh};
-    EXPECT_EQ(Head(SaveOutput(out), 3), (Bytes{0x01, 0x01, 0x03}));  // outputs 5-8 are not there
+    EXPECT_EQ(Head(SaveOutput(out), 3), (Bytes{0x01, 0xF1, 0xF3}));  // outputs 5-8 as a line had them
     out.count = 8;
     EXPECT_EQ(Head(SaveOutput(out), 3), (Bytes{0x01, 0xF1, 0xF3}));
 
@@ -152,6 +171,10 @@ TEST(CommandCells, Encodings)
     cells.assign(kCommandCells, 0);
     ASSERT_TRUE(SaveBinaryCode(" 300", cells));
     EXPECT_EQ(Head(cells, 2), (Bytes{1, 0x2C}));
+    // A piece is its value, however many digits it takes to write it.
+    cells.assign(kCommandCells, 0);
+    ASSERT_TRUE(SaveBinaryCode("00000000001, 0x00000000000FF,-0000000000000000001, 00000000000000000000000300", cells));
+    EXPECT_EQ(Head(cells, 5), (Bytes{4, 0x01, 0xFF, 0xFF, 0x2C}));
 }
 
 TEST(CommandCells, MoveChecks)
@@ -227,7 +250,9 @@ TEST(CommandCells, Refusals)
         many += ",1";
     EXPECT_FALSE(CheckBinaryCode(many));
     for (const std::string& text : {std::string("1,,2"), std::string("1,"), std::string(""), std::string("0x"),
-                                    std::string("1 ,2"), std::string("0x1G"), many + ",1"}) {
+                                    std::string("1 ,2"), std::string("0x1G"), many + ",1", std::string("2147483648"),
+                                    std::string("-2147483649"), std::string("0x100000000"),
+                                    std::string("1, 000000000099999999999999999999999999")}) {
         const CommandCheck c = CheckBinaryCode(text);
         EXPECT_EQ(c.message, "Invalid value") << text;
         EXPECT_EQ(c.field, CommandField::Code) << text;
@@ -271,21 +296,27 @@ TEST(CommandCells, RoundTrips)
             return SaveCondition(s, w, sensor);
         };
     };
-    Codec output = [](const Bytes& in, Bytes& out) {
-        SOutputState s;
-        s.count = 8;
-        LoadOutputElement(s, in);
-        CellWriter w(out);
-        return SaveOutputElement(s, w);
+    // count: the outputs the motor has; the dialog shows no others.
+    auto output = [](int count) -> Codec {
+        return [count](const Bytes& in, Bytes& out) {
+            SOutputState s;
+            s.count = count;
+            LoadOutputElement(s, in);
+            CellWriter w(out);
+            return SaveOutputElement(s, w);
+        };
     };
-    Codec move = [](const Bytes& in, Bytes& out) {
-        SMoveState m;
-        SOutputState o;
-        o.count = 8;
-        SInputConditionState i;
-        LoadMove(m, o, i, in);
-        return SaveMove(m, o, i, out);
+    auto moveWith = [](int count) -> Codec {
+        return [count](const Bytes& in, Bytes& out) {
+            SMoveState m;
+            SOutputState o;
+            o.count = count;
+            SInputConditionState i;
+            LoadMove(m, o, i, in);
+            return SaveMove(m, o, i, out);
+        };
     };
+    const Codec move = moveWith(8);
     auto reg = [](bool op) -> Codec {
         return [op](const Bytes& in, Bytes& out) {
             SRegisterState s;
@@ -327,10 +358,16 @@ TEST(CommandCells, RoundTrips)
         {input(false), Block({0x00, 0x23})},
         {input(false), Block({0x01, 0xA5, 0xFE, 0x0F})},
         {input(true), Block({0x1E})},
-        {output, Block({0x00, 0x17})},
-        {output, Block({0x00, 0x17 | 0x08, 0x03, 0x3F, 0xC0, 0x00, 0x00})},  // low pulse 1.5 ms
-        {output, Block({0x01, 0x81, 0xC3})},
+        {output(8), Block({0x00, 0x17})},
+        {output(8), Block({0x00, 0x17 | 0x08, 0x03, 0x3F, 0xC0, 0x00, 0x00})},  // low pulse 1.5 ms
+        {output(8), Block({0x01, 0x81, 0xC3})},
+        // Outputs 5 (high) and 7 (low) on a motor with four: kept, though not shown.
+        {output(4), Block({0x01, 0x13, 0x5F})},
+        {output(4), Block({0x01, 0x00, 0xF0})},
+        {moveWith(4), Block({0x22, 0x00, 0x00, 0x00, 0x00, 0x00, 0x05, 0x01, 0x13, 0x5F})},
         {move, Block({0x20, 0x00, 0x64, 0x01, 0x03, 0xE8, 0x02, 0xFF, 0xFE, 0x79, 0x60})},
+        {move, Block({0x20, 0x02, 0x00, 0x01, 0x86, 0xA0, 0x03, 0x4F, 0x32, 0xD0, 0x5E, 0x04, 0x42, 0xD6, 0xBC,
+                      0xC4, 0x1E, 0x90, 0x00, 0x00})},  // 100000, 3000000000, 1e14
         {move, Block({0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0A})},
         {move, Block({0x39, 0x00, 0x01, 0x00, 0x02, 0x00, 0x00, 0x00, 0x02, 0x00, 0x03})},
         {move, Block({0x22, 0x00, 0x00, 0x00, 0x00, 0x00, 0x05, 0x00, 0x1B, 0x01, 0x01, 0x2C})},
@@ -345,6 +382,7 @@ TEST(CommandCells, RoundTrips)
         {choice(0, false), Block({0x06})},
         {choice(2, false), Block({0x02})},
         {wait, Block({0x01, 0x03, 0xE8})},
+        {wait, Block({0x02, 0x00, 0x03, 0x0D, 0x40})},  // 200000 ms
         {fast, Block({0x00, 0x35})},
         {fast, Block({0x00, 0x76})},
         {binary, Block({0x02, 0x00, 0xAB})},
@@ -353,5 +391,107 @@ TEST(CommandCells, RoundTrips)
         Bytes out(kCommandCells, 0);
         EXPECT_TRUE(cases[i].first(cases[i].second, out)) << "case " << i;
         EXPECT_EQ(out, cases[i].second) << "case " << i;
+    }
+
+    // Any kind but 0 is several outputs; written back as kind 1. The level of
+    // an output left as it is ("Don't care", output 8 here) means nothing.
+    Bytes out(kCommandCells, 0);
+    ASSERT_TRUE(output(4)(Block({0x02, 0x93, 0x5F}), out));
+    EXPECT_EQ(out, Block({0x01, 0x13, 0x5F}));
+}
+
+TEST(CommandCells, LoadedNumbersReadAsInTheRows)
+{
+    // Every field a dialog fills from a stored number: a line with v in that
+    // field, and the text the dialog shows for it.
+    struct Field {
+        const char* name;
+        std::function<Bytes(double)> line;
+        std::function<std::string(const Bytes&)> shown;
+    };
+    auto move = [](auto pick) {
+        return [pick](const Bytes& cells) {
+            SMoveState m;
+            SOutputState o;
+            SInputConditionState i;
+            LoadMove(m, o, i, cells);
+            return pick(m);
+        };
+    };
+    auto pulse = [](std::uint8_t single, bool high) {
+        return Field{high ? "high pulse" : "low pulse",
+                     [single](double v) { return Line({0x00, single}, {v}); },
+                     [high](const Bytes& cells) {
+                         SOutputState o;
+                         LoadOutputElement(o, cells);
+                         return high ? o.highPulse : o.lowPulse;
+                     }};
+    };
+    auto reg = [](bool withOperator) {
+        return Field{withOperator ? "register condition value" : "set register value",
+                     [withOperator](double v) {
+                         return withOperator ? Line({0x05, 0x02}, {v}) : Line({0x05}, {v});
+                     },
+                     [withOperator](const Bytes& cells) {
+                         SRegisterState s;
+                         LoadRegister(s, cells, withOperator, {});
+                         return s.value;
+                     }};
+    };
+    const std::vector<Field> fields = {
+        {"acceleration", [](double v) { return Line({0x20}, {v, 0, 0}); },
+         move([](const SMoveState& m) { return m.acceleration; })},
+        {"velocity", [](double v) { return Line({0x20}, {0, v, 0}); },
+         move([](const SMoveState& m) { return m.velocity; })},
+        {"distance", [](double v) { return Line({0x20}, {0, 0, v}); },
+         move([](const SMoveState& m) { return m.distance.text; })},
+        {"change distance", [](double v) { return Line({0x21}, {0, 0, 0, v, 0}); },
+         move([](const SMoveState& m) { return m.changeDistance.text; })},
+        {"new velocity", [](double v) { return Line({0x21}, {0, 0, 0, 0, v}); },
+         move([](const SMoveState& m) { return m.newVelocity; })},
+        {"safety distance", [](double v) { return Line({0x24}, {0, 0, 0, v}, {0x09}); },
+         move([](const SMoveState& m) { return m.safetyDistance.text; })},
+        pulse(0x12, false),
+        pulse(0x1A, true),
+        reg(false),
+        reg(true),
+        {"position", [](double v) { return Line({0x00}, {v}); },
+         [](const Bytes& cells) {
+             SPositionState s;
+             LoadPosition(s, cells);
+             return s.text;
+         }},
+        {"wait time", [](double v) { return Line({}, {v}); },
+         [](const Bytes& cells) {
+             std::string t;
+             LoadWaitTime(t, cells);
+             return t;
+         }},
+    };
+    // Plain decimals of up to 15 significant digits, the exponent form only
+    // beyond them; a single-precision 0.1 has no shorter exact text.
+    const std::vector<std::pair<double, std::string>> values = {
+        {100000, "100000"},
+        {200000, "200000"},
+        {1000000, "1000000"},
+        {3000000000.0, "3000000000"},
+        {1e14, "100000000000000"},
+        {-250000, "-250000"},
+        {0.0001, "0.0001"},
+        {2.5, "2.5"},
+        {static_cast<double>(0.1f), "0.100000001490116"},
+        {1.0 / 3, "0.333333333333333"},
+        {1e15, "1E15"},
+    };
+    for (const Field& field : fields) {
+        for (const auto& [value, text] : values) {
+            SCOPED_TRACE(std::string(field.name) + " " + text);
+            const Bytes cells = field.line(value);
+            const std::string shown = field.shown(cells);
+            EXPECT_EQ(shown, text);
+            // The same text as the line's row, and a number the dialog takes back.
+            EXPECT_EQ(shown, FormatValueText(value));
+            EXPECT_TRUE(NumberFromText(shown).has_value());
+        }
     }
 }

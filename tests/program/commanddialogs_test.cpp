@@ -81,6 +81,9 @@ TEST_F(CommandDialogs, EachCommandLoadsAndWritesItsCells)
         {4, Block({0x01, 0x00, 0x01}), &dialogs.Position()},
         {5, Block({0x02}), &dialogs.Position()},
         {6, Block({0x01, 0x05, 0x0F}), &dialogs.Output()},
+        // Four outputs shown; outputs 5 (high) and 7 (low) kept.
+        {6, Block({0x01, 0x13, 0x5F}), &dialogs.Output()},
+        {3, Block({0x22, 0x00, 0x00, 0x00, 0x00, 0x00, 0x05, 0x01, 0x13, 0x5F}), &dialogs.Move()},
         {7, Block({0x02}), &dialogs.ZeroSearch()},
         {8, Block({0x01, 0x00, 0xFA}), &dialogs.WaitTime()},
         {10, Block({0x05, 0x13, 0x3F, 0xC0, 0x00, 0x00}), &dialogs.SetReg()},
@@ -323,7 +326,9 @@ TEST_F(CommandDialogs, KindsAndCounts)
     // A stored pulse longer than the four characters one can type is kept whole.
     std::string remark;
     Bytes cells = Block({0x00, 0x19, 0x02, 0x00, 0x01, 0x86, 0xA0});  // output 2, high pulse 100000 ms
+    user = [this](QDialog&) { EXPECT_EQ(dialogs.Output().HighPulse()->text(), "100000"); };
     ASSERT_TRUE(dialogs.Execute(kCmdSetOutputs, true, cells, remark));
+    user = nullptr;
     EXPECT_EQ(cells, Block({0x00, 0x19, 0x02, 0x00, 0x01, 0x86, 0xA0}));
 
     // A servo's sensor type 2 zero search stays type 2 on a stepper.

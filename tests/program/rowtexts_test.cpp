@@ -143,15 +143,4 @@ TEST_F(RowTexts, RemarkAndRow)
     EXPECT_EQ(past.text, " ");
 }
 
-TEST(RowValues, ShortestFormUpToFifteenDigits)
-{
-    const std::pair<double, const char*> cases[] = {
-        {0, "0"},       {100, "100"},   {-0.5, "-0.5"},     {2.5, "2.5"},         {1e15, "1E15"},
-        {1e14, "100000000000000"},      {1.5e-7, "1.5E-7"}, {0.0001, "0.0001"},   {1e-5, "1E-5"},
-        {123456789012345678.0, "1.23456789012346E17"},      {1.0 / 3, "0.333333333333333"},
-    };
-    for (const auto& [value, text] : cases)
-        EXPECT_EQ(FormatRowValue(value), text) << value;
-}
-
 }  // namespace

@@ -263,6 +263,33 @@ TEST(GenerateCode, SensorMove)
                      0x05, 0x19, 0x8C, 0x02, 0x88, 0xFA}));
 }
 
+TEST(GenerateCode, SensorMoveAfterFastCommand118)
+{
+    // In an "Absolute and relative" program a FastVEK 118 line switches the
+    // motor to endless-relative moves, and the sensor moves after it follow:
+    // the distance goes to register 61, fast command 96 starts the safety
+    // move, fast command 104 the move from the sensor. A sensor move before
+    // that line keeps the form it has in such a program.
+    const Bytes sensor = Cells(3, {0x04, 0x00, 0x00, 0x00, 0x00, 0x01, 0x01, 0x2C, 0x00, 0x32, 0x09});
+    const Bytes fast118 = Cells(kCmdFastCommand, {0x00, 118});
+    Doc d;
+    d.doc.Program().Clear();
+    d.doc.Program().SetLine(0, kCmdMove, sensor);
+    d.doc.Program().SetLine(1, kCmdFastCommand, fast118);
+    d.doc.Program().SetLine(2, kCmdMove, sensor);
+    EXPECT_EQ(d.Body(),
+              (Bytes{0x2A, 0x2C, 0x01, 0x20, 0x32, 0x48, 0x31, 0x07, 0x40,  // line 1
+                     0x05, 0x12, 0x8C, 0x06, 0x05, 0x19, 0x8C, 0x0E, 0x88, 0xF6,  //
+                     0x43, 0x0A, 0x3E, 0x00, 0x4B, 0x03,                          //
+                     0x05, 0x19, 0x8C, 0x02, 0x88, 0xFA,                          //
+                     0x07, 0x76,                                                  // line 2
+                     0x2A, 0x2C, 0x01, 0x4A, 0x3D,                                // line 3
+                     0x20, 0x32, 0x48, 0x31, 0x07, 0x40, 0x07, 0x60,              //
+                     0x05, 0x12, 0x8C, 0x06, 0x05, 0x19, 0x8C, 0x0A, 0x88, 0xF6,  //
+                     0x07, 0x68,                                                  //
+                     0x05, 0x19, 0x8C, 0x02, 0x88, 0xFA}));
+}
+
 TEST(GenerateCode, PositionsOutputsWaitsAndModes)
 {
     Doc d;

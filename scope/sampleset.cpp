@@ -45,23 +45,43 @@ std::string FormatRounded(double value, int decimals)
 
 SChannelData::SChannelData(std::int32_t count)
     : count_(count < 0 ? 0 : count),
+      held_(count_),
       data_(std::make_unique<std::atomic<std::int32_t>[]>(static_cast<std::size_t>(count_)))  // zeroed
 {
 }
 
+SChannelData::SChannelData(std::int32_t count, NoSamples) : count_(count < 0 ? 0 : count), held_(0) {}
+
+std::unique_ptr<SChannelData> SChannelData::Unfilled(std::int32_t count)
+{
+    return std::unique_ptr<SChannelData>(new SChannelData(count, NoSamples{}));
+}
+
 std::int32_t SChannelData::Sample(std::int32_t i) const
 {
-    if (i < 0 || i >= count_)
+    if (i < 0 || i >= held_)
         return 0;
     return data_[i].load(std::memory_order_relaxed);
 }
 
 bool SChannelData::SetSample(std::int32_t i, std::int32_t value)
 {
-    if (i < 0 || i >= count_)
+    if (i < 0 || i >= held_)
         return false;
     data_[i].store(value, std::memory_order_relaxed);
     return true;
+}
+
+void SChannelData::LoadSamples(const std::vector<std::int32_t>& samples)
+{
+    const std::int32_t given =
+        static_cast<std::int32_t>(std::min<std::size_t>(samples.size(), static_cast<std::size_t>(count_)));
+    if (given > held_) {  // every stored sample is given again
+        data_ = std::make_unique<std::atomic<std::int32_t>[]>(static_cast<std::size_t>(given));
+        held_ = given;
+    }
+    for (std::int32_t i = 0; i < given; ++i)
+        data_[i].store(samples[static_cast<std::size_t>(i)], std::memory_order_relaxed);
 }
 
 std::vector<std::int32_t> SChannelData::Samples() const
@@ -75,7 +95,7 @@ std::vector<std::int32_t> SChannelData::Samples() const
 void SChannelData::AutoScale(double halfHeight, int pixelsPerDivision)
 {
     double largest = 0.0;
-    for (std::int32_t i = 0; i < count_; ++i)
+    for (std::int32_t i = 0; i < held_; ++i)  // the samples after them are 0
         largest = std::max(largest, std::fabs(static_cast<double>(Sample(i))));
     const double f = std::fabs(Factor);
     double s = halfHeight > 0.0 ? f * largest / halfHeight : 0.0;

@@ -32,6 +32,10 @@ class SChannelData {
 public:
     // A channel of count zero-filled samples (a negative count gives none).
     explicit SChannelData(std::int32_t count);
+    // A channel of count samples that stores none of them yet: each reads 0
+    // until LoadSamples gives it. A channel read from a file holds only what
+    // the file gives, so the file's Count alone takes no memory.
+    static std::unique_ptr<SChannelData> Unfilled(std::int32_t count);
     SChannelData(const SChannelData&) = delete;
     SChannelData& operator=(const SChannelData&) = delete;
 
@@ -48,10 +52,16 @@ public:
     int slot = -1;
 
     std::int32_t Count() const { return count_; }
-    // Raw sample i; 0 outside 0..Count()-1.
+    // The samples stored: Count() for a channel of the first constructor; the
+    // samples from Held() to Count() - 1 read 0.
+    std::int32_t Held() const { return held_; }
+    // Raw sample i; 0 outside 0..Held()-1.
     std::int32_t Sample(std::int32_t i) const;
-    // Stores raw sample i; false (and nothing stored) outside 0..Count()-1.
+    // Stores raw sample i; false (and nothing stored) outside 0..Held()-1.
     bool SetSample(std::int32_t i, std::int32_t value);
+    // Stores the given samples from sample 0 on, at most Count() of them; the
+    // stored samples after them stay. Only while no job writes the channel.
+    void LoadSamples(const std::vector<std::int32_t>& samples);
     // Sample i in units: raw × Factor.
     double Value(std::int32_t i) const { return Sample(i) * Factor; }
     std::vector<std::int32_t> Samples() const;
@@ -62,7 +72,11 @@ public:
     void AutoScale(double halfHeight, int pixelsPerDivision);
 
 private:
+    struct NoSamples {};
+    SChannelData(std::int32_t count, NoSamples);
+
     std::int32_t count_;
+    std::int32_t held_;
     std::unique_ptr<std::atomic<std::int32_t>[]> data_;
 };
 

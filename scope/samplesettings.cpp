@@ -21,7 +21,7 @@ const std::array<const char*, kCompareOperatorCount> kCompareOperatorTexts = {"=
 
 namespace {
 
-const std::array<SampleFamily, kSampleFamilies> kFamilies = {{
+constexpr std::array<SampleFamily, kSampleFamilies> kFamilies = {{
     {0.00192, 520.83, 896, 56, 112, 4096},
     {1.0 / 770.0, 770.0, 512, 64, 158, 8000},
     {0.001, 1000.0, 3712, 116, 112, 25600},
@@ -29,13 +29,14 @@ const std::array<SampleFamily, kSampleFamilies> kFamilies = {{
 
 int ClampFamily(int family) { return IsValidSampleFamily(family) ? family : 0; }
 
-std::int32_t LargestFamilyCount()
+constexpr std::int32_t LargestFamilyCount()
 {
     std::int32_t m = 0;
     for (const auto& f : kFamilies)
         m = std::max(m, f.maxSamples);
     return m;
 }
+static_assert(LargestFamilyCount() == kLargestSampleCount);
 
 // Little-endian field writer over a fixed buffer.
 class Writer {
@@ -260,6 +261,8 @@ void SSampleSettings::Clamp()
                 src = kNoRegister;
         c.unitName = Cut(std::move(c.unitName));
         c.registerName = Cut(std::move(c.registerName));
+        if (!std::isfinite(c.Factor))
+            c.Factor = 1.0;  // raw counts: a scope file could not hold a factor that is no number
     }
     for (int f = 0; f < kSampleFamilies; ++f)
         sampleCount[f] = std::clamp(sampleCount[f], 1, kFamilies[f].maxSamples);

@@ -64,6 +64,9 @@ struct SampleFamily {
     std::int32_t revCounts;     // encoder counts per revolution
 };
 
+// The largest sample count of any family: the longest run the motor records.
+inline constexpr std::int32_t kLargestSampleCount = 3712;
+
 // The constants of a family; a family outside 0..2 gives family 0's.
 const SampleFamily& SampleFamilyOf(int family);
 bool IsValidSampleFamily(int family);
@@ -124,9 +127,10 @@ struct SSampleSettings {
     // wire register (a channel source outside -1..255 becomes "no channel", a
     // trigger register outside 0..255 becomes 0), sample counts 1..the family's
     // maximum, the maximum count and the trigger point to the largest family
-    // count, names to 99 characters and a sample period that cannot divide to
-    // family 0's. Values a user may store (distances, compare values, colours,
-    // factors, times) stay as they are.
+    // count, names to 99 characters, a sample period that cannot divide to
+    // family 0's and a channel factor that is no finite number to 1. Values a
+    // user may store (distances, compare values, colours, factors, times) stay
+    // as they are.
     void Clamp();
 
     // Sets the current family's sample period, maximum count and total time.

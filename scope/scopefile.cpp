@@ -8,12 +8,15 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <new>
 
 namespace quenor {
 
 namespace {
 
 constexpr int kGeneralDigits = 15;
+// The largest value with fifteen significant digits below the largest double.
+constexpr double kLargestGeneral = 1.79769313486231E308;
 
 std::string Lower(std::string_view s)
 {
@@ -41,6 +44,10 @@ std::string FormatGeneral(double value, char separator)
         return value < 0 ? "-INF" : "INF";
     if (value == 0.0)
         return "0";
+    // Fifteen digits of a value above this one round past the largest double,
+    // to a text that no longer reads as a number.
+    if (std::fabs(value) > kLargestGeneral)
+        value = std::copysign(kLargestGeneral, value);
     // Fifteen significant digits as d.dddddddddddddde[+-]x, then laid out.
     char buf[64];
     const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, kGeneralDigits - 1);
@@ -234,23 +241,25 @@ TSampleSet::LoadResult TSampleSet::LoadFromStrings(const std::vector<std::string
             if (channel)
                 channel->unit = value;
         } else if (key == "newchannel") {
-            auto ch = std::make_unique<SChannelData>(Count());
+            auto ch = SChannelData::Unfilled(Count());  // holds what its "Data" line gives
             ch->visible = true;
             channel = AddChannel(std::move(ch));  // a fifth channel has nowhere to go: its keys are ignored
         } else if (key == "data") {
             if (!channel)
                 continue;
+            std::vector<std::int32_t> samples;
             std::size_t pos = 0;
             for (std::int32_t k = 0; k < channel->Count() && pos < value.size(); ++k) {
                 const auto comma = value.find(',', pos);
                 const std::string piece = value.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
                 if (!integer(piece, kMin, kMax, n))
                     return {i, NotAnIntegerText(piece)};
-                channel->SetSample(k, static_cast<std::int32_t>(n));
+                samples.push_back(static_cast<std::int32_t>(n));
                 if (comma == std::string::npos)
                     break;
                 pos = comma + 1;
             }
+            channel->LoadSamples(samples);
         }
     }
     SetHeader(h);
@@ -260,17 +269,29 @@ TSampleSet::LoadResult TSampleSet::LoadFromStrings(const std::vector<std::string
 ScopeFileRead ReadScopeLines(const std::vector<std::string>& lines)
 {
     ScopeFileRead out;
+    std::int64_t samples = 0;  // of every channel of the sets read
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (!lines[i].starts_with(kScopeBlockStart))
             continue;
-        auto set = std::make_shared<TSampleSet>();
-        const TSampleSet::LoadResult r = set->LoadFromStrings(lines, i + 1);
-        if (!r.error.empty()) {
-            out.error = r.error;
+        try {
+            auto set = std::make_shared<TSampleSet>();
+            const TSampleSet::LoadResult r = set->LoadFromStrings(lines, i + 1);
+            if (!r.error.empty()) {
+                out.error = r.error;
+                break;
+            }
+            for (int c = 0; c < set->ChannelCount(); ++c)
+                samples += set->Channel(c)->Count();
+            if (samples > kMaxFileSamples) {
+                out.error = "The file holds more than " + std::to_string(kMaxFileSamples) + " samples";
+                break;
+            }
+            out.sets.push_back(std::move(set));
+            i = r.end;
+        } catch (const std::bad_alloc&) {
+            out.error = kNoMemoryText;
             break;
         }
-        out.sets.push_back(std::move(set));
-        i = r.end;
     }
     return out;
 }

@@ -191,7 +191,7 @@ void CheckBlocksForVariant(const FirmwareFile& file)
     }
 }
 
-FirmwareFile LoadFirmwareFile(const std::string& fileName, int variant, int hardware)
+FirmwareFile LoadFirmwareFile(const std::string& fileName)
 {
     std::ifstream in(fileName, std::ios::binary);
     if (!in)
@@ -199,9 +199,20 @@ FirmwareFile LoadFirmwareFile(const std::string& fileName, int variant, int hard
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad())
         throw TErr("Error reading the file");
-    FirmwareFile file = ParseFirmwareFile(bytes, variant, hardware);
+    FirmwareFile file = ParseFirmwareFile(bytes);
+    if (!file.hasInfo)
+        throw TErr("No information block in file");
     CheckBlocksForVariant(file);
     return file;
+}
+
+bool HasFlashData(const FirmwareFile& file)
+{
+    const std::size_t crc = file.variant == 1 || file.variant == 2 ? 0 : kCrcSize;
+    for (const FirmwareBlock& b : file.blocks)
+        if (b.type == kBlockData && b.payload.size() > crc)
+            return true;
+    return false;
 }
 
 std::string FirmwareDescription(const FirmwareFile& file)

@@ -90,8 +90,15 @@ FirmwareFile ParseFirmwareFile(const std::vector<std::uint8_t>& bytes, int varia
 void CheckBlocksForVariant(const FirmwareFile& file);
 
 // Reads and checks a file: "Error reading the file" when it cannot be read,
-// then ParseFirmwareFile and CheckBlocksForVariant.
-FirmwareFile LoadFirmwareFile(const std::string& fileName, int variant = 0, int hardware = 0);
+// then ParseFirmwareFile, "No information block in file" when the file has
+// none (an empty file included: it names no variant or hardware of its own),
+// and CheckBlocksForVariant.
+FirmwareFile LoadFirmwareFile(const std::string& fileName);
+
+// True when a flash data block carries at least one byte for the flash:
+// variants 1 and 2 write a block's whole payload, the others all of it but its
+// last two bytes (the CRC-16 of the rest).
+bool HasFlashData(const FirmwareFile& file);
 
 // The information block's text, " Version " and the formatted version word;
 // "No description" without an information block.

@@ -74,7 +74,7 @@ void TVekLoad::LoadFile(const std::string& fileName)
 {
     FirmwareFile file;
     try {
-        file = LoadFirmwareFile(fileName, file_.variant, file_.hardware);
+        file = LoadFirmwareFile(fileName);
     } catch (...) {
         file_.blocks.clear();  // nothing of an earlier load may go out
         file_.dataBlocks = file_.verifyBlocks = 0;
@@ -192,6 +192,13 @@ void TVekLoad::Execute()
         {
             std::lock_guard lock(errorsMutex_);
             errors_.clear();
+        }
+        // A load that would write nothing is no update: the device is left
+        // alone (not sent into its bootloader, erased or restarted) and the
+        // load fails.
+        if (!HasFlashData(file_)) {
+            AddError("No flash data in file");
+            attempts_ = kMaxAttempts;
         }
         while (attempts_ < kMaxAttempts && !done && !stop_.load()) {
             try {

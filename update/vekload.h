@@ -92,7 +92,8 @@ public:
     void SetModuleType(int type) { moduleType_ = type; }
     void SetTiming(const LoaderTiming& timing) { timing_ = timing; }
 
-    // Runs the load in the loader's thread (once).
+    // Runs the load in the loader's thread (once). A file without flash data
+    // to write fails at once ("No flash data in file"), before anything is sent.
     void StartLoad();
     // Ends the wait for the bootloader's reply code.
     void RS485Start() { rs485Start_.store(true); }

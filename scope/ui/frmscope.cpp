@@ -33,6 +33,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <new>
+#include <stdexcept>
+
 namespace quenor {
 
 namespace {
@@ -41,6 +44,22 @@ constexpr int kRedrawMs = 300;
 const QString kScopeFilter = QStringLiteral("Scopes (*.VekScopes);;All files (*.*)");
 
 QString Q(const std::string& s) { return FromCp1252(s); }
+
+// Runs work that handles a file's data; an exception it ends with (memory that
+// ran out on a large file or set) comes back as its reason, empty when none.
+template <class Work>
+std::string Failure(Work&& work)
+{
+    try {
+        work();
+    } catch (const std::bad_alloc&) {
+        return kNoMemoryText;
+    } catch (const std::exception& e) {
+        const std::string what = e.what();
+        return what.empty() ? std::string("Unknown error") : what;
+    }
+    return {};
+}
 
 }  // namespace
 
@@ -601,24 +620,33 @@ void TfrmScope::SaveSets(const std::shared_ptr<TSampleSet>& only)
 
 void TfrmScope::WriteFile(const QString& name, const std::vector<std::shared_ptr<TSampleSet>>& sets)
 {
-    const std::string text = JoinLines(ScopeFileLines(sets));
-    QSaveFile file(name);
-    const bool ok = file.open(QIODevice::WriteOnly)
-                    && file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size())
-                    && file.commit();
-    if (!ok)
-        prompts.error(Q(SaveErrorText(ToCp1252(file.errorString()))), QStringLiteral("Error"));
+    const std::string failure = Failure([&] {
+        const std::string text = JoinLines(ScopeFileLines(sets));
+        QSaveFile file(name);
+        const bool ok = file.open(QIODevice::WriteOnly)
+                        && file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size())
+                        && file.commit();
+        if (!ok)
+            throw std::runtime_error(ToCp1252(file.errorString()));
+    });
+    if (!failure.empty())
+        prompts.error(Q(SaveErrorText(failure)), QStringLiteral("Error"));
 }
 
 void TfrmScope::LoadScopes(const QString& fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        prompts.error(Q(LoadErrorText(ToCp1252(file.errorString()))), QStringLiteral("Error"));
+    ScopeFileRead read;
+    const std::string failure = Failure([&] {
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly))
+            throw std::runtime_error(ToCp1252(file.errorString()));
+        const QByteArray bytes = file.readAll();
+        read = ReadScopeLines(SplitLines(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+    });
+    if (!failure.empty()) {  // nothing was read
+        prompts.error(Q(LoadErrorText(failure)), QStringLiteral("Error"));
         return;
     }
-    const QByteArray bytes = file.readAll();
-    const ScopeFileRead read = ReadScopeLines(SplitLines(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
     for (const auto& set : read.sets)
         sets_.push_back(set);
     if (!read.sets.empty())
@@ -639,7 +667,9 @@ void TfrmScope::CopySet(const std::shared_ptr<TSampleSet>& set)
     }
     const QChar c = separator.at(0);
     const char sep = c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : '.';
-    QGuiApplication::clipboard()->setText(Q(ClipboardText(*set, sep)));
+    const std::string failure = Failure([&] { QGuiApplication::clipboard()->setText(Q(ClipboardText(*set, sep))); });
+    if (!failure.empty())
+        prompts.error(Q(failure), QStringLiteral("Error"));  // nothing is copied
 }
 
 }  // namespace quenor

@@ -285,6 +285,8 @@ TEST(SampleSettingsRecord, ClampsFieldsThatWouldIndexOutOfRange)
     PutI32(b, 1004, 100000);
     PutI32(b, 1032, 99999);             // trigger point
     PutF64(b, 984, std::nan(""));       // period
+    PutF64(b, Ch(0, 16), std::nan(""));  // factors that are no number
+    PutF64(b, Ch(1, 16), -HUGE_VAL);
     std::memset(&b[Ch(3, 24)], 'U', 100);   // unit name without its NUL
     std::memset(&b[Ch(3, 124)], 'N', 100);  // register name without its NUL
 
@@ -300,6 +302,8 @@ TEST(SampleSettingsRecord, ClampsFieldsThatWouldIndexOutOfRange)
     EXPECT_EQ(s->maxSampleCount, 3712);
     EXPECT_EQ(s->triggerPoint, 896);  // the largest stored count
     EXPECT_DOUBLE_EQ(s->samplePeriod, 0.00192);
+    EXPECT_EQ(s->channels[0].Factor, 1.0);  // a scope file could not hold them
+    EXPECT_EQ(s->channels[1].Factor, 1.0);
     EXPECT_EQ(s->channels[3].unitName, std::string(99, 'U'));
     EXPECT_EQ(s->channels[3].registerName, std::string(99, 'N'));
 

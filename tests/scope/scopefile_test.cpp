@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
+#include <limits>
 
 using namespace quenor;
 
@@ -49,6 +51,11 @@ TEST(ScopeFile, GeneralFloatText)
         {0.0, "0"}, {100.0, "100"}, {-2.5, "-2.5"}, {0.00192, "0.00192"}, {1.0 / 770.0, "0.0012987012987013"},
         {0.1 + 0.2, "0.3"}, {1e-5, "0.00001"}, {1.5e-7, "1.5E-7"}, {1e15, "1E15"}, {999999999999999.0, "999999999999999"},
         {123456789012345678.0, "1.23456789012346E17"}, {-4.25e-300, "-4.25E-300"},
+        // Fifteen digits of the largest doubles would round past the largest
+        // double: they write the largest fifteen-digit value below it.
+        {DBL_MAX, "1.79769313486231E308"}, {-DBL_MAX, "-1.79769313486231E308"},
+        {1.797693134862315e308, "1.79769313486231E308"}, {1.79769313486231e308, "1.79769313486231E308"},
+        {std::numeric_limits<double>::denorm_min(), "4.94065645841247E-324"},
     };
     for (const auto& [v, text] : cases) {
         EXPECT_EQ(FormatGeneral(v), text);
@@ -148,6 +155,92 @@ TEST(ScopeFile, BadValuesStopTheLoadAndKeepTheSetsBefore)
     EXPECT_EQ(LoadErrorText("x"), "Could not load the file\nError: x");
     // Count at the limit is taken.
     EXPECT_EQ(ReadScopeLines(Lines("[Scope v0.9]\nCount=1000000\n")).sets.at(0)->Count(), 1000000);
+}
+
+TEST(ScopeFile, WhatTheReaderTakesTheWriterWritesBack)
+{
+    // Each block is read, written, read again and written again: the second
+    // reading succeeds and both writings are the same text.
+    const char* cases[] = {
+        "SampleTime=1.7976931348623157E308\nKvout=-1.7976931348623157E308\nNewChannel\n"
+        "Factor=1.7976931348623157E308\nNewChannel\nFactor=-1.797693134862315E308",
+        "SampleTime=4.9E-324\nZeroPoint=2.5E-320\nKvout=1E-310",
+        "Count=2\nColor=-1\nNewChannel\nColor=-2147483648\nData=-2147483648,2147483647",
+        "ZoomXType=-3\nSampleDivider=-2147483648\nCount=4\nNewChannel\nData=+7,  8\n",
+    };
+    for (const char* block : cases) {
+        const ScopeFileRead first = ReadScopeLines(Lines(std::string("[Scope v0.9]\n") + block + "\n[Scope end]\n"));
+        ASSERT_EQ(first.error, "") << block;
+        ASSERT_EQ(first.sets.size(), 1u) << block;
+        const std::string written = JoinLines(ScopeFileLines(first.sets));
+        const ScopeFileRead second = ReadScopeLines(Lines(written));
+        EXPECT_EQ(second.error, "") << written;
+        ASSERT_EQ(second.sets.size(), 1u) << written;
+        EXPECT_EQ(JoinLines(ScopeFileLines(second.sets)), written);
+    }
+    const ScopeFileRead big =
+        ReadScopeLines(Lines(JoinLines(ScopeFileLines(ReadScopeLines(Lines(std::string("[Scope v0.9]\n") + cases[0]))
+                                                          .sets))));
+    ASSERT_EQ(big.sets.size(), 1u);
+    EXPECT_EQ(big.sets[0]->SampleTime, 1.79769313486231E308);
+    EXPECT_EQ(big.sets[0]->Header().Kvout, -1.79769313486231E308);
+    EXPECT_EQ(big.sets[0]->Channel(0)->Factor, 1.79769313486231E308);
+}
+
+TEST(ScopeFile, AChannelHoldsWhatItsDataLineGives)
+{
+    const ScopeFileRead read = ReadScopeLines(
+        Lines("[Scope v0.9]\nCount=1000000\nNewChannel\nData=5,-6\nNewChannel\nNewChannel\nData=1\nData=2,3\n"
+              "NewChannel\nData=9,8,7\nData=4\n[Scope end]\n"));
+    ASSERT_EQ(read.error, "");
+    ASSERT_EQ(read.sets.size(), 1u);
+    const TSampleSet& s = *read.sets[0];
+    ASSERT_EQ(s.ChannelCount(), 4);
+    const struct {
+        std::int32_t held;
+        std::vector<std::int32_t> first;
+    } channels[] = {{2, {5, -6, 0}}, {0, {0, 0, 0}}, {2, {2, 3, 0}}, {3, {4, 8, 7}}};
+    for (int c = 0; c < 4; ++c) {
+        const SChannelData& ch = *s.Channel(c);
+        EXPECT_EQ(ch.Count(), 1000000) << c;
+        EXPECT_EQ(ch.Held(), channels[c].held) << c;
+        for (std::int32_t i = 0; i < 3; ++i)
+            EXPECT_EQ(ch.Sample(i), channels[c].first[static_cast<std::size_t>(i)]) << c << " " << i;
+        EXPECT_EQ(ch.Sample(999999), 0);
+    }
+}
+
+TEST(ScopeFile, AFileHoldsAtMostAThousandLargestRuns)
+{
+    // The largest run: 3712 samples of four channels; a file may hold a thousand.
+    const std::string limit = std::to_string(kMaxFileSamples);
+    ASSERT_EQ(limit, "14848000");
+    auto block = [](std::int32_t count, int channels) {
+        std::string b = "[Scope v0.9]\r\nScopeName=n\r\nCount=" + std::to_string(count) + "\r\n\r\n";
+        for (int c = 0; c < channels; ++c)
+            b += "NewChannel\r\nData=1\r\n\r\n";
+        return b + "\r\n[Setup file start]\r\n[Setup file end]\r\n[Scope end]\r\n\r\n";
+    };
+    // Three sets of four million and one of 2 848 000 samples: exactly the limit.
+    std::string atLimit;
+    for (int i = 0; i < 3; ++i)
+        atLimit += block(1000000, 4);
+    atLimit += block(712000, 4);
+    const ScopeFileRead full = ReadScopeLines(Lines(atLimit));
+    EXPECT_EQ(full.error, "");
+    EXPECT_EQ(full.sets.size(), 4u);
+    // One channel of one sample more is refused, and so is the issue's file:
+    // 140 sets of four channels of a million samples (11.6 KB asking for 2.2 GB).
+    const ScopeFileRead over = ReadScopeLines(Lines(atLimit + block(1, 1)));
+    ASSERT_EQ(over.error, "The file holds more than " + limit + " samples");
+    EXPECT_EQ(over.sets.size(), 4u);
+    std::string issue;
+    for (int i = 0; i < 140; ++i)
+        issue += block(1000000, 4);
+    const ScopeFileRead refused = ReadScopeLines(Lines(issue));
+    EXPECT_EQ(refused.error, "The file holds more than " + limit + " samples");
+    ASSERT_EQ(refused.sets.size(), 3u);  // the sets read before the limit stay
+    EXPECT_EQ(refused.sets[2]->Channel(3)->Held(), 1);
 }
 
 TEST(ScopeFile, ClipboardTextWithEitherSeparator)

@@ -246,6 +246,24 @@ TEST_F(ScopeForms, TabsFilesClipboardAndLabels)
     EXPECT_EQ(shown[3].text, QStringLiteral("Could not load the file\nError: 'x' is not a valid integer value"));
 }
 
+TEST_F(ScopeForms, AFileAskingForTooManySamplesIsRefused)
+{
+    // 140 sets of four channels of a million samples each, 11.6 KB of text.
+    std::string text;
+    for (int i = 0; i < 140; ++i) {
+        text += "[Scope v0.9]\r\nScopeName=big " + std::to_string(i) + "\r\nCount=1000000\r\n\r\n";
+        for (int c = 0; c < 4; ++c)
+            text += "NewChannel\r\nChannelName=c\r\n\r\n";
+        text += "\r\n[Setup file start]\r\n[Setup file end]\r\n[Scope end]\r\n\r\n";
+    }
+    scope->LoadScopes(WriteFile(text));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, QStringLiteral("Could not load the file\nError: The file holds more than 14848000 samples"));
+    ASSERT_EQ(scope->Sets().size(), 3u);  // the sets before the limit
+    EXPECT_EQ(scope->CurrentSet(), scope->Sets()[2]);
+    EXPECT_EQ(scope->Tabs()->count(), 3);
+}
+
 TEST_F(ScopeForms, SampleRunThroughThePostedPhases)
 {
     scope->SetMotorType(0);

@@ -5,6 +5,7 @@
 #include "support/qtcore.h"
 #include "update/firmwarebuilder.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -199,6 +200,44 @@ TEST(FirmwareFile, MissingFileCannotBeRead)
         FAIL() << "no error";
     } catch (const TErr& e) {
         EXPECT_EQ(e.text, "Error reading the file");
+    }
+}
+
+TEST(FirmwareFile, FilesWithoutInformationDoNotPassTheCheck)
+{
+    // Every field of a firmware file comes from its information block: without
+    // one it has no variant, hardware or description of its own.
+    Bytes noInfo;
+    Append(noInfo, Block(kBlockErase, 0, Bytes{1}));
+    Append(noInfo, Block(kBlockData, 0x100, FlashData(10, 2)));
+    Bytes good;
+    Append(good, InfoBlock(2, 0, 0x0061, "Motor"));
+    Append(good, Block(kBlockErase, 0, Bytes{1}));
+    Append(good, Block(kBlockData, 0x100, FlashData(10, 2)));
+    const struct {
+        const char* name;
+        Bytes file;
+        const char* error;
+    } cases[] = {
+        {"empty", Bytes{}, "No information block in file"},
+        {"data without information", noInfo, "No information block in file"},
+        {"release notes only", Block(kBlockNotes, 0, Bytes{'n'}), "No information block in file"},
+        {"information only", InfoBlock(0, 0, 0x0061, "Motor"), ""},
+        {"information, erase and data", good, ""},
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const auto& c : cases) {
+        const std::string path = dir.filePath(QString::fromLatin1(c.name) + ".maf").toStdString();
+        WriteFile(path, c.file);
+        std::string error;
+        try {
+            const FirmwareFile f = LoadFirmwareFile(path);
+            EXPECT_TRUE(f.hasInfo) << c.name;
+        } catch (const TErr& e) {
+            error = e.text;
+        }
+        EXPECT_EQ(error, c.error) << c.name;
     }
 }
 

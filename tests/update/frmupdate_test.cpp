@@ -92,6 +92,8 @@ TEST_F(UpdateDialog, ListPerFamilyModuleAndSubType)
     Bytes bad = Info(0, 0x0090, "Damaged");
     bad[14] ^= 1;
     Put(program, "bad.maf", bad);
+    Put(program, "empty.maf", Bytes{});  // no information block: not offered
+    Put(user, "noinfo.maf", Block(kBlockData, 0, FlashData(20, 1)));
 
     dlg.show();
     const struct {

@@ -203,6 +203,52 @@ INSTANTIATE_TEST_SUITE_P(Loader, EveryVariant,
                                            VariantCase{4, 0, 0, false}, VariantCase{5, 0, 0, true},
                                            VariantCase{5, 0, 0, false}));
 
+struct NothingCase {
+    const char* name;
+    int variant;
+    int erase;
+    std::vector<std::size_t> sizes;
+};
+
+void PrintTo(const NothingCase& c, std::ostream* os) { *os << c.name; }
+
+class NothingToWrite : public Loader, public ::testing::WithParamInterface<NothingCase> {};
+
+// A load that would write nothing fails before anything goes out: the device
+// is neither sent into its bootloader nor erased nor started.
+TEST_P(NothingToWrite, FailsBeforeAnythingIsSent)
+{
+    const NothingCase c = GetParam();
+    FileSpec design;
+    design.variant = c.variant;
+    design.erase = c.erase;
+    design.sizes = c.sizes;
+    BootloaderConfig config;
+    config.variant = c.variant;
+    Boot(config);
+    MakeLoader(BuildFile(design), true);
+    loader->StartLoad();
+    ASSERT_TRUE(WaitEnd());
+    const Message last = Last();
+    EXPECT_EQ(last.wParam, kLoaderFailed);
+    EXPECT_EQ(last.lParam, c.variant);
+    EXPECT_EQ(last.text, "No flash data in file\n");
+    EXPECT_EQ(loader->Errors(), (std::vector<std::string>{"No flash data in file"}));
+    EXPECT_EQ(Statuses(true), (std::vector<std::pair<int, int>>{{kLoaderFailed, c.variant}}));
+    usleep(100000);  // anything sent would reach the device by now
+    EXPECT_TRUE(boot->Commands().empty());
+    EXPECT_FALSE(boot->InBootloader());
+    EXPECT_TRUE(boot->Erased().empty());
+    EXPECT_EQ(boot->Starts(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Loader, NothingToWrite,
+                         ::testing::Values(NothingCase{"InformationOnly", 0, 0, {}},
+                                           NothingCase{"EraseWithoutData", 0, 2, {}},
+                                           NothingCase{"OnlyTheCrcOfEmptyBlocks", 4, 1, {2, 2}},
+                                           NothingCase{"EmptyBlockOfVariant2", 2, 1, {0}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(Loader, FailedThirdBlockResumesWithTheRest)
 {
     FileSpec design;

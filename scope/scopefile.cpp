@@ -34,6 +34,25 @@ bool Contains(std::string_view line, std::string_view lowerNeedle)
 
 std::string Float(double v) { return FormatGeneral(v, '.'); }
 
+// A name or unit goes on a line of its own, and the reader takes any line that
+// holds a block marker as that marker: such a name would end the set there and
+// lose its channels. Its brackets are written as parentheses, and a line break
+// as a space, so the text reads back as the same line.
+std::string TextValue(std::string text)
+{
+    for (char& c : text)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    const std::string lower = Lower(text);
+    for (std::string_view marker : {"[scope end]", "[setup file start]", "[setup file end]"}) {
+        for (auto at = lower.find(marker); at != std::string::npos; at = lower.find(marker, at + 1)) {
+            text[at] = '(';
+            text[at + marker.size() - 1] = ')';
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string FormatGeneral(double value, char separator)
@@ -125,7 +144,7 @@ void TSampleSet::SaveToStrings(std::vector<std::string>& lines) const
 {
     const SampleHeader h = Header();
     lines.emplace_back(kScopeBlockStart);
-    lines.push_back("ScopeName=" + name);
+    lines.push_back("ScopeName=" + TextValue(name));
     lines.push_back("ZoomXType=" + std::to_string(ZoomXType));
     lines.push_back("SampleDivider=" + std::to_string(SampleDivider));
     lines.push_back("SampleTime=" + Float(SampleTime));
@@ -140,8 +159,8 @@ void TSampleSet::SaveToStrings(std::vector<std::string>& lines) const
     lines.emplace_back();
     for (const auto& ch : channels_) {
         lines.emplace_back("NewChannel");
-        lines.push_back("ChannelName=" + ch->name);
-        lines.push_back("UnitName=" + ch->unit);
+        lines.push_back("ChannelName=" + TextValue(ch->name));
+        lines.push_back("UnitName=" + TextValue(ch->unit));
         lines.push_back("Factor=" + Float(ch->Factor));
         lines.push_back("Color=" + std::to_string(ch->Color));
         std::string data = "Data=";

@@ -187,6 +187,38 @@ TEST(ScopeFile, WhatTheReaderTakesTheWriterWritesBack)
     EXPECT_EQ(big.sets[0]->Channel(0)->Factor, 1.79769313486231E308);
 }
 
+TEST(ScopeFile, NamesThatHoldABlockMarkerKeepTheirSetWhole)
+{
+    // A renamed set or a typed unit may hold a marker's text; the saved set
+    // must still read back with all its channels and its setup lines.
+    const struct {
+        const char* name;
+        const char* saved;
+    } cases[] = {
+        {"run [Scope end] 2", "run (Scope end) 2"},
+        {"[SETUP FILE START]", "(SETUP FILE START)"},
+        {"a[setup file end]b[scope end]", "a(setup file end)b(scope end)"},
+        {"two\r\nlines", "two  lines"},
+        {"[Scope v0.9]", "[Scope v0.9]"},  // a marker only at a line's start
+    };
+    for (const auto& c : cases) {
+        auto set = SmallSet();
+        set->name = c.name;
+        set->Channel(0)->name = c.name;
+        set->Channel(1)->unit = c.name;
+        const ScopeFileRead read = ReadScopeLines(Lines(JoinLines(ScopeFileLines({set}))));
+        ASSERT_EQ(read.error, "") << c.name;
+        ASSERT_EQ(read.sets.size(), 1u) << c.name;
+        const TSampleSet& s = *read.sets[0];
+        EXPECT_EQ(s.name, c.saved);
+        ASSERT_EQ(s.ChannelCount(), 2) << c.name;
+        EXPECT_EQ(s.Channel(0)->name, c.saved);
+        EXPECT_EQ(s.Channel(1)->unit, c.saved);
+        EXPECT_EQ(s.Channel(0)->Samples(), set->Channel(0)->Samples());
+        EXPECT_EQ(s.setupLines, set->setupLines);
+    }
+}
+
 TEST(ScopeFile, AChannelHoldsWhatItsDataLineGives)
 {
     const ScopeFileRead read = ReadScopeLines(

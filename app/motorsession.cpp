@@ -426,8 +426,18 @@ void MotorSession::OnRegisterValue(int reg, std::int32_t v)
         ArrangeControls(ModeToGroupMask(v, state_));
     if ((g == 0 && reg == regs::f0::MOTOR_TYPE) || (g == 1 && reg == regs::f1::MOTOR_TYPE) ||
         (g == 2 && reg == regs::f2::MOTOR_TYPE)) {
-        const int code = (g == 0 && (v < 1 || v > 100)) ? 3 : v;
-        SetMotorType(code);
+        if (state_.connected) {
+            // The motor's family is that of its register 1: a code that is no
+            // type of it must not switch the pages (and the registers they
+            // read and write) to another family.
+            const ReportedMotorType type = MotorTypeOfFamily(g, v);
+            state_.motorTypeUnknown = !type.known;
+            state_.reportedTypeCode = v;
+            SetMotorType(type.type);
+            UpdateStatusText();
+        } else {
+            SetMotorType((g == 0 && (v < 1 || v > 100)) ? 3 : v);
+        }
     }
     if (g == 2 && reg == regs::f2::RESTART_TOKEN && (v & 0xFFFF) != restartToken_ && com_->IsQueueEmpty()) {
         // The motor was restarted: read every page again.

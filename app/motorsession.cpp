@@ -271,7 +271,6 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
         view_.TestsStopped();
         if (filter_)
             filter_->SetProgramRunning(false);
-        EndPendingLoad(true);
         view_.MotorInfoChanged({});
         ApplyLinkState(state_, linkState, value);
         statusBar_.ClearProgress();
@@ -279,14 +278,16 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
         UpdateStatusText();
         view_.MotorCommandsChanged(false);
         ArrangeControls(ModeToGroupMask(state_.startupMode, state_));
+        // The window shows the lost link before a box lists what a load did not write.
+        EndPendingLoad(true);
         break;
     case LinkNotice::RescanStarted:
         testThread_->Stop();
         view_.TestsStopped();
-        EndPendingLoad(true);
         view_.MotorInfoChanged({});
         ApplyLinkState(state_, linkState, value);
         UpdateStatusText();
+        EndPendingLoad(true);
         break;
     case LinkNotice::Reconnected:
         statusBar_.ClearProgress();

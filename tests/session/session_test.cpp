@@ -39,7 +39,12 @@ protected:
         ASSERT_TRUE(sim.Start());
         setenv("QUENOR_COM1", linkPath.c_str(), 1);
         session = std::make_unique<test::HeadlessSession>();
-        (*session)->prompts.loadInformation = [this](const QString& t, const QString&) { notices.push_back(t); };
+        (*session)->prompts.loadInformation = [this](const QString& t, const QString&) {
+            notices.push_back(t);
+            // What the window shows behind the box.
+            shownWithNotice.push_back({(*session)->State().connected, session->view.commandsEnabled,
+                                       (*session)->StatusBar().ConnectionTextShown()});
+        };
         (*session)->prompts.error = [](const QString&, const QString&) {};
         (*session)->prompts.askYesNo = [](const QString&, const QString&) { return true; };
         (*session)->Start(-1, QString());
@@ -70,6 +75,12 @@ protected:
     std::string linkPath;
     std::unique_ptr<test::HeadlessSession> session;
     std::vector<QString> notices;
+    struct Shown {
+        bool connected;
+        bool commandsEnabled;
+        std::string connectionText;
+    };
+    std::vector<Shown> shownWithNotice;
 };
 
 TEST_F(SessionWithMotor, AnUnpluggedMotorIsShownLostAndComesBackByItself)
@@ -130,6 +141,12 @@ TEST_F(SessionWithMotor, ALoadCutOffByTheLinkListsWhatDidNotArrive)
     ASSERT_TRUE(SpinUntil([&] { return !(*session)->State().connected; }, 15000));
     ASSERT_TRUE(SpinUntil([&] { return !notices.empty(); }, 5000)) << "the cut-off load was not reported";
     EXPECT_EQ((*session)->StatusBar().Progress(), -1);
+    // The lost link is shown before the box that lists what was not written.
+    ASSERT_EQ(shownWithNotice.size(), notices.size());
+    EXPECT_FALSE(shownWithNotice.back().connected);
+    EXPECT_FALSE(shownWithNotice.back().commandsEnabled);
+    EXPECT_EQ(shownWithNotice.back().connectionText.rfind("R*** ", 0), 0u)
+        << shownWithNotice.back().connectionText;
 
     // The last write the motor saw may have gone without its acknowledgement:
     // it counts as not written, which is the safe side.

@@ -158,7 +158,9 @@ void MotorSession::LoadSetupFile(const QString& name)
     if (willApply && !SetupValuesFit(lines, targetGeneration))
         return refuse();
 
-    if (!state_.connected && header.valid)
+    // Offline the pages change to the file's type whatever the file holds;
+    // a file without its marker only keeps its parameters to itself.
+    if (!state_.connected)
         SetMotorType(header.motorType);
     const SetupLoadDecision decision = DecideSetupLoad(
         state_.connected, generation_, state_.connected ? motorType : state_.motorType, state_.firmware, header);

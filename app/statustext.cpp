@@ -112,8 +112,7 @@ std::string ConnectionText(const MainWindowState& s)
     }
     std::string text = "G";
     if (s.motorTypeUnknown)
-        text += "Family " + std::to_string(s.generation) + " motor with unknown type code " +
-                std::to_string(s.reportedTypeCode);
+        text += "Family " + std::to_string(s.generation) + ", unknown type code " + std::to_string(s.reportedTypeCode);
     else
         text += MotorNameText(s.generation, s.motorType);
     text += " (Version ";

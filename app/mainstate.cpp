@@ -79,6 +79,7 @@ bool ApplyLinkState(MainWindowState& s, int linkState, std::int64_t value)
         s.firmware = static_cast<int>(value & 0x1FFF);
         s.beta = (value & 0x2000) != 0;
         s.serial = -1;
+        s.motorTypeUnknown = false;
         s.moduleType = s.moduleInfo[0];
         return true;
     case 1:
@@ -86,6 +87,7 @@ bool ApplyLinkState(MainWindowState& s, int linkState, std::int64_t value)
         s.reconnecting = false;
         s.saveInFlashRequired = false;
         s.sCurvePending = false;
+        s.motorTypeUnknown = false;
         s.moduleType = kModuleNone;
         // The next connect brings a new block only when a module answers; a
         // motor without one must not inherit the block of the motor before.

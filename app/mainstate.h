@@ -32,6 +32,8 @@ struct MainWindowState {
     // The motor.
     int generation = 0;          // motor family 0, 1 or 2
     int motorType = 3;           // type code
+    bool motorTypeUnknown = false;      // connected: the motor's code is no type of its family
+    std::int64_t reportedTypeCode = 0;  // the code it reported then
     int firmware = 0;            // register 1, bits 0-12
     bool beta = false;           // register 1, bit 13
     std::int64_t serial = -1;    // -1 (or 0) while unknown

@@ -271,7 +271,6 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
         view_.TestsStopped();
         if (filter_)
             filter_->SetProgramRunning(false);
-        EndPendingLoad(true);
         view_.MotorInfoChanged({});
         ApplyLinkState(state_, linkState, value);
         statusBar_.ClearProgress();
@@ -279,14 +278,16 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
         UpdateStatusText();
         view_.MotorCommandsChanged(false);
         ArrangeControls(ModeToGroupMask(state_.startupMode, state_));
+        // The window shows the lost link before a box lists what a load did not write.
+        EndPendingLoad(true);
         break;
     case LinkNotice::RescanStarted:
         testThread_->Stop();
         view_.TestsStopped();
-        EndPendingLoad(true);
         view_.MotorInfoChanged({});
         ApplyLinkState(state_, linkState, value);
         UpdateStatusText();
+        EndPendingLoad(true);
         break;
     case LinkNotice::Reconnected:
         statusBar_.ClearProgress();
@@ -426,8 +427,18 @@ void MotorSession::OnRegisterValue(int reg, std::int32_t v)
         ArrangeControls(ModeToGroupMask(v, state_));
     if ((g == 0 && reg == regs::f0::MOTOR_TYPE) || (g == 1 && reg == regs::f1::MOTOR_TYPE) ||
         (g == 2 && reg == regs::f2::MOTOR_TYPE)) {
-        const int code = (g == 0 && (v < 1 || v > 100)) ? 3 : v;
-        SetMotorType(code);
+        if (state_.connected) {
+            // The motor's family is that of its register 1: a code that is no
+            // type of it must not switch the pages (and the registers they
+            // read and write) to another family.
+            const ReportedMotorType type = MotorTypeOfFamily(g, v);
+            state_.motorTypeUnknown = !type.known;
+            state_.reportedTypeCode = v;
+            SetMotorType(type.type);
+            UpdateStatusText();
+        } else {
+            SetMotorType((g == 0 && (v < 1 || v > 100)) ? 3 : v);
+        }
     }
     if (g == 2 && reg == regs::f2::RESTART_TOKEN && (v & 0xFFFF) != restartToken_ && com_->IsQueueEmpty()) {
         // The motor was restarted: read every page again.

@@ -124,6 +124,14 @@ int SelectableMotorType(int code)
     return 3;
 }
 
+ReportedMotorType MotorTypeOfFamily(int generation, std::int64_t code)
+{
+    for (const auto& t : OfflineMotorTypes())
+        if (t.code == code && GenerationOfType(t.code) == generation)
+            return {t.code, true};
+    return {DefaultOfflineType(generation), false};
+}
+
 int ModelDisplayNumber(int code)
 {
     // Our own display numbers: the type code above 100. 12 and 13 are listed too.

@@ -25,6 +25,16 @@ int GenerationOfType(int code);
 int DefaultOfflineType(int generation);
 // The code itself when it is one of the menu's types (1-4, 14, 15, 64-69), else 3.
 int SelectableMotorType(int code);
+
+// The type a connected motor of a family is shown as for the type code it
+// reports. The family comes from the motor's register 1 and wins: a code that
+// is no type of that family (not set, unknown, or another family's) selects
+// the family's first type, and the type counts as unknown.
+struct ReportedMotorType {
+    int type;
+    bool known;
+};
+ReportedMotorType MotorTypeOfFamily(int generation, std::int64_t code);
 // The number the filter selector shows after "VEK"; 0 for codes that are no type.
 int ModelDisplayNumber(int code);
 // The caption of a type's Offline menu item.

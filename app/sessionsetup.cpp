@@ -146,7 +146,11 @@ void MotorSession::LoadSetupFile(const QString& name)
     // Everything that will be applied is checked before anything is, so that
     // the pages never show half a file and no value is cut to fit. A file
     // without its marker applies no parameter, so its values are not looked at.
-    const int targetType = state_.connected ? state_.motorType : SelectableMotorType(header.motorType);
+    // A motor of unknown type is compared by the code it reported: no file's
+    // filter is taken for it but one made for that very code.
+    const int motorType = state_.connected && state_.motorTypeUnknown ? static_cast<int>(state_.reportedTypeCode)
+                                                                      : state_.motorType;
+    const int targetType = state_.connected ? motorType : SelectableMotorType(header.motorType);
     const int targetGeneration = state_.connected ? generation_ : GenerationOfType(targetType);
     const bool willApply =
         header.valid &&
@@ -154,10 +158,12 @@ void MotorSession::LoadSetupFile(const QString& name)
     if (willApply && !SetupValuesFit(lines, targetGeneration))
         return refuse();
 
-    if (!state_.connected && header.valid)
+    // Offline the pages change to the file's type whatever the file holds;
+    // a file without its marker only keeps its parameters to itself.
+    if (!state_.connected)
         SetMotorType(header.motorType);
-    const SetupLoadDecision decision =
-        DecideSetupLoad(state_.connected, generation_, state_.motorType, state_.firmware, header);
+    const SetupLoadDecision decision = DecideSetupLoad(
+        state_.connected, generation_, state_.connected ? motorType : state_.motorType, state_.firmware, header);
     for (const Notice& n : SetupLoadNotices(decision))
         prompts.loadInformation(FromCp1252(n.text), FromCp1252(n.caption));
 

@@ -111,7 +111,10 @@ std::string ConnectionText(const MainWindowState& s)
             link += ", Com. errors: " + std::to_string(s.errorCount);
     }
     std::string text = "G";
-    text += MotorNameText(s.generation, s.motorType);
+    if (s.motorTypeUnknown)
+        text += "Family " + std::to_string(s.generation) + ", unknown type code " + std::to_string(s.reportedTypeCode);
+    else
+        text += MotorNameText(s.generation, s.motorType);
     text += " (Version ";
     text += FirmwareVersionText(s.generation, s.firmware, s.beta);
     text += serial;

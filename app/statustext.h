@@ -40,7 +40,8 @@ std::string MotorNameText(int generation, int motorType);
 // The firmware value as the status line prints it (family 1 has six bits of
 // minor number), with " Beta" when the beta flag is set.
 std::string FirmwareVersionText(int generation, int firmware, bool beta);
-// Panel 1's connection text (UpdateStatusText).
+// Panel 1's connection text (UpdateStatusText). A motor whose type code is
+// no type of its family is named by its family and that code.
 std::string ConnectionText(const MainWindowState& state);
 
 // Visibility of the module pages; an empty value leaves the page as it is

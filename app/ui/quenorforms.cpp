@@ -252,6 +252,9 @@ void TQuenorForms::MotionChanged(const MotorRunValues& motion)
 
 void TQuenorForms::GenerationChanged(int generation)
 {
+    const int vizuTab = pages_->indexOf(tsVizu_);
+    if (vizuTab >= 0)
+        pages_->setTabText(vizuTab, generation == 2 ? QStringLiteral("Programming") : QStringLiteral("VekMRP"));
     testsPage_->SetGeneration(generation);
     scope_->SetMotorType(generation);
     commandDialogs_->SetRegisterList(&session_.Program().Program().ParameterList());

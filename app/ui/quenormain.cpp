@@ -25,6 +25,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScrollArea>
@@ -73,6 +74,8 @@ TfrmQuenor::TfrmQuenor(QuenorOptions options, QWidget* parent) : QMainWindow(par
     SetFileCaption(QStringLiteral("Noname"));
     RebuildRecentMenu();
     setAcceptDrops(true);
+    // The keyboard starts on the parameter pages, where a stray key does no harm.
+    pcParams_->setFocus(Qt::OtherFocusReason);
 }
 
 TfrmQuenor::~TfrmQuenor()
@@ -315,7 +318,16 @@ void TfrmQuenor::CreateToolBar()
     for (int i = 1; i <= 254; ++i)
         tbAddress_->addItem(QString::number(i));
     tbAddress_->setCurrentIndex(0);
+    // The list holds the valid addresses and nothing typed joins it. A typed
+    // entry of the list is taken when its edit finishes (Enter or leaving the
+    // box), like a choice from the list; any other text is handed over on Enter.
+    tbAddress_->setInsertPolicy(QComboBox::NoInsert);
     connect(tbAddress_, &QComboBox::textActivated, this, &TfrmQuenor::SelectAddress);
+    connect(tbAddress_->lineEdit(), &QLineEdit::returnPressed, this, [this] {
+        const QString text = tbAddress_->currentText();
+        if (tbAddress_->findText(text, Qt::MatchFixedString) < 0)
+            SelectAddress(text);
+    });
     tbxToolbar_->addWidget(tbAddress_);
 
     QAction* toolbarToggle = tbxToolbar_->toggleViewAction();
@@ -330,10 +342,16 @@ void TfrmQuenor::CreateToolBar()
 
 void TfrmQuenor::SelectAddress(const QString& text)
 {
-    if (!session_->SelectAddress(text)) {
-        const int a = session_->Address();
-        tbAddress_->setEditText(a == 255 ? QStringLiteral("All") : QString::number(a));
-    }
+    if (session_->SelectAddress(text))
+        return;
+    // Refused: the box shows the address in use again, as its current item, so
+    // that the end of the edit does not take it for a new choice.
+    const int a = session_->Address();
+    const QString current = a == 255 ? QStringLiteral("All") : QString::number(a);
+    const int index = tbAddress_->findText(current);
+    if (index >= 0)
+        tbAddress_->setCurrentIndex(index);
+    tbAddress_->setEditText(current);
 }
 
 void TfrmQuenor::CreateCentralWidgets()

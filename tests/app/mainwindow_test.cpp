@@ -3,12 +3,16 @@
 // types chosen from the menu, a dropped file. The session's logic is tested
 // headless in tests/session.
 
+#include "app/ui/quenorforms.h"
 #include "app/ui/quenormain.h"
 #include "params/paramkinds.h"
 #include "tools/motorsim/motorsim.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDropEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -39,6 +43,12 @@ ComTimings Fast()
     t.afterConnectMs = 20;
     t.rescanMs = 500;
     return t;
+}
+
+QString ProgramTabCaption(TfrmQuenor& w)
+{
+    QTabWidget* pages = w.ParameterPages();
+    return pages->tabText(pages->indexOf(w.Forms().VizuPage()));
 }
 
 CParamControl* ByCaption(TfrmQuenor& w, const std::string& caption)
@@ -122,6 +132,7 @@ TEST(MainWindow, OfflineTypesShowTheirDefaultsAndEditsComeStraightBack)
     EXPECT_EQ(window.Session().Generation(), 0);
     EXPECT_EQ(window.Session().MotorType(), 3);
     EXPECT_EQ(window.ProgramMenu()->title(), QStringLiteral("VekMRP"));
+    EXPECT_EQ(ProgramTabCaption(window), QStringLiteral("VekMRP"));
     EXPECT_FALSE(window.Session().State().connected);
 
     // The common set posts 210 for register 5: "Max velocity" shows it scaled.
@@ -151,6 +162,7 @@ TEST(MainWindow, OfflineTypesShowTheirDefaultsAndEditsComeStraightBack)
     EXPECT_EQ(window.Session().Generation(), 2);
     EXPECT_EQ(window.Session().MotorType(), 64);
     EXPECT_EQ(window.ProgramMenu()->title(), QStringLiteral("Programming"));
+    EXPECT_EQ(ProgramTabCaption(window), QStringLiteral("Programming"));
     const auto& list5 = window.Session().RegisterList(5);
     ASSERT_FALSE(list5.empty());
     EXPECT_EQ(list5.front()->Value(), 250);
@@ -177,6 +189,84 @@ TEST_F(MainWindowWithMotor, AFamily1MotorSwitchesThePages)
     ASSERT_GE(tests, 2);
     for (int i = 0; i < tests; ++i)
         EXPECT_NE(pages->widget(i)->objectName(), QStringLiteral("tsVizu")) << i;
+}
+
+namespace {
+
+void Key(QWidget* to, int key, const QString& text = QString())
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(to, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(to, &release);
+}
+
+}  // namespace
+
+// The keyboard starts on the parameter pages. A typed address that is refused
+// stays out of the list and leaves the link alone; one that is taken reconnects.
+TEST_F(MainWindowWithMotor, TheAddressBoxRefusesWithoutTouchingTheLink)
+{
+    MotorSim sim(0, 112);
+    Connect(sim);
+    Settle();
+    QApplication::setActiveWindow(window.get());
+    Spin(50);
+    QWidget* focus = window->focusWidget();
+    ASSERT_NE(focus, nullptr);
+    EXPECT_TRUE(focus == window->ParameterPages() || window->ParameterPages()->isAncestorOf(focus))
+        << focus->metaObject()->className() << " " << focus->objectName().toStdString();
+
+    auto* address = window->findChild<QComboBox*>(QStringLiteral("tbAddress"));
+    ASSERT_NE(address, nullptr);
+    QLineEdit* edit = address->lineEdit();
+    ASSERT_NE(edit, nullptr);
+    std::vector<QString> errors;
+    window->Session().prompts.error = [&](const QString& text, const QString&) { errors.push_back(text); };
+    const int items = address->count();
+    sim.ClearLog();
+    bool dropped = false;
+    for (const char* typed : {"7", "x"}) {
+        edit->setFocus();
+        edit->end(false);
+        Key(edit, typed[0] == '7' ? Qt::Key_7 : Qt::Key_X, QString::fromLatin1(typed));
+        Key(edit, Qt::Key_Return, QStringLiteral("\r"));
+        SpinUntil([&] {
+            dropped = dropped || !window->Session().State().connected;
+            return false;
+        }, 500);
+        address->clearFocus();  // a focus that leaves finishes the edit too
+        SpinUntil([&] {
+            dropped = dropped || !window->Session().State().connected;
+            return false;
+        }, 300);
+    }
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0], QStringLiteral("'All7' is not a valid address"));
+    EXPECT_EQ(errors[1], QStringLiteral("'Allx' is not a valid address"));
+    EXPECT_EQ(address->count(), items);
+    EXPECT_EQ(address->findText(QStringLiteral("All7")), -1);
+    EXPECT_EQ(address->findText(QStringLiteral("Allx")), -1);
+    EXPECT_EQ(address->currentText(), QStringLiteral("All"));
+    EXPECT_EQ(window->Session().Address(), 255);
+    EXPECT_FALSE(dropped) << "the link was dropped";
+    for (const SimFrame& f : sim.Requests())
+        EXPECT_FALSE(f.command == 0x50 && f.fields.size() > 1 && f.fields[1] == 1) << "register 1 read again";
+
+    // A typed address that is taken reconnects to it.
+    edit->setFocus();
+    edit->selectAll();
+    Key(edit, Qt::Key_1, QStringLiteral("1"));
+    Key(edit, Qt::Key_Return, QStringLiteral("\r"));
+    ASSERT_TRUE(SpinUntil([&] { return window->Session().Address() == 1; }, 2000));
+    ASSERT_TRUE(SpinUntil([&] {
+        for (const SimFrame& f : sim.Requests())
+            if (f.command == 0x50 && f.fields.size() > 1 && f.fields[1] == 1 && f.fields[0] == 1)
+                return true;
+        return false;
+    }));
+    EXPECT_EQ(address->count(), items);
+    EXPECT_EQ(errors.size(), 2u);
 }
 
 namespace {

@@ -1,8 +1,10 @@
 // The session against a simulated motor that goes away: what it shows while
 // the motor is gone, edits that cannot go out, and a setup-file load that the
-// link cuts off.
+// link cuts off. And a motor whose type code is no type of its family.
 
+#include "app/motortypes.h"
 #include "app/setupfile.h"
+#include "params/paramkinds.h"
 #include "support/headlesssession.h"
 #include "tools/motorsim/motorsim.h"
 
@@ -37,7 +39,12 @@ protected:
         ASSERT_TRUE(sim.Start());
         setenv("QUENOR_COM1", linkPath.c_str(), 1);
         session = std::make_unique<test::HeadlessSession>();
-        (*session)->prompts.loadInformation = [this](const QString& t, const QString&) { notices.push_back(t); };
+        (*session)->prompts.loadInformation = [this](const QString& t, const QString&) {
+            notices.push_back(t);
+            // What the window shows behind the box.
+            shownWithNotice.push_back({(*session)->State().connected, session->view.commandsEnabled,
+                                       (*session)->StatusBar().ConnectionTextShown()});
+        };
         (*session)->prompts.error = [](const QString&, const QString&) {};
         (*session)->prompts.askYesNo = [](const QString&, const QString&) { return true; };
         (*session)->Start(-1, QString());
@@ -68,6 +75,12 @@ protected:
     std::string linkPath;
     std::unique_ptr<test::HeadlessSession> session;
     std::vector<QString> notices;
+    struct Shown {
+        bool connected;
+        bool commandsEnabled;
+        std::string connectionText;
+    };
+    std::vector<Shown> shownWithNotice;
 };
 
 TEST_F(SessionWithMotor, AnUnpluggedMotorIsShownLostAndComesBackByItself)
@@ -128,6 +141,12 @@ TEST_F(SessionWithMotor, ALoadCutOffByTheLinkListsWhatDidNotArrive)
     ASSERT_TRUE(SpinUntil([&] { return !(*session)->State().connected; }, 15000));
     ASSERT_TRUE(SpinUntil([&] { return !notices.empty(); }, 5000)) << "the cut-off load was not reported";
     EXPECT_EQ((*session)->StatusBar().Progress(), -1);
+    // The lost link is shown before the box that lists what was not written.
+    ASSERT_EQ(shownWithNotice.size(), notices.size());
+    EXPECT_FALSE(shownWithNotice.back().connected);
+    EXPECT_FALSE(shownWithNotice.back().commandsEnabled);
+    EXPECT_EQ(shownWithNotice.back().connectionText.rfind("R*** ", 0), 0u)
+        << shownWithNotice.back().connectionText;
 
     // The last write the motor saw may have gone without its acknowledgement:
     // it counts as not written, which is the safe side.
@@ -163,3 +182,114 @@ TEST_F(SessionWithMotor, ALoadCutOffByTheLinkListsWhatDidNotArrive)
 }
 
 }  // namespace
+
+namespace {
+
+// What a session did on the wire with a motor of one family reporting one type code.
+struct FamilyRun {
+    int generation = -1;
+    int motorType = -1;
+    std::string connectionText;
+    std::set<int> read;     // registers read one by one, and the first register of every block read
+    std::set<int> written;  // registers written
+};
+
+// Connects to a simulated motor of the family whose type register holds
+// code, edits a parameter, and loads a setup file made of the pages shown.
+FamilyRun RunFamily(int family, std::int32_t code)
+{
+    static const int typeRegister[3] = {153, 203, 151};
+    static const std::uint16_t firmware[3] = {112, 72, 0x35};
+    MotorSim sim(family, firmware[family]);
+    sim.SetRegister(typeRegister[family], code);
+    FamilyRun run;
+    if (!sim.Start()) {
+        ADD_FAILURE() << "no simulated motor";
+        return run;
+    }
+    setenv("QUENOR_COM1", sim.DevicePath().c_str(), 1);
+    QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
+    test::HeadlessSession session;
+    session->prompts.loadInformation = [](const QString&, const QString&) {};
+    session->prompts.error = [](const QString& t, const QString&) { ADD_FAILURE() << t.toStdString(); };
+    session->prompts.warning = [](const QString&, const QString&) {};
+    session->Start(-1, QString());
+    EXPECT_TRUE(SpinUntil([&] { return session->State().connected; }));
+    EXPECT_TRUE(SpinUntil([&] { return session->Com().IsQueueEmpty(); }));
+    Spin(300);
+
+    if (auto* edit = dynamic_cast<CParamControlEdit*>(session.Control("Max velocity")))
+        edit->EnterPressed("100");
+    else
+        ADD_FAILURE() << "no Max velocity";
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/pages.vek";
+    {
+        std::ofstream out(path.toStdString(), std::ios::binary);
+        out << JoinTextLines(session->BuildSetupLines());
+    }
+    session->LoadSetupFile(path);
+    EXPECT_TRUE(SpinUntil([&] { return session->Com().IsQueueEmpty(); }));
+    Spin(300);
+
+    run.generation = session->Generation();
+    run.motorType = session->MotorType();
+    run.connectionText = session->StatusBar().ConnectionTextShown();
+    for (const SimFrame& f : sim.Requests()) {
+        if ((f.command == 0x50 || f.command == 0x51) && f.fields.size() > 1)
+            run.read.insert(f.fields[1]);
+        else if (f.command == 0x52 && f.fields.size() > 1)
+            run.written.insert(f.fields[1]);
+    }
+    session.session.reset();
+    sim.Stop();
+    unsetenv("QUENOR_COM1");
+    return run;
+}
+
+}  // namespace
+
+// While connected the family comes from register 1: a type code that is no
+// type of that family (unset, unknown, or another family's) selects the
+// family's first type and is shown as unknown, and the session keeps to the
+// family's registers: it reads and writes no register that it does not with
+// a motor of a known type of the family.
+TEST(FamilyRule, ATypeCodeThatIsNoTypeOfTheFamilyKeepsTheFamilysRegisters)
+{
+    test::TestCoreApp();
+    struct Case {
+        int family;
+        std::int32_t known;                  // a type of the family
+        std::vector<std::int32_t> unknown;  // unset, outside the table, another family's
+    };
+    const Case cases[] = {
+        {1, 14, {0, 13, 3}},
+        {2, 64, {0, 13, 14}},
+        {0, 3, {0, 13, 64}},
+    };
+    for (const Case& c : cases) {
+        const FamilyRun reference = RunFamily(c.family, c.known);
+        ASSERT_EQ(reference.generation, c.family);
+        ASSERT_EQ(reference.motorType, c.known);
+        EXPECT_EQ(reference.connectionText.find("unknown"), std::string::npos) << reference.connectionText;
+        ASSERT_FALSE(reference.written.empty());
+        for (std::int32_t code : c.unknown) {
+            SCOPED_TRACE("family " + std::to_string(c.family) + ", type code " + std::to_string(code));
+            const FamilyRun run = RunFamily(c.family, code);
+            EXPECT_EQ(run.generation, c.family);
+            EXPECT_EQ(run.motorType, DefaultOfflineType(c.family));
+            EXPECT_EQ(run.connectionText.rfind("GFamily " + std::to_string(c.family) + ", unknown type code " +
+                                                   std::to_string(code) + " (Version ",
+                                               0),
+                      0u)
+                << run.connectionText;
+            for (int reg : run.read)
+                EXPECT_EQ(reference.read.count(reg), 1u) << "read register " << reg;
+            for (int reg : run.written) {
+                EXPECT_EQ(reference.written.count(reg), 1u) << "wrote register " << reg;
+                // The file's filter is not for a motor of unknown type.
+                EXPECT_FALSE(IsFilterRegister(c.family, reg)) << "wrote filter register " << reg;
+            }
+        }
+    }
+}

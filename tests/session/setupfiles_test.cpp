@@ -2,6 +2,7 @@
 // to the pages and to the motor, and every way a bad file is refused.
 
 #include "app/loadsave.h"
+#include "app/motortypes.h"
 #include "app/setupfile.h"
 #include "support/headlesssession.h"
 #include "params/paramkinds.h"
@@ -252,6 +253,25 @@ TEST_F(SetupFiles, AFileWithoutItsMarkerLoadsNoParameterButItsProgram)
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(Control("Max velocity")->Value(), before);
     EXPECT_EQ(program.GetRemark(0), "kept");
+
+    // Offline the file's type is selected whether or not the file has its
+    // marker; only its parameters are skipped. An empty file selects type 3.
+    const std::pair<const char*, int> files[] = {
+        {"[Motor type 64]\r\nMax velocity = 999\r\n", 64},
+        {"[Motor type 15]\r\nMax velocity = 999\r\n", 15},
+        {"", 3},
+        {"[Motor type 66]\r\n", 66},
+        {"Max velocity = 999\r\n", 3},
+    };
+    for (const auto& [text, type] : files) {
+        WriteFile(Path("nomarker.vek"), text);
+        (*session)->LoadSetupFile(Path("nomarker.vek"));
+        Spin(50);
+        EXPECT_EQ((*session)->MotorType(), type) << text;
+        EXPECT_EQ((*session)->Generation(), GenerationOfType(type)) << text;
+        EXPECT_NE(Control("Max velocity")->Value(), 999) << text;
+    }
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(SetupFiles, AValueThatDoesNotFitRefusesTheWholeFile)

@@ -116,6 +116,32 @@ void MotorSession::HandleMessage(const Message& m)
     Guarded([&] { Dispatch(m); });
 }
 
+bool MotorSession::StartTests()
+{
+    if (!testsAllowed_)
+        return false;
+    testThread_->Start();
+    return true;
+}
+
+void MotorSession::HaltTests()
+{
+    testThread_->Stop();
+    view_.TestsStopped();
+}
+
+void MotorSession::UpdateTestsAllowed()
+{
+    // Family 2 has no endurance test.
+    const bool allowed = (generation_ == 0 || generation_ == 1) && state_.currentMode == 2;
+    if (!allowed && testThread_->Running())
+        HaltTests();
+    if (allowed != testsAllowed_) {
+        testsAllowed_ = allowed;
+        view_.TestsAllowedChanged(allowed);
+    }
+}
+
 void MotorSession::ReportRingFull()
 {
     statusBar_.ShowError("RError: Too many requests waiting for the motor");
@@ -267,8 +293,7 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
         break;
     }
     case LinkNotice::Lost:
-        testThread_->Stop();
-        view_.TestsStopped();
+        HaltTests();
         if (filter_)
             filter_->SetProgramRunning(false);
         EndPendingLoad(true);
@@ -281,8 +306,7 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
         ArrangeControls(ModeToGroupMask(state_.startupMode, state_));
         break;
     case LinkNotice::RescanStarted:
-        testThread_->Stop();
-        view_.TestsStopped();
+        HaltTests();
         EndPendingLoad(true);
         view_.MotorInfoChanged({});
         ApplyLinkState(state_, linkState, value);
@@ -381,6 +405,7 @@ void MotorSession::OnRegisterValue(int reg, std::int32_t v)
             Read(regs::V_SOLL, false, g == 0 ? 2 : 4);
             Read(regs::T_SOLL, false, g == 0 ? 2 : 4);
             Read(regs::P_SOLL, false, 4);
+            UpdateTestsAllowed();
         }
     } else if (reg == regs::MODE_REG && g == 2) {
         if (v != state_.currentMode) {
@@ -692,6 +717,7 @@ void MotorSession::SetGeneration(int g)
 
     UpdateWarnings();
     PostDefaultRegisters(0);
+    UpdateTestsAllowed();
     view_.GenerationChanged(g);
     view_.StatusChanged();
 }

@@ -3,16 +3,21 @@
 // types chosen from the menu, a dropped file. The session's logic is tested
 // headless in tests/session.
 
+#include "app/testthread.h"
+#include "app/ui/quenorforms.h"
 #include "app/ui/quenormain.h"
+#include "app/ui/testspage.h"
 #include "params/paramkinds.h"
 #include "tools/motorsim/motorsim.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QMenu>
+#include <QPushButton>
 #include <QElapsedTimer>
 #include <QSettings>
 #include <QTabWidget>
@@ -257,4 +262,50 @@ TEST(MainWindow, ExactlyOneDroppedSetupFileIsLoaded)
     EXPECT_EQ(ByCaption(window, "Max velocity")->Value(), 77);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Quenor - ") + dir.path() + "/drop.VeK");
     unsetenv("QUENOR_COM1");
+}
+
+// The endurance test moves the motors: it runs only in position mode (register
+// 2 value 2), and stops the moment the motor leaves it.
+TEST_F(MainWindowWithMotor, TheEnduranceTestRunsOnlyInPositionMode)
+{
+    MotorSim sim(0, 112);
+    sim.SetRegister(2, 0);  // passive
+    Connect(sim);
+    Settle();
+    TTestsPage& page = window->Forms().TestsPage();
+    QPushButton* start = page.btnStartStop;
+    auto moves = [&] {
+        int n = 0;
+        for (const SimFrame& f : sim.Requests())
+            if (f.command == 0x52 && f.fields.size() > 1 && f.fields[1] == 43)
+                ++n;
+        return n;
+    };
+
+    // Passive: Start is disabled, and a start asked for all the same moves nothing.
+    EXPECT_FALSE(start->isEnabled());
+    start->click();
+    page.StartTest();
+    Spin(1000);
+    EXPECT_EQ(moves(), 0);
+    EXPECT_EQ(start->text(), QStringLiteral("Start"));
+    EXPECT_FALSE(window->Session().Tests().Running());
+
+    // Position mode: Start is enabled and the test moves.
+    sim.SetRegister(2, 2);
+    ASSERT_TRUE(SpinUntil([&] { return start->isEnabled(); }, 5000)) << "Start stays disabled in position mode";
+    page.cbWaitForInPosition->setChecked(false);
+    start->click();
+    EXPECT_EQ(start->text(), QStringLiteral("Stop"));
+    ASSERT_TRUE(SpinUntil([&] { return moves() >= 3; }, 5000));
+
+    // The motor leaves position mode while the test runs: the test stops at once.
+    sim.SetRegister(2, 0);
+    ASSERT_TRUE(SpinUntil([&] { return !start->isEnabled(); }, 5000)) << "Start stays enabled in passive mode";
+    const int seen = moves();
+    Spin(1500);
+    EXPECT_LE(moves(), seen + 1) << "the test goes on moving outside position mode";
+    EXPECT_EQ(start->text(), QStringLiteral("Start"));
+    EXPECT_FALSE(start->isEnabled());
+    EXPECT_FALSE(window->Session().Tests().Running());
 }

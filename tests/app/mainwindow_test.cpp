@@ -7,11 +7,14 @@
 #include "app/ui/quenorforms.h"
 #include "app/ui/quenormain.h"
 #include "app/ui/testspage.h"
+#include "program/ui/runcontrolbar.h"
+#include "program/ui/vizuwareform.h"
 #include "params/paramkinds.h"
 #include "tools/motorsim/motorsim.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
@@ -308,4 +311,69 @@ TEST_F(MainWindowWithMotor, TheEnduranceTestRunsOnlyInPositionMode)
     EXPECT_EQ(start->text(), QStringLiteral("Start"));
     EXPECT_FALSE(start->isEnabled());
     EXPECT_FALSE(window->Session().Tests().Running());
+}
+
+// The run-control bar's labels are whole at the default window size and at
+// 1024 x 768, in every state of the module; where the window is wide enough
+// they sit in the buttons' row.
+TEST_F(MainWindowWithMotor, TheRunControlBarShowsItsTextsWholeAtEveryWindowSize)
+{
+    MotorSim sim(0, 112);
+    sim.SetModuleType(4);
+    Connect(sim);
+    Settle();
+    TQuenorForms& forms = window->Forms();
+    ASSERT_TRUE(window->ParameterPages()->isTabVisible(window->ParameterPages()->indexOf(forms.VizuPage())));
+    window->ParameterPages()->setCurrentWidget(forms.VizuPage());
+    window->Session().Program().Program().SetType(kProgramAbsoluteRelative);
+    forms.Editor().FormResize();
+
+    TRunControlBar& bar = forms.RunBar();
+    QWidget* panel = forms.Editor().TopPanel();
+    const QPushButton* buttons[] = {bar.TransferButton, bar.StartButton, bar.StopButton, bar.PauseButton,
+                                    bar.SingleStepButton};
+    auto whole = [&](const QLabel* l) {
+        const QRect r = l->geometry();
+        return r.width() >= l->fontMetrics().horizontalAdvance(l->text()) && r.left() >= 0 &&
+               r.right() < bar.width() && bar.geometry().bottom() < panel->height() &&
+               panel->geometry().bottom() < forms.Editor().height();
+    };
+    const std::pair<int, int> sizes[] = {{1000, 720}, {1024, 768}, {1600, 900}};
+    for (const auto& [w, h] : sizes) {
+        window->resize(w, h);
+        Spin(100);
+        ASSERT_EQ(window->width(), w);
+        ASSERT_EQ(window->ParameterPages()->currentWidget(), forms.VizuPage());
+        // The module's own status is shown between the sizes; each state below
+        // is shown and measured without the event loop in between.
+        for (int state = 0; state <= 12; ++state) {
+            for (int checksum : {0, 7, 2027, 40000, 65535}) {
+                std::vector<std::uint8_t> block(64, 0);
+                block[0] = static_cast<std::uint8_t>(state);
+                block[4] = static_cast<std::uint8_t>(checksum & 0xFF);
+                block[5] = static_cast<std::uint8_t>(checksum >> 8);
+                window->Session().RunControl().ShowModuleStatus(block);
+                bar.Refresh();
+                const std::string at = std::to_string(w) + " x " + std::to_string(h) + ", state " +
+                                       std::to_string(state) + ", checksum " + std::to_string(checksum);
+                ASSERT_FALSE(bar.TransferedLabel->isHidden()) << at;
+                for (const QLabel* l : {bar.DebugInfoLabel, bar.CHSLabel, bar.TransferedLabel}) {
+                    EXPECT_TRUE(whole(l)) << at << ": " << l->objectName().toStdString() << " " << l->text().toStdString()
+                                          << " at " << l->geometry().x() << "+" << l->geometry().width() << " in "
+                                          << bar.width();
+                    for (const QPushButton* b : buttons)
+                        EXPECT_FALSE(l->geometry().intersects(b->geometry())) << at << ": " << l->objectName().toStdString();
+                }
+                EXPECT_FALSE(bar.DebugInfoLabel->geometry().intersects(bar.CHSLabel->geometry())) << at;
+                EXPECT_FALSE(bar.CHSLabel->geometry().intersects(bar.TransferedLabel->geometry())) << at;
+                // The warning at the checksum's top, 7 pixels right of its right edge.
+                EXPECT_EQ(bar.TransferedLabel->y(), bar.CHSLabel->y()) << at;
+                EXPECT_EQ(bar.TransferedLabel->x(), bar.CHSLabel->geometry().right() + 1 + 7) << at;
+                if (w >= 1600) {  // room for everything in the buttons' row
+                    EXPECT_LT(bar.TransferedLabel->geometry().bottom(), TVizuWare::kTopPanelHeight) << at;
+                    EXPECT_EQ(panel->height(), TVizuWare::kTopPanelHeight) << at;
+                }
+            }
+        }
+    }
 }

@@ -420,10 +420,10 @@ void MotorSession::OnRegisterValue(int reg, std::int32_t v)
     const MotorRunValues motionBefore = motion_;
     if (reg == regs::MODE_REG)
         motion_.mode = g == 2 ? v : (v & 0xFFFF);
-    else if (g == 0 && reg == regs::V_SOLL)
-        motion_.velocity = v & 0xFFFF;
-    else if (g == 0 && reg == regs::A_SOLL)
-        motion_.acceleration = v & 0xFFFF;
+    else if ((g == 0 || g == 1) && reg == regs::V_SOLL)
+        motion_.velocity = g == 0 ? (v & 0xFFFF) : v;  // family 1's registers are 32 bits wide
+    else if ((g == 0 || g == 1) && reg == regs::A_SOLL)
+        motion_.acceleration = g == 0 ? (v & 0xFFFF) : v;
     else if (g == 1 && reg == regs::f1::S_CURVE)
         motion_.sCurve = v;
     if (motion_.mode != motionBefore.mode || motion_.velocity != motionBefore.velocity ||

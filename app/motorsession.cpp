@@ -116,6 +116,32 @@ void MotorSession::HandleMessage(const Message& m)
     Guarded([&] { Dispatch(m); });
 }
 
+bool MotorSession::StartTests()
+{
+    if (!testsAllowed_)
+        return false;
+    testThread_->Start();
+    return true;
+}
+
+void MotorSession::HaltTests()
+{
+    testThread_->Stop();
+    view_.TestsStopped();
+}
+
+void MotorSession::UpdateTestsAllowed()
+{
+    // Family 2 has no endurance test.
+    const bool allowed = (generation_ == 0 || generation_ == 1) && state_.currentMode == 2;
+    if (!allowed && testThread_->Running())
+        HaltTests();
+    if (allowed != testsAllowed_) {
+        testsAllowed_ = allowed;
+        view_.TestsAllowedChanged(allowed);
+    }
+}
+
 void MotorSession::ReportRingFull()
 {
     statusBar_.ShowError("RError: Too many requests waiting for the motor");
@@ -267,8 +293,7 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
         break;
     }
     case LinkNotice::Lost:
-        testThread_->Stop();
-        view_.TestsStopped();
+        HaltTests();
         if (filter_)
             filter_->SetProgramRunning(false);
         view_.MotorInfoChanged({});
@@ -282,8 +307,7 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
         EndPendingLoad(true);
         break;
     case LinkNotice::RescanStarted:
-        testThread_->Stop();
-        view_.TestsStopped();
+        HaltTests();
         view_.MotorInfoChanged({});
         ApplyLinkState(state_, linkState, value);
         UpdateStatusText();
@@ -382,6 +406,7 @@ void MotorSession::OnRegisterValue(int reg, std::int32_t v)
             Read(regs::V_SOLL, false, g == 0 ? 2 : 4);
             Read(regs::T_SOLL, false, g == 0 ? 2 : 4);
             Read(regs::P_SOLL, false, 4);
+            UpdateTestsAllowed();
         }
     } else if (reg == regs::MODE_REG && g == 2) {
         if (v != state_.currentMode) {
@@ -396,10 +421,10 @@ void MotorSession::OnRegisterValue(int reg, std::int32_t v)
     const MotorRunValues motionBefore = motion_;
     if (reg == regs::MODE_REG)
         motion_.mode = g == 2 ? v : (v & 0xFFFF);
-    else if (g == 0 && reg == regs::V_SOLL)
-        motion_.velocity = v & 0xFFFF;
-    else if (g == 0 && reg == regs::A_SOLL)
-        motion_.acceleration = v & 0xFFFF;
+    else if ((g == 0 || g == 1) && reg == regs::V_SOLL)
+        motion_.velocity = g == 0 ? (v & 0xFFFF) : v;  // family 1's registers are 32 bits wide
+    else if ((g == 0 || g == 1) && reg == regs::A_SOLL)
+        motion_.acceleration = g == 0 ? (v & 0xFFFF) : v;
     else if (g == 1 && reg == regs::f1::S_CURVE)
         motion_.sCurve = v;
     if (motion_.mode != motionBefore.mode || motion_.velocity != motionBefore.velocity ||
@@ -703,6 +728,7 @@ void MotorSession::SetGeneration(int g)
 
     UpdateWarnings();
     PostDefaultRegisters(0);
+    UpdateTestsAllowed();
     view_.GenerationChanged(g);
     view_.StatusChanged();
 }

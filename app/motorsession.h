@@ -98,8 +98,11 @@ public:
     virtual void ModuleMessage(const Message& m) { (void)m; }
     // The zero-search result arrived (the tests page marks it).
     virtual void ZeroPositionChanged(std::int32_t value) { (void)value; }
-    // The link went away or restarts: a running endurance test stops.
+    // The link went away or restarts, or the motor left position mode: a
+    // running endurance test stops.
     virtual void TestsStopped() {}
+    // The endurance test may be started (position mode) or not.
+    virtual void TestsAllowedChanged(bool allowed) { (void)allowed; }
     // Mode, velocity, acceleration or S-curve changed (the scope's test move uses them).
     virtual void MotionChanged(const MotorRunValues& motion) { (void)motion; }
     // The motor family changed (pages, scope limits, tests page panels).
@@ -204,8 +207,13 @@ public:
     ScopeLink& ScopeRequests() { return *scopeLink_; }
     // The module pages' requests.
     ModuleRequests& ModuleRequestsPort() { return *moduleRequests_; }
-    // The tests page's endurance test.
+    // The tests page's endurance test. It moves the motors, so it runs only
+    // while the motor is in position mode (register 2 value 2, families 0
+    // and 1); StartTests refuses it otherwise, and the session stops it the
+    // moment the motor reports another mode.
     TTestThread& Tests() { return *testThread_; }
+    bool TestsAllowed() const { return testsAllowed_; }
+    bool StartTests();
     // The port handed to another user (the firmware loader) and back. A port
     // that cannot be reopened is shown as an error; the link keeps looking for it.
     void SuspendLink(bool sendStop);
@@ -249,6 +257,8 @@ private:
     void TellFilterMotorType();
     void CreateFormLinks();
     void ReportRingFull();
+    void HaltTests();
+    void UpdateTestsAllowed();
 
     void DeleteParameterControls();
     void PostDefaultRegisters(int code);
@@ -302,7 +312,8 @@ private:
     std::array<std::int32_t, kRegisterSlots> motorValues_{};  // last value each register reported
     std::array<bool, kRegisterSlots> motorValueKnown_{};
     PendingLoad pendingLoad_;
-    bool writeRefused_ = false;  // a write found the link down since the last look
+    bool writeRefused_ = false;
+    bool testsAllowed_ = false;  // a write found the link down since the last look
 
     std::vector<std::unique_ptr<CParamControl>> controls_;
     std::array<std::vector<CParamControl*>, kRegisterSlots> registerLists_;

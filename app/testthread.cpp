@@ -114,19 +114,25 @@ bool TTestThread::AwaitInPosition()
 bool TTestThread::Move(std::int32_t position)
 {
     for (;;) {
-        if (!Hold())
-            return false;
-        try {
-            com_.RequestWrite(kAllMotors, kPositionRegister, position, 2);
-            waiter_.Reset();
-            return true;
-        } catch (const ComIntException&) {
-            // The motor lags far behind: tell the user and try again shortly.
-            if (ringFull_)
-                ringFull_();
-            if (!Pause(kWaitStepMs))
+        {
+            // The move is queued under the lock that Stop takes: once Stop
+            // has returned, no further move goes out.
+            std::unique_lock lock(mutex_);
+            cv_.wait(lock, [this] { return Ending() || Running(); });
+            if (Ending())
                 return false;
+            try {
+                com_.RequestWrite(kAllMotors, kPositionRegister, position, 2);
+                waiter_.Reset();
+                return true;
+            } catch (const ComIntException&) {
+            }
         }
+        // The motor lags far behind: tell the user and try again shortly.
+        if (ringFull_)
+            ringFull_();
+        if (!Pause(kWaitStepMs))
+            return false;
     }
 }
 

@@ -7,7 +7,8 @@
 // for the main window.
 //
 // Start and Stop keep the cycle where it is: a stopped cycle halts at its next
-// state change or inside its wait or pause, and Start resumes it there (the
+// state change or inside its wait or pause (no move is queued after Stop has
+// returned), and Start resumes it there (the
 // rest of an interrupted pause is slept after the resume). Every wait and
 // pause also ends when the thread is told to end, so shutting down never waits
 // longer than one short step.

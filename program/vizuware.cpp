@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <iterator>
 #include <cstdio>
+#include <utility>
 #include <limits>
 
 namespace quenor {
@@ -437,6 +438,7 @@ bool CVizuWareDocument::LoadProgramFromStream(std::span<const std::uint8_t> byte
     modified_ = false;
     GenerateCode();
     ui_.ProgramChanged();
+    TellProgramPresent();
     return true;
 }
 
@@ -453,7 +455,16 @@ bool CVizuWareDocument::LoadDebugProgram()
         return false;
     }
     ui_.ProgramChanged();
+    TellProgramPresent();
     return true;
+}
+
+void CVizuWareDocument::TellProgramPresent()
+{
+    if (onCommand_ && !uploading_) {
+        const std::uint8_t type = program_.GetType();
+        onCommand_(8, type == kProgramAbsoluteRelative || type == kProgramEndlessRelative ? 1 : 0, 0);
+    }
 }
 
 bool CVizuWareDocument::VersionMatches(std::uint16_t programVersion)
@@ -554,11 +565,21 @@ bool CVizuWareDocument::UploadImage(const std::vector<std::uint8_t>* image)
         Message(kMsgUploadError);
         return false;
     }
+    // The blocks replace the program one after the other: the owner hears
+    // once, at the end, what the upload left, also when a later block fails.
+    bool replaced = false;
+    const bool wasUploading = std::exchange(uploading_, true);
+    const auto finish = [&](bool ok) {
+        uploading_ = wasUploading;
+        if (ok || replaced)
+            TellProgramPresent();
+        return ok;
+    };
     for (;;) {
         if (stream.AtEnd()) {
             // The end byte is missing.
             Message(kMsgInvalidStream);
-            return false;
+            return finish(false);
         }
         const std::uint8_t block = stream.ReadU8();
         if (block == kImageEnd)
@@ -569,15 +590,16 @@ bool CVizuWareDocument::UploadImage(const std::vector<std::uint8_t>* image)
             const std::uint16_t sum = stream.ReadU16LE();
             if (stream.Overrun() || stream.Remaining() < n) {
                 Message(kMsgInvalidStream);
-                return false;
+                return finish(false);
             }
             const auto code = std::span<const std::uint8_t>(bytes).subspan(stream.Position(), n);
             stream.SetPosition(stream.Position() + n);
             if (Sum16(code) != sum) {
                 Message(kMsgChecksum);
-                return false;
+                return finish(false);
             }
             program_.SetBinaryOnly(code.data(), code.size(), moduleVersion_);
+            replaced = true;
             modified_ = false;
             code_.reset();
             expectedChecksum_ = sum;
@@ -588,22 +610,23 @@ bool CVizuWareDocument::UploadImage(const std::vector<std::uint8_t>* image)
             const std::uint16_t sum = stream.ReadU16LE();
             if (stream.Overrun() || stream.Remaining() < m) {
                 Message(kMsgInvalidStream);
-                return false;
+                return finish(false);
             }
             const auto source = std::span<const std::uint8_t>(bytes).subspan(stream.Position(), m);
             stream.SetPosition(stream.Position() + m);
             if (Sum16(source) != sum) {
                 Message(kMsgChecksum);
-                return false;
+                return finish(false);
             }
             // A source the loader rejects has said so; the code block stays.
-            LoadProgramFromStream(source);
+            if (LoadProgramFromStream(source))
+                replaced = true;
             break;
         }
         case kBlockParameter:
             if (stream.Remaining() < 4) {
                 Message(kMsgInvalidStream);
-                return false;
+                return finish(false);
             }
             stream.SetPosition(stream.Position() + 4);
             break;
@@ -612,17 +635,13 @@ bool CVizuWareDocument::UploadImage(const std::vector<std::uint8_t>* image)
             std::snprintf(text, sizeof text, "Unknown block Type - 0x%02X\r\nAborting Upload.\r\nTry updating Quenor.",
                           static_cast<unsigned>(block));
             Message(text);
-            return false;
+            return finish(false);
         }
         }
     }
     modified_ = false;
     ui_.ProgramChanged();
-    if (onCommand_) {
-        const std::uint8_t type = program_.GetType();
-        onCommand_(8, type == kProgramAbsoluteRelative || type == kProgramEndlessRelative ? 1 : 0, 0);
-    }
-    return true;
+    return finish(true);
 }
 
 }  // namespace quenor

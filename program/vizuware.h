@@ -115,6 +115,10 @@ public:
     bool LoadProgramFromStream(std::span<const std::uint8_t> stream);
     // The debugging copy "Program.Vizu" in the user data folder. Loading
     // keeps the present options.
+    //
+    // Every load that replaces the program (these two and the upload) tells
+    // the owner through command 8 whether it holds a program to print: 1
+    // for types 1 and 2, 0 for any other.
     bool SaveDebugProgram();
     bool LoadDebugProgram();
 
@@ -134,6 +138,7 @@ private:
     void Message(const std::string& text, const std::string& caption = kCaptionApplication);
     bool VersionMatches(std::uint16_t programVersion);
     bool HasProgram() const;
+    void TellProgramPresent();
 
     VizuWareUi& ui_;
     CGraphicProgram program_;
@@ -147,6 +152,7 @@ private:
     std::uint16_t moduleChecksum_ = 0;
     std::int32_t expectedChecksum_ = -1;
     bool transferred_ = false;
+    bool uploading_ = false;  // an upload tells the owner once, at its end
     std::string logPath_ = TVizuCode::DefaultLogPath();
 };
 

@@ -111,6 +111,7 @@ TQuenorForms::TQuenorForms(MotorSession& session, QWidget* window, QTabWidget* p
     }
 
     testsPage_ = new TTestsPage(*this, session_.Tests(), tsTests);
+    testsPage_->SetStartEnabled(session_.TestsAllowed());
 
     // The firmware dialog checks the update server for new files at its first showing.
     frmUpdate_ = new TfrmUpdate(window);
@@ -239,6 +240,8 @@ void TQuenorForms::ModuleMessage(const Message& m)
 void TQuenorForms::ZeroPositionChanged(std::int32_t value) { testsPage_->ShowZeroPosition(value); }
 
 void TQuenorForms::TestsStopped() { testsPage_->StopTest(); }
+
+void TQuenorForms::TestsAllowedChanged(bool allowed) { testsPage_->SetStartEnabled(allowed); }
 
 void TQuenorForms::StartZeroSearch() { testsPage_->StartZeroSearch(); }
 
@@ -373,6 +376,8 @@ void TQuenorForms::RequestWrite(int, int reg, std::int32_t value, int width)
 {
     session_.RequestWrite(reg, value, width);
 }
+
+bool TQuenorForms::StartTests() { return session_.StartTests(); }
 
 void TQuenorForms::ShowScopeTab()
 {

@@ -61,6 +61,7 @@ public:
     void ProgramPresent(bool present);
     void ZeroPositionChanged(std::int32_t value);
     void TestsStopped();
+    void TestsAllowedChanged(bool allowed);
     void MotionChanged(const MotorRunValues& motion);
     void GenerationChanged(int generation);
     void ProgramChanged();
@@ -80,6 +81,7 @@ private:
     int MotorAddress() const override;
     std::int32_t ZeroSearchModeValue() const override;
     void RequestWrite(int address, int reg, std::int32_t value, int width) override;
+    bool StartTests() override;
     void ShowScopeTab() override;
 
     void SetTabVisible(QWidget* page, bool visible);

@@ -594,6 +594,12 @@ void TfrmQuenor::ProgramPresent(bool present) { forms_->ProgramPresent(present);
 void TfrmQuenor::ModuleMessage(const Message& m) { forms_->ModuleMessage(m); }
 void TfrmQuenor::ZeroPositionChanged(std::int32_t value) { forms_->ZeroPositionChanged(value); }
 void TfrmQuenor::TestsStopped() { forms_->TestsStopped(); }
+
+void TfrmQuenor::TestsAllowedChanged(bool allowed)
+{
+    if (forms_)
+        forms_->TestsAllowedChanged(allowed);
+}
 void TfrmQuenor::MotionChanged(const MotorRunValues& motion) { forms_->MotionChanged(motion); }
 
 void TfrmQuenor::GenerationChanged(int generation)

@@ -176,6 +176,7 @@ void TTestsPage::BuildControls()
 
     btnStartStop = new QPushButton(QStringLiteral("Start"), paTestControls);
     btnStartStop->setObjectName(QStringLiteral("btnStartStop"));
+    btnStartStop->setEnabled(false);  // until the motor reports position mode
     btnStartStop->setGeometry(8, 104, 120, 25);
     connect(btnStartStop, &QPushButton::clicked, this, [this] {
         if (running_)
@@ -253,10 +254,9 @@ void TTestsPage::BuildZeroSearch()
 
 void TTestsPage::StartTest()
 {
-    if (running_)
+    if (running_ || !btnStartStop->isEnabled() || !host_.StartTests())
         return;
     btnStartStop->setText(QStringLiteral("Stop"));
-    thread_.Start();
     running_ = true;
 }
 
@@ -267,6 +267,13 @@ void TTestsPage::StopTest()
     btnStartStop->setText(QStringLiteral("Start"));
     thread_.Stop();
     running_ = false;
+}
+
+void TTestsPage::SetStartEnabled(bool on)
+{
+    if (!on)
+        StopTest();
+    btnStartStop->setEnabled(on);
 }
 
 void TTestsPage::SetGeneration(int generation)

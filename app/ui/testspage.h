@@ -26,6 +26,8 @@ public:
     // The value of the parameter control bound to register 42 (zero-search mode).
     virtual std::int32_t ZeroSearchModeValue() const = 0;
     virtual void RequestWrite(int address, int reg, std::int32_t value, int width) = 0;
+    // Starts the endurance test; false when the motor may not run it now.
+    virtual bool StartTests() = 0;
     // Makes the hidden "Scope" tab visible.
     virtual void ShowScopeTab() = 0;
 };
@@ -41,6 +43,9 @@ public:
     void StartTest();
     void StopTest();
     bool Running() const { return running_; }
+    // Start is enabled only while the motor may run the test (position
+    // mode); disabling it stops a running test.
+    void SetStartEnabled(bool on);
 
     // Motor family 0, 1 or 2: family 2 has no endurance test, families 1 and
     // 2 show a whole revolution on the large circle.

@@ -9,6 +9,7 @@
 #include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -225,11 +226,20 @@ int TVizuWare::TextWidth() const
     return width() - (gutterWidth_ + 50) - 30 - scrollBar_->sizeHint().width() - 4;
 }
 
+int TVizuWare::TopPanelHeight() const
+{
+    const QLayout* bar = topPanel_->layout();
+    if (bar && bar->hasHeightForWidth())
+        return std::max(kTopPanelHeight, bar->heightForWidth(width()));
+    return kTopPanelHeight;
+}
+
 void TVizuWare::FormResize()
 {
     setUpdatesEnabled(false);
     const std::uint8_t type = Program().GetType();
     const int sbw = scrollBar_->sizeHint().width();
+    const int top = TopPanelHeight();
     if (type == kProgramAbsoluteRelative || type == kProgramEndlessRelative) {
         scrollBar_->show();
         lineArea_->show();
@@ -238,7 +248,7 @@ void TVizuWare::FormResize()
         newProgram_->hide();
         binInfoLabel_->hide();
 
-        const int n = std::clamp((height() - kTopPanelHeight) / kRowHeight, 0, kMaxRows);
+        const int n = std::clamp((height() - top) / kRowHeight, 0, kMaxRows);
         for (int i = n; i < rowCount_; ++i)
             FreeRow(i);
         for (int i = 0; i < std::min(n, rowCount_); ++i)
@@ -250,12 +260,12 @@ void TVizuWare::FormResize()
         rowCount_ = n;
         scrollBar_->setPageStep(std::max(n, 1));
 
-        topPanel_->setGeometry(0, 0, width(), kTopPanelHeight);
-        const int clientHeight = std::max(0, height() - kTopPanelHeight);
-        clientPanel_->setGeometry(gutterWidth_, kTopPanelHeight, std::max(0, width() - sbw - gutterWidth_),
+        topPanel_->setGeometry(0, 0, width(), top);
+        const int clientHeight = std::max(0, height() - top);
+        clientPanel_->setGeometry(gutterWidth_, top, std::max(0, width() - sbw - gutterWidth_),
                                   clientHeight);
-        scrollBar_->setGeometry(width() - sbw, kTopPanelHeight, sbw, clientHeight);
-        lineArea_->setGeometry(0, kTopPanelHeight, gutterWidth_, clientHeight);
+        scrollBar_->setGeometry(width() - sbw, top, sbw, clientHeight);
+        lineArea_->setGeometry(0, top, gutterWidth_, clientHeight);
         if (gutter_.width() != gutterWidth_ || gutter_.height() != clientHeight)
             gutter_ = QImage(gutterWidth_, clientHeight, QImage::Format_RGB32);
         setUpdatesEnabled(true);
@@ -267,12 +277,12 @@ void TVizuWare::FormResize()
     clientPanel_->hide();
     if (type == kProgramBinaryOnly) {
         newProgram_->hide();
-        topPanel_->setGeometry(0, 0, width(), kTopPanelHeight);
+        topPanel_->setGeometry(0, 0, width(), top);
         topPanel_->show();
         const std::vector<std::uint8_t>* block = Program().BinaryBlock();
         binInfoLabel_->setText(QString("The source for program is not avaible. The binary program is %1 Bytes")
                                    .arg(block ? block->size() : 0));
-        binInfoLabel_->setGeometry(8, kTopPanelHeight + 8, std::max(0, width() - 16), 25);
+        binInfoLabel_->setGeometry(8, top + 8, std::max(0, width() - 16), 25);
         binInfoLabel_->show();
     } else {
         topPanel_->hide();

@@ -38,6 +38,8 @@ class TVizuWare : public QWidget, private VizuEditorView {
     Q_OBJECT
 public:
     static constexpr int kMaxRows = 100;
+    // The top panel's height; a run-control bar placed on it by a layout may
+    // ask for more on a narrow form (heightForWidth).
     static constexpr int kTopPanelHeight = 33;
 
     // palette: the palette to choose commands from; nullptr for the form's own.
@@ -76,6 +78,8 @@ public:
 
     // The parts of the form.
     QWidget* TopPanel() const { return topPanel_; }
+    // The top panel's height at the form's width.
+    int TopPanelHeight() const;
     QWidget* ClientPanel() const { return clientPanel_; }
     QScrollBar* ScrollBar() const { return scrollBar_; }
     QWidget* LineArea() const { return lineArea_; }

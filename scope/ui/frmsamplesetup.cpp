@@ -47,6 +47,7 @@ TfrmSampleSetup::TfrmSampleSetup(QWidget* parent) : QDialog(parent)
         auto* combo = new QComboBox(gbChannels);
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->setCompleter(nullptr);  // a typed number means that register, not a longer entry
         combo->setMinimumWidth(260);
         combo->setMaxVisibleItems(20);
         auto* color = new QPushButton(QStringLiteral("Color..."), gbChannels);
@@ -108,6 +109,7 @@ TfrmSampleSetup::TfrmSampleSetup(QWidget* parent) : QDialog(parent)
     cbRegister_ = new QComboBox(gbCond);
     cbRegister_->setEditable(true);
     cbRegister_->setInsertPolicy(QComboBox::NoInsert);
+    cbRegister_->setCompleter(nullptr);
     cbRegister_->setMinimumWidth(220);
     cbOperator_ = new QComboBox(gbCond);
     for (const char* op : kCompareOperatorTexts)

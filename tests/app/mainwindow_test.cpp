@@ -3,13 +3,19 @@
 // types chosen from the menu, a dropped file. The session's logic is tested
 // headless in tests/session.
 
+#include "app/testthread.h"
 #include "app/ui/quenorforms.h"
 #include "app/ui/quenormain.h"
+#include "app/ui/testspage.h"
+#include "program/ui/runcontrolbar.h"
+#include "program/ui/vizuwareform.h"
 #include "params/paramkinds.h"
 #include "tools/motorsim/motorsim.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -17,6 +23,7 @@
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QMenu>
+#include <QPushButton>
 #include <QElapsedTimer>
 #include <QSettings>
 #include <QTabWidget>
@@ -347,4 +354,115 @@ TEST(MainWindow, ExactlyOneDroppedSetupFileIsLoaded)
     EXPECT_EQ(ByCaption(window, "Max velocity")->Value(), 77);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Quenor - ") + dir.path() + "/drop.VeK");
     unsetenv("QUENOR_COM1");
+}
+
+// The endurance test moves the motors: it runs only in position mode (register
+// 2 value 2), and stops the moment the motor leaves it.
+TEST_F(MainWindowWithMotor, TheEnduranceTestRunsOnlyInPositionMode)
+{
+    MotorSim sim(0, 112);
+    sim.SetRegister(2, 0);  // passive
+    Connect(sim);
+    Settle();
+    TTestsPage& page = window->Forms().TestsPage();
+    QPushButton* start = page.btnStartStop;
+    auto moves = [&] {
+        int n = 0;
+        for (const SimFrame& f : sim.Requests())
+            if (f.command == 0x52 && f.fields.size() > 1 && f.fields[1] == 43)
+                ++n;
+        return n;
+    };
+
+    // Passive: Start is disabled, and a start asked for all the same moves nothing.
+    EXPECT_FALSE(start->isEnabled());
+    start->click();
+    page.StartTest();
+    Spin(1000);
+    EXPECT_EQ(moves(), 0);
+    EXPECT_EQ(start->text(), QStringLiteral("Start"));
+    EXPECT_FALSE(window->Session().Tests().Running());
+
+    // Position mode: Start is enabled and the test moves.
+    sim.SetRegister(2, 2);
+    ASSERT_TRUE(SpinUntil([&] { return start->isEnabled(); }, 5000)) << "Start stays disabled in position mode";
+    page.cbWaitForInPosition->setChecked(false);
+    start->click();
+    EXPECT_EQ(start->text(), QStringLiteral("Stop"));
+    ASSERT_TRUE(SpinUntil([&] { return moves() >= 3; }, 5000));
+
+    // The motor leaves position mode while the test runs: the test stops at once.
+    sim.SetRegister(2, 0);
+    ASSERT_TRUE(SpinUntil([&] { return !start->isEnabled(); }, 5000)) << "Start stays enabled in passive mode";
+    const int seen = moves();
+    Spin(1500);
+    EXPECT_LE(moves(), seen + 1) << "the test goes on moving outside position mode";
+    EXPECT_EQ(start->text(), QStringLiteral("Start"));
+    EXPECT_FALSE(start->isEnabled());
+    EXPECT_FALSE(window->Session().Tests().Running());
+}
+
+// The run-control bar's labels are whole at the default window size and at
+// 1024 x 768, in every state of the module; where the window is wide enough
+// they sit in the buttons' row.
+TEST_F(MainWindowWithMotor, TheRunControlBarShowsItsTextsWholeAtEveryWindowSize)
+{
+    MotorSim sim(0, 112);
+    sim.SetModuleType(4);
+    Connect(sim);
+    Settle();
+    TQuenorForms& forms = window->Forms();
+    ASSERT_TRUE(window->ParameterPages()->isTabVisible(window->ParameterPages()->indexOf(forms.VizuPage())));
+    window->ParameterPages()->setCurrentWidget(forms.VizuPage());
+    window->Session().Program().Program().SetType(kProgramAbsoluteRelative);
+    forms.Editor().FormResize();
+
+    TRunControlBar& bar = forms.RunBar();
+    QWidget* panel = forms.Editor().TopPanel();
+    const QPushButton* buttons[] = {bar.TransferButton, bar.StartButton, bar.StopButton, bar.PauseButton,
+                                    bar.SingleStepButton};
+    auto whole = [&](const QLabel* l) {
+        const QRect r = l->geometry();
+        return r.width() >= l->fontMetrics().horizontalAdvance(l->text()) && r.left() >= 0 &&
+               r.right() < bar.width() && bar.geometry().bottom() < panel->height() &&
+               panel->geometry().bottom() < forms.Editor().height();
+    };
+    const std::pair<int, int> sizes[] = {{1000, 720}, {1024, 768}, {1600, 900}};
+    for (const auto& [w, h] : sizes) {
+        window->resize(w, h);
+        Spin(100);
+        ASSERT_EQ(window->width(), w);
+        ASSERT_EQ(window->ParameterPages()->currentWidget(), forms.VizuPage());
+        // The module's own status is shown between the sizes; each state below
+        // is shown and measured without the event loop in between.
+        for (int state = 0; state <= 12; ++state) {
+            for (int checksum : {0, 7, 2027, 40000, 65535}) {
+                std::vector<std::uint8_t> block(64, 0);
+                block[0] = static_cast<std::uint8_t>(state);
+                block[4] = static_cast<std::uint8_t>(checksum & 0xFF);
+                block[5] = static_cast<std::uint8_t>(checksum >> 8);
+                window->Session().RunControl().ShowModuleStatus(block);
+                bar.Refresh();
+                const std::string at = std::to_string(w) + " x " + std::to_string(h) + ", state " +
+                                       std::to_string(state) + ", checksum " + std::to_string(checksum);
+                ASSERT_FALSE(bar.TransferedLabel->isHidden()) << at;
+                for (const QLabel* l : {bar.DebugInfoLabel, bar.CHSLabel, bar.TransferedLabel}) {
+                    EXPECT_TRUE(whole(l)) << at << ": " << l->objectName().toStdString() << " " << l->text().toStdString()
+                                          << " at " << l->geometry().x() << "+" << l->geometry().width() << " in "
+                                          << bar.width();
+                    for (const QPushButton* b : buttons)
+                        EXPECT_FALSE(l->geometry().intersects(b->geometry())) << at << ": " << l->objectName().toStdString();
+                }
+                EXPECT_FALSE(bar.DebugInfoLabel->geometry().intersects(bar.CHSLabel->geometry())) << at;
+                EXPECT_FALSE(bar.CHSLabel->geometry().intersects(bar.TransferedLabel->geometry())) << at;
+                // The warning at the checksum's top, 7 pixels right of its right edge.
+                EXPECT_EQ(bar.TransferedLabel->y(), bar.CHSLabel->y()) << at;
+                EXPECT_EQ(bar.TransferedLabel->x(), bar.CHSLabel->geometry().right() + 1 + 7) << at;
+                if (w >= 1600) {  // room for everything in the buttons' row
+                    EXPECT_LT(bar.TransferedLabel->geometry().bottom(), TVizuWare::kTopPanelHeight) << at;
+                    EXPECT_EQ(panel->height(), TVizuWare::kTopPanelHeight) << at;
+                }
+            }
+        }
+    }
 }

@@ -702,6 +702,7 @@ TEST(Upload, Errors)
         const char* name;
         Bytes image;
         const char* message;
+        bool codeTaken = false;  // a good code block came before the fault
     };
     Bytes wrongSum = Image({Block(0xA1, code)});
     wrongSum[5] ^= 1;
@@ -725,8 +726,8 @@ TEST(Upload, Errors)
         {"truncated source block", truncatedSource, "Upload error: Invalid stream!"},
         {"short block header", shortHeader, "Upload error: Invalid stream!"},
         {"short parameter block", shortParameter, "Upload error: Invalid stream!"},
-        {"parameter block at the end", noEnd, "Upload error: Invalid stream!"},
-        {"missing end byte", noEnd2, "Upload error: Invalid stream!"},
+        {"parameter block at the end", noEnd, "Upload error: Invalid stream!", true},
+        {"missing end byte", noEnd2, "Upload error: Invalid stream!", true},
     };
     for (const Case& c : cases) {
         UploadDoc d;
@@ -734,7 +735,13 @@ TEST(Upload, Errors)
         EXPECT_FALSE(d.doc.UploadImage(&c.image)) << c.name;
         ASSERT_EQ(d.ui.messages.size(), 1u) << c.name;
         EXPECT_EQ(d.ui.messages[0], c.message) << c.name;
-        EXPECT_TRUE(d.commands.empty()) << c.name;
+        // Only a program the upload replaced is news for the owner: binary only, nothing to print.
+        if (c.codeTaken) {
+            EXPECT_EQ(d.doc.Program().GetType(), kProgramBinaryOnly) << c.name;
+            EXPECT_EQ(d.commands, (std::vector<std::tuple<int, int, int>>{{8, 0, 0}})) << c.name;
+        } else {
+            EXPECT_TRUE(d.commands.empty()) << c.name;
+        }
     }
     UploadDoc d;
     EXPECT_FALSE(d.doc.UploadImage(nullptr));

@@ -41,6 +41,8 @@ TEST(SampleRunTimes, PerFamilyAndAtTheEdges)
         {"signs ignored", 0, 896, {-1000, -100, 0}, 0, {792, 1028, 1720, 0}},
         // n = 462, k = 2^3 + 10 = 18, m = 213; T = 1/770 s.
         {"family 1 with S-curve", 1, 512, {1000, 100, 3}, 100, {276, 488, 664, 129}},
+        // A fast motor: k = 2^3 + 10000 / 10 exceeds n / 4: m = 115.
+        {"family 1 velocity 10000, acceleration 10", 1, 512, {10000, 10, 3}, 0, {149, 615, 664, 0}},
         // A huge exponent makes k exceed n / 4: m = 115.
         {"family 1 large S-curve", 1, 512, {1000, 100, 40}, 0, {149, 615, 664, 0}},
         {"family 1 S-curve 5000", 1, 512, {0, 0, 5000}, 0, {149, 615, 664, 0}},

@@ -24,6 +24,7 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
@@ -163,6 +164,36 @@ TEST_F(ScopeForms, SetupDialogControlsAndTheStoredRecord)
     ASSERT_TRUE(back.LoadFromSettings(Settings()));
     EXPECT_EQ(back.SampleCount(1), 512);
     EXPECT_EQ(back.channels[3].Color, 0x030201u);
+}
+
+// The register boxes are typed into: a bare number means exactly that
+// register, never a longer entry of the list that begins with it.
+TEST_F(ScopeForms, ATypedNumberSelectsExactlyThatRegister)
+{
+    TfrmSampleSetup setup;
+    setup.SetMotorType(2);
+    setup.show();
+    Settle();
+    std::vector<QComboBox*> boxes{setup.RegisterCombo()};
+    for (int i = 0; i < kSampleChannels; ++i)
+        boxes.push_back(setup.ChannelCombo(i));
+    for (const char* typed : {"4", "9", "11", "17", "49"}) {
+        const QString text = QString::fromLatin1(typed);
+        for (QComboBox* box : boxes) {
+            box->setFocus();
+            box->lineEdit()->selectAll();
+            QTest::keyClick(box->lineEdit(), Qt::Key_Delete);
+            QTest::keyClicks(box->lineEdit(), text);
+            EXPECT_EQ(box->currentText().toStdString(), typed);
+        }
+        std::string error;
+        const SSampleSettings* r = setup.GetSettings(error);
+        ASSERT_NE(r, nullptr) << error;
+        const int number = std::atoi(typed);
+        EXPECT_EQ(r->triggerRegister, number) << typed;
+        for (int i = 0; i < kSampleChannels; ++i)
+            EXPECT_EQ(r->channels[static_cast<std::size_t>(i)].source[2], number) << typed << ", channel " << i + 1;
+    }
 }
 
 TEST_F(ScopeForms, TabsFilesClipboardAndLabels)

@@ -2,7 +2,9 @@
 // connect, an edit's frame, the commands' frames per firmware, the address,
 // the family-2 restart token, a reconnect without a module and a full ring.
 
+#include "app/motorregisters.h"
 #include "params/paramkinds.h"
+#include "scope/samplesetup.h"
 #include "support/headlesssession.h"
 #include "tools/motorsim/motorsim.h"
 
@@ -368,4 +370,40 @@ TEST_F(SessionMotorCommands, AFullRequestRingIsReportedAndTheWindowCarriesOn)
                 return true;
         return false;
     }));
+}
+
+// The scope's test move lasts as the motor's velocity and acceleration
+// (registers 5 and 6) and, in family 1, its S-curve allow: the session hands
+// them on in families 0 and 1.
+TEST_F(SessionMotorCommands, TheScopeRunTimesFollowTheMotorsVelocityAndAcceleration)
+{
+    struct Case {
+        int family;
+        std::uint16_t firmware;
+        std::int32_t sCurve;  // register 156, family 1
+        std::int32_t moveMs;  // default sample count: 896 in family 0, 512 in family 1
+    };
+    // Family 0: n = 846, k = 1000 > n / 4: m = 211 samples of 1.92 ms.
+    // Family 1: n = 462, k = 2^3 + 1000 > n / 4: m = 115 samples of 1/770 s.
+    const Case cases[] = {{1, 72, 3, 149}, {0, 112, 0, 405}};
+    for (const Case& c : cases) {
+        MotorSim sim(c.family, c.firmware);
+        sim.SetRegister(regs::V_SOLL, 10000);
+        sim.SetRegister(regs::A_SOLL, 10);
+        if (c.family == 1) {
+            sim.SetRegister(regs::f1::MOTOR_TYPE, 14);  // VekF; else the type read says family 0
+            sim.SetRegister(regs::f1::S_CURVE, c.sCurve);
+        }
+        Connect(sim);
+        Settle();
+        ASSERT_EQ((*session)->Generation(), c.family);
+        const MotorRunValues& m = (*session)->Motion();
+        EXPECT_EQ(m.velocity, 10000) << "family " << c.family;
+        EXPECT_EQ(m.acceleration, 10) << "family " << c.family;
+        EXPECT_EQ(m.sCurve, c.sCurve) << "family " << c.family;
+        const SampleRunTimes t = ComputeRunTimes(SSampleSettings{}, c.family, {m.velocity, m.acceleration, m.sCurve});
+        EXPECT_EQ(t.moveMs, c.moveMs) << "family " << c.family;
+        session.reset();
+        sim.Stop();
+    }
 }

@@ -342,6 +342,46 @@ TEST_F(SetupFiles, TheProgramTravelsInTheFileAndAFailedSaveStillCountsItUnsaved)
     EXPECT_EQ(Control("Max velocity")->Value(), 123);
 }
 
+// "Print program" follows every load that replaces the editor's program: a
+// setup file's program and the debugging copy, like an upload, enable it for
+// a program of type 1 or 2 and disable it for any other.
+TEST_F(SetupFiles, EveryProgramLoadTellsWhetherThereIsAProgramToPrint)
+{
+    Open();
+    CVizuWareDocument& doc = (*session)->Program();
+    CGraphicProgram& program = doc.Program();
+    const std::pair<std::uint8_t, bool> types[] = {
+        {kProgramAbsoluteRelative, true}, {kProgramEndlessRelative, true}, {kProgramBinaryOnly, false}};
+    for (const auto& [type, printable] : types) {
+        program.Clear();
+        if (type == kProgramBinaryOnly) {
+            const std::uint8_t code[] = {0x01, 0x02, 0x03, 0x04};
+            ASSERT_TRUE(program.SetBinaryOnly(code, sizeof code, kProgramCodeVersion));
+        } else {
+            program.SetType(type);
+            program.SetRemark(0, "pick and place");
+        }
+        ASSERT_TRUE((*session)->SaveSetupFile(Path("print.vek"))) << int(type);
+        ASSERT_TRUE(doc.SaveDebugProgram()) << int(type);
+        program.Clear();
+        program.SetType(kProgramNone);
+
+        session->view.programPresent = !printable;
+        (*session)->LoadSetupFile(Path("print.vek"));
+        Spin(50);
+        ASSERT_EQ(program.GetType(), type);
+        EXPECT_EQ(session->view.programPresent, printable) << "setup file, type " << int(type);
+
+        program.Clear();
+        program.SetType(kProgramNone);
+        session->view.programPresent = !printable;
+        ASSERT_TRUE(doc.LoadDebugProgram()) << int(type);
+        ASSERT_EQ(program.GetType(), type);
+        EXPECT_EQ(session->view.programPresent, printable) << "debug copy, type " << int(type);
+    }
+    EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(SetupFiles, ConnectedLoadWritesMode0ThenAscendingRegistersThenTheStartupMode)
 {
     MotorSim sim(0, 112);  // firmware 7.0: expects filter type 2

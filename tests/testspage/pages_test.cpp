@@ -54,13 +54,24 @@ struct Write {
 };
 
 struct FakeHost : TestsPageHost {
+    explicit FakeHost(TTestThread* t = nullptr) : thread(t) {}
     int MotorAddress() const override { return 7; }
     std::int32_t ZeroSearchModeValue() const override { return zeroMode; }
     void RequestWrite(int address, int reg, std::int32_t value, int width) override
     {
         writes.push_back({address, reg, value, width});
     }
+    bool StartTests() override
+    {
+        ++starts;
+        if (allowStart)
+            thread->Start();
+        return allowStart;
+    }
     void ShowScopeTab() override { ++scopeShown; }
+    TTestThread* thread = nullptr;
+    bool allowStart = true;
+    int starts = 0;
     std::int32_t zeroMode = 0;
     std::vector<Write> writes;
     int scopeShown = 0;
@@ -70,7 +81,7 @@ class TestsPageTest : public ::testing::Test, AppFirst {
 protected:
     ComThread com{nullptr, 0};  // never started: the page's wiring is what counts here
     TTestThread thread{com};
-    FakeHost host;
+    FakeHost host{&thread};
     QWidget tsTests;
     TTestsPage page{host, thread, &tsTests};
 };
@@ -106,6 +117,9 @@ TEST_F(TestsPageTest, DelaysFollowTheEditsAndUpDowns)
 
 TEST_F(TestsPageTest, StartStopAndRequests)
 {
+    // Start waits for the motor's position mode.
+    EXPECT_FALSE(page.btnStartStop->isEnabled());
+    page.SetStartEnabled(true);
     page.btnStartStop->click();
     EXPECT_EQ(page.btnStartStop->text(), "Stop");
     EXPECT_TRUE(thread.Running());

@@ -1,3 +1,4 @@
+#include "app/ui/dialogplacement.h"
 #include "app/ui/quenormain.h"
 #include "platform/quitsignal.h"
 #include "platform/singleinstance.h"
@@ -12,6 +13,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tovik"));
     QCoreApplication::setApplicationName(QStringLiteral("Quenor"));
+    quenor::CentreDialogsOnOwners(app);
     // Numbers are written and read with '.' whatever the user's locale.
     std::setlocale(LC_NUMERIC, "C");
 

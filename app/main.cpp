@@ -1,4 +1,5 @@
 #include "app/ui/dialogplacement.h"
+#include "app/ui/pngimages.h"
 #include "app/ui/quenormain.h"
 #include "platform/quitsignal.h"
 #include "platform/singleinstance.h"
@@ -13,6 +14,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tovik"));
     QCoreApplication::setApplicationName(QStringLiteral("Quenor"));
+    QApplication::setWindowIcon(quenor::ProgramIcon());
     quenor::CentreDialogsOnOwners(app);
     // Numbers are written and read with '.' whatever the user's locale.
     std::setlocale(LC_NUMERIC, "C");

@@ -1,3 +1,6 @@
+#include "app/startargs.h"
+#include "app/ui/dialogplacement.h"
+#include "app/ui/pngimages.h"
 #include "app/ui/quenormain.h"
 #include "platform/quitsignal.h"
 #include "platform/singleinstance.h"
@@ -6,15 +9,35 @@
 #include <QMessageBox>
 
 #include <clocale>
+#include <cstdio>
+#include <string>
+#include <vector>
 
 int main(int argc, char* argv[])
 {
+    // Options are answered before anything else: no window, no display, no
+    // hand-over to a running Quenor.
+    const std::vector<std::string> options =
+        argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+    const quenor::StartArguments start = quenor::ParseStartArguments(options);
+    switch (start.action) {
+    case quenor::StartAction::Help: std::fputs(quenor::UsageText().c_str(), stdout); return 0;
+    case quenor::StartAction::Version: std::fputs(quenor::VersionText().c_str(), stdout); return 0;
+    case quenor::StartAction::Refuse:
+        std::fprintf(stderr, "quenor: unknown option %s\n\n%s", start.option.c_str(), quenor::UsageText().c_str());
+        return 2;
+    case quenor::StartAction::Run: break;
+    }
+
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tovik"));
     QCoreApplication::setApplicationName(QStringLiteral("Quenor"));
+    QApplication::setWindowIcon(quenor::ProgramIcon());
+    quenor::CentreDialogsOnOwners(app);
     // Numbers are written and read with '.' whatever the user's locale.
     std::setlocale(LC_NUMERIC, "C");
 
+    // Qt has taken its own options (-platform, -style, ...) out of the list.
     const QStringList args = QCoreApplication::arguments();
     const QString fileName = args.size() > 1 ? args.at(1) : QString();
 

@@ -131,7 +131,9 @@ void MotorSession::LoadSetupFile(const QString& name)
     std::array<bool, kRegisterSlots> loaded{};
     const auto finish = [this] { com_->StartWriteProgress("Transfering"); };
     const auto refuse = [&] {
-        prompts.error(QStringLiteral("An error occured reading the setup file"), QStringLiteral("Error"));
+        // The file's name follows on a line of its own, where no name can be
+        // taken for markup by the message box.
+        prompts.error(QStringLiteral("An error occured reading the setup file\n") + name, QStringLiteral("Error"));
         finish();
     };
 

@@ -2,12 +2,11 @@
 
 #include "app/ui/companyinfo.h"
 #include "app/ui/modalresult.h"
+#include "app/ui/pngimages.h"
 #include "platform/cp1252.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
 
 namespace quenor {
 
@@ -28,10 +27,7 @@ TAboutBox::TAboutBox(QWidget* parent)
 
     // The panel with the program icon and the texts.
     auto* icon = label({}, 8, 8, 32, 32, "ProgramIcon");
-    QIcon programIcon = QApplication::windowIcon();
-    if (programIcon.isNull())
-        programIcon = style()->standardIcon(QStyle::SP_ComputerIcon);
-    icon->setPixmap(programIcon.pixmap(32, 32));
+    icon->setPixmap(ProgramIcon().pixmap(32, 32));
 
     auto* product = label(QStringLiteral("Quenor"), 52, 8, 200, 18, "ProductName");
     QFont bold = product->font();

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <exception>
+
 namespace quenor {
 
 RgbColor ToRgbColor(const QColor& color)
@@ -88,6 +90,23 @@ void ImageList::Draw(QPainter& painter, int x, int y, int index) const
     if (index < 0 || index >= Count())
         return;
     painter.drawImage(QPoint(x, y), Image(index));
+}
+
+QIcon ProgramIcon()
+{
+    // The pictures of the icon: resources 1 to 6, 16 to 256 pixels square
+    // (drawn by tools/icongen).
+    QIcon icon;
+    for (int id = 1; id <= 6; ++id) {
+        QImage image;
+        try {
+            if (LoadPngResource(image, id, Qt::white, {}, false, true).empty() && !image.isNull())
+                icon.addPixmap(QPixmap::fromImage(image));
+        } catch (const std::exception&) {
+            // A missing size is made from the others.
+        }
+    }
+    return icon;
 }
 
 void LoadPngStrip(ImageList& list, int first, int count, const QColor& background, QPoint pos, bool grey)

@@ -1,6 +1,7 @@
 #pragma once
-// PNG pictures from the compiled-in resources as Qt images, and the image
-// lists of the main window (toolbar strips, motor pictures, lamps).
+// PNG pictures from the compiled-in resources as Qt images, the image lists
+// of the main window (toolbar strips, motor pictures, lamps) and the program
+// icon.
 
 #include "app/pngwrap.h"
 
@@ -64,6 +65,10 @@ private:
     QColor bkColor_;
     std::vector<QImage> images_;
 };
+
+// The program icon, in every size it is drawn in (each with its own alpha).
+// Sizes whose picture cannot be had are left out.
+QIcon ProgramIcon();
 
 // Adds the resources first .. first + count - 1 to list, each drawn on the
 // background at pos and masked by the background colour; grey gives the

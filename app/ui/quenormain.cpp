@@ -28,7 +28,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QScrollArea>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -365,17 +364,15 @@ void TfrmQuenor::CreateCentralWidgets()
     left->setFixedWidth(300);
     auto* column = new QVBoxLayout(left);
     column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
     imMotor_ = new QLabel(left);
     imMotor_->setObjectName(QStringLiteral("imMotor"));
     imMotor_->setFixedSize(ilMotor_.Width(), ilMotor_.Height() + 1);
     column->addWidget(imMotor_, 0, Qt::AlignHCenter);
-    auto* viewScroll = new QScrollArea(left);
-    viewScroll->setFrameShape(QFrame::NoFrame);
-    paView_ = new QWidget;
+    // A plain panel: its rows start at its top and are never scrolled away.
+    paView_ = new QWidget(left);
     paView_->setObjectName(QStringLiteral("paView"));
-    paView_->setMinimumSize(280, 600);
-    viewScroll->setWidget(paView_);
-    column->addWidget(viewScroll, 1);
+    column->addWidget(paView_, 1);
     row->addWidget(left);
 
     // Right: the parameter pages and the fixed pages that follow them.
@@ -408,7 +405,10 @@ void TfrmQuenor::CreateStatusBar()
             }
         };
     }
-    panels_[0]->setMinimumWidth(313);
+    // The warnings line takes what the connection text leaves; each panel
+    // keeps to its own room, with the bevels between them.
+    panels_[0]->setObjectName(QStringLiteral("stbInfoPanel0"));
+    panels_[1]->setObjectName(QStringLiteral("stbInfoPanel1"));
     panels_[1]->setMinimumWidth(400);
     bar->addWidget(panels_[0], 1);
     bar->addPermanentWidget(panels_[1]);
@@ -484,8 +484,6 @@ void TfrmQuenor::closeEvent(QCloseEvent* event)
 void TfrmQuenor::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    if (panels_[0])
-        panels_[0]->setMinimumWidth(std::max(0, Panel0Width()));
     if (session_ && !session_->Controls().empty())
         session_->ArrangeControls(-1);
 }
@@ -533,6 +531,9 @@ void TfrmQuenor::ArrangeControls(int mask)
         p.y += 5;
         p = c->Arrange(true, p);
     }
+    // The status view is never shorter than its rows: a window too small for
+    // them grows instead of cutting the last ones off.
+    paView_->setMinimumHeight(paView_->childrenRect().bottom() + 1);
     setUpdatesEnabled(true);
 }
 
@@ -613,7 +614,14 @@ int TfrmQuenor::TextWidth(std::string_view text) const
     return panels_[0]->fontMetrics().horizontalAdvance(FromCp1252(text));
 }
 
-int TfrmQuenor::Panel0Width() const { return quenor::Panel0Width(width()); }
+int TfrmQuenor::Panel0Width() const
+{
+    // The room the warnings line has inside its panel once the bar is laid
+    // out; before that, the window's width less the connection panel's share.
+    if (panels_[0] && panels_[0]->isVisible())
+        return panels_[0]->TextRect().width();
+    return quenor::Panel0Width(width());
+}
 
 void TfrmQuenor::ApplyModuleTabs()
 {

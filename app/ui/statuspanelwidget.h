@@ -4,27 +4,35 @@
 #include "app/statustext.h"
 #include "app/ui/statuspanel.h"
 
+#include <QFrame>
 #include <QPainter>
-#include <QWidget>
 #include <functional>
 
 namespace quenor {
 
-// One owner-drawn panel of the status bar.
-class StatusPanelWidget : public QWidget {
+// One owner-drawn panel of the status bar: a sunken bevel with the text
+// inside it, so that the scrolling warnings line ends at its own panel's edge
+// and never runs into the connection text beside it.
+class StatusPanelWidget : public QFrame {
 public:
     StatusPanelWidget(int panel, const StatusBarModel& model, QWidget* parent = nullptr)
-        : QWidget(parent), panel_(panel), model_(model)
+        : QFrame(parent), panel_(panel), model_(model)
     {
-        setMinimumHeight(fontMetrics().height() + 4);
+        setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        setLineWidth(1);
+        setMinimumHeight(fontMetrics().height() + 2 * frameWidth() + 2);
     }
     std::function<void()> onClick;
 
+    // Where the text is drawn and clipped: inside the bevel.
+    QRect TextRect() const { return contentsRect(); }
+
 protected:
-    void paintEvent(QPaintEvent*) override
+    void paintEvent(QPaintEvent* event) override
     {
+        QFrame::paintEvent(event);
         QPainter p(this);
-        DrawStatusPanel(p, rect(), panel_, model_, palette().color(QPalette::WindowText));
+        DrawStatusPanel(p, TextRect(), panel_, model_, palette().color(QPalette::WindowText));
     }
     void mousePressEvent(QMouseEvent*) override
     {

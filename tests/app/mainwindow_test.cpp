@@ -12,6 +12,7 @@
 #include "params/paramkinds.h"
 #include "tools/motorsim/motorsim.h"
 
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,6 +21,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QFile>
+#include <QFrame>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QMenu>
@@ -178,6 +180,61 @@ TEST(MainWindow, OfflineTypesShowTheirDefaultsAndEditsComeStraightBack)
     window.OfflineAction(68)->trigger();
     Spin(100);
     EXPECT_EQ(window.Session().MotorType(), 68);
+    unsetenv("QUENOR_COM1");
+}
+
+// At the default size and at 1024 x 768 the status view is a plain panel
+// whose rows all show, and the warnings line keeps to its own panel, with a
+// gap before the connection text.
+TEST(MainWindow, TheStatusViewAndTheStatusBarShowEverything)
+{
+    test::TestApp();
+    QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
+    setenv("QUENOR_COM1", "/dev/quenor-no-such-port", 1);
+    TfrmQuenor window;
+    window.show();
+    window.InitAfterCreate(QString());
+    Spin(100);
+    QWidget* view = window.findChild<QWidget*>(QStringLiteral("paView"));
+    ASSERT_NE(view, nullptr);
+    for (QWidget* w = view; w; w = w->parentWidget())
+        EXPECT_EQ(qobject_cast<QAbstractScrollArea*>(w), nullptr) << "the status view scrolls";
+    auto* panel0 = window.findChild<QFrame*>(QStringLiteral("stbInfoPanel0"));
+    auto* panel1 = window.findChild<QFrame*>(QStringLiteral("stbInfoPanel1"));
+    ASSERT_NE(panel0, nullptr);
+    ASSERT_NE(panel1, nullptr);
+
+    // Type, and the groups shown: passive; position; position with a programmable module.
+    const QSize sizes[] = {QSize(1000, 720), QSize(1024, 768)};
+    for (const QSize size : sizes) {
+        for (const int type : {3, 14, 64}) {
+            window.OfflineAction(type)->trigger();
+            window.resize(size);
+            Spin(50);
+            for (const int mask : {0x1, 0x4, 0x4004}) {
+                const std::string where = std::to_string(size.width()) + " type " + std::to_string(type) +
+                                          " mask " + std::to_string(mask);
+                window.Session().ArrangeControls(mask);
+                Spin(50);
+                const QRect shown(view->mapTo(&window, QPoint(0, 0)), view->size());
+                EXPECT_TRUE(window.centralWidget()->geometry().contains(shown)) << where;
+                int rows = 0;
+                for (QWidget* row : view->findChildren<QWidget*>()) {
+                    if (!row->isVisibleTo(view))
+                        continue;
+                    ++rows;
+                    EXPECT_TRUE(view->rect().contains(QRect(row->mapTo(view, QPoint(0, 0)), row->size())))
+                        << where << ": " << row->metaObject()->className();
+                }
+                EXPECT_GT(rows, 10) << where;
+            }
+            // The warnings line is clipped inside its panel, well before the
+            // connection text starts (three pixels into its panel).
+            const int warningsEnd = panel0->mapTo(&window, panel0->contentsRect().topRight()).x();
+            const int connectionStart = panel1->mapTo(&window, panel1->contentsRect().topLeft()).x() + 3;
+            EXPECT_GE(connectionStart - warningsEnd, 5) << size.width();
+        }
+    }
     unsetenv("QUENOR_COM1");
 }
 

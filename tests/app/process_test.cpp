@@ -1,6 +1,6 @@
 // The quenor program itself: a second start hands its file to the running one
 // and exits; the running one opens the file and keeps what it did when the
-// session ends it.
+// session ends it. Options are answered without a window.
 
 #include <QCoreApplication>
 #include <QDir>
@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QThread>
 #include <QTemporaryDir>
@@ -85,4 +86,71 @@ TEST(QuenorProcess, ASecondStartHandsOverItsFileAndExits)
     QSettings settings(home.path() + "/config/Tovik/Quenor.conf", QSettings::IniFormat);
     EXPECT_EQ(settings.value("LastGeneration").toInt(), 2) << "the handed-over file was not opened";
     EXPECT_EQ(settings.value("ComPort").toInt(), 0);
+}
+
+// An argument that begins with "--" is an option, never a file: --help and
+// --version answer on standard output, any other option gets the usage on
+// standard error. None of them opens a window: they run where no display can
+// be had, where a start that opens the window fails.
+TEST(QuenorProcess, OptionsAreAnsweredWithoutAWindow)
+{
+    App();
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+    env.insert("XDG_DATA_HOME", home.path() + "/data");
+    env.insert("XDG_RUNTIME_DIR", home.path());
+    env.insert("ASAN_OPTIONS", "detect_leaks=0");
+    const QString file = home.path() + "/pump.vek";
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Vek Setup file]\r\n[Motor type 3]\r\n");
+    }
+    struct Case {
+        QStringList args;
+        int exitCode;
+        const char* out;  // what standard output holds (a regular expression), empty for nothing
+        const char* err;
+    };
+    const char* usage = "^Usage: quenor \\[SETUP-FILE\\]\\n(.|\\n)*QUENOR_COM<n>";
+    const Case cases[] = {
+        {{"--help"}, 0, usage, ""},
+        {{"--version"}, 0, "^Quenor [0-9]+\\.[0-9]+\\.[0-9]+\\n$", ""},
+        {{file, "--version"}, 0, "^Quenor [0-9]+\\.", ""},
+        {{"--frobnicate"}, 2, "", "--frobnicate(.|\\n)*Usage: quenor \\[SETUP-FILE\\]"},
+        {{"--help=all", file}, 2, "", "--help=all(.|\\n)*Usage: quenor"},
+    };
+    for (const Case& c : cases) {
+        const std::string name = c.args.join(' ').toStdString();
+        QProcess quenor;
+        quenor.setProcessEnvironment(env);
+        quenor.start(QStringLiteral(QUENOR_EXE), c.args);
+        ASSERT_TRUE(quenor.waitForFinished(30000)) << name;
+        EXPECT_EQ(quenor.exitStatus(), QProcess::NormalExit) << name;
+        EXPECT_EQ(quenor.exitCode(), c.exitCode) << name;
+        const QString out = QString::fromLocal8Bit(quenor.readAllStandardOutput());
+        const QString err = QString::fromLocal8Bit(quenor.readAllStandardError());
+        if (*c.out)
+            EXPECT_TRUE(out.contains(QRegularExpression(QString::fromLatin1(c.out))))
+                << name << ": " << out.toStdString();
+        else
+            EXPECT_TRUE(out.isEmpty()) << name << ": " << out.toStdString();
+        if (*c.err)
+            EXPECT_TRUE(err.contains(QRegularExpression(QString::fromLatin1(c.err))))
+                << name << ": " << err.toStdString();
+        else
+            EXPECT_TRUE(err.isEmpty()) << name << ": " << err.toStdString();
+    }
+
+    // These surroundings have no display: a start that opens the window fails in them.
+    QProcess withFile;
+    withFile.setProcessEnvironment(env);
+    withFile.start(QStringLiteral(QUENOR_EXE), {file});
+    ASSERT_TRUE(withFile.waitForFinished(30000));
+    EXPECT_FALSE(withFile.exitStatus() == QProcess::NormalExit && withFile.exitCode() == 0);
 }

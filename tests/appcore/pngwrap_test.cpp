@@ -616,7 +616,10 @@ TEST(PngResources, MainWindowPicturesExistWithTheirSizes)
         int width;
         int height;
     };
-    for (const Run run : {Run{100, 7, 32, 32}, Run{120, 7, 16, 16}, Run{200, 2, 10, 10}}) {
+    // The program icon: 16 to 256 pixels square, from resource 1 on.
+    for (const Run run : {Run{100, 7, 32, 32}, Run{120, 7, 16, 16}, Run{200, 2, 10, 10}, Run{1, 1, 16, 16},
+                          Run{2, 1, 32, 32}, Run{3, 1, 48, 48}, Run{4, 1, 64, 64}, Run{5, 1, 128, 128},
+                          Run{6, 1, 256, 256}}) {
         for (int id = run.first; id < run.first + run.count; ++id) {
             PngBitmap bitmap;
             ASSERT_EQ(LoadPngResource(bitmap, id, On(kGreyBg)), "") << id;
@@ -638,4 +641,13 @@ TEST(PngResources, MainWindowPicturesExistWithTheirSizes)
     LoadPngResource(off, 200, On(kGreyBg));
     LoadPngResource(on, 201, On(kGreyBg));
     EXPECT_NE(off.Pixels(), on.Pixels());
+    // The icon keeps its own alpha: the tile's rounded corners are clear.
+    PngDrawOptions alpha = On(kGreyBg);
+    alpha.keepAlpha = true;
+    PngBitmap icon;
+    ASSERT_EQ(LoadPngResource(icon, 4, alpha), "");
+    ASSERT_EQ(icon.BitsPerPixel(), 32);
+    EXPECT_EQ(icon.PixelAlpha(0, 0), 0);
+    EXPECT_EQ(icon.PixelAlpha(63, 63), 0);
+    EXPECT_EQ(icon.PixelAlpha(32, 32), 255);
 }

@@ -2,6 +2,7 @@
 #include "app/ui/about.h"
 #include "app/ui/companydlg.h"
 #include "app/ui/modalresult.h"
+#include "app/ui/pngimages.h"
 #include "app/mainstate.h"
 #include "app/statustext.h"
 #include "app/ui/relnotes.h"
@@ -187,6 +188,13 @@ TEST_F(Dialogs, AboutBoxShowsTheVersionBuildAndBeta)
     EXPECT_EQ(about.lblVersion->text(),
               QStringLiteral("%1.%2").arg(QUENOR_VERSION_MAJOR).arg(QUENOR_VERSION_MINOR));
     EXPECT_EQ(about.lblDate->text(), QString::fromStdString(BuildDateText()));
+    // The program's own icon, drawn for the size it is shown at.
+    const auto* picture = about.findChild<QLabel*>(QStringLiteral("ProgramIcon"));
+    ASSERT_NE(picture, nullptr);
+    QImage drawn;
+    ASSERT_EQ(LoadPngResource(drawn, 2, Qt::white, {}, false, true), "");
+    ASSERT_EQ(drawn.size(), QSize(32, 32));
+    EXPECT_EQ(picture->pixmap().toImage().convertToFormat(QImage::Format_ARGB32), drawn);
 
     OwnVersionInfo info;
     info.productVersionMS = (2u << 16) | 7u;

@@ -1,18 +1,24 @@
 #include "app/connhelp.h"
 #include "app/mainsettings.h"
+#include "app/ui/about.h"
 #include "app/ui/connhelp.h"
+#include "app/ui/dialogplacement.h"
 #include "app/ui/frmloadinfo.h"
 #include "app/ui/moduledialogs.h"
 #include "app/ui/rs232inter.h"
 #include "platform/cp1252.h"
 #include "platform/settings.h"
+#include "program/ui/vizuwarecommanddialogs.h"
+#include "program/vizuvekparameterlist.h"
 #include "support/qtapp.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -219,5 +225,64 @@ TEST(LoadInformation, TheBoxIsSizedToItsLabel)
         const LoadInfoLayout l = LayoutLoadInfo(c.label, QSize(75, 25));
         EXPECT_EQ(l.client, c.client);
         EXPECT_EQ(l.button, c.button);
+    }
+}
+
+// Every dialog opens centred on the window it belongs to, each time it opens,
+// whoever shows it and whatever it does to its size while it opens; one that
+// would stick out of the screen is kept on it. Nothing here relies on a
+// window manager to place a window.
+TEST_F(DialogsUi, DialogsOpenCentredOnTheirOwner)
+{
+    CentreDialogsOnOwners(test::TestApp());
+    QWidget owner;
+    owner.setWindowTitle(QStringLiteral("owner"));
+    TAboutBox about(&owner);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Quenor"), QStringLiteral("Done."), QMessageBox::Ok,
+                    &owner);
+    // The move dialog lays itself out for its move type as it opens.
+    CVekParameterList registers;
+    registers.SelectMotorKind(0);
+    TVizuWareCommandDialogs commands(&owner);
+    commands.SetRegisterList(&registers);
+    commands.SetMotorKind(0);
+    commands.SetOutputCount(0);
+    commands.SetAbsRelQuery([] { return true; });
+    const std::pair<const char*, QDialog*> dialogs[] = {
+        {"about", &about}, {"message", &box}, {"move", &commands.Move()}};
+
+    // Where the dialog is once it is up.
+    auto opened = [](QDialog& dialog) {
+        QRect frame;
+        QTimer::singleShot(0, &dialog, [&] {
+            frame = dialog.frameGeometry();
+            dialog.reject();
+        });
+        dialog.exec();
+        return frame;
+    };
+
+    const QRect area = owner.screen()->availableGeometry();
+    const QRect places[] = {QRect(60, 40, 700, 500), QRect(10, 90, 500, 420)};
+    for (const QRect& place : places) {
+        owner.setGeometry(place);
+        owner.show();
+        ASSERT_TRUE(test::SpinUntil([&] { return owner.isVisible(); }));
+        const QPoint centre = owner.frameGeometry().center();
+        for (const auto& [name, dialog] : dialogs) {
+            const QRect frame = opened(*dialog);
+            ASSERT_FALSE(frame.isEmpty()) << name;
+            EXPECT_LE(std::abs(frame.center().x() - centre.x()), 1) << name << " at " << place.x();
+            EXPECT_LE(std::abs(frame.center().y() - centre.y()), 1) << name << " at " << place.x();
+        }
+    }
+
+    // An owner in the screen's bottom right corner: the dialogs stay on the screen.
+    owner.setGeometry(area.right() - 150, area.bottom() - 100, 300, 200);
+    for (const auto& [name, dialog] : dialogs) {
+        const QRect frame = opened(*dialog);
+        EXPECT_TRUE(area.contains(frame)) << name;
+        EXPECT_EQ(frame.right(), area.right()) << name;
+        EXPECT_EQ(frame.bottom(), area.bottom()) << name;
     }
 }

@@ -210,7 +210,7 @@ TEST_F(SetupFiles, BadFilesAreRefusedWholeAndChangeNothing)
         (*session)->LoadSetupFile(Path(name));
         Spin(50);
         ASSERT_EQ(errors.size(), 1u) << name;
-        EXPECT_EQ(errors[0].text, QStringLiteral("An error occured reading the setup file"));
+        EXPECT_EQ(errors[0].text, QStringLiteral("An error occured reading the setup file\n") + Path(name));
         EXPECT_EQ(errors[0].caption, QStringLiteral("Error"));
         // Nothing applied: not even the offline switch to the file's type.
         EXPECT_EQ((*session)->Generation(), 0) << name;
@@ -218,7 +218,8 @@ TEST_F(SetupFiles, BadFilesAreRefusedWholeAndChangeNothing)
     }
     errors.clear();
     (*session)->LoadSetupFile(Path("missing.vek"));
-    EXPECT_EQ(errors.size(), 1u);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].text, QStringLiteral("An error occured reading the setup file\n") + Path("missing.vek"));
 
     // Harmless oddities load without complaint: an empty file, binary bytes,
     // a 300-character key.
@@ -285,7 +286,7 @@ TEST_F(SetupFiles, AValueThatDoesNotFitRefusesTheWholeFile)
         (*session)->LoadSetupFile(Path("wide.vek"));
         Spin(50);
         ASSERT_EQ(errors.size(), 1u) << line;
-        EXPECT_EQ(errors[0].text, QStringLiteral("An error occured reading the setup file"));
+        EXPECT_EQ(errors[0].text, QStringLiteral("An error occured reading the setup file\n") + Path("wide.vek"));
         EXPECT_EQ(Control("Max velocity")->Value(), velocity) << line;
         EXPECT_NE(Control("Acceleration")->Value(), 7) << line;
     }

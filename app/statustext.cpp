@@ -112,7 +112,7 @@ std::string ConnectionText(const MainWindowState& s)
     }
     std::string text = "G";
     if (s.motorTypeUnknown)
-        text += "Family " + std::to_string(s.generation) + ", unknown type code " + std::to_string(s.reportedTypeCode);
+        text += "Unknown type " + std::to_string(s.reportedTypeCode);  // the pages show the family
     else
         text += MotorNameText(s.generation, s.motorType);
     text += " (Version ";

@@ -278,10 +278,7 @@ TEST(FamilyRule, ATypeCodeThatIsNoTypeOfTheFamilyKeepsTheFamilysRegisters)
             const FamilyRun run = RunFamily(c.family, code);
             EXPECT_EQ(run.generation, c.family);
             EXPECT_EQ(run.motorType, DefaultOfflineType(c.family));
-            EXPECT_EQ(run.connectionText.rfind("GFamily " + std::to_string(c.family) + ", unknown type code " +
-                                                   std::to_string(code) + " (Version ",
-                                               0),
-                      0u)
+            EXPECT_EQ(run.connectionText.rfind("GUnknown type " + std::to_string(code) + " (Version ", 0), 0u)
                 << run.connectionText;
             for (int reg : run.read)
                 EXPECT_EQ(reference.read.count(reg), 1u) << "read register " << reg;

@@ -186,6 +186,13 @@ TEST(SessionWithoutMotor, AMissingPortIsShownWithItsDeviceOnce)
         EXPECT_EQ(session->StatusBar().ConnectionTextShown(),
                   "R*** Error opening COM1 (" + device + ": no such device) ***");
         EXPECT_EQ(session->State().portFault, PortFault::Missing);
+        // Taking the port back after another user (the firmware loader) says the same.
+        std::vector<QString> errors;
+        session->prompts.error = [&](const QString& t, const QString&) { errors.push_back(t); };
+        session->SuspendLink(false);
+        session->ResumeLink(false);
+        EXPECT_EQ(errors, (std::vector<QString>{QString::fromStdString("Error opening port (" + device +
+                                                                       ": no such device)")}));
     }
     unsetenv("QUENOR_COM1");
 }

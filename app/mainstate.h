@@ -3,8 +3,11 @@
 // values its message handlers store and its status line, warnings and motor
 // information read. The main window owns one and keeps it current.
 
+#include "link/sercom.h"
+
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace quenor {
 
@@ -25,6 +28,8 @@ struct MainWindowState {
     bool reconnecting = false;     // reconnect scan running
     bool portError = false;        // link error reported (notice 4), cleared by notice 5
     bool baudUnsupported = false;  // with portError: the baud rate is not supported
+    std::string portErrorDetail;   // with portError: the device and why it did not open (may be empty)
+    PortFault portFault = PortFault::None;  // with portError: the kind of reason
     int errorCount = 0;            // communication errors reported by the link
     int portIndex = 0;             // COM port number minus one
     int baudIndex = 1;             // 0..7 for 9600..921600

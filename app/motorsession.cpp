@@ -8,6 +8,7 @@
 #include "app/motortypes.h"
 #include "app/testthread.h"
 #include "params/parameterlists.h"
+#include "platform/comports.h"
 #include "platform/cp1252.h"
 #include "platform/qtmessagetarget.h"
 
@@ -15,6 +16,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 namespace quenor {
@@ -163,6 +165,11 @@ void MotorSession::Dispatch(const Message& m)
         OnControlChanged(static_cast<int>(m.wParam), static_cast<int>(m.lParam));
         break;
     case UM_PARAMERROR:
+        if (m.wParam == +ParamNotice::LinkError) {
+            // The device and the reason of a port that did not open.
+            state_.portErrorDetail = m.hasText ? m.text : std::string();
+            state_.portFault = m.hasData && m.data.size() == 1 ? static_cast<PortFault>(m.data[0]) : PortFault::None;
+        }
         OnParameterError(static_cast<int>(m.wParam), m.lParam, m.hasText ? m.text : std::to_string(m.lParam));
         break;
     case UM_REGISTERVALUE:
@@ -761,10 +768,27 @@ void MotorSession::ErrorClearTick()
 // ---------------------------------------------------------------------------
 // Link settings
 
+std::vector<MotorSession::PortMenuItem> MotorSession::PortMenu() const
+{
+    const std::map<int, ComPortEntry> ports = ComPortMap::Instance().Ports();
+    std::vector<PortMenuItem> items;
+    for (int n = 1; n <= kPortCount; ++n) {
+        const auto it = ports.find(n);
+        const ComPortEntry e = it != ports.end() ? it->second : ComPortEntry{};
+        const std::string& shown = e.adapter.empty() ? e.device : e.adapter;
+        std::error_code ec;
+        const bool present = e.source == ComSource::Adapter ||
+                             (e.source != ComSource::Free && std::filesystem::exists(e.device, ec));
+        items.push_back({QStringLiteral("Comport %1\t%2").arg(n).arg(QString::fromLocal8Bit(shown.c_str())), present});
+    }
+    return items;
+}
+
 void MotorSession::SelectPort(int index)
 {
     if (index < 0 || index >= kPortCount)
         return;
+    ComPortMap::Instance().Remember(index + 1);
     state_.portIndex = index;
     state_.portError = false;
     com_->SetPortSettings(index + 1, BaudRateOfIndex(state_.baudIndex));

@@ -160,6 +160,15 @@ public:
     int MotorType() const { return state_.motorType; }
 
     // --- Link settings -----------------------------------------------------------
+    // The port menu, COM1 to COM24: "Comport n" with the device it leads to
+    // beside it (an adapter's kernel name), and whether that device is there.
+    struct PortMenuItem {
+        QString caption;
+        bool present = false;
+    };
+    std::vector<PortMenuItem> PortMenu() const;
+    // Chooses COM port index + 1; an adapter's automatic number is stored as
+    // its mapping, so that the next start finds the adapter there.
     void SelectPort(int index);
     void SelectBaudRate(int index);
     // "All" or 1..255; false (an error shown, the address kept) for anything else.

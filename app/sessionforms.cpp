@@ -6,6 +6,7 @@
 #include "app/motorsession.h"
 #include "app/motortypes.h"
 #include "app/testthread.h"
+#include "platform/cp1252.h"
 #include "platform/qtmessagetarget.h"
 
 namespace quenor {
@@ -57,7 +58,8 @@ void MotorSession::ResumeLink(bool sendResume)
     try {
         com_->ResumeLink(sendResume);
     } catch (const TSerErr& e) {
-        prompts.error(QString::fromLatin1(e.text.c_str()), QStringLiteral("Error"));
+        const std::string text = e.detail.empty() ? e.text : e.text + " (" + e.detail + ")";
+        prompts.error(FromCp1252(text), QStringLiteral("Error"));
     }
 }
 

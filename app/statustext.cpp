@@ -95,7 +95,8 @@ std::string ConnectionText(const MainWindowState& s)
         if (s.portError && s.baudUnsupported)
             return "R*** Unsupported baud rate " + std::to_string(GetBaudRate(s.baudIndex)) + " on COM" + port + " ***";
         if (s.portError)
-            return "R*** Error opening COM" + port + " ***";
+            return "R*** Error opening COM" + port + (s.portErrorDetail.empty() ? "" : " (" + s.portErrorDetail + ")") +
+                   " ***";
         return "R*** No connection COM" + port + ", Baudrate: " + std::to_string(GetBaudRate(s.baudIndex)) + " ***";
     }
 
@@ -122,6 +123,14 @@ std::string ConnectionText(const MainWindowState& s)
     text += ModulePart(s);
     text += link;
     return text;
+}
+
+std::string ConnectionHint(const MainWindowState& s)
+{
+    if (s.connected || !s.portError || s.baudUnsupported || s.portFault != PortFault::Permission)
+        return {};
+    return "The program may not read and write the serial device. The usual cure: make the user a member of "
+           "the group dialout (sudo adduser $USER dialout), then log out and in again.";
 }
 
 ModuleTabVisibility ModuleTabsFor(const MainWindowState& s)
@@ -219,6 +228,9 @@ void WarningScroller::SetWidths(int textWidth, int panelWidth)
     period_ = 10 * amplitude_;
     if (amplitude_ < 0)
         amplitude_ = 0;
+    // A line that fits stands at its home place (no tick comes to put it there).
+    if (amplitude_ == 0)
+        offset_ = 0;
 }
 
 bool WarningScroller::Tick()

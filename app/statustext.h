@@ -43,6 +43,9 @@ std::string FirmwareVersionText(int generation, int firmware, bool beta);
 // Panel 1's connection text (UpdateStatusText). A motor whose type code is
 // no type of its family is named by its family and that code.
 std::string ConnectionText(const MainWindowState& state);
+// Panel 1's hint: what usually cures a port that did not open for want of
+// permission; empty otherwise.
+std::string ConnectionHint(const MainWindowState& state);
 
 // Visibility of the module pages; an empty value leaves the page as it is
 // (the present module's page is shown where the module is detected).
@@ -139,6 +142,8 @@ public:
 
     bool ErrorClearActive() const { return errorClearActive_; }
     bool ScrollActive() const { return scrollActive_; }
+    // The scroll timer has work: a warnings line wider than its panel is shown.
+    bool ScrollTimerNeeded() const { return scrollActive_ && warnings_.count > 0 && scroller_.Amplitude() > 0; }
     bool ProgressTimerActive() const { return progressTimerActive_; }
 
 private:

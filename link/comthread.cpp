@@ -167,9 +167,9 @@ void ComThread::ApplyPendingSettings()
 {
     if (!newSettings_.load(std::memory_order_acquire) && !reconnectRequest_.load(std::memory_order_acquire))
         return;
-    Post(UM_LINKSTATE, +LinkNotice::Lost, 0);
     int port = 0, baud = 0, address = 0;
     bool settings = false;
+    unsigned seq = 0;
     {
         std::lock_guard lock(settingsMutex_);
         settings = newSettings_.exchange(false);
@@ -177,7 +177,13 @@ void ComThread::ApplyPendingSettings()
         port = newPort_;
         baud = newBaud_;
         address = nextAddress_;
+        seq = settingsSeq_.load(std::memory_order_acquire);
     }
+    // The same request again, after its port did not open: the link was
+    // reported lost then, and the failure is reported only when it changes.
+    const bool again = retryPending_ && retrySeq_ == seq;
+    if (!again)
+        Post(UM_LINKSTATE, +LinkNotice::Lost, 0);
     try {
         if (settings) {
             port_.Close();
@@ -185,15 +191,54 @@ void ComThread::ApplyPendingSettings()
             port_.SetBaudRate(baud);
         }
         port_.Open();
-    } catch (...) {
+    } catch (const TSerErr& e) {
         // The request stays pending until its port opens (new settings are
         // already in the port); the idle state looks at it again after its
         // sleep, so a port that appears later is connected by itself.
         reconnectRequest_.store(true, std::memory_order_release);
-        throw;
+        retryPending_ = true;
+        retrySeq_ = seq;
+        if (!again)
+            throw;
+        state_.store(LINK_IDLE, std::memory_order_release);
+        ReportOpenFailure(e);
+        return;
     }
+    retryPending_ = false;
+    errorShown_ = false;
     state_.store(LINK_CONNECTING, std::memory_order_release);
     address_.store(address & 0xFF, std::memory_order_release);
+    PostMessage(notify_, UM_PARAMERROR, +ParamNotice::Reconnecting, 0);
+}
+
+void ComThread::ReportLinkError(const TSerErr& e)
+{
+    Message m;
+    m.msg = UM_PARAMERROR;
+    m.wParam = +ParamNotice::LinkError;
+    m.lParam = e.code;
+    m.text = e.detail;
+    m.hasText = true;
+    m.data = {static_cast<std::uint8_t>(e.fault)};
+    m.hasData = true;
+    if (notify_)
+        notify_->Post(std::move(m));
+    errorShown_ = true;
+    shownCode_ = e.code;
+    shownDetail_ = e.detail;
+}
+
+void ComThread::ReportOpenFailure(const TSerErr& e)
+{
+    if (!errorShown_ || shownCode_ != e.code || shownDetail_ != e.detail)
+        ReportLinkError(e);
+}
+
+void ComThread::ClearReportedFailure()
+{
+    if (!errorShown_)
+        return;
+    errorShown_ = false;
     PostMessage(notify_, UM_PARAMERROR, +ParamNotice::Reconnecting, 0);
 }
 
@@ -516,11 +561,11 @@ void ComThread::Execute()
         } catch (const TSerErr& e) {
             if (terminated_.load())
                 break;
-            GoIdle(e.code);
+            GoIdle(e);
         } catch (...) {
             if (terminated_.load())
                 break;
-            GoIdle(1);
+            GoIdle(TSerErr{1, {}});
         }
     }
     state_.store(LINK_STOPPED, std::memory_order_release);
@@ -531,13 +576,13 @@ void ComThread::Execute()
     lifeCv_.notify_all();
 }
 
-void ComThread::GoIdle(int code)
+void ComThread::GoIdle(const TSerErr& e)
 {
     // Whoever showed the motor as connected learns that it is not.
     const int was = state_.exchange(LINK_IDLE, std::memory_order_acq_rel);
     if (was == LINK_SERVING || was == LINK_RETRYING || was == LINK_RESCANNING)
         Post(UM_LINKSTATE, +LinkNotice::Lost, 0);
-    Post(UM_PARAMERROR, +ParamNotice::LinkError, code);
+    ReportLinkError(e);
     alive_.store(true, std::memory_order_release);
 }
 
@@ -611,7 +656,7 @@ bool ComThread::ReopenOrLoseLink()
     } catch (const TSerErr& e) {
         // The device went away (an adapter pulled out): the link is lost, and
         // the connect attempts look for the port until it is back.
-        Post(UM_PARAMERROR, +ParamNotice::LinkError, e.code);
+        ReportLinkError(e);
         LoseLink();
         return false;
     }
@@ -650,12 +695,14 @@ void ComThread::ConnectAttempt()
         imageValid_.store(false);
         try {
             port_.Open();
-        } catch (const TSerErr&) {
+        } catch (const TSerErr& e) {
             // No such device (yet): look again after the idle pause, as for
-            // a port that is missing at start-up.
+            // a port that is missing at start-up. Said once for each reason.
+            ReportOpenFailure(e);
             Sleep(timings_.idleMs);
             return;
         }
+        ClearReportedFailure();
         if (options_ & 1)
             Sleep(timings_.slowConnectMs);
         SendRegisterFrame(1);

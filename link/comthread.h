@@ -288,7 +288,14 @@ private:
     void RetryAfterError();
     void LoseLink();         // state 2 and UM_LINKSTATE (1, 0)
     bool ReopenOrLoseLink();  // false: the port is gone, the link reported lost
-    void GoIdle(int code);   // an error escaped a step: state 4, reported
+    void GoIdle(const TSerErr& e);  // an error escaped a step: state 4, reported
+    // UM_PARAMERROR (4, code) with the device and the reason of a port that
+    // did not open as text and the kind of reason (PortFault) as one data byte.
+    void ReportLinkError(const TSerErr& e);
+    // A port that still does not open for the same reason is not reported again.
+    void ReportOpenFailure(const TSerErr& e);
+    // The port opened after a reported failure: UM_PARAMERROR (5, 0) clears it.
+    void ClearReportedFailure();
     void ConnectAttempt();
     void ReconnectScan();
     void EmptyRing();
@@ -328,6 +335,14 @@ private:
     std::atomic<bool> stopFlag_{false};
     std::atomic<bool> alive_{false};
     int retries_ = 0;
+    // The link error last reported (thread only); a request whose port did
+    // not open is tried again after every idle sleep, and says nothing new
+    // until the reason changes.
+    bool errorShown_ = false;
+    int shownCode_ = 0;
+    std::string shownDetail_;
+    bool retryPending_ = false;  // the pending request of settingsSeq_ == retrySeq_ failed to open its port
+    unsigned retrySeq_ = 0;
 
     // Settings waiting for the thread.
     std::mutex settingsMutex_;

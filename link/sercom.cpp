@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -24,6 +25,15 @@ namespace {
 {
     throw TSerErr{code, text};
 }
+
+// An open step failed with errno err on device.
+[[noreturn]] void FailOpen(const char* text, const std::string& device, int err)
+{
+    const PortFault fault = PortFaultOf(err);
+    throw TSerErr{1, text, device + ": " + PortFaultText(fault, err), fault};
+}
+
+constexpr unsigned kTtySMajor = 4;  // the ttyS ports of the 8250 driver
 
 // The rates the terminal driver knows by name.
 bool SpeedFor(int baud, speed_t& speed)
@@ -61,6 +71,46 @@ void MakeRawSettings(termios& tio)
 }
 
 }  // namespace
+
+PortFault PortFaultOf(int err)
+{
+    switch (err) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case EIO:
+        return PortFault::Missing;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return PortFault::Permission;
+    case EBUSY:
+    case EWOULDBLOCK:
+        return PortFault::InUse;
+    case ENOTTY:
+    case ENOTDIR:
+    case EISDIR:
+        return PortFault::NotSerial;
+    default:
+        return PortFault::Other;
+    }
+}
+
+std::string PortFaultText(PortFault fault, int err)
+{
+    switch (fault) {
+    case PortFault::Missing: return "no such device";
+    case PortFault::Permission: return "permission denied";
+    case PortFault::InUse: return "in use by another program";
+    case PortFault::NotSerial: return "not a serial port";
+    case PortFault::None:
+    case PortFault::Other: break;
+    }
+    std::string text = std::strerror(err);
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
+        text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    return text;
+}
 
 int SerTimeouts::MsPerByte(int baud)
 {
@@ -112,22 +162,39 @@ void TSerCom::Open()
     const std::string path = ComDevicePath(port_);
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0)
-        Fail(1, "Error opening port");
-    if (ioctl(fd_, TIOCEXCL) != 0) {
+        FailOpen("Error opening port", path, errno);
+    // Held exclusively: by the terminal driver against other openers, and by
+    // a lock that also holds against a program run as root (the driver lets
+    // root through) and against programs that lock their ports the same way.
+    if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno == EWOULDBLOCK ? EBUSY : errno;
         Close();
-        Fail(1, "Error opening port");
+        FailOpen("Error opening port", path, err);
     }
+    if (ioctl(fd_, TIOCEXCL) != 0) {
+        const int err = errno;
+        Close();
+        FailOpen("Error opening port", path, err);
+    }
+    exclusive_ = true;
     struct stat st {};
     if (fstat(fd_, &st) != 0 || !S_ISCHR(st.st_mode)) {
         Close();
-        Fail(1, "Error reading port parameters");
+        FailOpen("Error reading port parameters", path, ENOTTY);
+    }
+    // A ttyS node without a UART behind it opens, but nothing goes through.
+    if (serial_struct ss{}; major(st.st_rdev) == kTtySMajor && ioctl(fd_, TIOCGSERIAL, &ss) == 0 &&
+                            ss.type == PORT_UNKNOWN) {
+        Close();
+        FailOpen("Error opening port", path, ENODEV);
     }
     // Pseudo-terminal slaves (majors 136 to 143) have no transmitter to wait for.
     pseudoTerminal_ = major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
     termios tio{};
     if (tcgetattr(fd_, &tio) != 0) {
+        const int err = errno;
         Close();
-        Fail(1, "Error opening port (DCB Get)");
+        FailOpen("Error opening port (DCB Get)", path, err);
     }
     // On a pseudo-terminal the output queue holds what the other end has not
     // read yet, the last frame before a reopen among it: only input is dropped.
@@ -156,10 +223,14 @@ void TSerCom::Open()
 void TSerCom::Close()
 {
     if (fd_ >= 0) {
-        ioctl(fd_, TIOCNXCL);
+        // Only a hold of our own is given up: the flag belongs to the terminal,
+        // and a refused opener must not take it from the program that holds it.
+        if (exclusive_)
+            ioctl(fd_, TIOCNXCL);
         ::close(fd_);
     }
     fd_ = -1;
+    exclusive_ = false;
     isOpen_ = false;
 }
 

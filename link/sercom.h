@@ -11,16 +11,41 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quenor {
 
+// Why a port did not open.
+enum class PortFault : int {
+    None = 0,
+    Missing = 1,     // no such device (or a ttyS node without a UART behind it)
+    Permission = 2,  // the user may not read and write the device
+    InUse = 3,       // another program holds it
+    NotSerial = 4,   // the name leads to something that is no serial port
+    Other = 5,
+};
+
 // The error object of the port. Codes: 1 opening or setting up the port,
 // 2 unsupported baud rate, 3 data transfer errors.
 struct TSerErr {
+    TSerErr() = default;
+    TSerErr(int c, std::string t, std::string d = {}, PortFault f = PortFault::None)
+        : code(c), text(std::move(t)), detail(std::move(d)), fault(f)
+    {
+    }
+
     int code = 0;
     std::string text;
+    // When the port did not open: the device and the reason, as in
+    // "/dev/ttyUSB0: permission denied", and the kind of reason.
+    std::string detail;
+    PortFault fault = PortFault::None;
 };
+
+// The kind of an open failure for an errno value, and its text.
+PortFault PortFaultOf(int err);
+std::string PortFaultText(PortFault fault, int err);
 
 // Thrown instead of waiting on when the abort descriptor given to the port
 // becomes readable: the owning thread has been told to end.
@@ -107,6 +132,7 @@ private:
     void TraceBytes(const char* dir, const std::uint8_t* data, int n);
 
     int fd_ = -1;
+    bool exclusive_ = false;  // this descriptor set the terminal's exclusive mode
     bool isOpen_ = false;
     bool pseudoTerminal_ = false;
     int port_;

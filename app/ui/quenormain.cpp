@@ -12,7 +12,6 @@
 #include "params/parameterlists.h"
 #include "params/ui/lampimagelist.h"
 #include "params/ui/paramuifactory.h"
-#include "platform/comports.h"
 #include "platform/cp1252.h"
 #include "platform/settings.h"
 #include "program/ui/vizuwareui.h"
@@ -22,7 +21,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -273,12 +271,11 @@ void TfrmQuenor::CreateMenus()
 
 void TfrmQuenor::RefreshPortMenu()
 {
-    // Each port says which device it is, and a device that is not there is greyed.
-    for (int i = 0; i < kPortCount; ++i) {
-        const std::string device = ComDevicePath(i + 1);
-        QAction* a = portActions_[static_cast<std::size_t>(i)];
-        a->setText(QStringLiteral("Comport %1\t%2").arg(i + 1).arg(QString::fromLocal8Bit(device.c_str())));
-        a->setEnabled(QFileInfo::exists(QString::fromLocal8Bit(device.c_str())));
+    // Each port says which device it leads to, and one that is not there is greyed.
+    const std::vector<MotorSession::PortMenuItem> items = session_->PortMenu();
+    for (std::size_t i = 0; i < items.size() && i < portActions_.size(); ++i) {
+        portActions_[i]->setText(items[i].caption);
+        portActions_[i]->setEnabled(items[i].present);
     }
 }
 
@@ -444,7 +441,7 @@ void TfrmQuenor::SyncStatusTimers()
     };
     const StatusBarModel& bar = session_->StatusBar();
     sync(tiErrorClear_, bar.ErrorClearActive());
-    sync(tiWarningScroll_, bar.ScrollActive());
+    sync(tiWarningScroll_, bar.ScrollTimerNeeded());
     sync(tiProgress_, bar.ProgressTimerActive());
 }
 
@@ -544,8 +541,10 @@ void TfrmQuenor::StatusChanged()
     if (smiMRP_)
         smiMRP_->setTitle(session_->Generation() == 2 ? QStringLiteral("Programming") : QStringLiteral("VekMRP"));
     SyncStatusTimers();
-    if (panels_[1])
+    if (panels_[1]) {
+        panels_[1]->setToolTip(FromCp1252(ConnectionHint(session_->State())));
         panels_[1]->update();
+    }
 }
 
 void TfrmQuenor::WarningsChanged()

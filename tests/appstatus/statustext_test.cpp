@@ -125,6 +125,46 @@ TEST(ConnectionText, NotConnectedLinkErrorAndUnsupportedBaud)
     EXPECT_EQ(ConnectionText(s), "R*** No connection COM2, Baudrate: 921600 ***");
 }
 
+// A port that did not open says which device and why; a missing permission
+// also names its cure in the panel's hint.
+TEST(ConnectionText, OpenFailureNamesTheDeviceAndTheReason)
+{
+    struct Case {
+        const char* detail;
+        PortFault fault;
+        const char* text;
+        bool cure;
+    };
+    const Case cases[] = {
+        {"", PortFault::None, "R*** Error opening COM1 ***", false},
+        {"/dev/ttyUSB0: no such device", PortFault::Missing, "R*** Error opening COM1 (/dev/ttyUSB0: no such device) ***",
+         false},
+        {"/dev/ttyUSB0: permission denied", PortFault::Permission,
+         "R*** Error opening COM1 (/dev/ttyUSB0: permission denied) ***", true},
+        {"/dev/ttyUSB0: in use by another program", PortFault::InUse,
+         "R*** Error opening COM1 (/dev/ttyUSB0: in use by another program) ***", false},
+    };
+    for (const Case& c : cases) {
+        MainWindowState s;
+        s.portError = true;
+        s.portErrorDetail = c.detail;
+        s.portFault = c.fault;
+        EXPECT_EQ(ConnectionText(s), c.text);
+        const std::string hint = ConnectionHint(s);
+        EXPECT_EQ(hint.find("group dialout") != std::string::npos, c.cure) << c.detail << ": " << hint;
+        // Connected, or without the error, nothing of it is left.
+        s.portError = false;
+        EXPECT_EQ(ConnectionText(s), "R*** No connection COM1, Baudrate: 19200 ***");
+        EXPECT_EQ(ConnectionHint(s), "");
+    }
+    // An unsupported baud rate keeps its own text.
+    MainWindowState s;
+    s.portError = true;
+    s.baudUnsupported = true;
+    s.portErrorDetail = "x";
+    EXPECT_EQ(ConnectionText(s), "R*** Unsupported baud rate 19200 on COM1 ***");
+}
+
 TEST(StatusText, ColourLetterAndLengthLimit)
 {
     EXPECT_EQ(ColourOfStatusText("GConnected"), StatusColour::Green);
@@ -311,6 +351,38 @@ TEST(StatusBar, LinkNoticesStopTheScrollerButKeepTheWarningsLine)
     bar.ShowError(ParameterErrorText(4, ""));
     EXPECT_EQ(bar.PanelText(0), line);
     EXPECT_TRUE(bar.ErrorClearActive());
+}
+
+// The 20 ms scroll timer runs only while a warnings line is wider than its
+// panel: a quiet window wakes for nothing.
+TEST(StatusBar, TheScrollTimerRunsOnlyWhileSomethingGlides)
+{
+    StatusBarModel bar;
+    MainWindowState s;
+    auto width = [](std::string_view text) { return static_cast<int>(text.size()) * 10; };
+    bar.UpdateWarnings(s, 0, width, 100);
+    EXPECT_FALSE(bar.ScrollTimerNeeded()) << "no warnings";
+    s.saveInFlashRequired = true;
+    bar.UpdateWarnings(s, 0, width, 100);
+    EXPECT_TRUE(bar.ScrollTimerNeeded());
+    for (int i = 0; i < 30; ++i)
+        bar.ScrollTimer();
+    EXPECT_NE(bar.Scroller().Offset(), 0);
+    bar.StartErrorClear();
+    EXPECT_FALSE(bar.ScrollTimerNeeded()) << "an error text is shown";
+    bar.ErrorClearTimer(s, 0, width, 100);
+    EXPECT_TRUE(bar.ScrollTimerNeeded());
+    for (int i = 0; i < 30; ++i)
+        bar.ScrollTimer();
+    // The warnings go: nothing glides any more.
+    s.saveInFlashRequired = false;
+    bar.UpdateWarnings(s, 0, width, 100);
+    EXPECT_FALSE(bar.ScrollTimerNeeded());
+    // A line that fits its panel stands still at its home place.
+    s.saveInFlashRequired = true;
+    bar.UpdateWarnings(s, 0, width, 5000);
+    EXPECT_FALSE(bar.ScrollTimerNeeded());
+    EXPECT_EQ(bar.Scroller().Offset(), 0);
 }
 
 TEST(StatusBar, NoWarningsGiveANeutralTextAndNoHint)

@@ -14,7 +14,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <grp.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -167,14 +170,100 @@ TEST_F(SerComTest, FailedOpensLeakNoDescriptor)
 
 TEST_F(SerComTest, SecondOpenOfTheSameDeviceIsRefused)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root may open a device held exclusively";
+    // Also for root, whom the terminal's exclusive mode lets through: the lock holds.
     TSerCom a(kPort, 19200, 64);
     a.Open();
     TSerCom b(kPort, 19200, 64);
     EXPECT_EQ(Catch([&] { b.Open(); }).text, "Error opening port");
     a.Close();
     EXPECT_NO_THROW(b.Open());
+}
+
+namespace {
+
+// What became of an open of COM port `port` in a child process. When the test
+// runs as root the child first becomes an ordinary user (root passes over a
+// device's mode and its exclusive mode), so that it meets the device as a
+// technician's program does.
+std::string OpenAsUser(int port)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return "no pipe";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        std::string out;
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            out = "cannot leave root";
+        } else {
+            try {
+                TSerCom p(port, 19200, 64);
+                p.Open();
+                out = "opened";
+            } catch (const TSerErr& e) {
+                out = std::to_string(e.code) + " " + e.text + " | " + e.detail + " | " +
+                      std::to_string(static_cast<int>(e.fault));
+            }
+        }
+        [[maybe_unused]] const ssize_t w = ::write(fds[1], out.data(), out.size());
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string got;
+    char buf[512];
+    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
+        got.append(buf, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return got;
+}
+
+}  // namespace
+
+// Every reason for a port that does not open is named with its device.
+TEST_F(SerComTest, OpenFailureNamesTheDeviceAndTheReason)
+{
+    enum class Setup { Missing, NoPermission, HeldByAnother };
+    struct Case {
+        const char* name;
+        Setup setup;
+        PortFault fault;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"missing device", Setup::Missing, PortFault::Missing, "no such device"},
+        {"mode 000", Setup::NoPermission, PortFault::Permission, "permission denied"},
+        {"held by another opener", Setup::HeldByAnother, PortFault::InUse, "in use by another program"},
+    };
+    const std::string slave = pty.SlavePath();
+    for (const Case& c : cases) {
+        std::string device = slave;
+        TSerCom holder(kPort, 19200, 64);
+        switch (c.setup) {
+        case Setup::Missing:
+            device = "/dev/quenor-no-such-device";
+            setenv("QUENOR_COM7", device.c_str(), 1);
+            break;
+        case Setup::NoPermission:
+            ASSERT_EQ(::chmod(slave.c_str(), 0), 0);
+            break;
+        case Setup::HeldByAnother:
+            ASSERT_EQ(::chmod(slave.c_str(), 0666), 0);  // the mode lets the other user in; the hold does not
+            holder.Open();
+            break;
+        }
+        const std::string expected = "1 Error opening port | " + device + ": " + c.reason + " | " +
+                                     std::to_string(static_cast<int>(c.fault));
+        EXPECT_EQ(OpenAsUser(kPort), expected) << c.name;
+        holder.Close();
+        ASSERT_EQ(::chmod(slave.c_str(), 0620), 0);
+        setenv("QUENOR_COM7", slave.c_str(), 1);
+    }
+    // With the device back to normal and nobody holding it, it opens.
+    ASSERT_EQ(::chmod(slave.c_str(), 0666), 0);
+    EXPECT_EQ(OpenAsUser(kPort), "opened");
 }
 
 TEST_F(SerComTest, EveryByteValueTravelsUnchanged)

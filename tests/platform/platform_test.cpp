@@ -73,7 +73,10 @@ TEST(ComPorts, EnvironmentThenSettingThenDefault)
     Settings settings;
     settings.Remove(QStringLiteral("Ports/COM7"));
     settings.Sync();
-    EXPECT_EQ(ComDevicePath(7), "/dev/ttyS6");
+    // Unmapped and with nothing there: the ttyS node of the number (under the
+    // test's own device folder, so no test opens a port of the machine).
+    EXPECT_EQ(ComDevicePath(7), DefaultComDevicePath(7));
+    EXPECT_EQ(DefaultComDevicePath(7).substr(DefaultComDevicePath(7).size() - 10), "/dev/ttyS6");
     settings.WriteString(QStringLiteral("Ports/COM7"), "/dev/ttyUSB0");
     settings.Sync();
     EXPECT_EQ(ComDevicePath(7), "/dev/ttyUSB0");

@@ -5,6 +5,8 @@
 #include "app/motortypes.h"
 #include "app/setupfile.h"
 #include "params/paramkinds.h"
+#include "platform/comports.h"
+#include "platform/settings.h"
 #include "support/headlesssession.h"
 #include "tools/motorsim/motorsim.h"
 
@@ -14,6 +16,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <thread>
@@ -179,6 +182,81 @@ TEST_F(SessionWithMotor, ALoadCutOffByTheLinkListsWhatDidNotArrive)
     Spin(300);
     for (int reg : WrittenRegisters())
         ADD_FAILURE() << "register " << reg << " written after the motor came back";
+}
+
+// A port that is not there is shown with its device and the reason, once:
+// the session is not kept busy while the link looks for the port.
+TEST(SessionWithoutMotor, AMissingPortIsShownWithItsDeviceOnce)
+{
+    test::TestCoreApp();
+    QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
+    const std::string device = "/tmp/quenor-no-port-" + std::to_string(::getpid());
+    setenv("QUENOR_COM1", device.c_str(), 1);
+    {
+        test::HeadlessSession session;  // looks for the port every 20 ms
+        session->Start(-1, QString());
+        ASSERT_TRUE(SpinUntil([&] { return session->State().portError; }));
+        Spin(50);
+        const int changes = session.view.statusChanges;
+        const int mask = session.view.lastMask;
+        Spin(600);
+        EXPECT_EQ(session.view.statusChanges, changes) << "the status was redone while nothing changed";
+        EXPECT_EQ(session.view.lastMask, mask);
+        EXPECT_EQ(session->StatusBar().ConnectionTextShown(),
+                  "R*** Error opening COM1 (" + device + ": no such device) ***");
+        EXPECT_EQ(session->State().portFault, PortFault::Missing);
+        // Taking the port back after another user (the firmware loader) says the same.
+        std::vector<QString> errors;
+        session->prompts.error = [&](const QString& t, const QString&) { errors.push_back(t); };
+        session->SuspendLink(false);
+        session->ResumeLink(false);
+        EXPECT_EQ(errors, (std::vector<QString>{QString::fromStdString("Error opening port (" + device +
+                                                                       ": no such device)")}));
+    }
+    unsetenv("QUENOR_COM1");
+}
+
+// A USB adapter that nothing maps is COM1 when that number is free: the menu
+// shows it there, the link finds the motor behind it, and choosing it stores
+// its stable name for the next start.
+TEST(SessionWithoutMotor, AnAdapterGetsAFreeNumberAndChoosingItStoresIt)
+{
+    test::TestCoreApp();
+    QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
+    unsetenv("QUENOR_COM1");
+    unsetenv("QUENOR_COM2");
+    MotorSim sim(0, 112);
+    ASSERT_TRUE(sim.Start());
+    QTemporaryDir root;
+    const std::string dev = root.path().toStdString() + "/dev";
+    const std::string byId = dev + "/serial/by-id/usb-FTDI_FT232R_Q1-if00-port0";
+    std::filesystem::create_directories(dev + "/serial/by-id");
+    std::filesystem::create_directories(root.path().toStdString() + "/sys/ttyS0");
+    std::ofstream(dev + "/ttyS0").put('\0');
+    std::ofstream(root.path().toStdString() + "/sys/ttyS0/type") << "0\n";  // no UART behind it
+    std::filesystem::create_symlink(sim.DevicePath(), dev + "/ttyUSB0");
+    std::filesystem::create_symlink("../../ttyUSB0", byId);
+    const SerialDeviceRoots before = ComPortMap::Instance().Roots();
+    ComPortMap::Instance().SetRoots({dev, root.path().toStdString() + "/sys"});
+    {
+        test::HeadlessSession session;
+        session->Start(-1, QString());
+        const auto menu = session->PortMenu();
+        ASSERT_EQ(menu.size(), 24u);
+        EXPECT_EQ(menu[0].caption.toStdString(), "Comport 1\t" + dev + "/ttyUSB0");
+        EXPECT_TRUE(menu[0].present);
+        EXPECT_EQ(menu[1].caption.toStdString(), "Comport 2\t" + dev + "/ttyS1");
+        EXPECT_FALSE(menu[1].present);
+        EXPECT_TRUE(SpinUntil([&] { return session->State().connected; })) << "the link did not find the adapter";
+        EXPECT_FALSE(Settings().Contains(QStringLiteral("Ports/COM1"))) << "stored without being chosen";
+
+        session->SelectPort(0);
+        EXPECT_EQ(Settings().ReadString(QStringLiteral("Ports/COM1"), ""), byId);
+        EXPECT_EQ(session->PortMenu()[0].caption.toStdString(), "Comport 1\t" + dev + "/ttyUSB0");
+        EXPECT_TRUE(SpinUntil([&] { return session->State().connected; }));
+    }
+    ComPortMap::Instance().SetRoots(before);
+    Settings().Remove(QStringLiteral("Ports/COM1"));
 }
 
 }  // namespace

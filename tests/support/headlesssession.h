@@ -25,9 +25,11 @@ public:
                     session_->Controls().push_back(std::move(c));
     }
     void ArrangeControls(int mask) override { lastMask = mask; }
+    void StatusChanged() override { ++statusChanges; }
     void MotorCommandsChanged(bool connected) override { commandsEnabled = connected; }
     void ProgramPresent(bool present) override { programPresent = present; }
     int lastMask = 0;
+    int statusChanges = 0;  // the status panels were told to redraw
     bool commandsEnabled = false;
     bool programPresent = false;
 

@@ -4,7 +4,9 @@
 // write (the per-user data folder, the temporary folder). ctest runs each case
 // of a test program as a process of its own and several at once, and two cases
 // that write the same file name would otherwise race. The folders are removed
-// when the process ends normally.
+// when the process ends normally. Serial devices are looked for in empty
+// folders of its own, so that no test gives a number to (or opens) an adapter
+// or a serial port of the machine.
 
 #include <cstdlib>
 #include <filesystem>
@@ -34,11 +36,13 @@ public:
         root_ = name.data();
         const fs::path dataDir = root_ / "data";
         const fs::path tempDir = root_ / "tmp";
+        deviceRoots_ = (root_ / "dev").string() + "\n" + (root_ / "sys").string();
         if (!fs::create_directories(dataDir, ec) || !fs::create_directories(tempDir, ec))
             return;
         ::setenv("XDG_DATA_HOME", dataDir.c_str(), 1);
         ::setenv("TMPDIR", tempDir.c_str(), 1);
     }
+    const char* DeviceRoots() const { return deviceRoots_.c_str(); }
     ~PrivateFolders()
     {
         std::error_code ec;
@@ -50,11 +54,15 @@ public:
 
 private:
     std::filesystem::path root_;
+    std::string deviceRoots_ = "/nonexistent/quenor-test-dev\n/nonexistent/quenor-test-sys";
 };
 
 const PrivateFolders folders;
 
 }  // namespace
+
+// Where the program looks for serial devices (platform/comports.h).
+extern "C" const char* quenor_serial_device_roots() { return folders.DeviceRoots(); }
 
 // The sanitizers' settings: stop at the first report; leaks inside the system
 // libraries that Qt loads (fonts, platform plugins) are not ours.

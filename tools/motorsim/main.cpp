@@ -13,7 +13,7 @@
 // variant's jump command enters it, and so does SIGUSR1 (a power cycle).
 //
 // Prints the device path, then answers until interrupted (Ctrl+C).
-// Point Quenor's COM port at it: QUENOR_COM2=<path> quenor
+// Point Quenor's COM1 (the port it starts on) at it: QUENOR_COM1=<path> quenor
 
 #include "tools/motorsim/bootloader.h"
 #include "tools/motorsim/motorsim.h"
@@ -149,7 +149,7 @@ int main(int argc, char** argv)
     }
     std::printf("%s\n", sim.DevicePath().c_str());
     std::fflush(stdout);
-    std::fprintf(stderr, "motorsim: family %ld, address %ld; run Quenor with QUENOR_COM2=%s and choose Comport 2\n",
+    std::fprintf(stderr, "motorsim: family %ld, address %ld; run Quenor with QUENOR_COM1=%s on COM1 (its port at a first start; else choose Comport 1)\n",
                  family, address, sim.DevicePath().c_str());
 
     std::unique_ptr<quenor::motorsim::SimBootloader> bootloader;

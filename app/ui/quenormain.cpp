@@ -542,7 +542,14 @@ void TfrmQuenor::StatusChanged()
         smiMRP_->setTitle(session_->Generation() == 2 ? QStringLiteral("Programming") : QStringLiteral("VekMRP"));
     SyncStatusTimers();
     if (panels_[1]) {
-        panels_[1]->setToolTip(FromCp1252(ConnectionHint(session_->State())));
+        // A connection text its panel cuts (a port's long device name) reads
+        // whole in the panel's hint, above the cure for a refused port.
+        QString hint = FromCp1252(ConnectionHint(session_->State()));
+        const std::string& text = session_->StatusBar().ConnectionTextShown();
+        const QString shown = FromCp1252(text.size() > 1 ? text.substr(1, 200) : std::string());
+        if (panels_[1]->fontMetrics().horizontalAdvance(shown) + 3 > panels_[1]->TextRect().width())
+            hint = hint.isEmpty() ? shown : shown + QChar('\n') + hint;
+        panels_[1]->setToolTip(hint);
         panels_[1]->update();
     }
 }

@@ -190,11 +190,12 @@ TEST(MainWindow, TheStatusViewAndTheStatusBarShowEverything)
 {
     test::TestApp();
     QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
-    setenv("QUENOR_COM1", "/dev/quenor-no-such-port", 1);
+    const std::string device = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    setenv("QUENOR_COM1", device.c_str(), 1);
     TfrmQuenor window;
     window.show();
     window.InitAfterCreate(QString());
-    Spin(100);
+    ASSERT_TRUE(SpinUntil([&] { return window.Session().State().portError; }));
     QWidget* view = window.findChild<QWidget*>(QStringLiteral("paView"));
     ASSERT_NE(view, nullptr);
     for (QWidget* w = view; w; w = w->parentWidget())
@@ -233,6 +234,10 @@ TEST(MainWindow, TheStatusViewAndTheStatusBarShowEverything)
             const int warningsEnd = panel0->mapTo(&window, panel0->contentsRect().topRight()).x();
             const int connectionStart = panel1->mapTo(&window, panel1->contentsRect().topLeft()).x() + 3;
             EXPECT_GE(connectionStart - warningsEnd, 5) << size.width();
+            // The port error with its long device name is cut by the panel and
+            // reads whole in the panel's hint.
+            EXPECT_EQ(panel1->toolTip(),
+                      QString::fromStdString("*** Error opening COM1 (" + device + ": no such device) ***"));
         }
     }
     unsetenv("QUENOR_COM1");

@@ -30,22 +30,24 @@ TRunControlBar::TRunControlBar(CVizuRunControl& control, QWidget* parent) : QWid
 {
     setObjectName(QStringLiteral("RunControlBar"));
     int x = kMargin;
-    auto button = [&](const char* name, const char* caption, int width, void (CVizuRunControl::*click)()) {
+    auto button = [this, &x](const char* name, const char* caption, int width, auto click) {
         auto* b = new QPushButton(QString::fromLatin1(caption), this);
         b->setObjectName(QString::fromLatin1(name));
         b->setGeometry(x, 4, width, 25);
         x += width + 4;
         connect(b, &QPushButton::clicked, this, [this, click] {
-            (control_.*click)();
+            click(control_);
             Refresh();
         });
         return b;
     };
-    TransferButton = button("TransferButton", "&Transfer && Start", 110, &CVizuRunControl::TransferButtonClick);
-    StartButton = button("StartButton", "&Start", 60, &CVizuRunControl::StartButtonClick);
-    StopButton = button("StopButton", "S&top", 60, &CVizuRunControl::StopButtonClick);
-    PauseButton = button("PauseButton", "&Pause", 64, &CVizuRunControl::PauseButtonClick);
-    SingleStepButton = button("SingleStepButton", "S&ingle Step", 80, &CVizuRunControl::SingleStepButtonClick);
+    TransferButton = button("TransferButton", "&Transfer && Start", 110,
+                            [](CVizuRunControl& c) { c.TransferButtonClick(); });
+    StartButton = button("StartButton", "&Start", 60, [](CVizuRunControl& c) { c.StartButtonClick(); });
+    StopButton = button("StopButton", "S&top", 60, [](CVizuRunControl& c) { c.StopButtonClick(); });
+    PauseButton = button("PauseButton", "&Pause", 64, [](CVizuRunControl& c) { c.PauseButtonClick(); });
+    SingleStepButton =
+        button("SingleStepButton", "S&ingle Step", 80, [](CVizuRunControl& c) { c.SingleStepButtonClick(); });
     buttonsRight_ = x - 4;
     StopButton->setEnabled(false);
     PauseButton->setEnabled(false);

@@ -3,6 +3,7 @@
 // types chosen from the menu, a dropped file. The session's logic is tested
 // headless in tests/session.
 
+#include "app/motorregisters.h"
 #include "app/testthread.h"
 #include "app/ui/quenorforms.h"
 #include "app/ui/quenormain.h"
@@ -379,6 +380,24 @@ TEST_F(MainWindowWithMotor, MotorCommandsFollowTheConnectionAndTheOfflineMenuThe
         }
     }
     EXPECT_EQ(filterItems, 2);
+
+    // The menu's commands reach the motor.
+    auto commands = [&] {
+        int n = 0;
+        for (const SimFrame& f : sim.Requests())
+            n += f.command >= 0x52 && f.command <= 0x57;
+        return n;
+    };
+    int tried = 0;
+    for (QAction* a : window->MotorCommands()) {
+        if (a->text() != QStringLiteral("&Save in motor"))
+            continue;
+        const int before = commands();
+        a->trigger();
+        EXPECT_TRUE(SpinUntil([&] { return commands() > before; }));
+        ++tried;
+    }
+    EXPECT_EQ(tried, 1);
 }
 
 TEST(MainWindow, ExactlyOneDroppedSetupFileIsLoaded)
@@ -527,4 +546,22 @@ TEST_F(MainWindowWithMotor, TheRunControlBarShowsItsTextsWholeAtEveryWindowSize)
             }
         }
     }
+}
+
+// The run-control bar's buttons reach the run control: Transfer & Start sends
+// the editor's program to the module.
+TEST_F(MainWindowWithMotor, TheBarsButtonsTransferAndStartTheProgram)
+{
+    MotorSim sim(2, 112);
+    sim.SetModuleInfo(MotorSim::ModuleInfoFor(4));
+    sim.SetRegister(regs::f2::MOTOR_TYPE, 64);
+    Connect(sim);
+    Settle();
+    TQuenorForms& forms = window->Forms();
+    window->ParameterPages()->setCurrentWidget(forms.VizuPage());
+    window->Session().Program().Program().SetType(kProgramAbsoluteRelative);
+    forms.Editor().FormResize();
+    ASSERT_FALSE(window->Session().Program().Transferred());
+    forms.RunBar().TransferButton->click();
+    EXPECT_TRUE(SpinUntil([&] { return window->Session().Program().Transferred(); }));
 }

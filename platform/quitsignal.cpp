@@ -1,5 +1,6 @@
 #include "platform/quitsignal.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -28,7 +29,8 @@ void InstallQuitOnSignal(std::function<void()> onQuit)
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalFds) != 0)
         return;
     ::fcntl(g_signalFds[0], F_SETFL, O_NONBLOCK);
-    auto* notifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read);
+    // Owned by the application, so that it goes when the event loop is done.
+    auto* notifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, [onQuit = std::move(onQuit)] {
         char buffer[16];
         [[maybe_unused]] const ssize_t n = ::read(g_signalFds[1], buffer, sizeof buffer);

@@ -37,6 +37,11 @@ public:
             else
                 Record();
         }
+        // A file that sets no byte is no format (an empty file, or another
+        // kind of file picked by mistake): sent, it would wipe the module's
+        // format with zeros.
+        if (dataBytes_ == 0)
+            Fail("No data in hexfile");
     }
 
 private:
@@ -108,6 +113,7 @@ private:
                     Fail("Buffer overflow loading hexfile");
                 image_[static_cast<std::size_t>(address)] = Byte();
                 ++address;
+                ++dataBytes_;
             }
         } else if (type != 1) {
             Fail("Unknown hex record type (" + std::to_string(type) + ") in line" + std::to_string(line_));
@@ -123,6 +129,7 @@ private:
     std::size_t pos_ = 0;
     int line_ = 1;
     std::uint8_t sum_ = 0;
+    int dataBytes_ = 0;
 };
 
 bool IsFormatFileName(std::string name)

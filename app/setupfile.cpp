@@ -170,6 +170,12 @@ SetupLoadDecision DecideSetupLoad(bool connected, int generation, int motorType,
     SetupLoadDecision d;
     if (!connected)
         return d;
+    if (!header.valid) {
+        // Not a setup file: no parameter of it is applied, and the notice says
+        // so rather than warning about its type or filter as if the rest went in.
+        d.incompatible = true;
+        return d;
+    }
     if (generation == 0) {
         d.wrongType = header.motorType != motorType;
         d.incompatible = header.motorType >= 10;

@@ -114,6 +114,18 @@ TEST(SetupText, CompatibilityRules)
     // Generation 2 checks nothing.
     d = DecideSetupLoad(true, 2, 64, 0, header(3, 2));
     EXPECT_FALSE(d.incompatible || d.wrongType || d.convertFilter);
+
+    // A file without the setup marker (another kind of file opened by mistake)
+    // loads no parameter: the only notice says so, in every generation, and no
+    // "Wrong motor type!" or "Old filter type!" suggests that the rest went in.
+    for (const int generation : {0, 1, 2}) {
+        SetupHeader none;  // type 0, filter type 1, not valid
+        d = DecideSetupLoad(true, generation, generation == 2 ? 64 : generation == 1 ? 14 : 3, 112, none);
+        notices = SetupLoadNotices(d);
+        ASSERT_EQ(notices.size(), 1u) << generation;
+        EXPECT_EQ(notices[0].caption, "Incompatible motor type!") << generation;
+        EXPECT_NE(notices[0].text.find("The motor parameters will not be loaded."), std::string::npos);
+    }
 }
 
 TEST(SetupText, EntriesKeysAndFilterRegisters)

@@ -463,6 +463,16 @@ TEST_F(FormatPageTest, CustomFormats)
     EXPECT_TRUE(requests.calls.empty());
     EXPECT_EQ(page.CustomFormat(), nullptr);
 
+    // A file that holds no format, such as a setup file, is refused too.
+    Write("setup.vek", "[Vek Setup file]\r\n[Tovik Automation A/S]\r\nStartup mode              = 0\r\n");
+    messages.clear();
+    page.edCustomSeqletFormat->setText(QString::fromStdString((dir / "setup.vek").string()));
+    page.btnDownloadCustom->click();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Error: Error loading format file\n<" + page.edCustomSeqletFormat->text() + ">");
+    EXPECT_TRUE(requests.calls.empty());
+    EXPECT_EQ(page.CustomFormat(), nullptr);
+
     Write("mine.MRF", ":0201F9000711EC\n");
     page.edCustomSeqletFormat->setText(QString::fromStdString((dir / "mine.MRF").string()));
     page.btnDownloadCustom->click();

@@ -62,7 +62,6 @@ TEST(SeqletFormat, FilesThatLoad)
         {"an end record does not stop the scan", ":00000001FF\r\n" + Record(0x1F9, {9, 1}) + "\r\n", 9, 1, ""},
         {"a comment at the end without line end", Record(0x1F9, {1, 2}) + ";end", 1, 2, "end\r\n"},
         {"text between records is skipped", "garbage " + Record(0x1F9, {2, 3}) + " tail\r\n", 2, 3, ""},
-        {"an empty file", "", 0, 0, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -99,6 +98,12 @@ TEST(SeqletFormat, FilesThatFail)
         {":02G1F9000312EF", "Error in Line 1"},
         {"\r\n\r\n:0201F9000312E", "Error in Line 3"},
         {";x\r\n:0201F90003 12EF", "Error in Line 2"},
+        // Without a data byte there is no format: an empty file, a file of
+        // comments and end records, or another kind of file picked by mistake
+        // would otherwise be sent as 512 zero bytes.
+        {"", "No data in hexfile"},
+        {";only a description\r\n:00000001FF\r\n:0000000000\r\n:00010000FF\r\n", "No data in hexfile"},
+        {"[Vek Setup file]\r\nStartup mode              = 0\r\n", "No data in hexfile"},
     };
     for (const auto& [file, text] : cases) {
         SCOPED_TRACE(file);

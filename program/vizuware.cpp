@@ -492,6 +492,12 @@ std::vector<std::uint8_t> CVizuWareDocument::BuildTransferImage(std::uint32_t va
         std::vector<std::uint8_t> image = Assemble({&block});
         if (!VersionMatches(version))
             return {};
+        // Held code goes out as it is: once the module holds it, it reports
+        // the code's checksum, also after the setup made the old one stale.
+        if (const std::vector<std::uint8_t>* held = program_.BinaryBlock()) {
+            expectedChecksum_ = Sum16(*held);
+            transferred_ = expectedChecksum_ == moduleChecksum_;
+        }
         return image;
     }
     if (!code_)

@@ -285,6 +285,44 @@ TEST(RunControl, SetupConfirmedUnchangedForgetsTheTransfer)
     EXPECT_EQ(r.sent, Sent{});
 }
 
+// An uploaded program without source, its setup confirmed, then sent again:
+// once the module reports the held code's checksum it counts as transferred,
+// and Start no longer asks to transfer it once more.
+TEST(RunControl, HeldCodeSentAgainAfterSetupCountsAsTransferred)
+{
+    Rig r;
+    const Bytes code{0x07, 0x75, 0x20, 0x00, 0x00};
+    const std::uint16_t sum = 0x07 + 0x75 + 0x20;
+    const Bytes image{0x0D, 0x00, 0xA1, 0x05, 0x00, static_cast<std::uint8_t>(sum & 0xFF),
+                      static_cast<std::uint8_t>(sum >> 8), 0x07, 0x75, 0x20, 0x00, 0x00, 0xAF};
+    ASSERT_EQ(image.size(), 0x0Du);
+    r.rc.ProgramMenuCommand(2, &image);
+    ASSERT_EQ(r.doc.Program().GetType(), kProgramBinaryOnly);
+    r.Status(0, 0, sum);
+    ASSERT_TRUE(r.doc.Transferred());
+
+    r.rc.editSetup = [](ProgramSetupOptions& o) {
+        o.transferSetting = 2;
+        return true;
+    };
+    r.rc.ProgramMenuCommand(1);
+    EXPECT_FALSE(r.doc.Transferred());
+
+    r.sent.clear();
+    r.rc.TransferButtonClick();
+    ASSERT_EQ(r.images.size(), 1u);
+    EXPECT_EQ(r.images[0], image);
+    r.Status(0, 0, sum);
+    EXPECT_TRUE(r.doc.Transferred());
+    EXPECT_EQ(r.doc.ExpectedChecksum(), sum);
+
+    r.sent.clear();
+    r.ui.asked.clear();
+    r.rc.StartButtonClick();
+    EXPECT_TRUE(r.ui.asked.empty());
+    EXPECT_EQ(r.sent, (Sent{{1, 0, 0}}));
+}
+
 TEST(RunControl, NewAndClearProgram)
 {
     // The End instruction alone, as a code block of the download image.

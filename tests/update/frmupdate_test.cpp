@@ -190,8 +190,11 @@ TEST_F(UpdateDialog, StartProblemsShowInTheLoadingLine)
     dlg.btnStartClick();  // nothing selected: nothing happens
     EXPECT_TRUE(dlg.lblLoadVersion->text().isEmpty());
     dlg.lvFiles->setCurrentItem(dlg.lvFiles->topLevelItem(0));
+    Post(UM_LOADERSTATUS, kLoaderDone, 0);  // what an earlier load left
+    ASSERT_EQ(dlg.lblStatus->text(), "Done");
     dlg.btnStartClick();
     EXPECT_EQ(dlg.lblLoadVersion->text(), "Error opening serial port");
+    EXPECT_TRUE(dlg.lblStatus->text().isEmpty());  // this start did not end in "Done"
     EXPECT_FALSE(dlg.Loading());
     EXPECT_TRUE(dlg.btnStart->isEnabled());
     EXPECT_FALSE(dlg.btnAbort->isEnabled());

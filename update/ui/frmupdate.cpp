@@ -175,6 +175,7 @@ void TfrmUpdate::btnStartClick()
         loader = std::make_unique<TVekLoad>(target_, std::make_unique<TSerCom>(comIndex_ + 1, 57600, 10000, false));
     } catch (const TSerErr&) {
         lblLoadVersion->setText(QStringLiteral("Error opening serial port"));
+        lblStatus->clear();  // no "Done" of an earlier load beside this failure
         return;
     }
     loader->SetEnterThroughFirmware(enterThroughFirmware_);
@@ -183,6 +184,7 @@ void TfrmUpdate::btnStartClick()
         loader->LoadFile(listed_[static_cast<std::size_t>(row)].fileName);
     } catch (const TErr&) {
         lblLoadVersion->setText(QStringLiteral("Error loading firmware file"));
+        lblStatus->clear();
         return;
     }
     lblLoadVersion->setText(FromCp1252(loader->Description()));

@@ -215,8 +215,20 @@ void ComThread::DoSpecialCommand(ComThread& t, ComRequest& job)
 {
     FrameLink& f = t.frames_;
     const std::uint8_t addr = t.Address();
-    // The motor stops answering when it restarts; that ends the repeats.
-    auto restarting = [&t] {
+    // Repeats the command until the motor stops answering: it restarts, and
+    // the link looks for it again.
+    auto untilRestart = [&](std::uint8_t command) {
+        try {
+            while (!t.Terminated()) {
+                f.SendFrame(command, {addr});
+                t.port_.Receive(3);
+                f.ReceiveAck();
+            }
+            return;  // the thread ends
+        } catch (const TSerErr&) {
+        } catch (const FrameError&) {
+        } catch (const ComIntException&) {
+        }
         t.SendModuleStop();
         t.StartReconnectScan();
     };
@@ -225,35 +237,11 @@ void ComThread::DoSpecialCommand(ComThread& t, ComRequest& job)
         f.SendFrame(CMD_SPECIAL_STOP, {addr});
         t.port_.Receive(3);
         f.ReceiveAck();
-        try {
-            while (!t.Terminated()) {
-                f.SendFrame(CMD_SAVE, {addr});
-                t.port_.Receive(3);
-                f.ReceiveAck();
-            }
-        } catch (const TSerErr&) {
-            restarting();
-        } catch (const FrameError&) {
-            restarting();
-        } catch (const ComIntException&) {
-            restarting();
-        }
+        untilRestart(CMD_SAVE);
         break;
     case CMD_RESET:
         t.WriteRegisterNow(2, 0, false);
-        try {
-            while (!t.Terminated()) {
-                f.SendFrame(CMD_RESET, {addr});
-                t.port_.Receive(3);
-                f.ReceiveAck();
-            }
-        } catch (const TSerErr&) {
-            restarting();
-        } catch (const FrameError&) {
-            restarting();
-        } catch (const ComIntException&) {
-            restarting();
-        }
+        untilRestart(CMD_RESET);
         break;
     case CMD_SPECIAL_STOP:
         f.SendFrame(CMD_SPECIAL_STOP, {addr});

@@ -124,17 +124,6 @@ std::size_t HeaderLine(Transfer& t, char* data, std::size_t n)
     return n;
 }
 
-std::size_t HeaderCallback(char* data, std::size_t size, std::size_t count, void* user)
-{
-    auto& t = *static_cast<Transfer*>(user);
-    try {
-        return HeaderLine(t, data, size * count);
-    } catch (...) {
-        t.exception = std::current_exception();
-        return 0;
-    }
-}
-
 std::size_t Body(Transfer& t, char* data, std::size_t n)
 {
     if (!t.headersDone) {
@@ -164,11 +153,14 @@ std::size_t Body(Transfer& t, char* data, std::size_t n)
     return n;
 }
 
-std::size_t WriteCallback(char* data, std::size_t size, std::size_t count, void* user)
+// A callback for the library: an exception of the handler never crosses the
+// library's C code; it ends the transfer and goes on from Perform.
+template <std::size_t (*Handle)(Transfer&, char*, std::size_t)>
+std::size_t Callback(char* data, std::size_t size, std::size_t count, void* user)
 {
     auto& t = *static_cast<Transfer*>(user);
     try {
-        return Body(t, data, size * count);
+        return Handle(t, data, size * count);
     } catch (...) {
         t.exception = std::current_exception();
         return 0;
@@ -263,9 +255,9 @@ int THTTPClient::Perform(const std::string& url, Transfer& t)
         Set(c, CURLOPT_NOSIGNAL, 1L);
         Set(c, CURLOPT_CONNECTTIMEOUT_MS, options_.connectTimeoutMs);
         Set(c, CURLOPT_HTTPHEADER, headers.get());
-        Set(c, CURLOPT_HEADERFUNCTION, &HeaderCallback);
+        Set(c, CURLOPT_HEADERFUNCTION, &Callback<HeaderLine>);
         Set(c, CURLOPT_HEADERDATA, static_cast<void*>(&t));
-        Set(c, CURLOPT_WRITEFUNCTION, &WriteCallback);
+        Set(c, CURLOPT_WRITEFUNCTION, &Callback<Body>);
         Set(c, CURLOPT_WRITEDATA, static_cast<void*>(&t));
         Set(c, CURLOPT_NOPROGRESS, 0L);
         Set(c, CURLOPT_XFERINFOFUNCTION, &ProgressCallback);

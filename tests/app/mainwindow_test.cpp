@@ -92,8 +92,7 @@ protected:
     // Lets the reads that follow a connect finish and their values arrive.
     void Settle()
     {
-        EXPECT_TRUE(SpinUntil([&] { return window->Session().Com().IsQueueEmpty(); }));
-        Spin(200);
+        EXPECT_TRUE(test::SpinUntilIdle([&] { return window->Session().Com().IsQueueEmpty(); }));
     }
 
     std::unique_ptr<TfrmQuenor> window;
@@ -138,7 +137,7 @@ TEST(MainWindow, OfflineTypesShowTheirDefaultsAndEditsComeStraightBack)
     options.timings = Fast();
     TfrmQuenor window(options);
     window.InitAfterCreate(QString());
-    Spin(200);
+    test::DeliverPosted();
     EXPECT_EQ(window.Session().Generation(), 0);
     EXPECT_EQ(window.Session().MotorType(), 3);
     EXPECT_EQ(window.ProgramMenu()->title(), QStringLiteral("VekMRP"));
@@ -154,21 +153,21 @@ TEST(MainWindow, OfflineTypesShowTheirDefaultsAndEditsComeStraightBack)
     auto* edit = dynamic_cast<CParamControlEdit*>(maxVel);
     ASSERT_NE(edit, nullptr);
     edit->EnterPressed("1000");
-    Spin(100);
+    test::DeliverPosted();
     EXPECT_EQ(maxVel->Value(), 2097);  // 1000 / 0.4768... rounded
 
     // A change still queued when the pages are rebuilt is not written with
     // the new pages' value.
     edit->EnterPressed("900");
     window.OfflineAction(14)->trigger();
-    Spin(100);
+    test::DeliverPosted();
     EXPECT_EQ(window.Session().Generation(), 1);
     ASSERT_FALSE(window.Session().RegisterList(5).empty());
     EXPECT_EQ(window.Session().RegisterList(5).front()->Value(), 277);  // family 1's common set
 
     // Choosing the stepper Qor offline switches to family 2 and posts its set.
     window.OfflineAction(64)->trigger();
-    Spin(100);
+    test::DeliverPosted();
     EXPECT_EQ(window.Session().Generation(), 2);
     EXPECT_EQ(window.Session().MotorType(), 64);
     EXPECT_EQ(window.ProgramMenu()->title(), QStringLiteral("Programming"));
@@ -179,7 +178,7 @@ TEST(MainWindow, OfflineTypesShowTheirDefaultsAndEditsComeStraightBack)
 
     // WibA (type 68) posts nothing at all.
     window.OfflineAction(68)->trigger();
-    Spin(100);
+    test::DeliverPosted();
     EXPECT_EQ(window.Session().MotorType(), 68);
     unsetenv("QUENOR_COM1");
 }
@@ -212,21 +211,30 @@ TEST(MainWindow, TheStatusViewAndTheStatusBarShowEverything)
         for (const int type : {3, 14, 64}) {
             window.OfflineAction(type)->trigger();
             window.resize(size);
-            Spin(50);
             for (const int mask : {0x1, 0x4, 0x4004}) {
                 const std::string where = std::to_string(size.width()) + " type " + std::to_string(type) +
                                           " mask " + std::to_string(mask);
                 window.Session().ArrangeControls(mask);
-                Spin(50);
-                const QRect shown(view->mapTo(&window, QPoint(0, 0)), view->size());
-                EXPECT_TRUE(window.centralWidget()->geometry().contains(shown)) << where;
+                // The window grows to what its rows need once the layouts have run.
+                auto inside = [&](QWidget* row) {
+                    return view->rect().contains(QRect(row->mapTo(view, QPoint(0, 0)), row->size()));
+                };
+                auto laidOut = [&] {
+                    if (!window.centralWidget()->geometry().contains(
+                            QRect(view->mapTo(&window, QPoint(0, 0)), view->size())))
+                        return false;
+                    for (QWidget* row : view->findChildren<QWidget*>())
+                        if (row->isVisibleTo(view) && !inside(row))
+                            return false;
+                    return true;
+                };
+                EXPECT_TRUE(SpinUntil(laidOut)) << where << ": the status view does not fit";
                 int rows = 0;
                 for (QWidget* row : view->findChildren<QWidget*>()) {
                     if (!row->isVisibleTo(view))
                         continue;
                     ++rows;
-                    EXPECT_TRUE(view->rect().contains(QRect(row->mapTo(view, QPoint(0, 0)), row->size())))
-                        << where << ": " << row->metaObject()->className();
+                    EXPECT_TRUE(inside(row)) << where << ": " << row->metaObject()->className();
                 }
                 EXPECT_GT(rows, 10) << where;
             }
@@ -281,11 +289,13 @@ TEST_F(MainWindowWithMotor, TheAddressBoxRefusesWithoutTouchingTheLink)
     Connect(sim);
     Settle();
     QApplication::setActiveWindow(window.get());
-    Spin(50);
+    auto onThePages = [&](QWidget* w) {
+        return w && (w == window->ParameterPages() || window->ParameterPages()->isAncestorOf(w));
+    };
+    SpinUntil([&] { return onThePages(window->focusWidget()); });
     QWidget* focus = window->focusWidget();
     ASSERT_NE(focus, nullptr);
-    EXPECT_TRUE(focus == window->ParameterPages() || window->ParameterPages()->isAncestorOf(focus))
-        << focus->metaObject()->className() << " " << focus->objectName().toStdString();
+    EXPECT_TRUE(onThePages(focus)) << focus->metaObject()->className() << " " << focus->objectName().toStdString();
 
     auto* address = window->findChild<QComboBox*>(QStringLiteral("tbAddress"));
     ASSERT_NE(address, nullptr);
@@ -328,7 +338,7 @@ TEST_F(MainWindowWithMotor, TheAddressBoxRefusesWithoutTouchingTheLink)
     edit->selectAll();
     Key(edit, Qt::Key_1, QStringLiteral("1"));
     Key(edit, Qt::Key_Return, QStringLiteral("\r"));
-    ASSERT_TRUE(SpinUntil([&] { return window->Session().Address() == 1; }, 2000));
+    ASSERT_TRUE(SpinUntil([&] { return window->Session().Address() == 1; }));
     ASSERT_TRUE(SpinUntil([&] {
         for (const SimFrame& f : sim.Requests())
             if (f.command == 0x50 && f.fields.size() > 1 && f.fields[1] == 1 && f.fields[0] == 1)
@@ -363,7 +373,7 @@ TEST_F(MainWindowWithMotor, MotorCommandsFollowTheConnectionAndTheOfflineMenuThe
     window = std::make_unique<TfrmQuenor>(options);
     window->show();
     window->InitAfterCreate(QString());
-    Spin(200);
+    Spin(200);  // the motor stays silent: nothing may be enabled
     EXPECT_TRUE(Disabled(window->MotorCommands()));
     EXPECT_TRUE(window->OfflineMenu()->menuAction()->isVisible());
 
@@ -416,7 +426,7 @@ TEST(MainWindow, ExactlyOneDroppedSetupFileIsLoaded)
     options.timings = Fast();
     TfrmQuenor window(options);
     window.InitAfterCreate(QString());
-    Spin(100);
+    test::DeliverPosted();
     auto drop = [&](const QList<QUrl>& urls) {
         QMimeData mime;
         mime.setUrls(urls);
@@ -424,7 +434,7 @@ TEST(MainWindow, ExactlyOneDroppedSetupFileIsLoaded)
         QCoreApplication::sendEvent(&window, &enter);
         QDropEvent event(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(&window, &event);
-        Spin(50);
+        test::DeliverPosted();
     };
     const QUrl veK = QUrl::fromLocalFile(dir.path() + "/drop.VeK");
     const std::int32_t before = ByCaption(window, "Max velocity")->Value();
@@ -466,21 +476,21 @@ TEST_F(MainWindowWithMotor, TheEnduranceTestRunsOnlyInPositionMode)
 
     // Position mode: Start is enabled and the test moves.
     sim.SetRegister(2, 2);
-    ASSERT_TRUE(SpinUntil([&] { return start->isEnabled(); }, 5000)) << "Start stays disabled in position mode";
+    ASSERT_TRUE(SpinUntil([&] { return start->isEnabled(); })) << "Start stays disabled in position mode";
     page.cbWaitForInPosition->setChecked(false);
     start->click();
     EXPECT_EQ(start->text(), QStringLiteral("Stop"));
-    ASSERT_TRUE(SpinUntil([&] { return moves() >= 3; }, 5000));
+    ASSERT_TRUE(SpinUntil([&] { return moves() >= 3; }));
 
     // The motor leaves position mode while the test runs: the test stops at once.
     sim.SetRegister(2, 0);
-    ASSERT_TRUE(SpinUntil([&] { return !start->isEnabled(); }, 5000)) << "Start stays enabled in passive mode";
+    ASSERT_TRUE(SpinUntil([&] { return !start->isEnabled(); })) << "Start stays enabled in passive mode";
     const int seen = moves();
-    Spin(1500);
-    EXPECT_LE(moves(), seen + 1) << "the test goes on moving outside position mode";
+    EXPECT_TRUE(SpinUntil([&] { return !window->Session().Tests().Running(); })) << "the test runs on";
     EXPECT_EQ(start->text(), QStringLiteral("Start"));
     EXPECT_FALSE(start->isEnabled());
-    EXPECT_FALSE(window->Session().Tests().Running());
+    Spin(1500);
+    EXPECT_LE(moves(), seen + 1) << "the test goes on moving outside position mode";
 }
 
 // The run-control bar's labels are whole at the default window size and at
@@ -511,7 +521,8 @@ TEST_F(MainWindowWithMotor, TheRunControlBarShowsItsTextsWholeAtEveryWindowSize)
     const std::pair<int, int> sizes[] = {{1000, 720}, {1024, 768}, {1600, 900}};
     for (const auto& [w, h] : sizes) {
         window->resize(w, h);
-        Spin(100);
+        SpinUntil([&] { return window->width() == w; });
+        test::DeliverPosted();  // and the layouts that follow it
         ASSERT_EQ(window->width(), w);
         ASSERT_EQ(window->ParameterPages()->currentWidget(), forms.VizuPage());
         // The module's own status is shown between the sizes; each state below

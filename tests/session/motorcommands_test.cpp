@@ -97,8 +97,7 @@ protected:
     // Lets the reads that follow a connect finish and their values arrive.
     void Settle()
     {
-        EXPECT_TRUE(SpinUntil([&] { return (*session)->Com().IsQueueEmpty(); }));
-        Spin(200);
+        EXPECT_TRUE(test::SpinUntilIdle([&] { return (*session)->Com().IsQueueEmpty(); }));
     }
     // A motor command as the menu gives it: a full ring is reported, not thrown.
     void Command(void (MotorSession::*f)())
@@ -239,7 +238,7 @@ TEST_F(SessionMotorCommands, SaveResetAndDefaultsSendTheirSequences)
         return SpinUntil([&] { return (*session)->State().connected && !(*session)->State().reconnecting; }, 20000);
     };
     ASSERT_TRUE(rescanned());
-    Spin(300);
+    Settle();
 
     // Reset with firmware 7.0: 0x54, then 0x57.
     sim.ClearLog();
@@ -250,12 +249,12 @@ TEST_F(SessionMotorCommands, SaveResetAndDefaultsSendTheirSequences)
     EXPECT_EQ(c[0], 0x54);
     EXPECT_EQ(c.back(), 0x57);
     ASSERT_TRUE(rescanned());
-    Spin(300);
+    Settle();
 
     // Load default asks first; Cancel sends nothing.
     sim.ClearLog();
     Command(&MotorSession::LoadDefault);
-    Spin(300);
+    Spin(300);  // nothing may go out
     EXPECT_EQ(sim.CountRequests(0x54), 0);
     okAnswer = true;
     Command(&MotorSession::LoadDefault);
@@ -280,7 +279,7 @@ TEST_F(SessionMotorCommands, OldFirmwareRefusesLoadDefaultAndResetsWith0x55)
     Command(&MotorSession::LoadDefault);
     ASSERT_EQ(warned.size(), 1u);
     EXPECT_EQ(warned[0], QStringLiteral("This features requires firmware version 5.0 or higher"));
-    Spin(200);
+    Spin(200);  // nothing may go out
     EXPECT_EQ(sim.CountRequests(0x54), 0);
 
     Command(&MotorSession::ResetMotor);

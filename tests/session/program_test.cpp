@@ -77,8 +77,7 @@ protected:
         ASSERT_TRUE(SpinUntil([&] { return S().State().connected; }));
         ASSERT_TRUE(SpinUntil([&] { return S().State().moduleType == kModuleMRP; }));
         ASSERT_EQ(S().Program().ModuleCodeVersion(), kProgramCodeVersion);
-        ASSERT_TRUE(SpinUntil([&] { return S().Com().IsQueueEmpty(); }));
-        Spin(200);
+        ASSERT_TRUE(test::SpinUntilIdle([&] { return S().Com().IsQueueEmpty(); }));
         ASSERT_EQ(S().Generation(), family);
     }
     void TearDown() override
@@ -161,7 +160,7 @@ TEST_P(ProgramSessionPerFamily, TransferAndStartThenRunControlFollowsTheModule)
     session->ui.questions.clear();
 
     Rc().TransferButtonClick();
-    ASSERT_TRUE(SpinUntil([&] { return WireEndsWith("start"); }, 10000)) << ::testing::PrintToString(Wire());
+    ASSERT_TRUE(SpinUntil([&] { return WireEndsWith("start"); })) << ::testing::PrintToString(Wire());
     const std::vector<std::string> expected = family == 2
                                                   ? std::vector<std::string>{"stop", "length", "download", "start"}
                                                   : std::vector<std::string>{"stop", "download", "start"};
@@ -229,7 +228,7 @@ TEST_F(ProgramSession, AnEmptyImageOnlyStops)
     sim->ClearLog();
     Rc().TransferButtonClick();
     ASSERT_TRUE(SpinUntil([&] { return WireEndsWith("stop"); }));
-    Spin(500);
+    Spin(500);  // and nothing after it
     EXPECT_EQ(Wire(), std::vector<std::string>{"stop"});
     EXPECT_EQ(errors, (std::vector<Prompt>{{"Could not transfer the program", "Invalid program"}}));
 }
@@ -241,7 +240,7 @@ TEST_F(ProgramSession, ClearLeavesTheModuleWithAnEndAlone)
     Doc().SetModified(false);
     sim->ClearLog();
     Rc().ProgramMenuCommand(5);
-    ASSERT_TRUE(SpinUntil([&] { return WireEndsWith("start"); }, 10000)) << ::testing::PrintToString(Wire());
+    ASSERT_TRUE(SpinUntil([&] { return WireEndsWith("start"); })) << ::testing::PrintToString(Wire());
     EXPECT_EQ(Wire(), (std::vector<std::string>{"stop", "download", "start"}));
     const Bytes cleared{0x09, 0x00, 0xA1, 0x01, 0x00, 0x00, 0x00, 0x00, 0xAF};
     const Bytes memory = sim->ProgramMemory();
@@ -259,7 +258,7 @@ TEST_F(ProgramSession, UploadRoundTrip)
     const Bytes source = Doc().SaveProgramToStream();
     ASSERT_FALSE(source.empty());
     Rc().TransferButtonClick();
-    ASSERT_TRUE(SpinUntil([&] { return WireEndsWith("start"); }, 10000));
+    ASSERT_TRUE(SpinUntil([&] { return WireEndsWith("start"); }));
 
     session->view.programPresent = true;
     Rc().ProgramMenuCommand(0);
@@ -267,7 +266,7 @@ TEST_F(ProgramSession, UploadRoundTrip)
     EXPECT_FALSE(session->view.programPresent);
     sim->ClearLog();
     Rc().UploadBtnClick();
-    ASSERT_TRUE(SpinUntil([&] { return !Doc().Program().IsEmpty(); }, 10000));
+    ASSERT_TRUE(SpinUntil([&] { return !Doc().Program().IsEmpty(); }));
     EXPECT_EQ(Wire(), std::vector<std::string>{"upload"});
     EXPECT_EQ(Doc().SaveProgramToStream(), source);
     EXPECT_TRUE(session->view.programPresent);
@@ -297,8 +296,8 @@ TEST_F(ProgramSession, UploadsThatFailKeepTheProgramAndItsUnsavedMark)
         warnings.clear();
         sim->SetProgramMemory(row.memory);
         Rc().UploadBtnClick();
-        ASSERT_TRUE(SpinUntil([&] { return !warnings.empty() || !session->ui.messages.empty(); }, 10000));
-        Spin(100);
+        ASSERT_TRUE(SpinUntil([&] { return !warnings.empty() || !session->ui.messages.empty(); }));
+        Spin(100);  // and nothing else
         EXPECT_EQ(warnings, row.warnings);
         EXPECT_EQ(session->ui.messages, row.message ? std::vector<std::string>{row.message}
                                                     : std::vector<std::string>{});

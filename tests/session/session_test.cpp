@@ -52,8 +52,7 @@ protected:
         (*session)->prompts.askYesNo = [](const QString&, const QString&) { return true; };
         (*session)->Start(-1, QString());
         ASSERT_TRUE(SpinUntil([&] { return (*session)->State().connected; }));
-        ASSERT_TRUE(SpinUntil([&] { return (*session)->Com().IsQueueEmpty(); }));
-        Spin(200);
+        ASSERT_TRUE(test::SpinUntilIdle([&] { return (*session)->Com().IsQueueEmpty(); }));
     }
     void TearDown() override
     {
@@ -94,7 +93,7 @@ TEST_F(SessionWithMotor, AnUnpluggedMotorIsShownLostAndComesBackByItself)
     ASSERT_TRUE(SpinUntil([&] { return !(*session)->State().connected; }, 15000));
     EXPECT_FALSE(ShowsConnected()) << (*session)->StatusBar().ConnectionTextShown();
     EXPECT_FALSE(session->view.commandsEnabled);
-    Spin(300);
+    Spin(300);  // the motor stays away a while
     ASSERT_TRUE(sim.Start());
     ASSERT_TRUE(SpinUntil([&] { return (*session)->State().connected; }, 15000)) << "no reconnect by itself";
     EXPECT_TRUE(ShowsConnected());
@@ -142,7 +141,7 @@ TEST_F(SessionWithMotor, ALoadCutOffByTheLinkListsWhatDidNotArrive)
     ASSERT_TRUE(sim.WaitForRequests(0x52, 4, std::chrono::seconds(10)));
     sim.Stop();
     ASSERT_TRUE(SpinUntil([&] { return !(*session)->State().connected; }, 15000));
-    ASSERT_TRUE(SpinUntil([&] { return !notices.empty(); }, 5000)) << "the cut-off load was not reported";
+    ASSERT_TRUE(SpinUntil([&] { return !notices.empty(); })) << "the cut-off load was not reported";
     EXPECT_EQ((*session)->StatusBar().Progress(), -1);
     // The lost link is shown before the box that lists what was not written.
     ASSERT_EQ(shownWithNotice.size(), notices.size());
@@ -196,7 +195,7 @@ TEST(SessionWithoutMotor, AMissingPortIsShownWithItsDeviceOnce)
         test::HeadlessSession session;  // looks for the port every 20 ms
         session->Start(-1, QString());
         ASSERT_TRUE(SpinUntil([&] { return session->State().portError; }));
-        Spin(50);
+        test::DeliverPosted();
         const int changes = session.view.statusChanges;
         const int mask = session.view.lastMask;
         Spin(600);
@@ -293,8 +292,15 @@ FamilyRun RunFamily(int family, std::int32_t code)
     session->prompts.warning = [](const QString&, const QString&) {};
     session->Start(-1, QString());
     EXPECT_TRUE(SpinUntil([&] { return session->State().connected; }));
-    EXPECT_TRUE(SpinUntil([&] { return session->Com().IsQueueEmpty(); }));
-    Spin(300);
+    // Every poll has run at least once: twice as many requests as polls after
+    // the queue ran empty.
+    auto settle = [&] {
+        EXPECT_TRUE(test::SpinUntilIdle([&] { return session->Com().IsQueueEmpty(); }));
+        const std::size_t from = sim.Requests().size();
+        const std::size_t polls = static_cast<std::size_t>(session->Com().PollCount());
+        EXPECT_TRUE(SpinUntil([&] { return sim.Requests().size() >= from + 2 * polls; }));
+    };
+    settle();
 
     if (auto* edit = dynamic_cast<CParamControlEdit*>(session.Control("Max velocity")))
         edit->EnterPressed("100");
@@ -307,8 +313,7 @@ FamilyRun RunFamily(int family, std::int32_t code)
         out << JoinTextLines(session->BuildSetupLines());
     }
     session->LoadSetupFile(path);
-    EXPECT_TRUE(SpinUntil([&] { return session->Com().IsQueueEmpty(); }));
-    Spin(300);
+    settle();
 
     run.generation = session->Generation();
     run.motorType = session->MotorType();

@@ -87,9 +87,11 @@ protected:
         if (sim) {
             ASSERT_TRUE(SpinUntil([&] { return (*session)->State().connected; }));
             // The reads that follow a connect finish and their values arrive.
-            EXPECT_TRUE(SpinUntil([&] { return (*session)->Com().IsQueueEmpty(); }));
+            EXPECT_TRUE(test::SpinUntilIdle([&] { return (*session)->Com().IsQueueEmpty(); }));
         }
-        Spin(100);
+        // Offline, what the session posts to itself (the defaults, every
+        // edit's echo) arrives before the test goes on.
+        test::DeliverPosted();
     }
 
     CParamControl* Control(const std::string& caption)
@@ -147,11 +149,11 @@ TEST_F(SetupFiles, EachFamilySavesItsKeysAndLoadsThemBack)
         {3, &tabledata::kSetupKeysFamily0}, {14, &tabledata::kSetupKeysFamily1}, {64, &tabledata::kSetupKeysFamily2}};
     for (auto [type, keys] : families) {
         (*session)->OfflineTypeChosen(type);
-        Spin(50);
+        test::DeliverPosted();
         auto* edit = dynamic_cast<CParamControlEdit*>(Control("Max velocity"));
         ASSERT_NE(edit, nullptr);
         edit->EnterPressed("100");
-        Spin(50);
+        test::DeliverPosted();
         const std::int32_t saved = edit->Value();
         const QString name = Path("family.vek");
         ASSERT_TRUE((*session)->SaveSetupFile(name));
@@ -163,10 +165,10 @@ TEST_F(SetupFiles, EachFamilySavesItsKeysAndLoadsThemBack)
                   type == 64 ? 0 : 1);
 
         edit->EnterPressed("7");
-        Spin(50);
+        test::DeliverPosted();
         ASSERT_NE(edit->Value(), saved);
         (*session)->LoadSetupFile(name);
-        Spin(100);
+        test::DeliverPosted();
         EXPECT_EQ(edit->Value(), saved) << "type " << type;
     }
     EXPECT_TRUE(errors.empty());
@@ -178,7 +180,7 @@ TEST_F(SetupFiles, OfflineLoadSwitchesToTheFilesFamilyAndKeysMatchInAnyCase)
     WriteFile(Path("stepper.vek"), "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 64]\r\n"
                                    "max VELOCITY = 300\r\nNo such key = 5\r\nno equals sign here\r\n");
     (*session)->LoadSetupFile(Path("stepper.vek"));
-    Spin(100);
+    test::DeliverPosted();
     EXPECT_EQ((*session)->Generation(), 2);
     EXPECT_EQ((*session)->MotorType(), 64);
     EXPECT_EQ(Control("Max velocity")->Value(), 300);
@@ -188,7 +190,7 @@ TEST_F(SetupFiles, OfflineLoadSwitchesToTheFilesFamilyAndKeysMatchInAnyCase)
     // Without a "[Motor type " line the type is 0, which selects type 3.
     WriteFile(Path("plain.vek"), "[Vek Setup file]\nMax velocity = 111\n");  // LF only
     (*session)->LoadSetupFile(Path("plain.vek"));
-    Spin(100);
+    test::DeliverPosted();
     EXPECT_EQ((*session)->MotorType(), 3);
     EXPECT_EQ(Control("Max velocity")->Value(), 111);
 }
@@ -208,7 +210,7 @@ TEST_F(SetupFiles, BadFilesAreRefusedWholeAndChangeNothing)
         errors.clear();
         WriteFile(Path(name), text);
         (*session)->LoadSetupFile(Path(name));
-        Spin(50);
+        test::DeliverPosted();
         ASSERT_EQ(errors.size(), 1u) << name;
         EXPECT_EQ(errors[0].text, QStringLiteral("An error occured reading the setup file\n") + Path(name));
         EXPECT_EQ(errors[0].caption, QStringLiteral("Error"));
@@ -233,7 +235,7 @@ TEST_F(SetupFiles, BadFilesAreRefusedWholeAndChangeNothing)
     (*session)->LoadSetupFile(Path("garbage.vek"));
     WriteFile(Path("longkey.vek"), "[Vek Setup file]\r\n" + std::string(300, 'k') + " = 1\r\n");
     (*session)->LoadSetupFile(Path("longkey.vek"));
-    Spin(50);
+    test::DeliverPosted();
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(Control("Max velocity")->Value(), before);
 }
@@ -250,7 +252,7 @@ TEST_F(SetupFiles, AFileWithoutItsMarkerLoadsNoParameterButItsProgram)
     WriteFile(Path("nomarker.vek"), "[Motor type 3]\r\nMax velocity = 999\r\nMax velocity = abc\r\n" + programLine +
                                         "\r\n");
     (*session)->LoadSetupFile(Path("nomarker.vek"));
-    Spin(50);
+    test::DeliverPosted();
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(Control("Max velocity")->Value(), before);
     EXPECT_EQ(program.GetRemark(0), "kept");
@@ -267,7 +269,7 @@ TEST_F(SetupFiles, AFileWithoutItsMarkerLoadsNoParameterButItsProgram)
     for (const auto& [text, type] : files) {
         WriteFile(Path("nomarker.vek"), text);
         (*session)->LoadSetupFile(Path("nomarker.vek"));
-        Spin(50);
+        test::DeliverPosted();
         EXPECT_EQ((*session)->MotorType(), type) << text;
         EXPECT_EQ((*session)->Generation(), GenerationOfType(type)) << text;
         EXPECT_NE(Control("Max velocity")->Value(), 999) << text;
@@ -284,7 +286,7 @@ TEST_F(SetupFiles, AValueThatDoesNotFitRefusesTheWholeFile)
         WriteFile(Path("wide.vek"), std::string("[Vek Setup file]\r\n[Motor type 3]\r\nAcceleration = 7\r\n") + line +
                                         "\r\n");
         (*session)->LoadSetupFile(Path("wide.vek"));
-        Spin(50);
+        test::DeliverPosted();
         ASSERT_EQ(errors.size(), 1u) << line;
         EXPECT_EQ(errors[0].text, QStringLiteral("An error occured reading the setup file\n") + Path("wide.vek"));
         EXPECT_EQ(Control("Max velocity")->Value(), velocity) << line;
@@ -329,7 +331,7 @@ TEST_F(SetupFiles, TheProgramTravelsInTheFileAndAFailedSaveStillCountsItUnsaved)
 
     program.Clear();
     (*session)->LoadSetupFile(Path("prog.vek"));
-    Spin(50);
+    test::DeliverPosted();
     EXPECT_EQ((*session)->Program().Program().GetRemark(0), "pick and place");
 
     // A damaged program line is reported and the parameters still load.
@@ -337,7 +339,7 @@ TEST_F(SetupFiles, TheProgramTravelsInTheFileAndAFailedSaveStillCountsItUnsaved)
     WriteFile(Path("badprog.vek"), "[Vek Setup file]\r\n[Motor type 3]\r\nMax velocity = 123\r\n"
                                    "VEKMRP Data               = 00000002AABB00000999\r\n");
     (*session)->LoadSetupFile(Path("badprog.vek"));
-    Spin(50);
+    test::DeliverPosted();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].text, QStringLiteral("Error: Checksum error in ascii data"));
     EXPECT_EQ(Control("Max velocity")->Value(), 123);
@@ -369,7 +371,7 @@ TEST_F(SetupFiles, EveryProgramLoadTellsWhetherThereIsAProgramToPrint)
 
         session->view.programPresent = !printable;
         (*session)->LoadSetupFile(Path("print.vek"));
-        Spin(50);
+        test::DeliverPosted();
         ASSERT_EQ(program.GetType(), type);
         EXPECT_EQ(session->view.programPresent, printable) << "setup file, type " << int(type);
 
@@ -389,7 +391,7 @@ TEST_F(SetupFiles, ConnectedLoadWritesMode0ThenAscendingRegistersThenTheStartupM
     sim.SetRegister(153, 3);
     Open(&sim);
     ASSERT_TRUE(SpinUntil([&] { return (*session)->MotorType() == 3; }));
-    Spin(500);
+    ASSERT_TRUE(test::SpinUntilIdle([&] { return (*session)->Com().IsQueueEmpty(); }));
     WriteFile(Path("old.vek"), "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 3]\r\n[Filter Type 1]\r\n"
                                "Startup mode = 2\r\nMax velocity = 5000\r\nIn position window = 40\r\n"
                                "Acceleration = 30\r\n");
@@ -417,7 +419,6 @@ TEST_F(SetupFiles, ASecondStartsFileIsOnlyTransferredWhenTheUserAgrees)
 {
     MotorSim sim(0, 112);
     Open(&sim);
-    Spin(300);
     WriteFile(Path("handed.vek"), "[Vek Setup file]\r\n[Motor type 3]\r\n[Filter Type 2]\r\nMax velocity = 4321\r\n");
     answerYes = false;
     sim.ClearLog();
@@ -425,7 +426,7 @@ TEST_F(SetupFiles, ASecondStartsFileIsOnlyTransferredWhenTheUserAgrees)
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].caption, QStringLiteral("Parameter transfer"));
     EXPECT_TRUE(questions[0].text.startsWith(QStringLiteral("The parameters in file\n")));
-    Spin(300);
+    Spin(300);  // nothing may be written
     EXPECT_NE(sim.Register(5), 4321);
 
     answerYes = true;

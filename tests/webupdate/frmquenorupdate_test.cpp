@@ -130,7 +130,7 @@ TEST(FrmQuenorUpdate, DownloadsAndHandsOver)
         dlg.btnUpdate->click();
         EXPECT_FALSE(dlg.btnUpdate->isEnabled());
         ASSERT_TRUE(test::SpinUntil([&] { return asked > 0; }));
-        test::Spin(100);
+        test::Spin(100);  // asked only once
         EXPECT_EQ(asked, 1);
         EXPECT_EQ(dlg.pbDownload->value(), 100);
         ASSERT_GT(updater, 0);

@@ -17,6 +17,8 @@
 #include "support/qtcore.h"
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -53,13 +55,10 @@ TEST(QuenorProcess, ASecondStartHandsOverItsFileAndExits)
     env.insert("QUENOR_COM1", "/dev/quenor-no-such-port");
     env.insert("ASAN_OPTIONS", "detect_leaks=0");
 
-    // A stepper setup file: opening it offline switches to family 2.
+    // A stepper setup file: opening it offline switches to family 2. It is a
+    // pipe, so that the test sees when the running start reads it.
     const QString file = home.path() + "/stepper.vek";
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 64]\r\n");
-    }
+    ASSERT_EQ(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
 
     QProcess first;
     first.setProcessEnvironment(env);
@@ -77,8 +76,18 @@ TEST(QuenorProcess, ASecondStartHandsOverItsFileAndExits)
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_EQ(first.state(), QProcess::Running);
 
-    // Give the first one time to open the file, then end the session.
-    QThread::msleep(1500);
+    // The first one opens the file: it gets its text, and loads it before it
+    // sees the signal that ends the session.
+    int pipe = -1;
+    const auto opened = [&] {
+        if (pipe < 0)
+            pipe = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_NONBLOCK);
+        return pipe >= 0;
+    };
+    ASSERT_TRUE(WaitFor(opened, 30000)) << "the handed-over file was not opened";
+    const char text[] = "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 64]\r\n";
+    EXPECT_EQ(::write(pipe, text, sizeof text - 1), static_cast<ssize_t>(sizeof text - 1));
+    ::close(pipe);
     ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
     ASSERT_TRUE(first.waitForFinished(30000));
     EXPECT_EQ(first.exitCode(), 0);

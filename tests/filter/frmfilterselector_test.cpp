@@ -81,7 +81,7 @@ TEST_F(FilterForm, GridClickChoosesTheCellAndMovesTheMarker)
 
     // The motor's filter choice word puts the controls where the motor is.
     PostMessage(form->Inbox(), UM_FILTERCHOICE, 3 | 4 << 4 | 0 << 7 | 1 << 10 | 3 << 13 | 0 << 16 | 100 << 18, 0);
-    QTest::qWait(20);
+    test::DeliverPosted();
     EXPECT_TRUE(form->DampingButton(1)->isChecked());
     EXPECT_TRUE(form->FeedForwardButton(3)->isChecked());
     EXPECT_FALSE(form->FeedForwardButton(4)->isChecked());
@@ -117,13 +117,13 @@ TEST_F(FilterForm, HelpOpensAndClosesAndLoadFailuresAreToldOnce)
     TformFilterSelector broken(nullptr, {empty.Path()}, &emptyUi);
     EXPECT_TRUE(emptyUi.told.empty());  // nothing at creation
     broken.show();
-    QTest::qWait(20);
+    test::SpinUntil([&] { return !emptyUi.told.empty(); });
     ASSERT_EQ(emptyUi.told.size(), 1u);
     EXPECT_EQ(emptyUi.told[0].caption, "Error loading filter file");
     EXPECT_NE(emptyUi.told[0].text.find("manyfiltold.dat"), std::string::npos);
     broken.hide();
     broken.show();
-    QTest::qWait(20);
+    QTest::qWait(20);  // and not again
     EXPECT_EQ(emptyUi.told.size(), 1u);
 }
 

@@ -461,6 +461,7 @@ TEST_F(ComThreadTest, PendingReconnectToAMissingPortIsRetriedOncePerIdleSleep)
     link->SetPortSettings(6, 19200);
     link->Reconnect(1);
     link->Start();
+    ASSERT_TRUE(target.WaitForMessage(UM_PARAMERROR, 4, 15s));
     std::this_thread::sleep_for(550ms);
     // Five looks for the device, and one report: the waiting costs the
     // receiver nothing, nor the thread more than its looks.

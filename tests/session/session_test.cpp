@@ -269,6 +269,7 @@ struct FamilyRun {
     std::string connectionText;
     std::set<int> read;     // registers read one by one, and the first register of every block read
     std::set<int> written;  // registers written
+    std::set<int> bound;    // registers that the pages shown show
 };
 
 // Connects to a simulated motor of the family whose type register holds
@@ -318,6 +319,9 @@ FamilyRun RunFamily(int family, std::int32_t code)
     run.generation = session->Generation();
     run.motorType = session->MotorType();
     run.connectionText = session->StatusBar().ConnectionTextShown();
+    for (int reg = 0; reg < 256; ++reg)
+        if (!session->RegisterList(reg).empty())
+            run.bound.insert(reg);
     for (const SimFrame& f : sim.Requests()) {
         if ((f.command == 0x50 || f.command == 0x51) && f.fields.size() > 1)
             run.read.insert(f.fields[1]);
@@ -363,10 +367,12 @@ TEST(FamilyRule, ATypeCodeThatIsNoTypeOfTheFamilyKeepsTheFamilysRegisters)
             EXPECT_EQ(run.motorType, DefaultOfflineType(c.family));
             EXPECT_EQ(run.connectionText.rfind("GUnknown type " + std::to_string(code) + " (Version ", 0), 0u)
                 << run.connectionText;
+            // A read that found the request ring full is dropped, so a page's
+            // register need not have been read in the reference run.
             for (int reg : run.read)
-                EXPECT_EQ(reference.read.count(reg), 1u) << "read register " << reg;
+                EXPECT_TRUE(reference.read.count(reg) || reference.bound.count(reg)) << "read register " << reg;
             for (int reg : run.written) {
-                EXPECT_EQ(reference.written.count(reg), 1u) << "wrote register " << reg;
+                EXPECT_TRUE(reference.written.count(reg) || reference.bound.count(reg)) << "wrote register " << reg;
                 // The file's filter is not for a motor of unknown type.
                 EXPECT_FALSE(IsFilterRegister(c.family, reg)) << "wrote filter register " << reg;
             }

@@ -322,7 +322,13 @@ FamilyRun RunFamily(int family, std::int32_t code)
     for (int reg = 0; reg < 256; ++reg)
         if (!session->RegisterList(reg).empty())
             run.bound.insert(reg);
+    // Until the connect's first block read, the link may still serve the
+    // polls of the pages shown before the motor said its family.
+    bool connected = false;
     for (const SimFrame& f : sim.Requests()) {
+        connected = connected || f.command == 0x51;
+        if (!connected)
+            continue;
         if ((f.command == 0x50 || f.command == 0x51) && f.fields.size() > 1)
             run.read.insert(f.fields[1]);
         else if (f.command == 0x52 && f.fields.size() > 1)

@@ -14,12 +14,12 @@ LoadInfoLayout LayoutLoadInfo(const QRect& label, const QSize& button, const QSi
 {
     QSize text = label.size();
     if (room.isValid()) {
-        const int height = room.height() - 3 * label.top() - button.height();
-        if (text.height() > height) {
-            text.setHeight(std::max(height, button.height()));
-            text.setWidth(text.width() + scrollBar);
-        }
-        text.setWidth(std::min(text.width(), std::max(room.width() - 2 * label.left(), button.width())));
+        const int width = std::max(room.width() - 2 * label.left(), button.width());
+        const int height = std::max(room.height() - 3 * label.top() - button.height(), button.height());
+        if (text.width() > width)
+            text = QSize(width, text.height() + scrollBar);
+        if (text.height() > height)
+            text = QSize(std::min(text.width() + scrollBar, width), height);
     }
     const int width = text.width() + 2 * label.left();
     const int height = text.height() + 3 * label.top() + button.height();

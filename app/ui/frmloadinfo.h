@@ -18,8 +18,8 @@ namespace quenor {
 // view for a label of the given bounds (already sized to its text) and a
 // button of the given size: the label's left margin on both sides, its top
 // margin above, between and below. A box that would be larger than room (an
-// invalid room has no limit) shows less of the text, which then scrolls: a
-// vertical scroll bar of the given width beside it where the text is too tall.
+// invalid room has no limit) shows less of the text, which then scrolls, with
+// room for scroll bars of the given width.
 struct LoadInfoLayout {
     QSize client;
     QPoint button;

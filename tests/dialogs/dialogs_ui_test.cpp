@@ -228,8 +228,9 @@ TEST(LoadInformation, TheBoxIsSizedToItsLabelAndNoLargerThanItsRoom)
         // too tall: the text scrolls, with its scroll bar beside it
         {QRect(8, 8, 200, 1500), QSize(600, 450), QSize(232, 450), QPoint(79, 417), QSize(216, 401)},
         {QRect(8, 8, 200, 401), QSize(600, 450), QSize(216, 450), QPoint(71, 417), QSize(200, 401)},
-        // too wide
-        {QRect(8, 8, 900, 13), QSize(600, 450), QSize(600, 62), QPoint(263, 29), QSize(584, 13)},
+        // too wide, too wide and too tall
+        {QRect(8, 8, 900, 13), QSize(600, 450), QSize(600, 78), QPoint(263, 45), QSize(584, 29)},
+        {QRect(8, 8, 900, 1500), QSize(600, 450), QSize(600, 450), QPoint(263, 417), QSize(584, 401)},
     };
     for (const Case& c : cases) {
         const LoadInfoLayout l = LayoutLoadInfo(c.label, QSize(75, 25), c.room, 16);

@@ -28,7 +28,6 @@
 #include <array>
 #include <atomic>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -282,10 +281,16 @@ private:
     std::int32_t CombinedValue(int reg) const;
     bool TakesSetupLine(const CParamControl& c) const;
     void AddRecentFile(const QString& name);
+    // A parameter that a setup-file load applied: a control's caption and its register.
+    struct LoadedParameter {
+        std::string caption;
+        int reg = 0;
+        bool operator==(const LoadedParameter&) const = default;
+    };
     // A setup-file load whose writes are still on their way to the motor.
     struct PendingLoad {
-        std::vector<int> registers;                       // in the order they were queued
-        std::map<int, std::vector<std::string>> captions;  // the controls each register carries
+        std::vector<int> registers;               // in the order they were queued
+        std::vector<LoadedParameter> parameters;  // each once, in the order of the file
         bool active = false;
     };
     void EndPendingLoad(bool lost);

@@ -15,7 +15,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <map>
+#include <set>
 
 namespace quenor {
 namespace {
@@ -170,7 +172,7 @@ void MotorSession::LoadSetupFile(const QString& name)
         prompts.loadInformation(FromCp1252(n.text), FromCp1252(n.caption));
 
     const bool apply = header.valid && !decision.incompatible;
-    std::map<int, std::vector<std::string>> captions;  // what each loaded register carries
+    std::vector<LoadedParameter> applied;  // each parameter once, in the order of the file
     FilterConverter converter;
     for (const auto& line : lines) {
         const auto entry = SplitSetupEntry(line);
@@ -188,7 +190,11 @@ void MotorSession::LoadSetupFile(const QString& name)
                     c->SetValue(converter.Apply(reg, c->GetValue()));
                 if (reg >= 0 && reg < kRegisterSlots) {
                     loaded[static_cast<std::size_t>(reg)] = true;
-                    captions[reg].push_back(c->Caption());
+                    // Several controls may carry one register, and a caption
+                    // may stand on several lines or pages.
+                    const LoadedParameter p{c->Caption(), reg};
+                    if (std::find(applied.begin(), applied.end(), p) == applied.end())
+                        applied.push_back(p);
                 }
             }
         }
@@ -215,13 +221,9 @@ void MotorSession::LoadSetupFile(const QString& name)
             // The writes are followed until the motor has them all.
             EndPendingLoad(false);
             pendingLoad_.active = true;
-            pendingLoad_.registers.clear();
-            pendingLoad_.captions.clear();
-            pendingLoad_.registers.push_back(regs::MODE_REG);
-            for (int reg : order) {
-                pendingLoad_.registers.push_back(reg);
-                pendingLoad_.captions[reg] = captions[reg];
-            }
+            pendingLoad_.registers.assign(1, regs::MODE_REG);
+            pendingLoad_.registers.insert(pendingLoad_.registers.end(), order.begin(), order.end());
+            pendingLoad_.parameters = std::move(applied);
         }
         writeRefused_ = false;
         Guarded([&] {
@@ -250,14 +252,15 @@ void MotorSession::EndPendingLoad(bool lost)
     // Writes are acknowledged in the order they were queued: those after the
     // count of acknowledged ones never reached the motor.
     const std::size_t done = static_cast<std::size_t>(std::max(0, com_->WritesDone()));
+    std::set<int> missing;
+    for (std::size_t i = done; i < pendingLoad_.registers.size(); ++i)
+        missing.insert(pendingLoad_.registers[i]);
+    // Each name once, in the order of the file.
+    std::set<std::string> named;
     std::string list;
-    for (std::size_t i = done; i < pendingLoad_.registers.size(); ++i) {
-        const auto it = pendingLoad_.captions.find(pendingLoad_.registers[i]);
-        if (it == pendingLoad_.captions.end())
-            continue;
-        for (const std::string& caption : it->second)
-            list += "\n" + caption;
-    }
+    for (const LoadedParameter& p : pendingLoad_.parameters)
+        if (missing.count(p.reg) && named.insert(p.caption).second)
+            list += "\n" + p.caption;
     statusBar_.ClearProgress();
     view_.ProgressChanged();
     if (list.empty())

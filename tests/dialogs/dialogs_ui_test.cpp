@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -209,23 +210,73 @@ TEST_F(DialogsUi, ModuleDialogsListTheirItemsAndSendOnlyWhatTheModuleCanTake)
                      .has_value());
 }
 
-TEST(LoadInformation, TheBoxIsSizedToItsLabel)
+TEST(LoadInformation, TheBoxIsSizedToItsLabelAndNoLargerThanItsRoom)
 {
     struct Case {
         QRect label;
+        QSize room;
         QSize client;
         QPoint button;
+        QSize text;
     };
     const Case cases[] = {
-        {QRect(8, 8, 200, 13), QSize(216, 62), QPoint(71, 29)},
-        {QRect(8, 8, 41, 52), QSize(57, 101), QPoint(-9, 68)},  // narrower than the button: halves toward zero
-        {QRect(16, 10, 301, 26), QSize(333, 81), QPoint(129, 46)},
+        {QRect(8, 8, 200, 13), QSize(), QSize(216, 62), QPoint(71, 29), QSize(200, 13)},
+        {QRect(8, 8, 200, 13), QSize(600, 450), QSize(216, 62), QPoint(71, 29), QSize(200, 13)},
+        // narrower than the button: halves toward zero
+        {QRect(8, 8, 41, 52), QSize(), QSize(57, 101), QPoint(-9, 68), QSize(41, 52)},
+        {QRect(16, 10, 301, 26), QSize(), QSize(333, 81), QPoint(129, 46), QSize(301, 26)},
+        // too tall: the text scrolls, with its scroll bar beside it
+        {QRect(8, 8, 200, 1500), QSize(600, 450), QSize(232, 450), QPoint(79, 417), QSize(216, 401)},
+        {QRect(8, 8, 200, 401), QSize(600, 450), QSize(216, 450), QPoint(71, 417), QSize(200, 401)},
+        // too wide, too wide and too tall
+        {QRect(8, 8, 900, 13), QSize(600, 450), QSize(600, 78), QPoint(263, 45), QSize(584, 29)},
+        {QRect(8, 8, 900, 1500), QSize(600, 450), QSize(600, 450), QPoint(263, 417), QSize(584, 401)},
     };
     for (const Case& c : cases) {
-        const LoadInfoLayout l = LayoutLoadInfo(c.label, QSize(75, 25));
-        EXPECT_EQ(l.client, c.client);
-        EXPECT_EQ(l.button, c.button);
+        const LoadInfoLayout l = LayoutLoadInfo(c.label, QSize(75, 25), c.room, 16);
+        EXPECT_EQ(l.client, c.client) << c.label.height();
+        EXPECT_EQ(l.button, c.button) << c.label.height();
+        EXPECT_EQ(l.text, c.text) << c.label.height();
     }
+}
+
+// A box listing a hundred parameters fits the screen of its owner: the list
+// scrolls and the button stays on the screen, inside the box.
+TEST_F(DialogsUi, ALongListInTheLoadBoxScrollsAndItsButtonStaysOnTheScreen)
+{
+    CentreDialogsOnOwners(test::TestApp());
+    QWidget owner;
+    owner.setGeometry(40, 40, 600, 400);
+    owner.show();
+    ASSERT_TRUE(test::SpinUntil([&] { return owner.isVisible(); }));
+    QString text = QStringLiteral("These parameters were not written to the motor:");
+    for (int i = 1; i <= 100; ++i)
+        text += QStringLiteral("\nParameter %1").arg(i);
+    TfrmLoadInformation box(&owner);
+    const QRect area = owner.screen()->availableGeometry();
+    QRect frame, button;
+    int scrollRange = 0;
+    WhileShown(
+        box,
+        [&] {
+            frame = box.frameGeometry();
+            button = QRect(box.OkButton()->mapToGlobal(QPoint(0, 0)), box.OkButton()->size());
+            scrollRange = box.TextView()->verticalScrollBar()->maximum();
+            box.OkButton()->click();
+        },
+        [&] { return box.ShowText(text, QStringLiteral("Parameter transfer")); });
+    EXPECT_TRUE(area.contains(frame)) << frame.height() << " of " << area.height();
+    EXPECT_TRUE(area.contains(button));
+    EXPECT_TRUE(frame.contains(button));
+    EXPECT_GT(scrollRange, 0);
+    EXPECT_EQ(box.Label()->text(), text);
+    EXPECT_EQ(box.TextView()->horizontalScrollBar()->maximum(), 0);
+
+    // A short text shows whole.
+    WhileShown(
+        box, [&] { box.OkButton()->click(); },
+        [&] { return box.ShowText(QStringLiteral("Speed"), QStringLiteral("Parameter transfer")); });
+    EXPECT_EQ(box.TextView()->size(), box.Label()->size());
 }
 
 // Every dialog opens centred on the window it belongs to, each time it opens,

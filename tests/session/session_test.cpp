@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -161,16 +162,30 @@ TEST_F(SessionWithMotor, ALoadCutOffByTheLinkListsWhatDidNotArrive)
         order.pop_back();
     arrived.insert(order.begin(), order.end());
     const QString notice = notices.back();
-    EXPECT_TRUE(notice.contains(QStringLiteral("were not written"))) << notice.toStdString();
-    int listed = 0;
-    for (const auto& c : (*session)->Controls()) {
-        if (!notice.contains(QStringLiteral("\n") + QString::fromStdString(c->Caption()) + QStringLiteral("\n")) &&
-            !notice.endsWith(QStringLiteral("\n") + QString::fromStdString(c->Caption())))
-            continue;
-        ++listed;
-        EXPECT_EQ(arrived.count(c->Register()), 0u) << c->Caption() << " arrived but is listed";
+    // The names stand one a line between the heading and an empty line: each
+    // once, in the order of the file.
+    const QString heading = QStringLiteral("These parameters were not written to the motor:\n");
+    ASSERT_TRUE(notice.contains(heading)) << notice.toStdString();
+    const QStringList listed =
+        notice.mid(notice.indexOf(heading) + heading.size()).section(QStringLiteral("\n\n"), 0, 0).split('\n');
+    std::vector<std::string> fileOrder;
+    for (const std::string& line : (*session)->BuildSetupLines())
+        if (const auto entry = SplitSetupEntry(line);
+            entry && std::find(fileOrder.begin(), fileOrder.end(), entry->key) == fileOrder.end())
+            fileOrder.push_back(entry->key);
+    auto next = fileOrder.begin();
+    for (const QString& name : listed) {
+        const auto at = std::find(next, fileOrder.end(), name.toStdString());
+        ASSERT_NE(at, fileOrder.end()) << name.toStdString() << " repeated, out of order or no parameter in\n"
+                                       << notice.toStdString();
+        next = at + 1;
+        for (const auto& c : (*session)->Controls()) {
+            if (c->Caption() == *at) {
+                EXPECT_EQ(arrived.count(c->Register()), 0u) << c->Caption() << " arrived but is listed";
+            }
+        }
     }
-    EXPECT_GT(listed, 0);
+    EXPECT_GT(listed.size(), 10);
 
     // When the motor returns nothing is written behind the user's back.
     sim.SetFaults(motorsim::FaultConfig{});

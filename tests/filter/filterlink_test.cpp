@@ -78,7 +78,7 @@ TEST_F(FilterLink, LoadReachesTheMotorInOrderWithItsReadBacks)
         return frames;
     };
     std::vector<std::pair<int, int>> afterFirst = registerFrames();
-    for (int i = 0; i < 300 && afterFirst.size() < 2 * plan.writes.size(); ++i) {
+    for (int i = 0; i < 1500 && afterFirst.size() < 2 * plan.writes.size(); ++i) {
         std::this_thread::sleep_for(10ms);  // the last read-back may still be on the wire
         afterFirst = registerFrames();
     }

@@ -161,7 +161,7 @@ TEST_P(EveryVariant, FlashEqualsTheFile)
     EXPECT_EQ(boot->Flash(), FlashOf(data));
     EXPECT_EQ(boot->Erased(), (std::vector<int>{0, 1}));
     // Command 7 has no reply: the device may take it a moment after "done".
-    for (int i = 0; i < 200 && boot->Starts() == 0; ++i)
+    for (int i = 0; i < 1500 && boot->Starts() == 0; ++i)
         usleep(10000);
     EXPECT_EQ(boot->Starts(), 1);
     EXPECT_FALSE(boot->InBootloader());

@@ -484,17 +484,22 @@ void MotorSim::Handle(const SimFrame& frame, const std::vector<std::uint8_t>& ra
     bool answer = false;
     {
         std::lock_guard lock(mutex_);
-        requests_.push_back(frame);
         const int addr = frame.fields[0];
         answer = !silent_ && !SilentNow() && (addr == address_ || addr == 255);
         if (auto it = handlers_.find(frame.command); it != handlers_.end())
             handler = it->second;
+    }
+    // The motor has taken the request (a written register holds its value)
+    // by the time the request shows in the log, and answers after that.
+    std::vector<std::uint8_t> reply;
+    if (answer && handler)
+        reply = handler(*this, frame);
+    {
+        std::lock_guard lock(mutex_);
+        requests_.push_back(frame);
         log_.push_back(LogEntry{MonotonicUs(), true, raw, handler ? (answer ? "" : "ignored") : "unknown"});
     }
     logCv_.notify_all();
-    if (!answer || !handler)
-        return;
-    std::vector<std::uint8_t> reply = handler(*this, frame);
     if (!reply.empty())
         SendReply(std::move(reply));
 }

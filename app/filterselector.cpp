@@ -288,6 +288,10 @@ bool UsesNewFilters(int generation, bool connected, int firmware)
 // ---------------------------------------------------------------------------
 // The selector
 
+namespace {
+const char* const kUnknownTypeCaption = "Unknown motor type";
+}
+
 void CFilterSelector::LoadTables(const std::vector<std::string>& dirs)
 {
     for (int t = 0; t < 3; ++t) {
@@ -320,6 +324,7 @@ std::string CFilterSelector::TakeLoadError()
 
 void CFilterSelector::SetMotorType(int index, int modelNumber, bool newFilter)
 {
+    typeUnknown_ = false;
     large_ = index >= 12;
     newFilter_ = newFilter;
     modelNumber_ = modelNumber;
@@ -332,6 +337,23 @@ void CFilterSelector::SetMotorType(int index, int modelNumber, bool newFilter)
         current_ = newFilter ? kNormal : kOld;
     }
     RefreshDamping();
+}
+
+void CFilterSelector::SetUnknownMotorType(std::int64_t reportedCode)
+{
+    typeUnknown_ = true;
+    unknownCode_ = reportedCode;
+    const int degree = choices_.degree;
+    choices_ = FilterChoices{};
+    choices_.degree = degree;
+}
+
+std::string CFilterSelector::UnknownTypeText() const
+{
+    if (!typeUnknown_)
+        return {};
+    return "The motor reports type code " + std::to_string(unknownCode_) +
+           ", which Quenor does not know for its motor family.\nNo filter can be offered for it.";
 }
 
 std::array<std::string, kButtonCount> CFilterSelector::FeedForwardCaptions() const
@@ -360,7 +382,7 @@ FilterSelection CFilterSelector::Selection() const
 
 bool CFilterSelector::Valid(const FilterSelection& s) const
 {
-    return FilterSelectionValid(CurrentTable(), large_, s);
+    return !typeUnknown_ && FilterSelectionValid(CurrentTable(), large_, s);
 }
 
 bool CFilterSelector::CellOffered(int column, int row) const
@@ -443,6 +465,8 @@ void CFilterSelector::SetDegree(int position)
 
 void CFilterSelector::ShowFilter(std::uint32_t v)
 {
+    if (typeUnknown_)
+        return;  // no table to show it in
     FilterChoices c = DecodeFilterChoice(v, large_, Group(1), Group(2));
     // Only a word of the normal layout names the current filter; otherwise
     // the choice stays as it is (the large-motor table has only filter 0).
@@ -471,6 +495,10 @@ bool CFilterSelector::SelectId(const std::string& text)
 
 void CFilterSelector::SelectById(FilterSelectorUi& ui)
 {
+    if (typeUnknown_) {
+        ui.Message(UnknownTypeText(), kUnknownTypeCaption);
+        return;
+    }
     const std::optional<std::string> text = ui.InputText("Filter ID", "Enter the filter id of the filter\nEx. 1202");
     if (!text)
         return;
@@ -492,6 +520,10 @@ FilterLoadPlan CFilterSelector::PlanLoad() const
 
 bool CFilterSelector::LoadFilter(FilterSelectorUi& ui)
 {
+    if (typeUnknown_) {
+        ui.Message(UnknownTypeText(), kUnknownTypeCaption);
+        return false;
+    }
     const FilterChoices& c = choices_;
     if (c.currentFilter < 0 || c.feedForward < 0 || c.row < 0 || c.column < 0 || c.damping < 0 || !SelectionValid()) {
         ui.Ask("A value for each parameter group must be selected.", "Missing parameter",

@@ -151,6 +151,9 @@ public:
     virtual ~FilterSelectorPort() = default;
     // index = type code - 1, the model display number, the new-filter flag.
     virtual void SetMotorType(int index, int modelNumber, bool newFilter) = 0;
+    // A connected motor whose type code is no type of its family: no table
+    // is made for it, so no filter is offered.
+    virtual void SetUnknownMotorType(std::int64_t reportedCode) = 0;
     // The motor's mode, on every change.
     virtual void SetMode(int mode) = 0;
     // Whether a module program runs (byte 0 of its status block; false on link loss).
@@ -187,6 +190,11 @@ public:
 
     // index = type code - 1; 12 and above is a large motor.
     void SetMotorType(int index, int modelNumber, bool newFilter);
+    // Until the next SetMotorType nothing is offered, chosen or loaded, and
+    // UnknownTypeText says why.
+    void SetUnknownMotorType(std::int64_t reportedCode);
+    bool TypeUnknown() const { return typeUnknown_; }
+    std::string UnknownTypeText() const;
     void SetMode(int mode) { mode_ = mode; }
     int Mode() const { return mode_; }
     // Nonzero run state of the programmable module; cleared on link loss.
@@ -197,7 +205,7 @@ public:
     Table CurrentTableKind() const { return current_; }
     const CManyFilt& CurrentTable() const { return tables_[current_]; }
     int Group(int n) const { return CurrentTable().Group(n); }
-    std::string MotorTypeText() const { return "VEK" + std::to_string(modelNumber_); }
+    std::string MotorTypeText() const { return typeUnknown_ ? "Unknown" : "VEK" + std::to_string(modelNumber_); }
     std::string VersionText() const { return CurrentTable().VersionText(); }
     // Captions of the five feed-forward buttons for the current table.
     std::array<std::string, kButtonCount> FeedForwardCaptions() const;
@@ -246,6 +254,8 @@ private:
     Table current_ = kNormal;
     bool large_ = false;
     bool newFilter_ = true;
+    bool typeUnknown_ = false;
+    std::int64_t unknownCode_ = 0;
     int motor_ = 0;  // w5
     int modelNumber_ = 0;
     int mode_ = 0;

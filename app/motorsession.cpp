@@ -265,6 +265,7 @@ void MotorSession::OnParameterError(int code, std::int64_t lParam, const std::st
 void MotorSession::OnLinkState(int linkState, std::int64_t value)
 {
     const int g0 = generation_;
+    const bool typeWasUnknown = state_.motorTypeUnknown;
     switch (static_cast<LinkNotice>(linkState)) {
     case LinkNotice::Connected: {
         SetFileName(QStringLiteral("Noname"));
@@ -333,6 +334,9 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
     default:
         break;
     }
+    // The motor of unknown type is gone: the selector serves the type selected.
+    if (typeWasUnknown && !state_.motorTypeUnknown)
+        TellFilterMotorType();
     (void)g0;
 }
 

@@ -84,14 +84,27 @@ Pairs Generation2(int code)
 
 }  // namespace
 
-const std::vector<MotorTypeInfo>& OfflineMotorTypes()
+const std::vector<MotorTypeInfo>& KnownMotorTypes()
 {
     static const std::vector<MotorTypeInfo> types = {
         {1, "VekA", "miVekA", true},   {2, "VekB", "miVekB", true},   {3, "VekC", "miVekC", true},
-        {4, "VekD", "miVekD", true},   {14, "VekF", "miVekF", true},  {15, "VekF4", "miVekFB", true},
-        {64, "Qor", "miQor", false},   {65, "WibB", "miWibB", false}, {66, "WibC", "miWibC", false},
-        {67, "WibE", "miWibE", false}, {68, "WibA", "miWibA", false}, {69, "WibD", "miWibD", false},
+        {4, "VekD", "miVekD", true},   {12, "VekE", nullptr, true},   {13, "VekE", nullptr, true},
+        {14, "VekF", "miVekF", true},  {15, "VekF4", "miVekFB", true}, {64, "Qor", "miQor", false},
+        {65, "WibB", "miWibB", false}, {66, "WibC", "miWibC", false}, {67, "WibE", "miWibE", false},
+        {68, "WibA", "miWibA", false}, {69, "WibD", "miWibD", false},
     };
+    return types;
+}
+
+const std::vector<MotorTypeInfo>& OfflineMotorTypes()
+{
+    static const std::vector<MotorTypeInfo> types = [] {
+        std::vector<MotorTypeInfo> menu;
+        for (const auto& t : KnownMotorTypes())
+            if (t.menuItem)
+                menu.push_back(t);
+        return menu;
+    }();
     return types;
 }
 
@@ -118,7 +131,7 @@ int DefaultOfflineType(int generation)
 
 int SelectableMotorType(int code)
 {
-    for (const auto& t : OfflineMotorTypes())
+    for (const auto& t : KnownMotorTypes())
         if (t.code == code)
             return code;
     return 3;
@@ -126,7 +139,7 @@ int SelectableMotorType(int code)
 
 ReportedMotorType MotorTypeOfFamily(int generation, std::int64_t code)
 {
-    for (const auto& t : OfflineMotorTypes())
+    for (const auto& t : KnownMotorTypes())
         if (t.code == code && GenerationOfType(t.code) == generation)
             return {t.code, true};
     return {DefaultOfflineType(generation), false};
@@ -134,10 +147,8 @@ ReportedMotorType MotorTypeOfFamily(int generation, std::int64_t code)
 
 int ModelDisplayNumber(int code)
 {
-    // Our own display numbers: the type code above 100. 12 and 13 are listed too.
-    if (code == 12 || code == 13)
-        return 100 + code;
-    for (const auto& t : OfflineMotorTypes())
+    // Our own display numbers: the type code above 100.
+    for (const auto& t : KnownMotorTypes())
         if (t.code == code)
             return 100 + code;
     return 0;
@@ -145,7 +156,7 @@ int ModelDisplayNumber(int code)
 
 std::string MotorTypeCaption(int code)
 {
-    for (const auto& t : OfflineMotorTypes())
+    for (const auto& t : KnownMotorTypes())
         if (t.code == code)
             return t.servo ? std::string(t.model) + " Motor" : std::string(t.model);
     return {};

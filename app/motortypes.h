@@ -12,18 +12,21 @@ namespace quenor {
 struct MotorTypeInfo {
     int code;
     const char* model;     // "VekA", "Qor", ...
-    const char* menuItem;  // name of the Offline menu item
+    const char* menuItem;  // name of the Offline menu item; null for a type without one
     bool servo;            // a servo model's caption is its name followed by " Motor"
 };
 
-// The types of the Offline menu, in menu order.
+// Every type Quenor knows, in code order: 1-4, 12-15 and 64-69.
+const std::vector<MotorTypeInfo>& KnownMotorTypes();
+// The types of the Offline menu, in menu order: the known types but VekE (12, 13).
 const std::vector<MotorTypeInfo>& OfflineMotorTypes();
 
 // 2 for codes of 64 and above, 1 for 12 and above, else 0.
 int GenerationOfType(int code);
 // 3, 14 and 64 for generations 0, 1 and 2.
 int DefaultOfflineType(int generation);
-// The code itself when it is one of the menu's types (1-4, 14, 15, 64-69), else 3.
+// The code itself when it is a known type, else 3. VekE (12, 13) has no menu
+// item but is a type of family 1 all the same: a file saved from one selects it.
 int SelectableMotorType(int code);
 
 // The type a connected motor of a family is shown as for the type code it
@@ -35,9 +38,9 @@ struct ReportedMotorType {
     bool known;
 };
 ReportedMotorType MotorTypeOfFamily(int generation, std::int64_t code);
-// The number the filter selector shows after "VEK"; 0 for codes that are no type.
+// The number the filter selector shows after "VEK"; 0 for codes that are no known type.
 int ModelDisplayNumber(int code);
-// The caption of a type's Offline menu item.
+// The caption of a type (that of its Offline menu item where it has one).
 std::string MotorTypeCaption(int code);
 
 // The (register, value) pairs that are posted as register values when the

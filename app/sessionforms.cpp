@@ -80,6 +80,12 @@ void MotorSession::TellFilterMotorType()
 {
     if (!filter_)
         return;
+    if (state_.connected && state_.motorTypeUnknown) {
+        // The family's first type stands in for the pages only: its filters
+        // are not for this motor.
+        filter_->SetUnknownMotorType(state_.reportedTypeCode);
+        return;
+    }
     const int code = state_.motorType;
     filter_->SetMotorType(code - 1, ModelDisplayNumber(code),
                           UsesNewFilters(GenerationOfType(code), state_.connected, state_.firmware));

@@ -248,6 +248,11 @@ void TformFilterSelector::BuildControls()
         logic_.ChooseCurrentFilter(id);  // rgCurrentFilterClick
         Sync();
     });
+    lblUnknownType_ = label(QString(), 8, 28, "lblUnknownType");
+    lblUnknownType_->resize(232, 86);
+    lblUnknownType_->setWordWrap(true);
+    lblUnknownType_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    lblUnknownType_->hide();
 
     label(QStringLiteral("Soft"), kGridLeft + 12, 118);
     auto* hard = label(QStringLiteral("Hard"), kGridLeft + 112, 118);
@@ -399,7 +404,9 @@ void TformFilterSelector::Sync()
     lblMotorType_->setText(FromCp1252(logic_.MotorTypeText()));
     lblFilterVersion_->setText(FromCp1252(logic_.VersionText()));
 
-    rgCurrentFilter_->setVisible(!logic_.LargeMode());
+    rgCurrentFilter_->setVisible(!logic_.LargeMode() && !logic_.TypeUnknown());
+    lblUnknownType_->setText(FromCp1252(logic_.UnknownTypeText()));
+    lblUnknownType_->setVisible(logic_.TypeUnknown());
     CheckOnly(currentGroup_, currentButtons_, c.currentFilter);
 
     std::array<bool, kGridSize * kGridSize> offered{};
@@ -439,6 +446,12 @@ void TformFilterSelector::Sync()
 void TformFilterSelector::SetMotorType(int index, int modelNumber, bool newFilter)
 {
     logic_.SetMotorType(index, modelNumber, newFilter);
+    Sync();
+}
+
+void TformFilterSelector::SetUnknownMotorType(std::int64_t reportedCode)
+{
+    logic_.SetUnknownMotorType(reportedCode);
     Sync();
 }
 

@@ -88,6 +88,7 @@ public:
     // Entry points for the main window.
     void SetTarget(MessageTarget* target) { logic_.SetTarget(target); }
     void SetMotorType(int index, int modelNumber, bool newFilter) override;
+    void SetUnknownMotorType(std::int64_t reportedCode) override;
     void SetMode(int mode) override { logic_.SetMode(mode); }
     void SetProgramRunning(bool running) override { logic_.SetProgramRunning(running); }
     // UM_FILTERCHOICE shows the filter in wParam; everything else is ignored.
@@ -107,6 +108,7 @@ public:
     QLabel* MotorTypeLabel() const { return lblMotorType_; }
     QLabel* VersionLabel() const { return lblFilterVersion_; }
     QGroupBox* CurrentFilterGroup() const { return rgCurrentFilter_; }
+    QLabel* UnknownTypeLabel() const { return lblUnknownType_; }
     QRadioButton* CurrentFilterButton(int i) const { return currentButtons_[static_cast<std::size_t>(i)]; }
     QRadioButton* DampingButton(int i) const { return dampButtons_[static_cast<std::size_t>(i)]; }
     QRadioButton* FeedForwardButton(int i) const { return gradeButtons_[static_cast<std::size_t>(i)]; }
@@ -147,6 +149,7 @@ private:
     QLabel* lblMotorType_ = nullptr;
     QLabel* lblFilterVersion_ = nullptr;
     QGroupBox* rgCurrentFilter_ = nullptr;
+    QLabel* lblUnknownType_ = nullptr;  // in the current filter's place while the type is unknown
     std::array<QRadioButton*, 3> currentButtons_{};
     QButtonGroup* currentGroup_ = nullptr;
     QLabel* imHardness_ = nullptr;

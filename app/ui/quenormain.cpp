@@ -581,8 +581,13 @@ void TfrmQuenor::MotorCommandsChanged(bool on)
 
 void TfrmQuenor::MotorTypeChanged(int code)
 {
-    if (QAction* a = OfflineAction(code))
+    if (QAction* a = OfflineAction(code)) {
         a->setChecked(true);
+        return;
+    }
+    // A type without an item (VekE, from a setup file): no item is the type.
+    for (const auto& entry : offlineActions_)
+        entry.second->setChecked(false);
 }
 
 void TfrmQuenor::MotorInfoChanged(const std::string& text)

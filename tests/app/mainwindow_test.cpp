@@ -4,6 +4,7 @@
 // headless in tests/session.
 
 #include "app/motorregisters.h"
+#include "app/motortypes.h"
 #include "app/testthread.h"
 #include "app/ui/quenorforms.h"
 #include "app/ui/quenormain.h"
@@ -180,6 +181,18 @@ TEST(MainWindow, OfflineTypesShowTheirDefaultsAndEditsComeStraightBack)
     window.OfflineAction(68)->trigger();
     test::DeliverPosted();
     EXPECT_EQ(window.Session().MotorType(), 68);
+
+    // A VekE file selects VekE, which has no menu item: no item is checked.
+    QTemporaryDir dir;
+    QFile file(dir.path() + "/veke.vek");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Vek Setup file]\r\n[Motor type 13]\r\n");
+    file.close();
+    window.Session().LoadSetupFile(file.fileName());
+    EXPECT_EQ(window.Session().MotorType(), 13);
+    EXPECT_EQ(window.Session().Generation(), 1);
+    for (const auto& t : OfflineMotorTypes())
+        EXPECT_FALSE(window.OfflineAction(t.code)->isChecked()) << t.code;
     unsetenv("QUENOR_COM1");
 }
 

@@ -4,6 +4,8 @@
 
 #include <map>
 #include <set>
+#include <tuple>
+#include <vector>
 
 using namespace quenor;
 
@@ -17,13 +19,26 @@ TEST(MotorTypes, GenerationsAndFallbacks)
     EXPECT_EQ(DefaultOfflineType(0), 3);
     EXPECT_EQ(DefaultOfflineType(1), 14);
     EXPECT_EQ(DefaultOfflineType(2), 64);
-    // 12 and 13 have no menu item: they select type 3, and so generation 0.
-    EXPECT_EQ(SelectableMotorType(13), 3);
-    EXPECT_EQ(SelectableMotorType(12), 3);
-    EXPECT_EQ(SelectableMotorType(0), 3);
-    EXPECT_EQ(SelectableMotorType(70), 3);
-    for (int code : {1, 2, 3, 4, 14, 15, 64, 65, 66, 67, 68, 69})
+    // VekE (12, 13) has no menu item but is a known type of family 1; a code
+    // outside the table selects type 3.
+    std::vector<int> menu;
+    for (const auto& t : OfflineMotorTypes())
+        menu.push_back(t.code);
+    EXPECT_EQ(menu, (std::vector<int>{1, 2, 3, 4, 14, 15, 64, 65, 66, 67, 68, 69}));
+    for (int code : {0, 5, 11, 16, 63, 70})
+        EXPECT_EQ(SelectableMotorType(code), 3) << code;
+    for (int code : {1, 2, 3, 4, 12, 13, 14, 15, 64, 65, 66, 67, 68, 69})
         EXPECT_EQ(SelectableMotorType(code), code);
+    // A connected motor: the type of its family, else the family's first type, unknown.
+    const std::tuple<int, int, int, bool> reported[] = {
+        {1, 12, 12, true}, {1, 13, 13, true}, {1, 15, 15, true}, {1, 11, 14, false}, {1, 0, 14, false},
+        {1, 3, 14, false}, {0, 13, 3, false}, {2, 12, 64, false}, {2, 69, 69, true},
+    };
+    for (const auto& [family, code, type, known] : reported) {
+        const ReportedMotorType r = MotorTypeOfFamily(family, code);
+        EXPECT_EQ(r.type, type) << family << "/" << code;
+        EXPECT_EQ(r.known, known) << family << "/" << code;
+    }
     EXPECT_EQ(MotorTypeCaption(15), "VekF4 Motor");
     EXPECT_EQ(MotorTypeCaption(64), "Qor");
 }
@@ -62,6 +77,7 @@ TEST(MotorTypes, DefaultSetsPerGeneration)
     EXPECT_EQ(DefaultRegisterSet(1, 14, 0), DefaultRegisterSet(1, 14, 11));
     EXPECT_EQ(DefaultRegisterSet(1, 14, 0).back().second, 65536u);
     EXPECT_EQ(DefaultRegisterSet(1, 14, 15).size(), 1u);
+    EXPECT_EQ(DefaultRegisterSet(1, 12, 12), DefaultRegisterSet(1, 13, 13));
     EXPECT_TRUE(DefaultRegisterSet(1, 14, 16).empty());
 
     // The shared stepper set: 32 pairs, for Qor and the first three Wib types only.

@@ -98,6 +98,47 @@ TEST_F(FilterForm, GridClickChoosesTheCellAndMovesTheMarker)
     EXPECT_EQ(form->FeedForwardButton(3)->text(), QStringLiteral("Static"));
 }
 
+// A connected motor of unknown type: no table is for it. Nothing is offered
+// or loaded, and the form says why in the current filter's place.
+TEST_F(FilterForm, AnUnknownMotorTypeOffersNoFilterAndSaysWhy)
+{
+    auto form = Make();
+    form->show();
+    form->CurrentFilterButton(0)->click();
+    ASSERT_TRUE(form->Logic().SelectId("02224"));
+    ASSERT_TRUE(form->Logic().SelectionValid());
+    form->SetUnknownMotorType(11);
+    EXPECT_FALSE(form->CurrentFilterGroup()->isVisible());
+    ASSERT_TRUE(form->UnknownTypeLabel()->isVisible());
+    const std::string why = form->Logic().UnknownTypeText();
+    EXPECT_NE(why.find("type code 11"), std::string::npos) << why;
+    EXPECT_EQ(form->UnknownTypeLabel()->text().toStdString(), why);
+    EXPECT_EQ(form->MotorTypeLabel()->text(), QStringLiteral("Unknown"));
+    for (int r = 0; r < kGridSize; ++r)
+        for (int c = 0; c < kGridSize; ++c)
+            EXPECT_FALSE(form->Grid()->Offered(c, r)) << c << "," << r;
+    for (int i = 0; i < kButtonCount; ++i)
+        EXPECT_FALSE(form->DampingButton(i)->isEnabled() || form->FeedForwardButton(i)->isEnabled()) << i;
+    EXPECT_FALSE(form->Marker()->isVisible());
+    // The motor's own choice word finds no table to be shown in.
+    form->ShowFilter(3 | 4 << 4 | 1 << 10 | 3 << 13);
+    EXPECT_EQ(form->Logic().Choices().column, -1);
+
+    form->LoadButton()->click();
+    form->SelectButton()->click();
+    EXPECT_TRUE(target.Snapshot().empty());
+    EXPECT_TRUE(ui.asked.empty());
+    ASSERT_EQ(ui.told.size(), 2u);
+    for (const auto& told : ui.told)
+        EXPECT_EQ(told.text, why);
+
+    // A known type offers its filters again.
+    form->SetMotorType(kNormalIndex, 3, true);
+    EXPECT_FALSE(form->UnknownTypeLabel()->isVisible());
+    EXPECT_TRUE(form->CurrentFilterGroup()->isVisible());
+    EXPECT_EQ(form->MotorTypeLabel()->text(), QStringLiteral("VEK3"));
+}
+
 TEST_F(FilterForm, HelpOpensAndClosesAndLoadFailuresAreToldOnce)
 {
     auto form = Make();

@@ -1,13 +1,16 @@
 // The session against a simulated motor that goes away: what it shows while
 // the motor is gone, edits that cannot go out, and a setup-file load that the
-// link cuts off. And a motor whose type code is no type of its family.
+// link cuts off. And what a motor's type code selects within its family.
 
+#include "app/filterselector.h"
 #include "app/motortypes.h"
 #include "app/setupfile.h"
+#include "app/statustext.h"
 #include "params/paramkinds.h"
 #include "platform/comports.h"
 #include "platform/settings.h"
 #include "support/headlesssession.h"
+#include "tools/filtergen/filtergen.h"
 #include "tools/motorsim/motorsim.h"
 
 #include <QSettings>
@@ -285,11 +288,54 @@ struct FamilyRun {
     std::set<int> read;     // registers read one by one, and the first register of every block read
     std::set<int> written;  // registers written
     std::set<int> bound;    // registers that the pages shown show
+    // What the filter selector was told, and what it offers then.
+    bool filterTypeUnknown = false;
+    bool largeTable = false;
+    std::string filterMotorText;
+    bool filterOffered = false;
+    bool filterTypeUnknownUnplugged = false;  // after the motor went away (unplug runs only)
+};
+
+// A filter selector on tables with a normal record for each of 12 motors
+// (type codes 1 to 12) and a large-motor table.
+struct SelectorOnTables : FilterSelectorPort {
+    explicit SelectorOnTables(const QString& dir)
+    {
+        filtergen::TableDesign normal;
+        normal.groups = {5, 5, 1, 1, 12, 1};
+        filtergen::TableDesign large = normal;
+        large.large = true;
+        large.recordSize = 132;
+        large.groups[4] = 1;
+        for (const auto& [design, name] : {std::pair{normal, "manyfilt.dat"}, std::pair{large, "manyfiltbig.dat"},
+                                           std::pair{normal, "manyfiltold.dat"}})
+            EXPECT_TRUE(filtergen::WriteTable(design, dir.toStdString() + "/" + name));
+        sel.LoadTables({dir.toStdString()});
+    }
+    void SetMotorType(int index, int modelNumber, bool newFilter) override
+    {
+        sel.SetMotorType(index, modelNumber, newFilter);
+    }
+    void SetUnknownMotorType(std::int64_t code) override { sel.SetUnknownMotorType(code); }
+    void SetMode(int) override {}
+    void SetProgramRunning(bool) override {}
+    MessageTarget* Inbox() const override { return nullptr; }
+    bool Offered()
+    {
+        sel.ChooseCurrentFilter(0);
+        for (int c = 0; c < kGridSize; ++c)
+            for (int r = 0; r < kGridSize; ++r)
+                if (sel.CellOffered(c, r))
+                    return true;
+        return false;
+    }
+    CFilterSelector sel;
 };
 
 // Connects to a simulated motor of the family whose type register holds
-// code, edits a parameter, and loads a setup file made of the pages shown.
-FamilyRun RunFamily(int family, std::int32_t code)
+// code, edits a parameter, and loads a setup file made of the pages shown;
+// then, with unplug, takes the motor away.
+FamilyRun RunFamily(int family, std::int32_t code, bool unplug = false)
 {
     static const int typeRegister[3] = {153, 203, 151};
     static const std::uint16_t firmware[3] = {112, 72, 0x35};
@@ -302,10 +348,13 @@ FamilyRun RunFamily(int family, std::int32_t code)
     }
     setenv("QUENOR_COM1", sim.DevicePath().c_str(), 1);
     QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
+    QTemporaryDir dir;
+    SelectorOnTables filter(dir.path());
     test::HeadlessSession session;
     session->prompts.loadInformation = [](const QString&, const QString&) {};
     session->prompts.error = [](const QString& t, const QString&) { ADD_FAILURE() << t.toStdString(); };
     session->prompts.warning = [](const QString&, const QString&) {};
+    session->SetFilterSelector(&filter);
     session->Start(-1, QString());
     EXPECT_TRUE(SpinUntil([&] { return session->State().connected; }));
     // Every poll has run at least once: twice as many requests as polls after
@@ -322,7 +371,6 @@ FamilyRun RunFamily(int family, std::int32_t code)
         edit->EnterPressed("100");
     else
         ADD_FAILURE() << "no Max velocity";
-    QTemporaryDir dir;
     const QString path = dir.path() + "/pages.vek";
     {
         std::ofstream out(path.toStdString(), std::ios::binary);
@@ -337,6 +385,15 @@ FamilyRun RunFamily(int family, std::int32_t code)
     for (int reg = 0; reg < 256; ++reg)
         if (!session->RegisterList(reg).empty())
             run.bound.insert(reg);
+    run.filterTypeUnknown = filter.sel.TypeUnknown();
+    run.largeTable = filter.sel.LargeMode();
+    run.filterMotorText = filter.sel.MotorTypeText();
+    run.filterOffered = filter.Offered();
+    if (unplug) {
+        sim.Stop();
+        EXPECT_TRUE(SpinUntil([&] { return !session->State().connected; }));
+        run.filterTypeUnknownUnplugged = filter.sel.TypeUnknown();
+    }
     // Until the connect's first block read, the link may still serve the
     // polls of the pages shown before the motor said its family.
     bool connected = false;
@@ -349,6 +406,7 @@ FamilyRun RunFamily(int family, std::int32_t code)
         else if (f.command == 0x52 && f.fields.size() > 1)
             run.written.insert(f.fields[1]);
     }
+    session->SetFilterSelector(nullptr);
     session.session.reset();
     sim.Stop();
     unsetenv("QUENOR_COM1");
@@ -361,33 +419,55 @@ FamilyRun RunFamily(int family, std::int32_t code)
 // type of that family (unset, unknown, or another family's) selects the
 // family's first type and is shown as unknown, and the session keeps to the
 // family's registers: it reads and writes no register that it does not with
-// a motor of a known type of the family.
+// a motor of a known type of the family. The filter selector offers no filter
+// for it. A known type (VekE's 12 and 13 too, which have no Offline menu
+// item) is shown by its name and gets the filters of its own table.
 TEST(FamilyRule, ATypeCodeThatIsNoTypeOfTheFamilyKeepsTheFamilysRegisters)
 {
     test::TestCoreApp();
     struct Case {
         int family;
-        std::int32_t known;                  // a type of the family
+        std::vector<std::int32_t> known;    // types of the family, the first one the reference
         std::vector<std::int32_t> unknown;  // unset, outside the table, another family's
     };
     const Case cases[] = {
-        {1, 14, {0, 13, 3}},
-        {2, 64, {0, 13, 14}},
-        {0, 3, {0, 13, 64}},
+        {1, {14, 12, 13}, {0, 11, 3}},
+        {2, {64}, {0, 11, 14}},
+        {0, {3}, {0, 11, 64}},
     };
     for (const Case& c : cases) {
-        const FamilyRun reference = RunFamily(c.family, c.known);
-        ASSERT_EQ(reference.generation, c.family);
-        ASSERT_EQ(reference.motorType, c.known);
-        EXPECT_EQ(reference.connectionText.find("unknown"), std::string::npos) << reference.connectionText;
+        FamilyRun reference;
+        for (std::int32_t code : c.known) {
+            SCOPED_TRACE("family " + std::to_string(c.family) + ", known type code " + std::to_string(code));
+            const FamilyRun run = RunFamily(c.family, code);
+            EXPECT_EQ(run.generation, c.family);
+            EXPECT_EQ(run.motorType, code);
+            EXPECT_EQ(run.connectionText.rfind("G" + MotorNameText(c.family, code) + " (Version ", 0), 0u)
+                << run.connectionText;
+            EXPECT_FALSE(run.filterTypeUnknown);
+            EXPECT_EQ(run.largeTable, code - 1 >= 12);
+            EXPECT_EQ(run.filterMotorText, "VEK" + std::to_string(ModelDisplayNumber(code)));
+            EXPECT_TRUE(run.filterOffered);
+            // The file saved from the pages has the very type: its filter is loaded.
+            const bool filterWritten = std::any_of(run.written.begin(), run.written.end(),
+                                                   [&](int reg) { return IsFilterRegister(c.family, reg); });
+            EXPECT_EQ(filterWritten, c.family != 2);
+            if (code == c.known.front())
+                reference = run;
+        }
         ASSERT_FALSE(reference.written.empty());
         for (std::int32_t code : c.unknown) {
             SCOPED_TRACE("family " + std::to_string(c.family) + ", type code " + std::to_string(code));
-            const FamilyRun run = RunFamily(c.family, code);
+            const bool unplug = code == c.unknown.front();
+            const FamilyRun run = RunFamily(c.family, code, unplug);
             EXPECT_EQ(run.generation, c.family);
             EXPECT_EQ(run.motorType, DefaultOfflineType(c.family));
             EXPECT_EQ(run.connectionText.rfind("GUnknown type " + std::to_string(code) + " (Version ", 0), 0u)
                 << run.connectionText;
+            EXPECT_TRUE(run.filterTypeUnknown);
+            EXPECT_FALSE(run.filterOffered);
+            // Once the motor is gone the selector serves the type selected.
+            EXPECT_FALSE(unplug && run.filterTypeUnknownUnplugged);
             // A read that found the request ring full is dropped, so a page's
             // register need not have been read in the reference run.
             for (int reg : run.read)

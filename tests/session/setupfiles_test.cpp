@@ -258,10 +258,14 @@ TEST_F(SetupFiles, AFileWithoutItsMarkerLoadsNoParameterButItsProgram)
     EXPECT_EQ(program.GetRemark(0), "kept");
 
     // Offline the file's type is selected whether or not the file has its
-    // marker; only its parameters are skipped. An empty file selects type 3.
+    // marker; only its parameters are skipped. An empty file selects type 3,
+    // and so does a type Quenor does not know; VekE has no menu item but is known.
     const std::pair<const char*, int> files[] = {
         {"[Motor type 64]\r\nMax velocity = 999\r\n", 64},
         {"[Motor type 15]\r\nMax velocity = 999\r\n", 15},
+        {"[Motor type 12]\r\nMax velocity = 999\r\n", 12},
+        {"[Motor type 13]\r\n", 13},
+        {"[Motor type 11]\r\n", 3},
         {"", 3},
         {"[Motor type 66]\r\n", 66},
         {"Max velocity = 999\r\n", 3},

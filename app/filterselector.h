@@ -205,7 +205,7 @@ public:
     Table CurrentTableKind() const { return current_; }
     const CManyFilt& CurrentTable() const { return tables_[current_]; }
     int Group(int n) const { return CurrentTable().Group(n); }
-    std::string MotorTypeText() const { return typeUnknown_ ? "Unknown" : "VEK" + std::to_string(modelNumber_); }
+    std::string MotorTypeText() const { return typeUnknown_ ? "VEK?" : "VEK" + std::to_string(modelNumber_); }
     std::string VersionText() const { return CurrentTable().VersionText(); }
     // Captions of the five feed-forward buttons for the current table.
     std::array<std::string, kButtonCount> FeedForwardCaptions() const;

@@ -113,7 +113,7 @@ TEST_F(FilterForm, AnUnknownMotorTypeOffersNoFilterAndSaysWhy)
     const std::string why = form->Logic().UnknownTypeText();
     EXPECT_NE(why.find("type code 11"), std::string::npos) << why;
     EXPECT_EQ(form->UnknownTypeLabel()->text().toStdString(), why);
-    EXPECT_EQ(form->MotorTypeLabel()->text(), QStringLiteral("Unknown"));
+    EXPECT_EQ(form->MotorTypeLabel()->text(), QStringLiteral("VEK?"));
     for (int r = 0; r < kGridSize; ++r)
         for (int c = 0; c < kGridSize; ++c)
             EXPECT_FALSE(form->Grid()->Offered(c, r)) << c << "," << r;

@@ -174,14 +174,9 @@ public:
     std::vector<ChannelTrace> LayoutChannels(const PlotArea& plot, int zeroRow,
                                                     std::uint32_t colour);
 
-    // Scope files (scopefile.h). SaveToStrings appends the set's block.
+    // Scope files (scopefile.h, which reads them too). SaveToStrings appends
+    // the set's block: every channel with Count() samples.
     void SaveToStrings(std::vector<std::string>& lines) const;
-    // Reads the set from lines[index] on (the line after "[Scope v0.9]").
-    struct LoadResult {
-        std::size_t end = 0;  // the "[Scope end]" line, or the line count
-        std::string error;    // empty when the block was read
-    };
-    LoadResult LoadFromStrings(const std::vector<std::string>& lines, std::size_t index);
 
 private:
     std::int32_t count_ = 0;

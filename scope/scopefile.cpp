@@ -18,18 +18,27 @@ constexpr int kGeneralDigits = 15;
 // The largest value with fifteen significant digits below the largest double.
 constexpr double kLargestGeneral = 1.79769313486231E308;
 
+char LowerChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 std::string Lower(std::string_view s)
 {
     std::string out(s);
     for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        c = LowerChar(c);
     return out;
 }
 
-bool Contains(std::string_view line, std::string_view lowerNeedle)
+// Whether the line holds a block marker ("[...]", lower case) in any case.
+bool Contains(std::string_view line, std::string_view lowerMarker)
 {
-    return Lower(line).find(lowerNeedle) != std::string::npos;
+    for (auto at = line.find('['); at != std::string_view::npos; at = line.find('[', at + 1)) {
+        const std::string_view rest = line.substr(at);
+        if (rest.size() >= lowerMarker.size()
+            && std::equal(lowerMarker.begin(), lowerMarker.end(), rest.begin(),
+                          [](char m, char c) { return LowerChar(c) == m; }))
+            return true;
+    }
+    return false;
 }
 
 std::string Float(double v) { return FormatGeneral(v, '.'); }
@@ -113,23 +122,6 @@ std::string FormatGeneral(double value, char separator)
     return out;
 }
 
-std::vector<std::string> SplitLines(std::string_view text)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n')
-            continue;
-        lines.emplace_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < text.size())
-        lines.emplace_back(text.substr(start));
-    return lines;
-}
-
 std::string JoinLines(const std::vector<std::string>& lines)
 {
     std::string out;
@@ -157,19 +149,22 @@ void TSampleSet::SaveToStrings(std::vector<std::string>& lines) const
     lines.push_back("Scurve=" + std::to_string(h.Scurve));
     lines.push_back("Revcounts=" + std::to_string(h.Revcounts));
     lines.emplace_back();
+    std::string data = "Data=";
     for (const auto& ch : channels_) {
         lines.emplace_back("NewChannel");
         lines.push_back("ChannelName=" + TextValue(ch->name));
         lines.push_back("UnitName=" + TextValue(ch->unit));
         lines.push_back("Factor=" + Float(ch->Factor));
         lines.push_back("Color=" + std::to_string(ch->Color));
-        std::string data = "Data=";
-        for (std::int32_t i = 0; i < ch->Count(); ++i) {
+        // "Data=" and at most 12 characters a sample ("-2147483648,").
+        data.resize(5 + 12 * static_cast<std::size_t>(Count()));
+        char* p = data.data() + 5;
+        for (std::int32_t i = 0; i < Count(); ++i) {
             if (i > 0)
-                data += ',';
-            data += std::to_string(ch->Sample(i));
+                *p++ = ',';
+            p = std::to_chars(p, data.data() + data.size(), ch->Sample(i)).ptr;
         }
-        lines.push_back(std::move(data));
+        lines.emplace_back(data.data(), p);
         lines.emplace_back();
     }
     lines.emplace_back();
@@ -180,139 +175,279 @@ void TSampleSet::SaveToStrings(std::vector<std::string>& lines) const
     lines.emplace_back();
 }
 
-TSampleSet::LoadResult TSampleSet::LoadFromStrings(const std::vector<std::string>& lines, std::size_t index)
+// ---------------------------------------------------------------------------
+// Reading.
+
+namespace {
+
+constexpr std::int64_t kMinInt = std::numeric_limits<std::int32_t>::min();
+constexpr std::int64_t kMaxInt = std::numeric_limits<std::int32_t>::max();
+// The longest key ("sampledivider"): a longer text before "=" is no key.
+constexpr std::size_t kLongestKey = 13;
+
+bool Integer(std::string_view v, std::int64_t lo, std::int64_t hi, std::int64_t& out)
 {
-    SampleHeader h = Header();
-    SChannelData* channel = nullptr;
-    auto integer = [](const std::string& v, std::int64_t lo, std::int64_t hi, std::int64_t& out) {
-        const auto p = ParseInteger(v);
-        if (!p || *p < lo || *p > hi)
-            return false;
-        out = *p;
-        return true;
-    };
-    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
-    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-
-    std::size_t i = index;
-    for (; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        if (Contains(line, "[setup file start]")) {
-            for (++i; i < lines.size() && !Contains(lines[i], "[setup file end]"); ++i)
-                setupLines.push_back(lines[i]);
-            continue;
-        }
-        if (Contains(line, "[scope end]"))
-            break;
-        const auto eq = line.find('=');
-        const std::string key = Lower(line.substr(0, eq));
-        const std::string value = eq == std::string::npos ? std::string() : line.substr(eq + 1);
-
-        std::int64_t n = 0;
-        if (key == "zoomxtype" || key == "sampledivider" || key == "count" || key == "v_soll" || key == "a_soll"
-            || key == "t_soll" || key == "scurve" || key == "revcounts") {
-            if (!integer(value, kMin, kMax, n))
-                return {i, NotAnIntegerText(value)};
-            const auto v = static_cast<std::int32_t>(n);
-            if (key == "zoomxtype")
-                ZoomXType = static_cast<std::uint8_t>(v >= kZoomAll && v <= kZoomX5 ? v : 0);
-            else if (key == "sampledivider")
-                SampleDivider = v;
-            else if (key == "count") {
-                if (v < 0 || v > kMaxFileCount)
-                    return {i, "Count " + value + " is out of range (0 to " + std::to_string(kMaxFileCount) + ")"};
-                SetCount(v);
-            } else if (key == "v_soll")
-                h.V_Soll = v;
-            else if (key == "a_soll")
-                h.A_Soll = v;
-            else if (key == "t_soll")
-                h.T_Soll = v;
-            else if (key == "scurve")
-                h.Scurve = v;
-            else
-                h.Revcounts = v;
-        } else if (key == "color") {
-            if (!integer(value, kMin, std::numeric_limits<std::uint32_t>::max(), n))
-                return {i, NotAnIntegerText(value)};
-            if (channel)
-                channel->Color = static_cast<std::uint32_t>(n);
-        } else if (key == "zeropoint") {
-            // The zero line stays inside the plot; a value that is no number puts it in the middle.
-            const auto v = ParseDouble(value);
-            ZeroPoint = v && !std::isnan(*v) ? std::clamp(*v, 0.0, 1.0) : 0.5;
-        } else if (key == "sampletime" || key == "kvout" || key == "factor") {
-            const auto v = ParseDouble(value);
-            if (!v)
-                return {i, NotAFloatText(value)};
-            if (key == "sampletime")
-                SampleTime = *v;
-            else if (key == "kvout")
-                h.Kvout = *v;
-            else if (channel)
-                channel->Factor = *v;
-        } else if (key == "scopename") {
-            name = value;
-        } else if (key == "channelname") {
-            if (channel)
-                channel->name = value;
-        } else if (key == "unitname") {
-            if (channel)
-                channel->unit = value;
-        } else if (key == "newchannel") {
-            auto ch = SChannelData::Unfilled(Count());  // holds what its "Data" line gives
-            ch->visible = true;
-            channel = AddChannel(std::move(ch));  // a fifth channel has nowhere to go: its keys are ignored
-        } else if (key == "data") {
-            if (!channel)
-                continue;
-            std::vector<std::int32_t> samples;
-            std::size_t pos = 0;
-            for (std::int32_t k = 0; k < channel->Count() && pos < value.size(); ++k) {
-                const auto comma = value.find(',', pos);
-                const std::string piece = value.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
-                if (!integer(piece, kMin, kMax, n))
-                    return {i, NotAnIntegerText(piece)};
-                samples.push_back(static_cast<std::int32_t>(n));
-                if (comma == std::string::npos)
-                    break;
-                pos = comma + 1;
-            }
-            channel->LoadSamples(samples);
-        }
-    }
-    SetHeader(h);
-    return {std::min(i, lines.size()), {}};
+    const auto p = ParseInteger(v);
+    if (!p || *p < lo || *p > hi)
+        return false;
+    out = *p;
+    return true;
 }
 
-ScopeFileRead ReadScopeLines(const std::vector<std::string>& lines)
-{
-    ScopeFileRead out;
-    std::int64_t samples = 0;  // of every channel of the sets read
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (!lines[i].starts_with(kScopeBlockStart))
-            continue;
-        try {
-            auto set = std::make_shared<TSampleSet>();
-            const TSampleSet::LoadResult r = set->LoadFromStrings(lines, i + 1);
-            if (!r.error.empty()) {
-                out.error = r.error;
-                break;
+// A channel as its lines give it; it becomes an SChannelData when its set ends.
+struct FileChannel {
+    std::string name;
+    std::string unit;
+    double Factor = 1.0;
+    std::uint32_t Color = 0;
+    std::vector<std::int32_t> samples;  // what its "Data" lines gave
+};
+
+}  // namespace
+
+struct ScopeFileReader::Block {
+    std::shared_ptr<TSampleSet> set = std::make_shared<TSampleSet>();
+    SampleHeader header;
+    std::vector<FileChannel> channels;  // at most four
+    int channel = -1;                   // the one its keys go to; -1 none
+    bool inSetup = false;               // between the setup file's markers
+    // The first "Data" value that is no integer, and its place: an error if
+    // the set keeps that sample.
+    std::int64_t badAt = std::numeric_limits<std::int64_t>::max();
+    std::string bad;
+
+    // Stores a "Data" line's values from the channel's first sample on (the
+    // samples after them stay), at most `most` of them: the rest is not read.
+    void Data(FileChannel& ch, std::string_view value, std::size_t most)
+    {
+        const auto pieces = static_cast<std::size_t>(std::count(value.begin(), value.end(), ',')) + 1;
+        ch.samples.reserve(std::min(pieces, most));
+        const char* p = value.data();
+        const char* const end = p + value.size();
+        for (std::size_t k = 0; k < most && p < end; ++k) {
+            std::int32_t v = 0;
+            auto r = std::from_chars(p, end, v);
+            if (r.ec != std::errc() || (r.ptr != end && *r.ptr != ',')) {
+                // Blanks, a '+', or no integer at all.
+                r.ptr = std::find(p, end, ',');
+                std::int64_t n = 0;
+                if (!Integer(std::string_view(p, static_cast<std::size_t>(r.ptr - p)), kMinInt, kMaxInt, n)) {
+                    if (static_cast<std::int64_t>(k) < badAt) {
+                        badAt = static_cast<std::int64_t>(k);
+                        bad.assign(p, r.ptr);
+                    }
+                    return;
+                }
+                v = static_cast<std::int32_t>(n);
             }
-            for (int c = 0; c < set->ChannelCount(); ++c)
-                samples += set->Channel(c)->Count();
-            if (samples > kMaxFileSamples) {
-                out.error = "The file holds more than " + std::to_string(kMaxFileSamples) + " samples";
-                break;
-            }
-            out.sets.push_back(std::move(set));
-            i = r.end;
-        } catch (const std::bad_alloc&) {
-            out.error = kNoMemoryText;
-            break;
+            if (k < ch.samples.size())
+                ch.samples[k] = v;
+            else
+                ch.samples.push_back(v);
+            p = r.ptr == end ? end : r.ptr + 1;
         }
     }
-    return out;
+};
+
+ScopeFileReader::ScopeFileReader() = default;
+ScopeFileReader::~ScopeFileReader() = default;
+
+bool ScopeFileReader::Feed(std::string_view bytes)
+{
+    try {
+        std::size_t i = 0;
+        if (afterCr_ && !bytes.empty() && bytes.front() == '\n')
+            i = 1;
+        afterCr_ = afterCr_ && bytes.empty();
+        while (!done_ && i < bytes.size()) {
+            const auto end = std::find_if(bytes.begin() + static_cast<std::ptrdiff_t>(i), bytes.end(),
+                                          [](char c) { return c == '\r' || c == '\n'; });
+            const auto e = static_cast<std::size_t>(end - bytes.begin());
+            if (e == bytes.size()) {
+                partial_.append(bytes.substr(i));
+                break;
+            }
+            if (partial_.empty()) {
+                Line(bytes.substr(i, e - i));
+            } else {
+                partial_.append(bytes.substr(i, e - i));
+                Line(partial_);
+                partial_.clear();
+            }
+            i = e + 1;
+            if (bytes[e] == '\r') {
+                if (i == bytes.size())
+                    afterCr_ = true;
+                else if (bytes[i] == '\n')
+                    ++i;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        Stop(kNoMemoryText);
+    }
+    return !done_;
+}
+
+ScopeFileRead ScopeFileReader::Finish(const std::string& reason)
+{
+    try {
+        if (!reason.empty())
+            Stop(reason);
+        if (!done_ && !partial_.empty())
+            Line(partial_);
+        if (!done_ && block_)
+            EndBlock();
+    } catch (const std::bad_alloc&) {
+        Stop(kNoMemoryText);
+    }
+    done_ = true;
+    partial_.clear();
+    return std::move(read_);
+}
+
+void ScopeFileReader::Stop(std::string error)
+{
+    if (done_)
+        return;
+    done_ = true;
+    block_.reset();  // the set being read is dropped
+    read_.error = std::move(error);
+}
+
+void ScopeFileReader::Line(std::string_view line)
+{
+    if (!block_) {
+        if (!line.starts_with(kScopeBlockStart))
+            return;  // text outside the blocks
+        if (read_.sets.size() >= kMaxFileSets)
+            return Stop("The file holds more than " + std::to_string(kMaxFileSets) + " scope sets");
+        block_ = std::make_unique<Block>();
+        return;
+    }
+    Block& b = *block_;
+    if (b.inSetup) {
+        if (Contains(line, "[setup file end]"))
+            b.inSetup = false;
+        else
+            b.set->setupLines.emplace_back(line);
+    } else if (Contains(line, "[setup file start]")) {
+        b.inSetup = true;
+    } else if (Contains(line, "[scope end]")) {
+        EndBlock();
+    } else {
+        KeyLine(b, line);
+    }
+}
+
+void ScopeFileReader::KeyLine(Block& b, std::string_view line)
+{
+    // A line without "=" is its own key.
+    const auto eq = line.find('=');
+    const std::string_view rawKey = line.substr(0, eq);
+    if (rawKey.size() > kLongestKey)
+        return;
+    const std::string key = Lower(rawKey);
+    const std::string_view value = eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
+    TSampleSet& set = *b.set;
+    FileChannel* channel = b.channel >= 0 ? &b.channels[static_cast<std::size_t>(b.channel)] : nullptr;
+
+    std::int64_t n = 0;
+    if (key == "zoomxtype" || key == "sampledivider" || key == "count" || key == "v_soll" || key == "a_soll"
+        || key == "t_soll" || key == "scurve" || key == "revcounts") {
+        if (!Integer(value, kMinInt, kMaxInt, n))
+            return Stop(NotAnIntegerText(value));
+        const auto v = static_cast<std::int32_t>(n);
+        if (key == "zoomxtype")
+            set.ZoomXType = static_cast<std::uint8_t>(v >= kZoomAll && v <= kZoomX5 ? v : 0);
+        else if (key == "sampledivider")
+            set.SampleDivider = v;
+        else if (key == "count") {
+            if (v < 0 || v > kMaxFileCount)
+                return Stop("Count " + std::string(value) + " is out of range (0 to " + std::to_string(kMaxFileCount)
+                            + ")");
+            set.SetCount(v);
+        } else if (key == "v_soll")
+            b.header.V_Soll = v;
+        else if (key == "a_soll")
+            b.header.A_Soll = v;
+        else if (key == "t_soll")
+            b.header.T_Soll = v;
+        else if (key == "scurve")
+            b.header.Scurve = v;
+        else
+            b.header.Revcounts = v;
+    } else if (key == "color") {
+        if (!Integer(value, kMinInt, std::numeric_limits<std::uint32_t>::max(), n))
+            return Stop(NotAnIntegerText(value));
+        if (channel)
+            channel->Color = static_cast<std::uint32_t>(n);
+    } else if (key == "zeropoint") {
+        // The zero line stays inside the plot; a value that is no number puts it in the middle.
+        const auto v = ParseDouble(value);
+        set.ZeroPoint = v && !std::isnan(*v) ? std::clamp(*v, 0.0, 1.0) : 0.5;
+    } else if (key == "sampletime" || key == "kvout" || key == "factor") {
+        const auto v = ParseDouble(value);
+        if (!v)
+            return Stop(NotAFloatText(value));
+        if (key == "sampletime")
+            set.SampleTime = *v;
+        else if (key == "kvout")
+            b.header.Kvout = *v;
+        else if (channel)
+            channel->Factor = *v;
+    } else if (key == "scopename") {
+        set.name = value;
+    } else if (key == "channelname") {
+        if (channel)
+            channel->name = value;
+    } else if (key == "unitname") {
+        if (channel)
+            channel->unit = value;
+    } else if (key == "newchannel") {
+        // A fifth channel has nowhere to go: its keys are ignored.
+        b.channel = -1;
+        if (b.channels.size() < static_cast<std::size_t>(TSampleSet::kMaxChannels)) {
+            b.channels.emplace_back();
+            b.channel = static_cast<int>(b.channels.size()) - 1;
+        }
+    } else if (key == "data" && channel) {
+        // Values past what the file may still hold are not kept: a set whose
+        // Count reached them would pass the limit.
+        b.Data(*channel, value, static_cast<std::size_t>(std::min<std::int64_t>(kMaxFileCount, kMaxFileSamples - samples_)));
+    }
+}
+
+void ScopeFileReader::EndBlock()
+{
+    Block& b = *block_;
+    const std::int32_t count = b.set->Count();
+    if (b.badAt < count)
+        return Stop(NotAnIntegerText(b.bad));
+    const std::int64_t samples = samples_ + static_cast<std::int64_t>(count) * static_cast<std::int64_t>(b.channels.size());
+    if (samples > kMaxFileSamples)
+        return Stop("The file holds more than " + std::to_string(kMaxFileSamples) + " samples");
+    for (FileChannel& fc : b.channels) {
+        auto ch = SChannelData::Unfilled(count);
+        ch->name = std::move(fc.name);
+        ch->unit = std::move(fc.unit);
+        ch->Factor = fc.Factor;
+        ch->Color = fc.Color;
+        ch->visible = true;
+        ch->LoadSamples(fc.samples);
+        std::vector<std::int32_t>().swap(fc.samples);
+        b.set->AddChannel(std::move(ch));
+    }
+    b.set->SetHeader(b.header);
+    samples_ = samples;
+    read_.sets.push_back(std::move(b.set));
+    block_.reset();
+}
+
+ScopeFileRead ReadScopeText(std::string_view text)
+{
+    ScopeFileReader reader;
+    reader.Feed(text);
+    return reader.Finish();
 }
 
 std::vector<std::string> ScopeFileLines(const std::vector<std::shared_ptr<TSampleSet>>& sets)

@@ -26,23 +26,63 @@ inline constexpr std::string_view kScopeBlockStart = "[Scope v0.9]";
 constexpr std::int32_t kMaxFileCount = 1000000;
 // The most samples (of all channels of all sets) a scope file may hold: those
 // of a thousand of the longest sample runs, four channels each (14 848 000).
+// A set holds Count samples in every channel, whether its "Data" lines give
+// them or not.
 constexpr std::int64_t kMaxFileRuns = 1000;
 constexpr std::int64_t kMaxFileSamples = kMaxFileRuns * kSampleChannels * kLargestSampleCount;
+// The most sets a scope file may hold: as many as those runs.
+constexpr std::size_t kMaxFileSets = static_cast<std::size_t>(kMaxFileRuns);
 
-// Splits a file's text into lines at CR LF, LF or CR (a last line break ends
-// the last line, it does not start an empty one).
-std::vector<std::string> SplitLines(std::string_view text);
 // Every line followed by CR LF.
 std::string JoinLines(const std::vector<std::string>& lines);
 
-// Result of reading the lines of a scope file: the sets read completely, and
-// an error text (empty when the whole file was read) that ends the reading; the
-// set being read when it failed is dropped.
+// Result of reading a scope file: the sets read completely, and an error text
+// (empty when the whole file was read) that ends the reading; the set being
+// read when it failed is dropped.
 struct ScopeFileRead {
     std::vector<std::shared_ptr<TSampleSet>> sets;
     std::string error;
 };
-ScopeFileRead ReadScopeLines(const std::vector<std::string>& lines);
+
+// Reads a scope file as it comes, in pieces of any size, a line at a time
+// (lines end at CR LF, LF or CR): it holds the line being read and what the
+// sets keep, never the whole text. A set is made when its block ends: then its
+// Count is known, and every channel gets Count samples, the first Count values
+// of its "Data" line and zeros after them, wherever the Count line stands. A
+// channel stores only what its "Data" line gives, and never more than the
+// samples the file may still hold, so no Count takes memory by itself.
+class ScopeFileReader {
+public:
+    ScopeFileReader();
+    ~ScopeFileReader();
+    ScopeFileReader(const ScopeFileReader&) = delete;
+    ScopeFileReader& operator=(const ScopeFileReader&) = delete;
+
+    // The next bytes of the file. False once the reading has ended (an error,
+    // a limit): the rest of the file need not be given.
+    bool Feed(std::string_view bytes);
+    // The end of the file: a last line without a line break is read and an
+    // unended set is made. With a reason (the file could not be read to its
+    // end), the set being read is dropped and the reason is the error.
+    ScopeFileRead Finish(const std::string& reason = {});
+
+private:
+    struct Block;
+    void Line(std::string_view line);
+    void KeyLine(Block& b, std::string_view line);
+    void EndBlock();
+    void Stop(std::string error);
+
+    std::string partial_;  // the line that the bytes so far began
+    bool afterCr_ = false;  // the last bytes ended in CR: an LF next belongs to it
+    std::unique_ptr<Block> block_;  // the set being read
+    std::int64_t samples_ = 0;  // of the sets read
+    ScopeFileRead read_;
+    bool done_ = false;
+};
+
+// A whole file's text read at once.
+ScopeFileRead ReadScopeText(std::string_view text);
 
 // The blocks of the given sets, in order.
 std::vector<std::string> ScopeFileLines(const std::vector<std::shared_ptr<TSampleSet>>& sets);

@@ -35,12 +35,15 @@
 
 #include <new>
 #include <stdexcept>
+#include <unordered_set>
 
 namespace quenor {
 
 namespace {
 
 constexpr int kRedrawMs = 300;
+// Bytes of a scope file read at a time.
+constexpr std::size_t kReadPiece = 1 << 20;
 const QString kScopeFilter = QStringLiteral("Scopes (*.VekScopes);;All files (*.*)");
 
 QString Q(const std::string& s) { return FromCp1252(s); }
@@ -98,6 +101,36 @@ protected:
 
 private:
     const QImage& image_;
+};
+
+// The tabs of the sets. A tab bar lays out all its tabs for every tab added,
+// removed or renamed, measuring each through the style: n tabs made one by one
+// would be measured n * n / 2 times. Changes made in Batch take a stand-in
+// size for every tab, and the tabs are measured once when the batch ends.
+class ScopeTabBar : public QTabBar {
+public:
+    using QTabBar::QTabBar;
+
+    template <class Changes>
+    void Batch(Changes&& changes)
+    {
+        batch_ = true;
+        changes();
+        batch_ = false;
+        // What a change of font does: the tabs measured and laid out anew.
+        QEvent remeasure(QEvent::FontChange);
+        QTabBar::changeEvent(&remeasure);
+    }
+
+protected:
+    QSize tabSizeHint(int index) const override { return batch_ ? QSize(1, 1) : QTabBar::tabSizeHint(index); }
+    QSize minimumTabSizeHint(int index) const override
+    {
+        return batch_ ? QSize(1, 1) : QTabBar::minimumTabSizeHint(index);
+    }
+
+private:
+    bool batch_ = false;
 };
 
 TfrmScope::TfrmScope(QWidget* parent) : QWidget(parent)
@@ -207,7 +240,7 @@ TfrmScope::TfrmScope(QWidget* parent) : QWidget(parent)
     sbarX_->setRange(0, 0);
     sbarX_->setEnabled(false);
     connect(sbarX_, &QScrollBar::valueChanged, this, [this] { DrawScope(); });
-    tcScopes_ = new QTabBar(this);
+    tcScopes_ = new ScopeTabBar(this);
     tcScopes_->setShape(QTabBar::RoundedSouth);
     tcScopes_->setExpanding(false);
     tcScopes_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -321,6 +354,8 @@ void TfrmScope::SaveSampleSetup(Settings& settings) const { setup_->SaveToRegist
 MessageTarget* TfrmScope::Window() const { return messages_.get(); }
 
 QWidget* TfrmScope::Plot() const { return imScope_; }
+
+QTabBar* TfrmScope::Tabs() const { return tcScopes_; }
 
 void TfrmScope::Dispatch(const Message& m)
 {
@@ -517,18 +552,30 @@ void TfrmScope::SetZoom(int type)
 
 void TfrmScope::UpdateTabs()
 {
+    // Sets are appended, closed and renamed: only the tabs of those change.
     updatingTabs_ = true;
-    tcScopes_->setUpdatesEnabled(false);
-    while (tcScopes_->count() > 0)
-        tcScopes_->removeTab(tcScopes_->count() - 1);
-    int selected = -1;
-    for (std::size_t i = 0; i < sets_.size(); ++i) {
-        tcScopes_->addTab(Q(sets_[i]->name));
-        if (sets_[i] == current_)
-            selected = static_cast<int>(i);
-    }
-    tcScopes_->setCurrentIndex(selected);
-    tcScopes_->setUpdatesEnabled(true);
+    tcScopes_->Batch([this] {
+        const std::unordered_set<std::shared_ptr<TSampleSet>> kept(sets_.begin(), sets_.end());
+        for (std::size_t i = tabSets_.size(); i-- > 0;) {
+            if (!kept.contains(tabSets_[i])) {
+                tcScopes_->removeTab(static_cast<int>(i));
+                tabSets_.erase(tabSets_.begin() + static_cast<std::ptrdiff_t>(i));
+            }
+        }
+        int selected = -1;
+        for (std::size_t i = 0; i < sets_.size(); ++i) {
+            const QString text = Q(sets_[i]->name);
+            if (i == tabSets_.size() || tabSets_[i] != sets_[i]) {
+                tcScopes_->insertTab(static_cast<int>(i), text);
+                tabSets_.insert(tabSets_.begin() + static_cast<std::ptrdiff_t>(i), sets_[i]);
+            } else if (tcScopes_->tabText(static_cast<int>(i)) != text) {
+                tcScopes_->setTabText(static_cast<int>(i), text);
+            }
+            if (sets_[i] == current_)
+                selected = static_cast<int>(i);
+        }
+        tcScopes_->setCurrentIndex(selected);
+    });
     updatingTabs_ = false;
 }
 
@@ -640,8 +687,18 @@ void TfrmScope::LoadScopes(const QString& fileName)
         QFile file(fileName);
         if (!file.open(QIODevice::ReadOnly))
             throw std::runtime_error(ToCp1252(file.errorString()));
-        const QByteArray bytes = file.readAll();
-        read = ReadScopeLines(SplitLines(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+        // A piece at a time: the whole text is never held.
+        ScopeFileReader reader;
+        std::string reason;
+        std::vector<char> piece(kReadPiece);
+        for (;;) {
+            const qint64 n = file.read(piece.data(), static_cast<qint64>(piece.size()));
+            if (n < 0)
+                reason = ToCp1252(file.errorString());
+            if (n <= 0 || !reader.Feed(std::string_view(piece.data(), static_cast<std::size_t>(n))))
+                break;
+        }
+        read = reader.Finish(reason);
     });
     if (!failure.empty()) {  // nothing was read
         prompts.error(Q(LoadErrorText(failure)), QStringLiteral("Error"));

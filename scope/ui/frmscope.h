@@ -34,6 +34,7 @@ class Settings;
 class TfrmSampleSetup;
 class TfrmTrigStatus;
 class ScopePlot;
+class ScopeTabBar;
 
 // The questions and messages of the scope; tests replace them.
 struct ScopePrompts {
@@ -100,7 +101,7 @@ public:
     QWidget* Plot() const;
     QPushButton* StartButton() const { return btnStart_; }
     QScrollBar* ScrollBar() const { return sbarX_; }
-    QTabBar* Tabs() const { return tcScopes_; }
+    QTabBar* Tabs() const;
     QTimer* UpdateTimer() const { return tiUpdateScope_; }
     QLabel* TransDiffLabel() const { return lblTransDiff_; }
     QLabel* TimeLabel() const { return lblTime_; }
@@ -141,6 +142,7 @@ private:
     std::unique_ptr<SamplingFlow> flow_;
     ScopeMotor motor_;
     std::vector<std::shared_ptr<TSampleSet>> sets_;
+    std::vector<std::shared_ptr<TSampleSet>> tabSets_;  // the set of each tab
     std::shared_ptr<TSampleSet> current_;
     std::shared_ptr<TSampleSet> reference_;
     int clickedTab_ = -1;
@@ -152,7 +154,7 @@ private:
     TfrmTrigStatus* trigStatus_;
     ScopePlot* imScope_;
     QScrollBar* sbarX_;
-    QTabBar* tcScopes_;
+    ScopeTabBar* tcScopes_;
     QTimer* tiUpdateScope_;
     QLabel* lblTransDiff_;
     QLabel* lblTime_;

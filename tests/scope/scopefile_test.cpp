@@ -41,7 +41,8 @@ std::shared_ptr<TSampleSet> SmallSet()
     return set;
 }
 
-std::vector<std::string> Lines(std::string_view text) { return SplitLines(text); }
+ScopeFileRead Read(std::string_view text) { return ReadScopeText(text); }
+std::string Write(const ScopeFileRead& read) { return JoinLines(ScopeFileLines(read.sets)); }
 
 }  // namespace
 
@@ -76,13 +77,13 @@ TEST(ScopeFile, WritesTheBlockAndReadsItBackIdentically)
         "Revcounts=4096\r\n\r\n"
         "NewChannel\r\nChannelName=Actual velocity\r\nUnitName=RPM\r\nFactor=0.0012987012987013\r\n"
         "Color=16711680\r\nData=1,-2,70000\r\n\r\n"
-        "NewChannel\r\nChannelName=None\r\nUnitName=\r\nFactor=1\r\nColor=0\r\nData=\r\n\r\n"
+        "NewChannel\r\nChannelName=None\r\nUnitName=\r\nFactor=1\r\nColor=0\r\nData=0,0,0\r\n\r\n"
         "\r\n[Setup file start]\r\n[Setup]\r\nCount=5\r\n[Scope end] is not here\r\n[Setup file end]\r\n"
         "[Scope end]\r\n\r\n";
     const std::string text = JoinLines(ScopeFileLines({SmallSet()}));
     EXPECT_EQ(text, expected);
 
-    const ScopeFileRead read = ReadScopeLines(Lines(text));
+    const ScopeFileRead read = Read(text);
     ASSERT_EQ(read.error, "");
     ASSERT_EQ(read.sets.size(), 1u);
     const TSampleSet& s = *read.sets[0];
@@ -91,9 +92,8 @@ TEST(ScopeFile, WritesTheBlockAndReadsItBackIdentically)
     EXPECT_EQ(s.Header(), SmallSet()->Header());
     ASSERT_EQ(s.ChannelCount(), 2);
     EXPECT_EQ(s.Channel(0)->Samples(), (std::vector<std::int32_t>{1, -2, 70000}));
-    EXPECT_EQ(s.Channel(1)->Count(), 3);  // made with the set's Count; "Data=" leaves zeros
-    EXPECT_EQ(JoinLines(ScopeFileLines(read.sets)), expected.substr(0, expected.find("Data=\r\n")) +
-                                                       "Data=0,0,0\r\n" + expected.substr(expected.find("Data=\r\n") + 7));
+    EXPECT_EQ(s.Channel(1)->Samples(), (std::vector<std::int32_t>{0, 0, 0}));  // the set's Count
+    EXPECT_EQ(Write(read), expected);
 }
 
 TEST(ScopeFile, ReadingIsForgivingWhereTheWriterIsNot)
@@ -106,7 +106,7 @@ TEST(ScopeFile, ReadingIsForgivingWhereTheWriterIsNot)
         "NewChannel\nNewChannel\nNewChannel\nChannelName=fifth\n[SCOPE END]\n"
         "[Scope v0.9]\nScopeName=second\nZeroPoint=NAN\nCount=2\nNewChannel\nData=1,2\nCount=5\n[Scope end]\n"
         "[Scope v0.9]\nScopeName=third\nZeroPoint=-0.25\nSampleTime=0.001\n";  // no end line
-    const ScopeFileRead read = ReadScopeLines(Lines(text));
+    const ScopeFileRead read = Read(text);
     ASSERT_EQ(read.error, "");
     ASSERT_EQ(read.sets.size(), 3u);
     const TSampleSet& a = *read.sets[0];
@@ -122,17 +122,20 @@ TEST(ScopeFile, ReadingIsForgivingWhereTheWriterIsNot)
     EXPECT_EQ(a.Channel(1)->Factor, 0.5);
     EXPECT_EQ(a.Channel(3)->name, "");
 
-    // A later Count makes the set longer than its channel: every access stays in the channel.
+    // The last Count holds for every channel of the set.
     const TSampleSet& b = *read.sets[1];
     EXPECT_EQ(b.ZeroPoint, 0.5);
     EXPECT_EQ(b.Count(), 5);
-    EXPECT_EQ(b.Channel(0)->Count(), 2);
-    const std::vector<std::string> clip = Lines(ClipboardText(b, '.'));
-    ASSERT_EQ(clip.size(), 8u);
-    EXPECT_EQ(clip[7], "0\t0");
+    EXPECT_EQ(b.Channel(0)->Samples(), (std::vector<std::int32_t>{1, 2, 0, 0, 0}));
 
     EXPECT_EQ(read.sets[2]->name, "third");
     EXPECT_EQ(read.sets[2]->ZeroPoint, 0.0);
+
+    // Given a byte at a time (a CR in one piece, its LF in the next), the file reads the same.
+    ScopeFileReader reader;
+    for (char c : text)
+        ASSERT_TRUE(reader.Feed(std::string_view(&c, 1)));
+    EXPECT_EQ(Write(reader.Finish()), Write(read));
 }
 
 TEST(ScopeFile, BadValuesStopTheLoadAndKeepTheSetsBefore)
@@ -144,43 +147,73 @@ TEST(ScopeFile, BadValuesStopTheLoadAndKeepTheSetsBefore)
         {"Count=ten", "'ten' is not a valid integer value"},
         {"Count=3000000000", "'3000000000' is not a valid integer value"},
         {"SampleTime=1,5", "'1,5' is not a valid floating point value"},
-        {"Count=3\nNewChannel\nData=1,,2", "'' is not a valid integer value"},
+        {"Count=3\nNewChannel\nData=1,,2\n[Scope end]", "'' is not a valid integer value"},
     };
     for (const auto& [line, reason] : cases) {
-        const ScopeFileRead read = ReadScopeLines(Lines(good + "[Scope v0.9]\nScopeName=bad\n" + line + "\n" + good));
+        const ScopeFileRead read = Read(good + "[Scope v0.9]\nScopeName=bad\n" + line + "\n" + good);
         EXPECT_EQ(read.error, reason) << line;
         ASSERT_EQ(read.sets.size(), 1u) << line;
         EXPECT_EQ(read.sets[0]->name, "good");
     }
     EXPECT_EQ(LoadErrorText("x"), "Could not load the file\nError: x");
     // Count at the limit is taken.
-    EXPECT_EQ(ReadScopeLines(Lines("[Scope v0.9]\nCount=1000000\n")).sets.at(0)->Count(), 1000000);
+    EXPECT_EQ(Read("[Scope v0.9]\nCount=1000000\n").sets.at(0)->Count(), 1000000);
 }
 
 TEST(ScopeFile, WhatTheReaderTakesTheWriterWritesBack)
 {
-    // Each block is read, written, read again and written again: the second
-    // reading succeeds and both writings are the same text.
-    const char* cases[] = {
-        "SampleTime=1.7976931348623157E308\nKvout=-1.7976931348623157E308\nNewChannel\n"
-        "Factor=1.7976931348623157E308\nNewChannel\nFactor=-1.797693134862315E308",
-        "SampleTime=4.9E-324\nZeroPoint=2.5E-320\nKvout=1E-310",
-        "Count=2\nColor=-1\nNewChannel\nColor=-2147483648\nData=-2147483648,2147483647",
-        "ZoomXType=-3\nSampleDivider=-2147483648\nCount=4\nNewChannel\nData=+7,  8\n",
+    // Read, written, read again and written again: the same sets and the same
+    // bytes. Every channel has its set's Count samples, wherever the Count line
+    // stands: four sets of four channels of a million samples, their Count
+    // after the channels, hold more than a file may.
+    std::string fourLargest;
+    for (int i = 0; i < 4; ++i)
+        fourLargest += "[Scope v0.9]\nNewChannel\nNewChannel\nNewChannel\nNewChannel\nCount=1000000\n[Scope end]\n";
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    const struct {
+        std::string text;
+        std::size_t sets;
+        std::string error;
+        std::int32_t count;                             // of the last set
+        std::vector<std::vector<std::int32_t>> first;  // its channels' first samples
+    } cases[] = {
+        {"[Scope v0.9]\nSampleTime=1.7976931348623157E308\nKvout=-1.7976931348623157E308\nNewChannel\n"
+         "Factor=1.7976931348623157E308\nNewChannel\nFactor=-1.797693134862315E308",
+         1, "", 0, {{}, {}}},
+        {"[Scope v0.9]\nSampleTime=4.9E-324\nZeroPoint=2.5E-320\nKvout=1E-310", 1, "", 0, {}},
+        {"[Scope v0.9]\nCount=2\nColor=-1\nNewChannel\nColor=-2147483648\nData=-2147483648,2147483647", 1, "", 2,
+         {{kMin, kMax}}},
+        {"[Scope v0.9]\nZoomXType=-3\nSampleDivider=-2147483648\nCount=4\nNewChannel\nData=+7,  8\n", 1, "", 4,
+         {{7, 8, 0, 0}}},
+        {"[Scope v0.9]\nNewChannel\nData=1,2,3\nCount=2\n", 1, "", 2, {{1, 2}}},
+        {"[Scope v0.9]\nCount=2\nNewChannel\nData=4,5,6,x\nNewChannel\nData=7\n", 1, "", 2, {{4, 5}, {7, 0}}},
+        {"[Scope v0.9]\nCount=5\nNewChannel\nData=7\nCount=3\nNewChannel\nData=1,2,3,4\nCount=2\n", 1, "", 2,
+         {{7, 0}, {1, 2}}},
+        {"[Scope v0.9]\nNewChannel\nData=1,x\nCount=2\n", 0, "'x' is not a valid integer value", 0, {}},
+        {fourLargest, 3, "The file holds more than 14848000 samples", 1000000, {{0}, {0}, {0}, {0}}},
     };
-    for (const char* block : cases) {
-        const ScopeFileRead first = ReadScopeLines(Lines(std::string("[Scope v0.9]\n") + block + "\n[Scope end]\n"));
-        ASSERT_EQ(first.error, "") << block;
-        ASSERT_EQ(first.sets.size(), 1u) << block;
-        const std::string written = JoinLines(ScopeFileLines(first.sets));
-        const ScopeFileRead second = ReadScopeLines(Lines(written));
-        EXPECT_EQ(second.error, "") << written;
-        ASSERT_EQ(second.sets.size(), 1u) << written;
-        EXPECT_EQ(JoinLines(ScopeFileLines(second.sets)), written);
+    for (const auto& c : cases) {
+        const ScopeFileRead first = Read(c.text);
+        EXPECT_EQ(first.error, c.error) << c.text;
+        ASSERT_EQ(first.sets.size(), c.sets) << c.text;
+        if (c.sets == 0)
+            continue;
+        const TSampleSet& last = *first.sets.back();
+        EXPECT_EQ(last.Count(), c.count) << c.text;
+        ASSERT_EQ(last.ChannelCount(), static_cast<int>(c.first.size())) << c.text;
+        for (int k = 0; k < last.ChannelCount(); ++k) {
+            EXPECT_EQ(last.Channel(k)->Count(), c.count) << c.text;
+            for (std::size_t i = 0; i < c.first[k].size(); ++i)
+                EXPECT_EQ(last.Channel(k)->Sample(static_cast<std::int32_t>(i)), c.first[k][i]) << c.text;
+        }
+        const std::string written = Write(first);
+        const ScopeFileRead second = Read(written);
+        EXPECT_EQ(second.error, "") << c.text;
+        EXPECT_EQ(second.sets.size(), c.sets) << c.text;
+        EXPECT_TRUE(Write(second) == written) << c.text;
     }
-    const ScopeFileRead big =
-        ReadScopeLines(Lines(JoinLines(ScopeFileLines(ReadScopeLines(Lines(std::string("[Scope v0.9]\n") + cases[0]))
-                                                          .sets))));
+    const ScopeFileRead big = Read(Write(Read(cases[0].text)));
     ASSERT_EQ(big.sets.size(), 1u);
     EXPECT_EQ(big.sets[0]->SampleTime, 1.79769313486231E308);
     EXPECT_EQ(big.sets[0]->Header().Kvout, -1.79769313486231E308);
@@ -206,7 +239,7 @@ TEST(ScopeFile, NamesThatHoldABlockMarkerKeepTheirSetWhole)
         set->name = c.name;
         set->Channel(0)->name = c.name;
         set->Channel(1)->unit = c.name;
-        const ScopeFileRead read = ReadScopeLines(Lines(JoinLines(ScopeFileLines({set}))));
+        const ScopeFileRead read = Read(JoinLines(ScopeFileLines({set})));
         ASSERT_EQ(read.error, "") << c.name;
         ASSERT_EQ(read.sets.size(), 1u) << c.name;
         const TSampleSet& s = *read.sets[0];
@@ -221,9 +254,9 @@ TEST(ScopeFile, NamesThatHoldABlockMarkerKeepTheirSetWhole)
 
 TEST(ScopeFile, AChannelHoldsWhatItsDataLineGives)
 {
-    const ScopeFileRead read = ReadScopeLines(
-        Lines("[Scope v0.9]\nCount=1000000\nNewChannel\nData=5,-6\nNewChannel\nNewChannel\nData=1\nData=2,3\n"
-              "NewChannel\nData=9,8,7\nData=4\n[Scope end]\n"));
+    const ScopeFileRead read =
+        Read("[Scope v0.9]\nCount=1000000\nNewChannel\nData=5,-6\nNewChannel\nNewChannel\nData=1\nData=2,3\n"
+             "NewChannel\nData=9,8,7\nData=4\n[Scope end]\n");
     ASSERT_EQ(read.error, "");
     ASSERT_EQ(read.sets.size(), 1u);
     const TSampleSet& s = *read.sets[0];
@@ -258,21 +291,38 @@ TEST(ScopeFile, AFileHoldsAtMostAThousandLargestRuns)
     for (int i = 0; i < 3; ++i)
         atLimit += block(1000000, 4);
     atLimit += block(712000, 4);
-    const ScopeFileRead full = ReadScopeLines(Lines(atLimit));
+    const ScopeFileRead full = Read(atLimit);
     EXPECT_EQ(full.error, "");
     EXPECT_EQ(full.sets.size(), 4u);
     // One channel of one sample more is refused, and so is the issue's file:
     // 140 sets of four channels of a million samples (11.6 KB asking for 2.2 GB).
-    const ScopeFileRead over = ReadScopeLines(Lines(atLimit + block(1, 1)));
+    const ScopeFileRead over = Read(atLimit + block(1, 1));
     ASSERT_EQ(over.error, "The file holds more than " + limit + " samples");
     EXPECT_EQ(over.sets.size(), 4u);
     std::string issue;
     for (int i = 0; i < 140; ++i)
         issue += block(1000000, 4);
-    const ScopeFileRead refused = ReadScopeLines(Lines(issue));
+    const ScopeFileRead refused = Read(issue);
     EXPECT_EQ(refused.error, "The file holds more than " + limit + " samples");
     ASSERT_EQ(refused.sets.size(), 3u);  // the sets read before the limit stay
     EXPECT_EQ(refused.sets[2]->Channel(3)->Held(), 1);
+}
+
+TEST(ScopeFile, AFileHoldsAtMostAThousandSets)
+{
+    const struct {
+        int sets;
+        const char* error;
+    } cases[] = {{1000, ""}, {1001, "The file holds more than 1000 scope sets"}, {16000, "The file holds more than 1000 scope sets"}};
+    for (const auto& c : cases) {
+        std::string text;
+        for (int i = 0; i < c.sets; ++i)
+            text += "[Scope v0.9]\r\nScopeName=" + std::to_string(i) + "\r\n[Scope end]\r\n";
+        const ScopeFileRead read = Read(text);
+        EXPECT_EQ(read.error, c.error) << c.sets;
+        ASSERT_EQ(read.sets.size(), 1000u) << c.sets;  // the first thousand stay
+        EXPECT_EQ(read.sets.back()->name, "999");
+    }
 }
 
 TEST(ScopeFile, ClipboardTextWithEitherSeparator)

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -241,7 +242,7 @@ TEST_F(ScopeForms, TabsFilesClipboardAndLabels)
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     const QByteArray text = saved.readAll();
     EXPECT_TRUE(text.contains("Factor=1.5\r\n"));
-    EXPECT_EQ(ReadScopeLines(SplitLines(text.toStdString())).sets.size(), 2u);
+    EXPECT_EQ(ReadScopeText(text.toStdString()).sets.size(), 2u);
     separator.clear();
     scope->CopySet(scope->Sets()[0]);
     ASSERT_EQ(shown.size(), 1u);
@@ -264,7 +265,8 @@ TEST_F(ScopeForms, TabsFilesClipboardAndLabels)
     EXPECT_EQ(shown[2].caption, QStringLiteral("Wrong sampletime"));
     scope->CloseSet(0);
     EXPECT_EQ(scope->CurrentSet(), scope->Sets().at(0));
-    EXPECT_EQ(scope->Tabs()->count(), 1);
+    ASSERT_EQ(scope->Tabs()->count(), 1);
+    EXPECT_EQ(scope->Tabs()->tabText(0), QStringLiteral("renamed"));
     scope->CloseSet(0);
     EXPECT_EQ(scope->CurrentSet(), nullptr);
     EXPECT_EQ(scope->TimeScaleLabel()->text(), QString());
@@ -279,20 +281,46 @@ TEST_F(ScopeForms, TabsFilesClipboardAndLabels)
 
 TEST_F(ScopeForms, AFileAskingForTooManySamplesIsRefused)
 {
-    // 140 sets of four channels of a million samples each, 11.6 KB of text.
+    // Four sets of four channels of a million samples each, Count after the
+    // channels: the fourth passes the limit.
     std::string text;
-    for (int i = 0; i < 140; ++i) {
-        text += "[Scope v0.9]\r\nScopeName=big " + std::to_string(i) + "\r\nCount=1000000\r\n\r\n";
-        for (int c = 0; c < 4; ++c)
-            text += "NewChannel\r\nChannelName=c\r\n\r\n";
-        text += "\r\n[Setup file start]\r\n[Setup file end]\r\n[Scope end]\r\n\r\n";
-    }
+    for (int i = 0; i < 4; ++i)
+        text += "[Scope v0.9]\nNewChannel\nNewChannel\nNewChannel\nNewChannel\nCount=1000000\n[Scope end]\n";
     scope->LoadScopes(WriteFile(text));
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, QStringLiteral("Could not load the file\nError: The file holds more than 14848000 samples"));
     ASSERT_EQ(scope->Sets().size(), 3u);  // the sets before the limit
     EXPECT_EQ(scope->CurrentSet(), scope->Sets()[2]);
     EXPECT_EQ(scope->Tabs()->count(), 3);
+    EXPECT_EQ(scope->Sets()[2]->Channel(3)->Count(), 1000000);
+}
+
+TEST_F(ScopeForms, AThousandSetsOpenWithOneLayoutOfTheTabs)
+{
+    // The tab bar measures its tabs through the style: a layout per added tab
+    // would measure n * n / 2 of them.
+    struct CountingStyle : QProxyStyle {
+        QSize sizeFromContents(ContentsType type, const QStyleOption* o, const QSize& s, const QWidget* w) const override
+        {
+            measured += type == CT_TabBarTab;
+            return QProxyStyle::sizeFromContents(type, o, s, w);
+        }
+        mutable long measured = 0;
+    };
+    CountingStyle* style = new CountingStyle;
+    style->setParent(scope.get());
+    scope->Tabs()->setStyle(style);
+    std::string text;
+    for (int i = 0; i < 1001; ++i)
+        text += "[Scope v0.9]\r\nScopeName=" + std::to_string(i) + "\r\n[Scope end]\r\n";
+    scope->LoadScopes(WriteFile(text));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, QStringLiteral("Could not load the file\nError: The file holds more than 1000 scope sets"));
+    ASSERT_EQ(scope->Tabs()->count(), 1000);
+    EXPECT_EQ(scope->Tabs()->tabText(999), QStringLiteral("999"));
+    EXPECT_EQ(scope->Tabs()->currentIndex(), 999);
+    Settle();
+    EXPECT_LT(style->measured, 10 * 1000);
 }
 
 TEST_F(ScopeForms, SampleRunThroughThePostedPhases)

@@ -1,0 +1,133 @@
+// Opening scope files in the scope window (offscreen): a file at the limits,
+// 1,000 sets of four channels of 3712 samples, a file of 1,000 empty sets and
+// one of 16,000 (refused after the first 1,000), all written by the program's
+// own writer.
+//
+//   bench_scope_load [runs]    default 3, each in a new window
+//
+// A run is one LoadScopes: the file read, the sets made, the tabs built, the
+// first drawing, then the events it left. Its peak memory is the most the
+// process held during the run above what it held before (VmHWM after the
+// run, its mark reset through /proc/self/clear_refs, minus VmRSS before).
+
+#include "scope/scopefile.h"
+#include "scope/ui/frmscope.h"
+
+#include <QApplication>
+#include <QTabBar>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+using namespace quenor;
+
+namespace {
+
+constexpr std::int32_t kCount = 3712;
+
+// Writes the file a set at a time, so that making it leaves little behind.
+void WriteFile(const std::string& path, int sets, bool full)
+{
+    std::ofstream out(path, std::ios::binary);
+    for (int s = 0; s < sets; ++s) {
+        auto set = std::make_shared<TSampleSet>();
+        set->name = "Scope " + std::to_string(s + 1);
+        set->SampleTime = 0.001;
+        set->setupLines = {"[Vek Setup file]", "[Tovik Automation A/S]"};
+        if (full) {
+            set->SetCount(kCount);
+            for (int c = 0; c < 4; ++c) {
+                auto ch = std::make_unique<SChannelData>(kCount);
+                ch->name = "Channel " + std::to_string(c + 1);
+                ch->unit = "RPM";
+                ch->Factor = 0.1 * (c + 1);
+                for (std::int32_t i = 0; i < kCount; ++i)
+                    ch->SetSample(i, static_cast<std::int32_t>(30000 * std::sin(i * 0.01 * (c + 1) + s)
+                                                               + ((i * 7919 + s) % 97) - 48));
+                set->AddChannel(std::move(ch));
+            }
+        }
+        std::vector<std::string> lines;
+        set->SaveToStrings(lines);
+        const std::string text = JoinLines(lines);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    }
+}
+
+// A value of /proc/self/status in kB ("VmRSS", "VmHWM").
+long StatusKb(const char* key)
+{
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(key) + ":";
+    while (std::getline(in, line))
+        if (line.rfind(prefix, 0) == 0)
+            return std::atol(line.c_str() + prefix.size());
+    return -1;
+}
+
+void ResetPeak()
+{
+    malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+void Measure(const char* what, const std::string& path, int runs)
+{
+    std::vector<double> ms;
+    long peak = 0;
+    std::size_t tabs = 0;
+    for (int r = 0; r < runs; ++r) {
+        auto scope = std::make_unique<TfrmScope>();
+        scope->prompts.error = [](const QString&, const QString&) {};  // the refusal of the third file
+        scope->resize(1200, 700);
+        scope->show();
+        QApplication::processEvents();
+        ResetPeak();
+        const long before = StatusKb("VmRSS");
+        const auto t0 = std::chrono::steady_clock::now();
+        scope->LoadScopes(QString::fromStdString(path));
+        QApplication::processEvents();
+        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        peak = std::max(peak, StatusKb("VmHWM") - before);
+        tabs = static_cast<std::size_t>(scope->Tabs()->count());
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("%-34s %7.1f MB  %4zu tabs  min %8.1f ms  median %8.1f ms  peak +%6.1f MB  (%d runs)\n", what,
+                static_cast<double>(std::filesystem::file_size(path)) / 1e6, tabs, ms.front(), ms[ms.size() / 2],
+                static_cast<double>(peak) / 1024.0, runs);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+
+    const auto dir = std::filesystem::temp_directory_path() / ("quenor-bench-scope-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string full = (dir / "full.VekScopes").string();
+    const std::string empty = (dir / "empty.VekScopes").string();
+    const std::string many = (dir / "many.VekScopes").string();
+    WriteFile(full, 1000, true);
+    WriteFile(empty, 1000, false);
+    WriteFile(many, 16000, false);
+
+    Measure("1000 sets x 4 x 3712 samples", full, runs);
+    Measure("1000 empty sets", empty, runs);
+    Measure("16000 empty sets", many, runs);
+    std::filesystem::remove_all(dir);
+    return 0;
+}

@@ -321,6 +321,9 @@ TEST_F(ScopeForms, AThousandSetsOpenWithOneLayoutOfTheTabs)
     EXPECT_EQ(scope->Tabs()->currentIndex(), 999);
     Settle();
     EXPECT_LT(style->measured, 10 * 1000);
+    // Measured all the same: each tab as wide as its text asks.
+    EXPECT_EQ(scope->Tabs()->tabRect(999).size(), scope->Tabs()->tabSizeHint(999));
+    EXPECT_GT(scope->Tabs()->tabRect(0).width(), scope->Tabs()->fontMetrics().horizontalAdvance(QStringLiteral("0")));
 }
 
 TEST_F(ScopeForms, SampleRunThroughThePostedPhases)

@@ -322,8 +322,10 @@ TEST_F(ScopeForms, AThousandSetsOpenWithOneLayoutOfTheTabs)
     Settle();
     EXPECT_LT(style->measured, 10 * 1000);
     // Measured all the same: each tab as wide as its text asks.
-    EXPECT_EQ(scope->Tabs()->tabRect(999).size(), scope->Tabs()->tabSizeHint(999));
-    EXPECT_GT(scope->Tabs()->tabRect(0).width(), scope->Tabs()->fontMetrics().horizontalAdvance(QStringLiteral("0")));
+    for (int i : {0, 999})
+        EXPECT_GT(scope->Tabs()->tabRect(i).width(),
+                  scope->Tabs()->fontMetrics().horizontalAdvance(scope->Tabs()->tabText(i)))
+            << i;
 }
 
 TEST_F(ScopeForms, SampleRunThroughThePostedPhases)

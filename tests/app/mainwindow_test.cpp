@@ -482,7 +482,7 @@ TEST_F(MainWindowWithMotor, TheEnduranceTestRunsOnlyInPositionMode)
     EXPECT_FALSE(start->isEnabled());
     start->click();
     page.StartTest();
-    Spin(1000);
+    Spin(1000);  // nothing may move
     EXPECT_EQ(moves(), 0);
     EXPECT_EQ(start->text(), QStringLiteral("Start"));
     EXPECT_FALSE(window->Session().Tests().Running());
@@ -502,7 +502,7 @@ TEST_F(MainWindowWithMotor, TheEnduranceTestRunsOnlyInPositionMode)
     EXPECT_TRUE(SpinUntil([&] { return !window->Session().Tests().Running(); })) << "the test runs on";
     EXPECT_EQ(start->text(), QStringLiteral("Start"));
     EXPECT_FALSE(start->isEnabled());
-    Spin(1500);
+    Spin(1500);  // nothing more may move
     EXPECT_LE(moves(), seen + 1) << "the test goes on moving outside position mode";
 }
 

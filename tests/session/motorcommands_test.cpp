@@ -301,7 +301,7 @@ TEST_F(SessionMotorCommands, AFamily2MotorReadsItsImageAndSetsARestartToken)
     EXPECT_GE(token, 1);
     EXPECT_LE(token, 65534);
     const int blocksBefore = sim.CountRequests(0x51);
-    Spin(500);
+    Spin(500);  // no page is read again
     EXPECT_EQ(sim.CountRequests(0x51), blocksBefore) << "the token's poll must not re-read the pages";
 
     // A motor that restarted on its own answers another value: every page is read again.

@@ -125,7 +125,7 @@ TEST_F(SessionWithMotor, AnEditThatCannotGoOutIsNotShownAsDone)
     sim.SetSilent(false);
     ASSERT_TRUE(SpinUntil([&] { return !(*session)->State().connected; }));
     ASSERT_TRUE(SpinUntil([&] { return (*session)->State().connected; }));
-    Spin(300);
+    Spin(300);  // nothing may be written
     EXPECT_EQ(WrittenRegisters().count(5), 0u) << "written behind the user's back";
 }
 
@@ -196,7 +196,7 @@ TEST_F(SessionWithMotor, ALoadCutOffByTheLinkListsWhatDidNotArrive)
     ASSERT_TRUE(sim.Start());
     ASSERT_TRUE(SpinUntil([&] { return (*session)->State().connected; }, 15000));
     ASSERT_TRUE(SpinUntil([&] { return (*session)->Com().IsQueueEmpty(); }));
-    Spin(300);
+    Spin(300);  // nothing may be written
     for (int reg : WrittenRegisters())
         ADD_FAILURE() << "register " << reg << " written after the motor came back";
 }
@@ -216,7 +216,7 @@ TEST(SessionWithoutMotor, AMissingPortIsShownWithItsDeviceOnce)
         test::DeliverPosted();
         const int changes = session.view.statusChanges;
         const int mask = session.view.lastMask;
-        Spin(600);
+        Spin(600);  // nothing may change
         EXPECT_EQ(session.view.statusChanges, changes) << "the status was redone while nothing changed";
         EXPECT_EQ(session.view.lastMask, mask);
         EXPECT_EQ(session->StatusBar().ConnectionTextShown(),

@@ -266,6 +266,9 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
 {
     const int g0 = generation_;
     const bool typeWasUnknown = state_.motorTypeUnknown;
+    if (linkState == +LinkNotice::Connected || linkState == +LinkNotice::Lost ||
+        linkState == +LinkNotice::RescanStarted)
+        ++linkChanges_;
     switch (static_cast<LinkNotice>(linkState)) {
     case LinkNotice::Connected: {
         SetFileName(QStringLiteral("Noname"));

@@ -294,6 +294,9 @@ private:
         bool active = false;
     };
     void EndPendingLoad(bool lost);
+    // Lists the parameters of the pending load whose registers, from the
+    // done-th queued on, did not reach the motor.
+    void ReportLoadCutOff(std::size_t done);
 
     SessionView& view_;
     SessionOptions options_;
@@ -326,6 +329,7 @@ private:
     std::array<std::int32_t, kRegisterSlots> motorValues_{};  // last value each register reported
     std::array<bool, kRegisterSlots> motorValueKnown_{};
     PendingLoad pendingLoad_;
+    std::uint64_t linkChanges_ = 0;  // counts the connects, losses and restarts of the link
     bool writeRefused_ = false;
     bool testsAllowed_ = false;  // a write found the link down since the last look
 

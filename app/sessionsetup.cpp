@@ -129,6 +129,10 @@ bool MotorSession::SaveSetupFile(const QString& name)
 
 void MotorSession::LoadSetupFile(const QString& name)
 {
+    // The boxes below let the link come and go: the writes go to the motor
+    // the load began with, or to none.
+    const bool toMotor = state_.connected;
+    const std::uint64_t linkAtStart = linkChanges_;
     com_->ClearWriteProgress();
     std::array<bool, kRegisterSlots> loaded{};
     const auto finish = [this] { com_->StartWriteProgress("Transfering"); };
@@ -217,7 +221,7 @@ void MotorSession::LoadSetupFile(const QString& name)
 
     if (apply) {
         const std::vector<int> order = SetupWriteOrder(loaded);
-        if (state_.connected) {
+        if (toMotor) {
             // The writes are followed until the motor has them all.
             EndPendingLoad(false);
             pendingLoad_.active = true;
@@ -225,18 +229,35 @@ void MotorSession::LoadSetupFile(const QString& name)
             pendingLoad_.registers.insert(pendingLoad_.registers.end(), order.begin(), order.end());
             pendingLoad_.parameters = std::move(applied);
         }
-        writeRefused_ = false;
-        Guarded([&] {
-            if (!Write(regs::MODE_REG, 0, 2))
-                return;
-            for (int reg : order) {
-                OnControlChanged(reg, 0);
-                if (writeRefused_)
-                    break;
+        if (linkChanges_ != linkAtStart && (toMotor || state_.connected)) {
+            // The motor went (or another came) while a box was open: nothing
+            // of the file is written, and the pages show the motor again once
+            // it answers.
+            if (toMotor) {
+                pendingLoad_.active = false;
+                ReportLoadCutOff(0);
+            } else {
+                prompts.loadInformation(QStringLiteral("A motor was connected while the file was loaded.\n"
+                                                       "No parameter of the file was transferred to it.\n\n"
+                                                       "Open the file again to transfer it to the motor."),
+                                        QStringLiteral("Parameter transfer"));
             }
-        });
-        if (writeRefused_)
-            EndPendingLoad(true);
+            if (state_.connected)
+                RequestAllRegisters();
+        } else {
+            writeRefused_ = false;
+            Guarded([&] {
+                if (!Write(regs::MODE_REG, 0, 2))
+                    return;
+                for (int reg : order) {
+                    OnControlChanged(reg, 0);
+                    if (writeRefused_)
+                        break;
+                }
+            });
+            if (writeRefused_)
+                EndPendingLoad(true);
+        }
     }
     SetFileName(name);
     finish();
@@ -251,7 +272,11 @@ void MotorSession::EndPendingLoad(bool lost)
         return;
     // Writes are acknowledged in the order they were queued: those after the
     // count of acknowledged ones never reached the motor.
-    const std::size_t done = static_cast<std::size_t>(std::max(0, com_->WritesDone()));
+    ReportLoadCutOff(static_cast<std::size_t>(std::max(0, com_->WritesDone())));
+}
+
+void MotorSession::ReportLoadCutOff(std::size_t done)
+{
     std::set<int> missing;
     for (std::size_t i = done; i < pendingLoad_.registers.size(); ++i)
         missing.insert(pendingLoad_.registers[i]);

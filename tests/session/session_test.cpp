@@ -129,23 +129,68 @@ TEST_F(SessionWithMotor, AnEditThatCannotGoOutIsNotShownAsDone)
     EXPECT_EQ(WrittenRegisters().count(5), 0u) << "written behind the user's back";
 }
 
-TEST_F(SessionWithMotor, ALoadCutOffByTheLinkListsWhatDidNotArrive)
+// Where the link goes during a load the user has sent to the motor: during
+// the writes, while the wrong-type notice is open, while the editor asks
+// whether to replace its unsaved program.
+enum class CutOff { DuringWrites, DuringTypeNotice, DuringProgramQuestion };
+
+std::string CutOffName(const ::testing::TestParamInfo<CutOff>& info)
+{
+    static const char* const names[] = {"DuringWrites", "DuringTypeNotice", "DuringProgramQuestion"};
+    return names[static_cast<int>(info.param)];
+}
+
+class LoadCutOff : public SessionWithMotor, public ::testing::WithParamInterface<CutOff> {
+protected:
+    void Unplug()
+    {
+        sim.Stop();
+        ASSERT_TRUE(SpinUntil([&] { return !(*session)->State().connected; }, 15000));
+    }
+};
+
+TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
 {
     // A whole setup with every parameter, loaded back while the motor goes away.
     QTemporaryDir dir;
     const QString path = dir.path() + "/all.vek";
-    {
+    std::vector<std::string> lines = (*session)->BuildSetupLines();
+    bool unplugged = false;
+    if (GetParam() == CutOff::DuringTypeNotice) {
+        for (std::string& line : lines)
+            if (line.rfind("[Motor type ", 0) == 0)
+                line = "[Motor type 4]";  // a type the motor is not: its filter stays out
+        (*session)->prompts.loadInformation = [&, record = (*session)->prompts.loadInformation](const QString& t,
+                                                                                              const QString& c) {
+            record(t, c);
+            if (c == QStringLiteral("Wrong motor type!") && !unplugged) {
+                unplugged = true;
+                Unplug();
+            }
+        };
+    }
+    if (GetParam() == CutOff::DuringProgramQuestion) {
+        (*session)->Program().Program().SetRemark(0, "pick and place");
+        ASSERT_TRUE((*session)->SaveSetupFile(path));
+        (*session)->Program().SetModified(true);  // the editor's program is not saved: it asks
+        session->ui.whileAsked = [this] { Unplug(); };
+    } else {
         std::ofstream out(path.toStdString(), std::ios::binary);
-        out << JoinTextLines((*session)->BuildSetupLines());
+        out << JoinTextLines(lines);
     }
     sim.ClearLog();
-    // The motor takes its time, so that the load is still under way when it goes.
-    sim.SetFaults(motorsim::FaultConfig{1, 0.0, 0.0, 1.0, 15});
-    (*session)->LoadSetupFile(path);
-    ASSERT_TRUE(sim.WaitForRequests(0x52, 4, std::chrono::seconds(10)));
-    sim.Stop();
-    ASSERT_TRUE(SpinUntil([&] { return !(*session)->State().connected; }, 15000));
-    ASSERT_TRUE(SpinUntil([&] { return !notices.empty(); })) << "the cut-off load was not reported";
+    if (GetParam() == CutOff::DuringWrites) {
+        // The motor takes its time, so that the load is still under way when it goes.
+        sim.SetFaults(motorsim::FaultConfig{1, 0.0, 0.0, 1.0, 15});
+        (*session)->LoadSetupFile(path);
+        ASSERT_TRUE(sim.WaitForRequests(0x52, 4, std::chrono::seconds(10)));
+        Unplug();
+    } else {
+        (*session)->LoadSetupFile(path);
+        ASSERT_FALSE((*session)->State().connected) << "the box was not open while the motor went";
+    }
+    ASSERT_TRUE(SpinUntil([&] { return !notices.empty() && notices.back().contains(QStringLiteral("not written")); }))
+        << "the cut-off load was not reported";
     EXPECT_EQ((*session)->StatusBar().Progress(), -1);
     // The lost link is shown before the box that lists what was not written.
     ASSERT_EQ(shownWithNotice.size(), notices.size());
@@ -172,7 +217,7 @@ TEST_F(SessionWithMotor, ALoadCutOffByTheLinkListsWhatDidNotArrive)
     const QStringList listed =
         notice.mid(notice.indexOf(heading) + heading.size()).section(QStringLiteral("\n\n"), 0, 0).split('\n');
     std::vector<std::string> fileOrder;
-    for (const std::string& line : (*session)->BuildSetupLines())
+    for (const std::string& line : lines)
         if (const auto entry = SplitSetupEntry(line);
             entry && std::find(fileOrder.begin(), fileOrder.end(), entry->key) == fileOrder.end())
             fileOrder.push_back(entry->key);
@@ -189,6 +234,9 @@ TEST_F(SessionWithMotor, ALoadCutOffByTheLinkListsWhatDidNotArrive)
         }
     }
     EXPECT_GT(listed.size(), 10);
+    if (GetParam() != CutOff::DuringWrites) {
+        EXPECT_EQ(arrived.size(), 0u) << "written while the motor was gone";
+    }
 
     // When the motor returns nothing is written behind the user's back.
     sim.SetFaults(motorsim::FaultConfig{});
@@ -199,6 +247,36 @@ TEST_F(SessionWithMotor, ALoadCutOffByTheLinkListsWhatDidNotArrive)
     Spin(300);  // nothing may be written
     for (int reg : WrittenRegisters())
         ADD_FAILURE() << "register " << reg << " written after the motor came back";
+}
+
+INSTANTIATE_TEST_SUITE_P(Where, LoadCutOff,
+                         ::testing::Values(CutOff::DuringWrites, CutOff::DuringTypeNotice,
+                                           CutOff::DuringProgramQuestion),
+                         CutOffName);
+
+// A load begun offline shows the file; a motor that comes while a box is open
+// gets none of it, since nobody agreed to transfer the file to it.
+TEST_F(LoadCutOff, AMotorThatComesDuringAnOfflineLoadGetsNothing)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/all.vek";
+    (*session)->Program().Program().SetRemark(0, "pick and place");
+    ASSERT_TRUE((*session)->SaveSetupFile(path));
+    (*session)->Program().SetModified(true);
+    Unplug();
+    session->ui.whileAsked = [this] {
+        sim.ClearLog();
+        ASSERT_TRUE(sim.Start());
+        ASSERT_TRUE(SpinUntil([&] { return (*session)->State().connected; }, 15000));
+    };
+    (*session)->LoadSetupFile(path);
+    ASSERT_TRUE((*session)->State().connected);
+    ASSERT_FALSE(notices.empty());
+    EXPECT_TRUE(notices.back().contains(QStringLiteral("No parameter of the file was transferred")))
+        << notices.back().toStdString();
+    ASSERT_TRUE(test::SpinUntilIdle([&] { return (*session)->Com().IsQueueEmpty(); }));
+    for (int reg : WrittenRegisters())
+        ADD_FAILURE() << "register " << reg << " written without the user's consent";
 }
 
 // A port that is not there is shown with its device and the reason, once:

@@ -8,6 +8,7 @@
 #include "params/paramfactory.h"
 #include "support/qtcore.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,11 +43,14 @@ public:
     bool Ask(const std::string& text, const std::string&, Buttons) override
     {
         questions.push_back(text);
+        if (whileAsked)
+            whileAsked();  // what happens while the question is open
         return true;
     }
     void Message(const std::string& text, const std::string&) override { messages.push_back(text); }
     std::vector<std::string> questions;
     std::vector<std::string> messages;
+    std::function<void()> whileAsked;
 };
 
 // Fast waits: a test's motor answers at once or not at all.

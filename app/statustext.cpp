@@ -135,27 +135,17 @@ std::string ConnectionHint(const MainWindowState& s)
 
 ModuleTabVisibility ModuleTabsFor(const MainWindowState& s)
 {
+    // Connected, the page of the module the motor has (whatever motor or
+    // family came before it); offline, all or none as "View hidden pages" says.
+    auto page = [&](int type) { return s.connected ? s.moduleType == type : s.viewHidden; };
     ModuleTabVisibility tabs;
-    if (s.connected) {
-        auto otherThanPresent = [&](int type) -> std::optional<bool> {
-            if (s.moduleType == type)
-                return std::nullopt;
-            return false;
-        };
-        tabs.seqlet = otherThanPresent(kModuleMR);
-        tabs.profi = otherThanPresent(kModuleMP);
-        tabs.canOpen = otherThanPresent(kModuleMC);
-        tabs.deviceNet = otherThanPresent(kModuleMD);
-        tabs.fs = otherThanPresent(kModuleMS);
-        if (s.moduleType != kModuleMRP)
-            tabs.vizu = false;
-    } else {
-        const bool show = s.viewHidden;
-        tabs.profi = tabs.seqlet = tabs.canOpen = tabs.deviceNet = tabs.fs = show;
-        tabs.vizu = show;
-    }
-    if (s.generation == 2)
-        tabs.vizu = true;
+    tabs.seqlet = page(kModuleMR);
+    tabs.profi = page(kModuleMP);
+    tabs.canOpen = page(kModuleMC);
+    tabs.deviceNet = page(kModuleMD);
+    tabs.fs = page(kModuleMS);
+    // Family 2's programming page is always there.
+    tabs.vizu = page(kModuleMRP) || s.generation == 2;
     return tabs;
 }
 

@@ -10,7 +10,6 @@
 #include "app/warnings.h"
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -47,15 +46,14 @@ std::string ConnectionText(const MainWindowState& state);
 // permission; empty otherwise.
 std::string ConnectionHint(const MainWindowState& state);
 
-// Visibility of the module pages; an empty value leaves the page as it is
-// (the present module's page is shown where the module is detected).
+// Visibility of the module pages.
 struct ModuleTabVisibility {
-    std::optional<bool> profi;      // tsProfi, module type 2
-    std::optional<bool> seqlet;     // tsSeqlet, type 1
-    std::optional<bool> canOpen;    // tsCanOpen, type 3
-    std::optional<bool> deviceNet;  // tsDeviceNet, type 5
-    std::optional<bool> fs;         // tsFS, type 6
-    std::optional<bool> vizu;       // tsVizu and the submenu smiMRP, type 4
+    bool profi = false;      // tsProfi, module type 2
+    bool seqlet = false;     // tsSeqlet, type 1
+    bool canOpen = false;    // tsCanOpen, type 3
+    bool deviceNet = false;  // tsDeviceNet, type 5
+    bool fs = false;         // tsFS, type 6
+    bool vizu = false;       // tsVizu and the submenu smiMRP, type 4
 };
 ModuleTabVisibility ModuleTabsFor(const MainWindowState& state);
 

@@ -204,18 +204,14 @@ void TQuenorForms::ProgramChanged() { vizuForm_->ProgramChanged(); }
 
 void TQuenorForms::ApplyModuleTabs(const ModuleTabVisibility& tabs)
 {
-    auto apply = [this](QWidget* page, const std::optional<bool>& visible) {
-        if (visible)
-            SetTabVisible(page, *visible);
-    };
-    apply(modulePages_->tsProfi, tabs.profi);
-    apply(modulePages_->tsSeqlet, tabs.seqlet);
-    apply(modulePages_->tsCanOpen, tabs.canOpen);
-    apply(modulePages_->tsDeviceNet, tabs.deviceNet);
-    apply(modulePages_->tsFS, tabs.fs);
-    apply(tsVizu_, tabs.vizu);
-    if (tabs.vizu && programMenu_)
-        programMenu_->menuAction()->setVisible(*tabs.vizu);
+    SetTabVisible(modulePages_->tsProfi, tabs.profi);
+    SetTabVisible(modulePages_->tsSeqlet, tabs.seqlet);
+    SetTabVisible(modulePages_->tsCanOpen, tabs.canOpen);
+    SetTabVisible(modulePages_->tsDeviceNet, tabs.deviceNet);
+    SetTabVisible(modulePages_->tsFS, tabs.fs);
+    SetTabVisible(tsVizu_, tabs.vizu);
+    if (programMenu_)
+        programMenu_->menuAction()->setVisible(tabs.vizu);
 }
 
 void TQuenorForms::ModuleMessage(const Message& m)

@@ -7,6 +7,8 @@
 #include "app/motortypes.h"
 #include "app/testthread.h"
 #include "app/ui/quenorforms.h"
+#include "app/ui/formatpage.h"
+#include "app/ui/modulepages.h"
 #include "app/ui/quenormain.h"
 #include "app/ui/testspage.h"
 #include "program/ui/runcontrolbar.h"
@@ -34,6 +36,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <unistd.h>
 
 #include "support/qtapp.h"
 
@@ -281,6 +284,69 @@ TEST_F(MainWindowWithMotor, AFamily1MotorSwitchesThePages)
     for (int i = 0; i < tests; ++i)
         EXPECT_NE(pages->widget(i)->objectName(), QStringLiteral("tsVizu")) << i;
 }
+
+// A motor of another family, with a module, takes the place of the one
+// before on the same port: the module's page (and the programmable module's
+// menu) shows as for a motor that came first.
+struct MotorSwap {
+    int fromFamily;
+    int fromModule;
+    int toFamily;
+    int toModule;
+};
+
+std::string SwapName(const ::testing::TestParamInfo<MotorSwap>& info)
+{
+    const MotorSwap& m = info.param;
+    return "Family" + std::to_string(m.fromFamily) + "Module" + std::to_string(m.fromModule) + "ToFamily" +
+           std::to_string(m.toFamily) + "Module" + std::to_string(m.toModule);
+}
+
+class ModuleAfterSwap : public MainWindowWithMotor, public ::testing::WithParamInterface<MotorSwap> {};
+
+TEST_P(ModuleAfterSwap, TheNewMotorsModuleShowsItsPage)
+{
+    const MotorSwap swap = GetParam();
+    const std::string link = "/tmp/quenor-swap-" + std::to_string(::getpid());
+    MotorSim sim(swap.fromFamily, swap.fromFamily == 1 ? 72 : 112);
+    sim.SetModuleType(swap.fromModule);
+    sim.SetLinkPath(link);
+    Connect(sim);
+    Settle();
+    TModulePages& pages = window->Forms().ModulePages();
+    QTabWidget* tabs = window->ParameterPages();
+    auto shown = [&](QWidget* page) { return tabs->isTabVisible(tabs->indexOf(page)); };
+    const std::pair<int, QWidget*> modulePages[] = {{kModuleMR, pages.tsSeqlet},    {kModuleMP, pages.tsProfi},
+                                                    {kModuleMC, pages.tsCanOpen},   {kModuleMD, pages.tsDeviceNet},
+                                                    {kModuleMS, pages.tsFS},        {kModuleMRP, window->Forms().VizuPage()}};
+    auto expectPagesOf = [&](int module, const char* when) {
+        for (auto [type, page] : modulePages)
+            EXPECT_EQ(shown(page), type == module) << when << ": page of module type " << type;
+        EXPECT_EQ(window->ProgramMenu()->menuAction()->isVisible(), module == kModuleMRP) << when;
+    };
+    expectPagesOf(swap.fromModule, "first motor");
+
+    sim.Stop();
+    ASSERT_TRUE(SpinUntil([&] { return !window->Session().State().connected; }));
+    sim.SetFamily(swap.toFamily);
+    sim.SetFirmware(swap.toFamily == 1 ? 72 : 112);
+    sim.SetModuleType(swap.toModule);
+    ASSERT_TRUE(sim.Start());
+    ASSERT_TRUE(SpinUntil([&] {
+        return window->Session().State().connected && window->Session().State().moduleType == swap.toModule;
+    }));
+    Settle();
+    EXPECT_EQ(window->Session().Generation(), swap.toFamily);
+    expectPagesOf(swap.toModule, "second motor");
+    sim.Stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, ModuleAfterSwap,
+                         ::testing::Values(MotorSwap{0, kModuleNone, 1, kModuleMRP},
+                                           MotorSwap{1, kModuleNone, 0, kModuleMRP},
+                                           MotorSwap{1, kModuleMRP, 0, kModuleMP},
+                                           MotorSwap{0, kModuleNone, 1, kModuleMS}),
+                         SwapName);
 
 namespace {
 

@@ -394,28 +394,24 @@ TEST(StatusBar, NoWarningsGiveANeutralTextAndNoHint)
     EXPECT_EQ(bar.Hint(), "");
 }
 
-TEST(ModuleTabs, ConnectedHidesTheOtherModulesPages)
+// Connected, exactly the page of the module the motor has shows, in every
+// family (family 2's programming page always).
+TEST(ModuleTabs, ConnectedShowsThePresentModulesPageOnly)
 {
     MainWindowState s;
     s.connected = true;
-    s.moduleType = kModuleMR;
-    ModuleTabVisibility t = ModuleTabsFor(s);
-    EXPECT_FALSE(t.seqlet.has_value());
-    EXPECT_EQ(t.profi, false);
-    EXPECT_EQ(t.canOpen, false);
-    EXPECT_EQ(t.deviceNet, false);
-    EXPECT_EQ(t.fs, false);
-    EXPECT_EQ(t.vizu, false);
-
-    s.moduleType = kModuleMRP;
-    t = ModuleTabsFor(s);
-    EXPECT_FALSE(t.vizu.has_value());
-    EXPECT_EQ(t.seqlet, false);
-
-    s.moduleType = kModuleMS;
-    t = ModuleTabsFor(s);
-    EXPECT_FALSE(t.fs.has_value());
-    EXPECT_EQ(t.profi, false);
+    for (int generation : {0, 1, 2}) {
+        s.generation = generation;
+        for (int module = kModuleNone; module <= kModuleMS; ++module) {
+            s.moduleType = module;
+            const ModuleTabVisibility t = ModuleTabsFor(s);
+            const std::pair<bool, int> pages[] = {{t.seqlet, kModuleMR}, {t.profi, kModuleMP}, {t.canOpen, kModuleMC},
+                                                  {t.deviceNet, kModuleMD}, {t.fs, kModuleMS}};
+            for (auto [shown, type] : pages)
+                EXPECT_EQ(shown, module == type) << "family " << generation << ", module " << module << ", page " << type;
+            EXPECT_EQ(t.vizu, module == kModuleMRP || generation == 2) << generation << " " << module;
+        }
+    }
 }
 
 TEST(ModuleTabs, OfflineFollowsViewHiddenAndFamily2AlwaysShowsTheEditor)

@@ -316,6 +316,7 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
         ArrangeControls(ModeToGroupMask(state_.startupMode, state_));
         // The window shows the lost link before a box lists what a load did not write.
         EndPendingLoad(true);
+        view_.LinkLost();
         break;
     case LinkNotice::RescanStarted:
         HaltTests();
@@ -323,6 +324,7 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
         ApplyLinkState(state_, linkState, value);
         UpdateStatusText();
         EndPendingLoad(true);
+        view_.LinkLost();
         break;
     case LinkNotice::Reconnected:
         statusBar_.ClearProgress();

@@ -100,6 +100,9 @@ public:
     // The link went away or restarts, or the motor left position mode: a
     // running endurance test stops.
     virtual void TestsStopped() {}
+    // The link went away or restarts: what was queued on it (a sample run's
+    // jobs) is gone and will report nothing.
+    virtual void LinkLost() {}
     // The endurance test may be started (position mode) or not.
     virtual void TestsAllowedChanged(bool allowed) { (void)allowed; }
     // Mode, velocity, acceleration or S-curve changed (the scope's test move uses them).

@@ -58,13 +58,17 @@ SamplingFlow::PhaseResult SamplingFlow::OnSampleState(int phase, int plotWidth)
     case 2: {
         const std::shared_ptr<SampleRun> run = runs_.front().run;
         runs_.pop_front();
-        out.state = kStateTransfering;
         // Start values are read after the job reported the end of recording.
-        out.set = TSampleSet::FromSettings(run->SettingsWithStartValues(), run->Family(), ++counter_, plotWidth);
-        out.set->setupLines = link_.SetupLines();
-        out.uploading = link_.RequestSampleUpload(window_, out.set);
-        if (out.uploading)
-            ++uploads_;
+        auto set = TSampleSet::FromSettings(run->SettingsWithStartValues(), run->Family(), counter_ + 1, plotWidth);
+        set->setupLines = link_.SetupLines();
+        if (!link_.RequestSampleUpload(window_, set)) {
+            out.lost = true;  // no samples will come for it
+            break;
+        }
+        ++counter_;
+        out.state = kStateTransfering;
+        uploads_.push_back(set);
+        out.set = std::move(set);
         break;
     }
     default:
@@ -73,11 +77,27 @@ SamplingFlow::PhaseResult SamplingFlow::OnSampleState(int phase, int plotWidth)
     return out;
 }
 
-std::string SamplingFlow::OnTransferDone(std::int64_t samples, std::int64_t bytes)
+SamplingFlow::TransferResult SamplingFlow::OnTransferDone(std::int64_t samples, std::int64_t bytes)
 {
-    if (uploads_ > 0)
-        --uploads_;
-    return TransferRatioText(samples, bytes);
+    TransferResult out;
+    out.ratio = TransferRatioText(samples, bytes);
+    if (uploads_.empty())
+        return out;
+    std::shared_ptr<TSampleSet> set = std::move(uploads_.front());
+    uploads_.pop_front();
+    if (samples < set->Count())
+        out.incomplete = std::move(set);
+    return out;
+}
+
+SamplingFlow::LostRuns SamplingFlow::LinkLost()
+{
+    LostRuns out;
+    out.any = Busy();
+    out.sets.assign(uploads_.begin(), uploads_.end());
+    runs_.clear();
+    uploads_.clear();
+    return out;
 }
 
 }  // namespace quenor

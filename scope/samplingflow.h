@@ -10,6 +10,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace quenor {
 
@@ -47,20 +48,35 @@ public:
     void Abort();
 
     // A phase of the oldest run still waiting for its end. The state text to
-    // show (empty for none); on phase 2 of a run not aborted, the new set
-    // (already handed to the upload job when upload is true).
+    // show (empty for none); on phase 2 of a run not aborted, the new set,
+    // already handed to the upload job. When the link did not take the
+    // upload, no set: the run is lost.
     struct PhaseResult {
         std::string state;
         std::shared_ptr<TSampleSet> set;
-        bool uploading = false;
+        bool lost = false;
     };
     PhaseResult OnSampleState(int phase, int plotWidth);
 
-    // The upload's end: the text of lblTransDiff.
-    std::string OnTransferDone(std::int64_t samples, std::int64_t bytes);
+    // The upload's end: the text of lblTransDiff, and the set when fewer
+    // samples came than it holds (an abort): it is no measurement.
+    struct TransferResult {
+        std::string ratio;
+        std::shared_ptr<TSampleSet> incomplete;
+    };
+    TransferResult OnTransferDone(std::int64_t samples, std::int64_t bytes);
+
+    // The link went away or restarted: the jobs queued on it are gone and
+    // will report nothing. Whether a run or an upload was under way, and the
+    // sets whose samples will not come.
+    struct LostRuns {
+        bool any = false;
+        std::vector<std::shared_ptr<TSampleSet>> sets;
+    };
+    LostRuns LinkLost();
 
     // A run or an upload is under way.
-    bool Busy() const { return !runs_.empty() || uploads_ > 0; }
+    bool Busy() const { return !runs_.empty() || !uploads_.empty(); }
     int SetsMade() const { return counter_; }
 
 private:
@@ -72,7 +88,7 @@ private:
     ScopeLink& link_;
     MessageTarget* window_;
     std::deque<Run> runs_;  // test moves queued, oldest first; each ends with phase 2
-    int uploads_ = 0;
+    std::deque<std::shared_ptr<TSampleSet>> uploads_;  // sets whose uploads run, oldest first
     int counter_ = 0;       // "Scope " numbers of this program run
 };
 

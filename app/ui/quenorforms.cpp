@@ -237,6 +237,8 @@ void TQuenorForms::ZeroPositionChanged(std::int32_t value) { testsPage_->ShowZer
 
 void TQuenorForms::TestsStopped() { testsPage_->StopTest(); }
 
+void TQuenorForms::LinkLost() { scope_->LinkLost(); }
+
 void TQuenorForms::TestsAllowedChanged(bool allowed) { testsPage_->SetStartEnabled(allowed); }
 
 void TQuenorForms::StartZeroSearch() { testsPage_->StartZeroSearch(); }

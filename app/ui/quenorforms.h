@@ -61,6 +61,7 @@ public:
     void ProgramPresent(bool present);
     void ZeroPositionChanged(std::int32_t value);
     void TestsStopped();
+    void LinkLost();
     void TestsAllowedChanged(bool allowed);
     void MotionChanged(const MotorRunValues& motion);
     void GenerationChanged(int generation);

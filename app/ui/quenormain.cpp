@@ -607,6 +607,12 @@ void TfrmQuenor::ModuleMessage(const Message& m) { forms_->ModuleMessage(m); }
 void TfrmQuenor::ZeroPositionChanged(std::int32_t value) { forms_->ZeroPositionChanged(value); }
 void TfrmQuenor::TestsStopped() { forms_->TestsStopped(); }
 
+void TfrmQuenor::LinkLost()
+{
+    if (forms_)
+        forms_->LinkLost();
+}
+
 void TfrmQuenor::TestsAllowedChanged(bool allowed)
 {
     if (forms_)

@@ -81,6 +81,7 @@ private:
     void ModuleMessage(const Message& m) override;
     void ZeroPositionChanged(std::int32_t value) override;
     void TestsStopped() override;
+    void LinkLost() override;
     void TestsAllowedChanged(bool allowed) override;
     void MotionChanged(const MotorRunValues& motion) override;
     void GenerationChanged(int generation) override;

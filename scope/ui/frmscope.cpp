@@ -33,6 +33,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <new>
 #include <stdexcept>
 #include <unordered_set>
@@ -412,34 +413,78 @@ void TfrmScope::OnSampleState(int phase)
     if (!flow_)
         return;
     const SamplingFlow::PhaseResult r = flow_->OnSampleState(phase, imScope_->width());
+    if (r.lost)
+        return EndLostRun();
     if (!r.state.empty())
         trigStatus_->SetState(Q(r.state));
     if (!r.set)
         return;
+    beforeRun_ = current_;
     sets_.push_back(r.set);
     current_ = r.set;
     UpdateScaleLabels(false);
     UpdateTabs();
-    if (r.uploading) {
-        tiUpdateScope_->start();
-        return;
-    }
-    // The upload was refused: nothing will end the run but this.
-    trigStatus_->done(kMrOk);
-    DrawScope();
-    btnStart_->setEnabled(true);
+    tiUpdateScope_->start();
 }
 
 void TfrmScope::OnTransferDone(std::int64_t samples, std::int64_t bytes)
 {
-    const std::string ratio = flow_ ? flow_->OnTransferDone(samples, bytes) : TransferRatioText(samples, bytes);
+    const SamplingFlow::TransferResult r =
+        flow_ ? flow_->OnTransferDone(samples, bytes) : SamplingFlow::TransferResult{TransferRatioText(samples, bytes), {}};
+    EndRun();
+    if (r.incomplete)
+        DropRunSet(r.incomplete);
+    DrawScope();
+    UpdateScaleLabels(true);
+    lblTransDiff_->setText(Q(r.ratio));
+}
+
+void TfrmScope::LinkLost()
+{
+    if (!flow_)
+        return;
+    const SamplingFlow::LostRuns lost = flow_->LinkLost();
+    if (!lost.any)
+        return;
+    for (const auto& set : lost.sets)
+        DropRunSet(set);
+    EndLostRun();
+}
+
+void TfrmScope::EndRun()
+{
     if (trigStatus_->isVisible())
         trigStatus_->done(kMrOk);
     tiUpdateScope_->stop();
-    DrawScope();
-    UpdateScaleLabels(true);
     btnStart_->setEnabled(true);
-    lblTransDiff_->setText(Q(ratio));
+}
+
+void TfrmScope::EndLostRun()
+{
+    EndRun();
+    DrawScope();
+    prompts.warning(QStringLiteral("The connection to the motor was lost during the sample run.\n"
+                                   "The run made no sample set."),
+                    QStringLiteral("Sampling"));
+}
+
+void TfrmScope::DropRunSet(const std::shared_ptr<TSampleSet>& set)
+{
+    const auto at = std::find(sets_.begin(), sets_.end(), set);
+    if (at == sets_.end())
+        return;  // its tab was closed already
+    sets_.erase(at);
+    if (set == reference_)
+        reference_.reset();
+    if (set == current_) {
+        // The set shown before the run, when it is still there.
+        const auto before = beforeRun_.lock();
+        current_ = before && std::find(sets_.begin(), sets_.end(), before) != sets_.end()
+                       ? before
+                       : (sets_.empty() ? nullptr : sets_.back());
+    }
+    UpdateTabs();
+    UpdateScaleLabels(false);
 }
 
 // ---------------------------------------------------------------------------

@@ -64,6 +64,8 @@ public:
     void SetMotorMode(std::int32_t mode) { motor_.mode = mode; }
     // On every change of generation: the family (0..2), also for the setup dialog.
     void SetMotorType(int family);
+    // The link went away or restarted: a sample run under way is lost with it.
+    void LinkLost();
     // The setting "SampleSetup": read at start; written at exit (also by the
     // setup dialog's destructor once it was read).
     void LoadSampleSetup(const Settings& settings);
@@ -130,6 +132,12 @@ private:
 
     void OnSampleState(int phase);
     void OnTransferDone(std::int64_t samples, std::int64_t bytes);
+    // The state box closed, the redraw timer stopped, "&Start" enabled.
+    void EndRun();
+    // The same for a run that made no set, and the user told.
+    void EndLostRun();
+    // Takes away the set of a run whose samples did not all come.
+    void DropRunSet(const std::shared_ptr<TSampleSet>& set);
     void TabChanged(int index);
     void PlotResized();
     std::shared_ptr<TSampleSet> ClickedSet() const;
@@ -145,6 +153,7 @@ private:
     std::vector<std::shared_ptr<TSampleSet>> tabSets_;  // the set of each tab
     std::shared_ptr<TSampleSet> current_;
     std::shared_ptr<TSampleSet> reference_;
+    std::weak_ptr<TSampleSet> beforeRun_;  // the set shown when the last run's set came
     int clickedTab_ = -1;
     bool infoBox_ = true;
     bool updatingTabs_ = false;

@@ -10,6 +10,8 @@
 #include "app/ui/formatpage.h"
 #include "app/ui/modulepages.h"
 #include "app/ui/quenormain.h"
+#include "scope/ui/frmscope.h"
+#include "scope/ui/frmtrigstatus.h"
 #include "app/ui/testspage.h"
 #include "program/ui/runcontrolbar.h"
 #include "program/ui/vizuwareform.h"
@@ -32,7 +34,9 @@
 #include <QPushButton>
 #include <QElapsedTimer>
 #include <QSettings>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -347,6 +351,56 @@ INSTANTIATE_TEST_SUITE_P(Families, ModuleAfterSwap,
                                            MotorSwap{1, kModuleMRP, 0, kModuleMP},
                                            MotorSwap{0, kModuleNone, 1, kModuleMS}),
                          SwapName);
+
+// A sample run that the lost link cuts off, while the motor samples or while
+// its samples come in: the state box ends by itself and says so, no set is
+// made of what did not arrive, and the sets held before stay as they were.
+class SampleRunCutOff : public MainWindowWithMotor, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SampleRunCutOff, AddsNoSetAndEndsTheBox)
+{
+    MotorSim sim(0, 112);
+    sim.SetRegister(2, 2);  // position mode: the default run moves the motor
+    Connect(sim);
+    Settle();
+    TfrmScope& scope = window->Forms().Scope();
+    std::vector<QString> told;
+    scope.prompts.warning = [&](const QString& text, const QString& caption) { told.push_back(caption + ": " + text); };
+    scope.prompts.error = scope.prompts.warning;
+    QTemporaryDir dir;
+    const QString before = dir.path() + "/before.VekScopes";
+    {
+        QFile f(before);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Scope v0.9]\r\nScopeName=Kept\r\nCount=3\r\n\r\nNewChannel\r\nData=1,2,3\r\n\r\n[Scope end]\r\n");
+    }
+    scope.LoadScopes(before);
+    ASSERT_EQ(scope.Sets().size(), 1u);
+    const std::shared_ptr<TSampleSet> kept = scope.Sets()[0];
+    ASSERT_TRUE(SpinUntil([&] { return window->Session().Motion().mode == 2; }));
+
+    // Each reply a little late, so that the samples take a while to come in.
+    sim.SetFaults(motorsim::FaultConfig{1, 0.0, 0.0, 1.0, 3});
+    scope.btnStartClick();
+    ASSERT_TRUE(scope.TrigStatus()->isVisible());
+    const QString when = QString::fromLatin1(GetParam());
+    ASSERT_TRUE(SpinUntil([&] { return scope.TrigStatus()->State() == when; }, 30000))
+        << scope.TrigStatus()->State().toStdString();
+    sim.Stop();
+    ASSERT_TRUE(SpinUntil([&] { return !scope.TrigStatus()->isVisible(); }, 30000)) << "the box stays open";
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(told[0].startsWith(QStringLiteral("Sampling: "))) << told[0].toStdString();
+    EXPECT_TRUE(told[0].contains(QStringLiteral("lost"))) << told[0].toStdString();
+    EXPECT_EQ(scope.Sets(), std::vector<std::shared_ptr<TSampleSet>>{kept});
+    EXPECT_EQ(scope.CurrentSet(), kept);
+    EXPECT_EQ(scope.Tabs()->count(), 1);
+    EXPECT_EQ(kept->Channel(0)->Samples(), (std::vector<std::int32_t>{1, 2, 3}));
+    EXPECT_TRUE(scope.StartButton()->isEnabled());
+    EXPECT_FALSE(scope.UpdateTimer()->isActive());
+}
+
+INSTANTIATE_TEST_SUITE_P(While, SampleRunCutOff, ::testing::Values("Sampling", "Transfering"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 namespace {
 

@@ -78,10 +78,9 @@ protected:
             EXPECT_EQ(m.msg, UM_SAMPLESTATE);
             SamplingFlow::PhaseResult r = flow->OnSampleState(static_cast<int>(m.wParam), 600);
             states.push_back(r.state);
-            if (r.set) {
-                EXPECT_TRUE(r.uploading);
+            EXPECT_FALSE(r.lost);
+            if (r.set)
                 set = r.set;
-            }
         }
         return states;
     }
@@ -98,7 +97,7 @@ protected:
         EXPECT_TRUE(scope.WaitForMessage(UM_TRANSFERDONE, 10s));
         const std::vector<Message> done = scope.Take();
         EXPECT_EQ(done.size(), 1u);
-        flow->OnTransferDone(done.at(0).wParam, done.at(0).lParam);
+        EXPECT_FALSE(flow->OnTransferDone(done.at(0).wParam, done.at(0).lParam).incomplete);
         EXPECT_FALSE(flow->Busy());
         return done.at(0).wParam;
     }

@@ -372,4 +372,19 @@ TEST_F(ScopeForms, SampleRunThroughThePostedPhases)
     Post(UM_SAMPLESTATE, 2);
     EXPECT_TRUE(scope->Sets().empty());
     EXPECT_FALSE(scope->TrigStatus()->isVisible());
+
+    // An upload cut short (an abort while the samples come) makes no set:
+    // the set shown before the run is shown again.
+    scope->LoadScopes(WriteFile(kTwoSets));
+    const std::shared_ptr<TSampleSet> before = scope->CurrentSet();
+    scope->btnStartClick();
+    Post(UM_SAMPLESTATE, 2);
+    ASSERT_EQ(scope->Sets().size(), 3u);
+    EXPECT_EQ(scope->CurrentSet(), link.upload);
+    Post(UM_TRANSFERDONE, 500, 0);
+    EXPECT_EQ(scope->Sets().size(), 2u);
+    EXPECT_EQ(scope->CurrentSet(), before);
+    EXPECT_EQ(scope->Tabs()->count(), 2);
+    EXPECT_FALSE(scope->TrigStatus()->isVisible());
+    EXPECT_TRUE(scope->StartButton()->isEnabled());
 }

@@ -30,6 +30,15 @@ SamplingFlow::StartResult SamplingFlow::Start(SSampleSettings& record, const Sco
     return StartResult::kStarted;
 }
 
+ScopeContents SamplingFlow::RunContents(const SSampleSettings& record, int family)
+{
+    ScopeContents c{1, 0};
+    for (int i = 0; i < kSampleChannels; ++i)
+        if (record.ChannelSource(i, family) >= 0)
+            c.samples += record.SampleCount(family);
+    return c;
+}
+
 void SamplingFlow::Abort()
 {
     link_.StopTestMove();

@@ -5,6 +5,7 @@
 // steps return (the state box, its texts, the new tab).
 
 #include "scope/samplesetup.h"
+#include "scope/scopefile.h"
 #include "scope/scopelink.h"
 
 #include <deque>
@@ -42,6 +43,9 @@ public:
     // Writes the run's times into the record, the channel registers and the
     // test move. The record is the dialog's (already read from its controls).
     StartResult Start(SSampleSettings& record, const ScopeMotor& motor);
+
+    // What the set of a run with this record takes in the scope.
+    static ScopeContents RunContents(const SSampleSettings& record, int family);
 
     // The user's abort: stops the job; a later "sampled" phase of this run is
     // ignored.

@@ -249,7 +249,44 @@ struct ScopeFileReader::Block {
     }
 };
 
-ScopeFileReader::ScopeFileReader() = default;
+ScopeContents ContentsOf(const std::vector<std::shared_ptr<TSampleSet>>& sets)
+{
+    ScopeContents c;
+    for (const auto& s : sets) {
+        if (!s)
+            continue;
+        ++c.sets;
+        c.samples += static_cast<std::int64_t>(s->Count()) * s->ChannelCount();
+    }
+    return c;
+}
+
+ScopeLimit LimitPassed(const ScopeContents& held, const ScopeContents& more)
+{
+    if (held.sets + more.sets > kMaxFileSets)
+        return ScopeLimit::Sets;
+    if (held.samples + more.samples > kMaxFileSamples)
+        return ScopeLimit::Samples;
+    return ScopeLimit::None;
+}
+
+namespace {
+
+std::string LimitWords(ScopeLimit limit)
+{
+    return limit == ScopeLimit::Sets ? std::to_string(kMaxFileSets) + " scope sets"
+                                     : std::to_string(kMaxFileSamples) + " samples";
+}
+
+}  // namespace
+
+std::string ScopeFullText(ScopeLimit limit)
+{
+    return "The scope would hold more than " + LimitWords(limit) + ", more than a scope file may hold."
+           "\nClose some of its sets first.";
+}
+
+ScopeFileReader::ScopeFileReader(ScopeContents held) : held_(held), samples_(held.samples) {}
 ScopeFileReader::~ScopeFileReader() = default;
 
 bool ScopeFileReader::Feed(std::string_view bytes)
@@ -305,13 +342,14 @@ ScopeFileRead ScopeFileReader::Finish(const std::string& reason)
     return std::move(read_);
 }
 
-void ScopeFileReader::Stop(std::string error)
+void ScopeFileReader::Stop(std::string error, ScopeLimit limit)
 {
     if (done_)
         return;
     done_ = true;
     block_.reset();  // the set being read is dropped
     read_.error = std::move(error);
+    read_.limit = limit;
 }
 
 void ScopeFileReader::Line(std::string_view line)
@@ -319,8 +357,8 @@ void ScopeFileReader::Line(std::string_view line)
     if (!block_) {
         if (!line.starts_with(kScopeBlockStart))
             return;  // text outside the blocks
-        if (read_.sets.size() >= kMaxFileSets)
-            return Stop("The file holds more than " + std::to_string(kMaxFileSets) + " scope sets");
+        if (LimitPassed({held_.sets + read_.sets.size(), 0}, {1, 0}) != ScopeLimit::None)
+            return Stop("The file holds more than " + LimitWords(ScopeLimit::Sets), ScopeLimit::Sets);
         block_ = std::make_unique<Block>();
         return;
     }
@@ -425,7 +463,7 @@ void ScopeFileReader::EndBlock()
         return Stop(NotAnIntegerText(b.bad));
     const std::int64_t samples = samples_ + static_cast<std::int64_t>(count) * static_cast<std::int64_t>(b.channels.size());
     if (samples > kMaxFileSamples)
-        return Stop("The file holds more than " + std::to_string(kMaxFileSamples) + " samples");
+        return Stop("The file holds more than " + LimitWords(ScopeLimit::Samples), ScopeLimit::Samples);
     for (FileChannel& fc : b.channels) {
         auto ch = SChannelData::Unfilled(count);
         ch->name = std::move(fc.name);

@@ -33,6 +33,21 @@ constexpr std::int64_t kMaxFileSamples = kMaxFileRuns * kSampleChannels * kLarge
 // The most sets a scope file may hold: as many as those runs.
 constexpr std::size_t kMaxFileSets = static_cast<std::size_t>(kMaxFileRuns);
 
+// What a scope holds, or a file gives: sets, and samples of all their
+// channels (a set holds Count samples in every channel).
+struct ScopeContents {
+    std::size_t sets = 0;
+    std::int64_t samples = 0;
+};
+ScopeContents ContentsOf(const std::vector<std::shared_ptr<TSampleSet>>& sets);
+
+// The limit of a scope file that a reading or a scope would pass.
+enum class ScopeLimit { None, Sets, Samples };
+// Which limit a scope that holds `held` would pass with `more` besides.
+ScopeLimit LimitPassed(const ScopeContents& held, const ScopeContents& more);
+// Why the scope takes no more: it would pass the limit (not None).
+std::string ScopeFullText(ScopeLimit limit);
+
 // Every line followed by CR LF.
 std::string JoinLines(const std::vector<std::string>& lines);
 
@@ -42,6 +57,7 @@ std::string JoinLines(const std::vector<std::string>& lines);
 struct ScopeFileRead {
     std::vector<std::shared_ptr<TSampleSet>> sets;
     std::string error;
+    ScopeLimit limit = ScopeLimit::None;  // the reading ended at this limit
 };
 
 // Reads a scope file as it comes, in pieces of any size, a line at a time
@@ -53,7 +69,9 @@ struct ScopeFileRead {
 // samples the file may still hold, so no Count takes memory by itself.
 class ScopeFileReader {
 public:
-    ScopeFileReader();
+    // held: what the scope that takes the sets holds already; the limits
+    // count it with the sets read.
+    explicit ScopeFileReader(ScopeContents held = {});
     ~ScopeFileReader();
     ScopeFileReader(const ScopeFileReader&) = delete;
     ScopeFileReader& operator=(const ScopeFileReader&) = delete;
@@ -71,12 +89,13 @@ private:
     void Line(std::string_view line);
     void KeyLine(Block& b, std::string_view line);
     void EndBlock();
-    void Stop(std::string error);
+    void Stop(std::string error, ScopeLimit limit = ScopeLimit::None);
 
     std::string partial_;  // the line that the bytes so far began
     bool afterCr_ = false;  // the last bytes ended in CR: an LF next belongs to it
     std::unique_ptr<Block> block_;  // the set being read
-    std::int64_t samples_ = 0;  // of the sets read
+    ScopeContents held_;        // of the scope beside the sets read
+    std::int64_t samples_ = 0;  // of the scope and the sets read
     ScopeFileRead read_;
     bool done_ = false;
 };

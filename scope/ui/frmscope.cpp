@@ -387,6 +387,13 @@ void TfrmScope::btnStartClick()
         prompts.error(Q(error), QStringLiteral("Error"));
         return;
     }
+    // The scope holds no more than a scope file may.
+    if (const ScopeLimit full = LimitPassed(ContentsOf(sets_), SamplingFlow::RunContents(*record, motor_.family));
+        full != ScopeLimit::None) {
+        prompts.error(QStringLiteral("Could not start the sample run\nError: ") + Q(ScopeFullText(full)),
+                      QStringLiteral("Error"));
+        return;
+    }
     switch (flow_->Start(*record, motor_)) {
     case SamplingFlow::StartResult::kWrongMode:
         prompts.warning(QString::fromLatin1(kWrongModeText), QString::fromLatin1(kWrongModeCaption));
@@ -732,8 +739,9 @@ void TfrmScope::LoadScopes(const QString& fileName)
         QFile file(fileName);
         if (!file.open(QIODevice::ReadOnly))
             throw std::runtime_error(ToCp1252(file.errorString()));
-        // A piece at a time: the whole text is never held.
-        ScopeFileReader reader;
+        // A piece at a time: the whole text is never held. The limits of a
+        // file count the sets held already.
+        ScopeFileReader reader(ContentsOf(sets_));
         std::string reason;
         std::vector<char> piece(kReadPiece);
         for (;;) {
@@ -747,6 +755,12 @@ void TfrmScope::LoadScopes(const QString& fileName)
     });
     if (!failure.empty()) {  // nothing was read
         prompts.error(Q(LoadErrorText(failure)), QStringLiteral("Error"));
+        return;
+    }
+    if (read.limit != ScopeLimit::None && !sets_.empty()) {
+        // With the sets held the scope would pass what a file may hold: the
+        // file's sets stay out, the scope's stay as they are.
+        prompts.error(Q(LoadErrorText(ScopeFullText(read.limit))), QStringLiteral("Error"));
         return;
     }
     for (const auto& set : read.sets)

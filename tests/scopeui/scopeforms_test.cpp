@@ -295,6 +295,83 @@ TEST_F(ScopeForms, AFileAskingForTooManySamplesIsRefused)
     EXPECT_EQ(scope->Sets()[2]->Channel(3)->Count(), 1000000);
 }
 
+// The scope holds no more than a scope file may: a load or a run that would
+// pass a limit is refused and the sets held stay, so "Save all" writes a file
+// that reads back whole.
+struct ScopeLimitCase {
+    const char* name;
+    std::string first;   // loaded twice: the second load passes the limit
+    std::string refill;  // fills the scope to the limit exactly
+    const char* limit;   // the limit's words in the message
+};
+
+void PrintTo(const ScopeLimitCase& c, std::ostream* os) { *os << c.name; }
+
+class ScopeLimits : public ScopeForms, public ::testing::WithParamInterface<ScopeLimitCase> {};
+
+std::string Sets(int n, int channels, int count)
+{
+    std::string text;
+    for (int i = 0; i < n; ++i) {
+        text += "[Scope v0.9]\r\nCount=" + std::to_string(count) + "\r\n";
+        for (int c = 0; c < channels; ++c)
+            text += "NewChannel\r\n";
+        text += "[Scope end]\r\n";
+    }
+    return text;
+}
+
+TEST_P(ScopeLimits, ALoadOrARunPastALimitIsRefusedAndTheSetsStay)
+{
+    const ScopeLimitCase& c = GetParam();
+    scope->LoadScopes(WriteFile(c.first));
+    ASSERT_TRUE(shown.empty()) << shown[0].text.toStdString();
+    const std::vector<std::shared_ptr<TSampleSet>> held = scope->Sets();
+    const std::shared_ptr<TSampleSet> current = scope->CurrentSet();
+
+    scope->LoadScopes(WriteFile(c.first));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].text.startsWith(QStringLiteral("Could not load the file\nError: The scope would hold more than ")))
+        << shown[0].text.toStdString();
+    EXPECT_TRUE(shown[0].text.contains(QString::fromLatin1(c.limit))) << shown[0].text.toStdString();
+    EXPECT_EQ(scope->Sets(), held);
+    EXPECT_EQ(scope->CurrentSet(), current);
+    EXPECT_EQ(scope->Tabs()->count(), static_cast<int>(held.size()));
+
+    // What "Save all" writes reads back whole.
+    const QString saved = dir.filePath(QStringLiteral("all.VekScopes"));
+    scope->prompts.saveFileName = [&] { return saved; };
+    scope->SaveSets(nullptr);
+    QFile f(saved);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    const ScopeFileRead back = ReadScopeText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    EXPECT_EQ(back.error, "");
+    EXPECT_EQ(back.sets.size(), held.size());
+
+    // Up to the limit exactly, then no run.
+    shown.clear();
+    scope->LoadScopes(WriteFile(c.refill));
+    ASSERT_TRUE(shown.empty()) << shown[0].text.toStdString();
+    scope->SetMotorType(0);
+    scope->SetupDialog()->TrigButton(kTriggerManual)->setChecked(true);
+    scope->btnStartClick();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].text.contains(QString::fromLatin1(c.limit))) << shown[0].text.toStdString();
+    EXPECT_FALSE(link.run);
+    EXPECT_TRUE(link.writes.empty());
+    EXPECT_TRUE(scope->StartButton()->isEnabled());
+    EXPECT_FALSE(scope->TrigStatus()->isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, ScopeLimits,
+    ::testing::Values(ScopeLimitCase{"Sets", Sets(600, 0, 0), Sets(400, 0, 0), "1000 scope sets"},
+                      ScopeLimitCase{"Samples", Sets(2, 4, 1000000),
+                                     Sets(1, 4, 1000000) + Sets(1, 2, 1000000) + Sets(1, 1, 848000),
+                                     "14848000 samples"}),
+    [](const ::testing::TestParamInfo<ScopeLimitCase>& info) { return std::string(info.param.name); });
+
 TEST_F(ScopeForms, AThousandSetsOpenWithOneLayoutOfTheTabs)
 {
     // The tab bar measures its tabs through the style: a layout per added tab

@@ -1,7 +1,9 @@
 // Opening scope files in the scope window (offscreen): a file at the limits,
 // 1,000 sets of four channels of 3712 samples, a file of 1,000 empty sets and
 // one of 16,000 (refused after the first 1,000), all written by the program's
-// own writer.
+// own writer; files that cost memory beyond their sets (a name of 10 MiB,
+// 27 MiB of empty setup lines, one line of 300 MiB); and second loads that
+// would take the scope past what a file may hold (refused).
 //
 //   bench_scope_load [runs]    default 3, each in a new window
 //
@@ -81,7 +83,32 @@ void ResetPeak()
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-void Measure(const char* what, const std::string& path, int runs)
+// Writes text pieces of a file: its head, a piece repeated n times, its tail.
+void WriteRepeated(const std::string& path, const std::string& head, const std::string& piece, long n,
+                   const std::string& tail)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << head;
+    for (long i = 0; i < n; ++i)
+        out << piece;
+    out << tail;
+}
+
+// Sets of the given channels with Count and no Data: samples that take no memory.
+std::string CountOnlySets(int sets, int channels, int count)
+{
+    std::string text;
+    for (int i = 0; i < sets; ++i) {
+        text += "[Scope v0.9]\r\nCount=" + std::to_string(count) + "\r\n";
+        for (int c = 0; c < channels; ++c)
+            text += "NewChannel\r\n";
+        text += "[Scope end]\r\n";
+    }
+    return text;
+}
+
+// preload: a file loaded into the window before the run (not measured).
+void Measure(const char* what, const std::string& path, int runs, const std::string& preload = {})
 {
     std::vector<double> ms;
     long peak = 0;
@@ -91,6 +118,8 @@ void Measure(const char* what, const std::string& path, int runs)
         scope->prompts.error = [](const QString&, const QString&) {};  // the refusal of the third file
         scope->resize(1200, 700);
         scope->show();
+        if (!preload.empty())
+            scope->LoadScopes(QString::fromStdString(preload));
         QApplication::processEvents();
         ResetPeak();
         const long before = StatusKb("VmRSS");
@@ -125,9 +154,26 @@ int main(int argc, char** argv)
     WriteFile(empty, 1000, false);
     WriteFile(many, 16000, false);
 
+    const std::string longName = (dir / "longname.VekScopes").string();
+    const std::string emptySetup = (dir / "emptysetup.VekScopes").string();
+    const std::string longLine = (dir / "longline.VekScopes").string();
+    const std::string sixHundred = (dir / "600.VekScopes").string();
+    const std::string twoMillions = (dir / "2x4x1000000.VekScopes").string();
+    WriteRepeated(longName, "[Scope v0.9]\r\nScopeName=", std::string(1 << 20, 'n'), 10, "\r\n[Scope end]\r\n");
+    WriteRepeated(emptySetup, "[Scope v0.9]\r\n[Setup file start]\r\n", "\r\n", (27L << 20) / 2,
+                  "[Setup file end]\r\n[Scope end]\r\n");
+    WriteRepeated(longLine, "[Scope v0.9]\r\nScopeName=", std::string(1 << 20, 'x'), 300, "");
+    WriteRepeated(sixHundred, "", CountOnlySets(1, 0, 0), 600, "");
+    WriteRepeated(twoMillions, "", CountOnlySets(2, 4, 1000000), 1, "");
+
     Measure("1000 sets x 4 x 3712 samples", full, runs);
     Measure("1000 empty sets", empty, runs);
     Measure("16000 empty sets", many, runs);
+    Measure("a set named with 10 MiB", longName, runs);
+    Measure("27 MiB of empty setup lines", emptySetup, runs);
+    Measure("one line of 300 MiB", longLine, runs);
+    Measure("600 empty sets, a second time", sixHundred, runs, sixHundred);
+    Measure("2 sets x 4 x 1000000, a second time", twoMillions, runs, twoMillions);
     std::filesystem::remove_all(dir);
     return 0;
 }

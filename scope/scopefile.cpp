@@ -211,6 +211,7 @@ struct ScopeFileReader::Block {
     std::vector<FileChannel> channels;  // at most four
     int channel = -1;                   // the one its keys go to; -1 none
     bool inSetup = false;               // between the setup file's markers
+    std::size_t setupChars = 0;         // of its lines, with their line breaks
     // The first "Data" value that is no integer, and its place: an error if
     // the set keeps that sample.
     std::int64_t badAt = std::numeric_limits<std::int64_t>::max();
@@ -300,6 +301,11 @@ bool ScopeFileReader::Feed(std::string_view bytes)
             const auto end = std::find_if(bytes.begin() + static_cast<std::ptrdiff_t>(i), bytes.end(),
                                           [](char c) { return c == '\r' || c == '\n'; });
             const auto e = static_cast<std::size_t>(end - bytes.begin());
+            // A line longer than any a scope file may have is not read on.
+            if (partial_.size() + (e - i) > kLongestLine) {
+                Stop("A line of the file is longer than " + std::to_string(kLongestLine) + " characters");
+                break;
+            }
             if (e == bytes.size()) {
                 partial_.append(bytes.substr(i));
                 break;
@@ -364,10 +370,17 @@ void ScopeFileReader::Line(std::string_view line)
     }
     Block& b = *block_;
     if (b.inSetup) {
-        if (Contains(line, "[setup file end]"))
+        if (Contains(line, "[setup file end]")) {
             b.inSetup = false;
-        else
-            b.set->setupLines.emplace_back(line);
+        } else {
+            std::vector<std::string>& setup = b.set->setupLines;
+            b.setupChars += line.size() + 2;
+            if (setup.size() >= kMaxSetupLines)
+                return Stop("The setup file of a set has more than " + std::to_string(kMaxSetupLines) + " lines");
+            if (b.setupChars > kMaxSetupChars)
+                return Stop("The setup file of a set is longer than " + std::to_string(kMaxSetupChars) + " characters");
+            setup.emplace_back(line);
+        }
     } else if (Contains(line, "[setup file start]")) {
         b.inSetup = true;
     } else if (Contains(line, "[scope end]")) {

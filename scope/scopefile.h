@@ -48,6 +48,14 @@ ScopeLimit LimitPassed(const ScopeContents& held, const ScopeContents& more);
 // Why the scope takes no more: it would pass the limit (not None).
 std::string ScopeFullText(ScopeLimit limit);
 
+// The longest line a scope file may have: a "Data" line of the largest
+// Count, every value of eleven characters and a comma.
+constexpr std::size_t kLongestLine = 5 + 12 * static_cast<std::size_t>(kMaxFileCount);
+// The most a set's copy of the motor's setup file may take: lines, and
+// characters with their line breaks. A motor's setup file is a small part of it.
+constexpr std::size_t kMaxSetupLines = 4096;
+constexpr std::size_t kMaxSetupChars = 1 << 20;
+
 // Every line followed by CR LF.
 std::string JoinLines(const std::vector<std::string>& lines);
 

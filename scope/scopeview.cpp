@@ -129,4 +129,12 @@ std::string TransferRatioText(std::int64_t samples, std::int64_t bytes)
     return std::to_string(bytes * 100 / (samples * 16)) + " %";
 }
 
+std::string TabCaption(const std::string& name)
+{
+    constexpr std::size_t kLongest = 48;
+    if (name.size() <= kLongest)
+        return name;
+    return name.substr(0, kLongest - 3) + "...";
+}
+
 }  // namespace quenor

@@ -79,4 +79,8 @@ std::optional<CursorReadout> ReadoutAt(const TSampleSet& set, int x);
 // "<b × 100 / (w × 16)> %", empty for no samples.
 std::string TransferRatioText(std::int64_t samples, std::int64_t bytes);
 
+// The caption of a set's tab: its name, one longer than 48 characters cut to
+// its first 45 and "...".
+std::string TabCaption(const std::string& name);
+
 }  // namespace quenor

@@ -616,7 +616,7 @@ void TfrmScope::UpdateTabs()
         }
         int selected = -1;
         for (std::size_t i = 0; i < sets_.size(); ++i) {
-            const QString text = Q(sets_[i]->name);
+            const QString text = Q(TabCaption(sets_[i]->name));
             if (i == tabSets_.size() || tabSets_[i] != sets_[i]) {
                 tcScopes_->insertTab(static_cast<int>(i), text);
                 tabSets_.insert(tabSets_.begin() + static_cast<std::ptrdiff_t>(i), sets_[i]);

@@ -138,22 +138,55 @@ TEST(ScopeFile, ReadingIsForgivingWhereTheWriterIsNot)
     EXPECT_EQ(Write(reader.Finish()), Write(read));
 }
 
+// A file's lines the setup file of a set: n lines of the given length.
+std::string SetupText(int n, std::size_t length)
+{
+    std::string text = "[Setup file start]\r\n";
+    for (int i = 0; i < n; ++i)
+        text.append(length, 's').append("\r\n");
+    return text + "[Setup file end]\r\n";
+}
+
 TEST(ScopeFile, BadValuesStopTheLoadAndKeepTheSetsBefore)
 {
     const std::string good = "[Scope v0.9]\nScopeName=good\nCount=1\n[Scope end]\n";
-    const std::pair<const char*, const char*> cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"Count=-1", "Count -1 is out of range (0 to 1000000)"},
         {"Count=1000001", "Count 1000001 is out of range (0 to 1000000)"},
         {"Count=ten", "'ten' is not a valid integer value"},
         {"Count=3000000000", "'3000000000' is not a valid integer value"},
         {"SampleTime=1,5", "'1,5' is not a valid floating point value"},
         {"Count=3\nNewChannel\nData=1,,2\n[Scope end]", "'' is not a valid integer value"},
+        // Longer than the longest "Data" line (a million values of eleven
+        // characters): the line is not read to its end.
+        {"ScopeName=" + std::string(12000000, 'n'), "A line of the file is longer than 12000005 characters"},
+        {std::string(40000000, ','), "A line of the file is longer than 12000005 characters"},
+        // A setup file far beyond any motor's.
+        {SetupText(4097, 0), "The setup file of a set has more than 4096 lines"},
+        {SetupText(16, 65534) + SetupText(1, 0), "The setup file of a set is longer than 1048576 characters"},
     };
     for (const auto& [line, reason] : cases) {
-        const ScopeFileRead read = Read(good + "[Scope v0.9]\nScopeName=bad\n" + line + "\n" + good);
-        EXPECT_EQ(read.error, reason) << line;
-        ASSERT_EQ(read.sets.size(), 1u) << line;
-        EXPECT_EQ(read.sets[0]->name, "good");
+        const std::string text = good + "[Scope v0.9]\nScopeName=bad\n" + line + "\n" + good;
+        const std::string shown = line.substr(0, 40);
+        // Read whole, and a piece at a time as the window reads a file.
+        ScopeFileReader pieces;
+        for (std::size_t at = 0; at < text.size() && pieces.Feed(std::string_view(text).substr(at, 1 << 20));)
+            at += 1 << 20;
+        for (const ScopeFileRead& read : {Read(text), pieces.Finish()}) {
+            EXPECT_EQ(read.error, reason) << shown;
+            ASSERT_EQ(read.sets.size(), 1u) << shown;
+            EXPECT_EQ(read.sets[0]->name, "good");
+        }
+    }
+    // Just within the limits: the longest "Data" line, and a setup file of
+    // 4096 lines, or of 1 MiB with its line breaks.
+    std::string longest = "[Scope v0.9]\nCount=1000000\nNewChannel\nData=-2147483648";
+    for (int i = 1; i < 1000000; ++i)
+        longest += ",-2147483648";
+    for (const std::string& text : {longest + ",\n" + SetupText(4096, 0), "[Scope v0.9]\n" + SetupText(16, 65534)}) {
+        const ScopeFileRead read = Read(text);
+        EXPECT_EQ(read.error, "");
+        EXPECT_EQ(read.sets.size(), 1u);
     }
     EXPECT_EQ(LoadErrorText("x"), "Could not load the file\nError: x");
     // Count at the limit is taken.

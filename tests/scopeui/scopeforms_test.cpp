@@ -257,6 +257,16 @@ TEST_F(ScopeForms, TabsFilesClipboardAndLabels)
     scope->prompts.rename = [](const QString&) { return std::optional<QString>(QStringLiteral("renamed")); };
     scope->RenameSet(1);
     EXPECT_EQ(scope->Tabs()->tabText(1), QStringLiteral("renamed"));
+    // A long name is cut on its tab and kept whole.
+    const std::string longName(100000, 'L');
+    scope->prompts.rename = [&](const QString&) { return std::optional<QString>(QString::fromStdString(longName)); };
+    scope->RenameSet(0);
+    EXPECT_EQ(scope->Sets()[0]->name, longName);
+    EXPECT_EQ(scope->Tabs()->tabText(0), QString(45, 'L') + QStringLiteral("..."));
+    scope->prompts.rename = [](const QString&) { return std::optional<QString>(QStringLiteral("first")); };
+    scope->RenameSet(0);
+    EXPECT_EQ(scope->Tabs()->tabText(0), QStringLiteral("first"));
+    scope->prompts.rename = [](const QString&) { return std::optional<QString>(QStringLiteral("renamed")); };
     scope->SetReference(scope->Sets()[1]);
     scope->DrawScope();
     Settle();

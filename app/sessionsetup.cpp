@@ -86,7 +86,11 @@ std::vector<std::string> MotorSession::BuildSetupLines() const
 {
     const int filterType = FilterTypeOfValues(generation_, CombinedValue(102), CombinedValue(103),
                                               CombinedValue(104), CombinedValue(105));
-    std::vector<std::string> lines = SetupHeaderLines(state_.motorType, generation_, filterType);
+    // A motor of a type Quenor does not know is saved with the code it
+    // reported, so that its own file restores it whole.
+    const bool unknown = state_.connected && state_.motorTypeUnknown;
+    std::vector<std::string> lines = SetupHeaderLines(
+        unknown ? static_cast<int>(state_.reportedTypeCode) : state_.motorType, generation_, filterType, unknown);
     for (const auto& c : controls_) {
         std::string line = c->GetSetupLine();
         if (!line.empty())
@@ -158,7 +162,7 @@ void MotorSession::LoadSetupFile(const QString& name)
     // filter is taken for it but one made for that very code.
     const int motorType = state_.connected && state_.motorTypeUnknown ? static_cast<int>(state_.reportedTypeCode)
                                                                       : state_.motorType;
-    const int targetType = state_.connected ? motorType : SelectableMotorType(header.motorType);
+    const int targetType = state_.connected ? motorType : OfflineTypeOfFile(header);
     const int targetGeneration = state_.connected ? generation_ : GenerationOfType(targetType);
     const bool willApply =
         header.valid &&
@@ -169,7 +173,7 @@ void MotorSession::LoadSetupFile(const QString& name)
     // Offline the pages change to the file's type whatever the file holds;
     // a file without its marker only keeps its parameters to itself.
     if (!state_.connected)
-        SetMotorType(header.motorType);
+        SetMotorType(OfflineTypeOfFile(header));
     const SetupLoadDecision decision = DecideSetupLoad(
         state_.connected, generation_, state_.connected ? motorType : state_.motorType, state_.firmware, header);
     for (const Notice& n : SetupLoadNotices(decision))

@@ -1,5 +1,7 @@
 #include "app/setupfile.h"
 
+#include "app/motortypes.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -111,6 +113,7 @@ SetupHeader ScanSetupHeader(const std::vector<std::string>& lines)
     SetupHeader h;
     static const std::string motorPrefix = "[Motor type ";
     static const std::string filterPrefix = "[filter type ";
+    static const std::string familyPrefix = "[Motor family ";
     for (const auto& line : lines) {
         if (line.empty() || line[0] != '[')
             break;
@@ -119,6 +122,11 @@ SetupHeader ScanSetupHeader(const std::vector<std::string>& lines)
         } else if (line.compare(0, motorPrefix.size(), motorPrefix) == 0) {
             if (auto v = ReadInt(Between(line, motorPrefix.size())))
                 h.motorType = *v;
+            else
+                h.malformed = true;
+        } else if (line.compare(0, familyPrefix.size(), familyPrefix) == 0) {
+            if (auto v = ReadInt(Between(line, familyPrefix.size())); v && *v >= 0 && *v <= 2)
+                h.family = *v;
             else
                 h.malformed = true;
         } else if (line.size() >= filterPrefix.size()) {
@@ -135,10 +143,12 @@ SetupHeader ScanSetupHeader(const std::vector<std::string>& lines)
     return h;
 }
 
-std::vector<std::string> SetupHeaderLines(int motorType, int generation, int filterType)
+std::vector<std::string> SetupHeaderLines(int motorType, int generation, int filterType, bool typeUnknown)
 {
     std::vector<std::string> lines{kSetupFileMarker, kSetupFileCompany,
                                    "[Motor type " + std::to_string(motorType) + "]"};
+    if (typeUnknown)
+        lines.push_back("[Motor family " + std::to_string(generation) + "]");
     if (generation != 2)
         lines.push_back("[Filter Type " + std::to_string(filterType) + "]");
     return lines;
@@ -164,6 +174,13 @@ bool IsFilterRegister(int generation, int reg)
     }
 }
 
+int OfflineTypeOfFile(const SetupHeader& header)
+{
+    if (header.family >= 0)
+        return MotorTypeOfFamily(header.family, header.motorType).type;
+    return SelectableMotorType(header.motorType);
+}
+
 SetupLoadDecision DecideSetupLoad(bool connected, int generation, int motorType, int firmware,
                                   const SetupHeader& header)
 {
@@ -178,7 +195,8 @@ SetupLoadDecision DecideSetupLoad(bool connected, int generation, int motorType,
     }
     if (generation == 0) {
         d.wrongType = header.motorType != motorType;
-        d.incompatible = header.motorType >= 10;
+        // A file of another family (its family line says so, or else its code).
+        d.incompatible = header.family >= 0 ? header.family != 0 : header.motorType >= 10;
         const int expected = firmware < 112 ? 1 : 2;
         if (header.filterType != expected) {
             if (expected == 1) {
@@ -194,7 +212,7 @@ SetupLoadDecision DecideSetupLoad(bool connected, int generation, int motorType,
             d.wrongType = true;
             d.firmwareReason = true;
         }
-        d.incompatible = header.motorType < 10;
+        d.incompatible = header.family >= 0 ? header.family != 1 : header.motorType < 10;
     }
     return d;
 }

@@ -33,6 +33,9 @@ struct SetupHeader {
     bool valid = false;   // the marker line was seen
     int motorType = 0;    // "[Motor type N]"
     int filterType = 1;   // "[Filter Type N]", any letter case
+    // "[Motor family N]": written with a type code that is no type Quenor
+    // knows for the motor's family (a motor whose type is not set); -1 none.
+    int family = -1;
     bool malformed = false;  // a type or filter line whose number does not read
 };
 
@@ -40,8 +43,14 @@ struct SetupHeader {
 SetupHeader ScanSetupHeader(const std::vector<std::string>& lines);
 
 // The header lines written for the current motor type and generation (no
-// filter line in generation 2).
-std::vector<std::string> SetupHeaderLines(int motorType, int generation, int filterType);
+// filter line in generation 2). With typeUnknown the code is one the motor
+// reported that is no type of its generation: the family line follows it.
+std::vector<std::string> SetupHeaderLines(int motorType, int generation, int filterType, bool typeUnknown = false);
+
+// The motor type a file selects when it is opened with no motor connected:
+// its own type code, VekC for a code Quenor does not know; with a family line,
+// the family's first type for a code that is no type of that family.
+int OfflineTypeOfFile(const SetupHeader& header);
 
 // The filter type written: 2 when registers 102..105 (each as a signed 16-bit
 // number in generation 0) do not add up to 256, else 1.

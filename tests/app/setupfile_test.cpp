@@ -40,6 +40,36 @@ TEST(SetupText, HeaderScanStopsAtTheFirstLineWithoutBracket)
 
     h = ScanSetupHeader({"[Vek Setup file]", "[Motor type x]"});
     EXPECT_TRUE(h.malformed);
+    EXPECT_TRUE(ScanSetupHeader({"[Vek Setup file]", "[Motor family 3]"}).malformed);
+}
+
+// A motor of a type Quenor does not know saves the code it reported and its
+// family: offline the file shows that family, connected it is no other
+// family's file.
+TEST(SetupText, AFileOfAMotorOfUnknownTypeKeepsItsCodeAndFamily)
+{
+    const struct {
+        int code;
+        int family;  // of the motor that saved it; -1 for a file with no family line
+        int offlineType;
+    } cases[] = {{0, 0, 3}, {0, 1, 14}, {3, 1, 14}, {11, 1, 14}, {0, 2, 64}, {14, 2, 64}, {64, 0, 3},
+                 {0, -1, 3}, {12, -1, 12}, {99, -1, 3}};
+    for (const auto& c : cases) {
+        const auto lines = SetupHeaderLines(c.code, std::max(c.family, 0), 2, c.family >= 0);
+        const SetupHeader h = ScanSetupHeader(lines);
+        EXPECT_FALSE(h.malformed);
+        EXPECT_EQ(h.motorType, c.code);
+        EXPECT_EQ(h.family, c.family) << c.code;
+        EXPECT_EQ(OfflineTypeOfFile(h), c.offlineType) << c.code << " " << c.family;
+        if (c.family == 0 || c.family == 1) {
+            // Loaded back into the motor it came from: the whole file goes in.
+            const SetupLoadDecision d = DecideSetupLoad(true, c.family, c.code, c.family == 0 ? 112 : 72, h);
+            EXPECT_FALSE(d.incompatible || d.wrongType) << c.code << " " << c.family;
+            // Into a motor of the other family: none of it.
+            EXPECT_TRUE(DecideSetupLoad(true, 1 - c.family, c.code, 112, h).incompatible) << c.code;
+        }
+    }
+    EXPECT_EQ(SetupHeaderLines(0, 1, 2, true).at(3), "[Motor family 1]");
 }
 
 TEST(SetupText, HeaderLinesAndTheFilterTypeWritten)

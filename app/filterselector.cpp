@@ -358,8 +358,11 @@ std::string CFilterSelector::UnknownTypeText() const
 
 std::array<std::string, kButtonCount> CFilterSelector::FeedForwardCaptions() const
 {
-    if (large_ || newFilter_)
+    // The third and fourth buttons by table.
+    if (large_)
         return {"None", "Dyn 1", "Dyn 2", "Dyn 3", "Static"};
+    if (newFilter_)
+        return {"None", "Dyn 1", "Dyn 2", "Static", "Static"};
     return {"None", "Dyn 1", "Static", "Static", "Static"};
 }
 

@@ -206,7 +206,8 @@ public:
     const CManyFilt& CurrentTable() const { return tables_[current_]; }
     int Group(int n) const { return CurrentTable().Group(n); }
     std::string MotorTypeText() const { return typeUnknown_ ? "VEK?" : "VEK" + std::to_string(modelNumber_); }
-    std::string VersionText() const { return CurrentTable().VersionText(); }
+    // The current table's version; none while the motor's type is unknown (no table serves it).
+    std::string VersionText() const { return typeUnknown_ ? std::string() : CurrentTable().VersionText(); }
     // Captions of the five feed-forward buttons for the current table.
     std::array<std::string, kButtonCount> FeedForwardCaptions() const;
 

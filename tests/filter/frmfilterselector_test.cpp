@@ -9,6 +9,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <array>
+
 using namespace quenor;
 using namespace quenor::filtertest;
 
@@ -98,6 +100,28 @@ TEST_F(FilterForm, GridClickChoosesTheCellAndMovesTheMarker)
     EXPECT_EQ(form->FeedForwardButton(3)->text(), QStringLiteral("Static"));
 }
 
+// The feed-forward captions follow the table: its third and fourth buttons.
+TEST_F(FilterForm, FeedForwardCaptionsFollowTheTable)
+{
+    const struct {
+        int index;
+        bool newFilter;
+        std::array<const char*, kButtonCount> captions;
+    } cases[] = {
+        {kNormalIndex, true, {"None", "Dyn 1", "Dyn 2", "Static", "Static"}},
+        {kNormalIndex, false, {"None", "Dyn 1", "Static", "Static", "Static"}},
+        {kLargeIndex, true, {"None", "Dyn 1", "Dyn 2", "Dyn 3", "Static"}},
+        {kLargeIndex, false, {"None", "Dyn 1", "Dyn 2", "Dyn 3", "Static"}},
+    };
+    auto form = Make();
+    for (const auto& c : cases) {
+        form->SetMotorType(c.index, 3, c.newFilter);
+        for (int i = 0; i < kButtonCount; ++i)
+            EXPECT_EQ(form->FeedForwardButton(i)->text(), QString::fromLatin1(c.captions[static_cast<std::size_t>(i)]))
+                << c.index << " " << c.newFilter << " button " << i;
+    }
+}
+
 // A connected motor of unknown type: no table is for it. Nothing is offered
 // or loaded, and the form says why in the current filter's place.
 TEST_F(FilterForm, AnUnknownMotorTypeOffersNoFilterAndSaysWhy)
@@ -114,6 +138,7 @@ TEST_F(FilterForm, AnUnknownMotorTypeOffersNoFilterAndSaysWhy)
     EXPECT_NE(why.find("type code 11"), std::string::npos) << why;
     EXPECT_EQ(form->UnknownTypeLabel()->text().toStdString(), why);
     EXPECT_EQ(form->MotorTypeLabel()->text(), QStringLiteral("VEK?"));
+    EXPECT_EQ(form->VersionLabel()->text(), QString());  // no table serves it
     for (int r = 0; r < kGridSize; ++r)
         for (int c = 0; c < kGridSize; ++c)
             EXPECT_FALSE(form->Grid()->Offered(c, r)) << c << "," << r;
@@ -137,6 +162,7 @@ TEST_F(FilterForm, AnUnknownMotorTypeOffersNoFilterAndSaysWhy)
     EXPECT_FALSE(form->UnknownTypeLabel()->isVisible());
     EXPECT_TRUE(form->CurrentFilterGroup()->isVisible());
     EXPECT_EQ(form->MotorTypeLabel()->text(), QStringLiteral("VEK3"));
+    EXPECT_EQ(form->VersionLabel()->text(), QStringLiteral("1.3"));
 }
 
 TEST_F(FilterForm, HelpOpensAndClosesAndLoadFailuresAreToldOnce)

@@ -11,13 +11,14 @@ void CParamControlRadioGroup::BuildStep(const InitParam* row)
 {
     CParamControlBits::BuildStep(row);
     ReadItems(row, 7);
-    checked_ = 0;
+    // The item of the value the group saves; none when no item carries it.
+    checked_ = items_.FindValue(GetField());
     inSetupFile_ = true;
 }
 
 void CParamControlRadioGroup::UpdateDisplay()
 {
-    checked_ = items_.IndexOfValue(GetField());
+    checked_ = items_.FindValue(GetField());
     Refresh();
 }
 
@@ -146,7 +147,8 @@ void CParamControlCombo::BuildStep(const InitParam* row)
     CParamControlBits::BuildStep(row);
     listWidth_ = row[7].i;
     ReadItems(row, 8);
-    selected_ = 0;
+    // The item of the value the combo saves; none when no item carries it.
+    selected_ = items_.FindValue(GetField());
     inSetupFile_ = true;
 }
 
@@ -166,7 +168,7 @@ void CParamControlCombo::UpdateDisplay()
     // An open list is the user's: it is not changed under the pointer.
     if (ListOpen())
         return;
-    selected_ = items_.IndexOfValue(GetField());
+    selected_ = items_.FindValue(GetField());
     Refresh();
 }
 

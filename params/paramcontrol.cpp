@@ -1,5 +1,7 @@
 #include "params/paramcontrol.h"
 
+#include <algorithm>
+
 #include "params/paramvalue.h"
 #include "resources/stringtable.h"
 
@@ -121,10 +123,15 @@ std::int32_t ParamItemList::ValueAt(int i) const
 
 int ParamItemList::IndexOfValue(std::int32_t v) const
 {
+    return std::max(FindValue(v), 0);
+}
+
+int ParamItemList::FindValue(std::int32_t v) const
+{
     for (int i = 0; i < Count(); ++i)
         if (values_[static_cast<std::size_t>(i)] == v)
             return i;
-    return 0;
+    return -1;
 }
 
 const std::string& ParamItemList::TextAt(int i) const

@@ -119,6 +119,8 @@ public:
     std::int32_t ValueAt(int i) const;
     // Index of the first item with value v; 0 when none has it.
     int IndexOfValue(std::int32_t v) const;
+    // Index of the first item with value v; -1 when none has it.
+    int FindValue(std::int32_t v) const;
     // Text of item i; the empty text when i is outside.
     const std::string& TextAt(int i) const;
 

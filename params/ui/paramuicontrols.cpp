@@ -250,7 +250,7 @@ void RadioGroupUiT<Logic>::CreateVisuals()
         this->SetHint(b, i + 1);
         b->setGeometry(8, i * 15 + 15, 230, 15);
         FitText(b, Text(items.TextAt(i)), 230 - IndicatorRoom(b->style(), true));
-        b->setChecked(i == 0);
+        b->setChecked(i == this->CheckedIndex());
         b->setEnabled(items.ValueAt(i) != -1);
         QObject::connect(b, &QRadioButton::clicked, b, [this, i] { this->ItemReleased(i); });
         buttons_.push_back(b);
@@ -272,8 +272,18 @@ void RadioGroupUiT<Logic>::CreateVisuals()
 template <class Logic>
 void RadioGroupUiT<Logic>::Refresh()
 {
-    if (QRadioButton* b = Button(this->CheckedIndex()))
+    if (QRadioButton* b = Button(this->CheckedIndex())) {
         b->setChecked(true);
+        return;
+    }
+    // No item carries the value: none is checked.
+    for (QRadioButton* b : buttons_) {
+        if (!b->isChecked())
+            continue;
+        b->setAutoExclusive(false);
+        b->setChecked(false);
+        b->setAutoExclusive(true);
+    }
 }
 
 template <class Logic>
@@ -412,7 +422,7 @@ void ComboUi::CreateVisuals()
     FitText(captionLabel_, Text(Caption()), 260 - 27 - ListWidth() - kPageTextGap);
     for (int i = 0; i < Items().Count(); ++i)
         combo_->addItem(Text(Items().TextAt(i)));
-    combo_->setCurrentIndex(Items().Count() > 0 ? 0 : -1);
+    combo_->setCurrentIndex(SelectedIndex());
     QObject::connect(combo_, &QComboBox::currentIndexChanged, combo_, [this](int index) {
         if (index >= 0)
             ChoiceMade(index);

@@ -16,6 +16,7 @@
 #include "program/ui/runcontrolbar.h"
 #include "program/ui/vizuwareform.h"
 #include "params/paramkinds.h"
+#include "params/ui/paramuicontrols.h"
 #include "tools/motorsim/motorsim.h"
 
 #include <QAbstractScrollArea>
@@ -188,6 +189,29 @@ TEST(MainWindow, OfflineTypesShowTheirDefaultsAndEditsComeStraightBack)
     window.OfflineAction(68)->trigger();
     test::DeliverPosted();
     EXPECT_EQ(window.Session().MotorType(), 68);
+
+    // Every offline type: a combo or radio group shows the item of the value
+    // that it saves, and none when no item carries it.
+    for (const auto& type : OfflineMotorTypes()) {
+        window.OfflineAction(type.code)->trigger();
+        test::DeliverPosted();
+        for (const auto& c : window.Session().Controls()) {
+            const auto* bits = dynamic_cast<const CParamControlBits*>(c.get());
+            const std::string line = c->GetSetupLine();
+            if (!bits || line.empty())
+                continue;
+            const std::int32_t saved = std::stoi(line.substr(line.find('=') + 1));
+            int item = -1;
+            for (int i = bits->Items().Count() - 1; i >= 0; --i)
+                if (bits->Items().ValueAt(i) == saved)
+                    item = i;
+            if (auto* combo = dynamic_cast<ComboUi*>(c.get())) {
+                EXPECT_EQ(combo->Combo()->currentIndex(), item) << type.model << ": " << line;
+            } else if (auto* group = dynamic_cast<CParamControlRadioGroup*>(c.get())) {
+                EXPECT_EQ(group->CheckedIndex(), item) << type.model << ": " << line;
+            }
+        }
+    }
 
     // A VekE file selects VekE, which has no menu item: no item is checked.
     QTemporaryDir dir;

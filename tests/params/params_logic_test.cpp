@@ -510,17 +510,18 @@ TEST(BitControls, TopBitAndFull32BitFields)
     EXPECT_EQ(v->ValueText(), "All set");
 }
 
-TEST(BitControls, RadioGroupsPickFirstItemForUnknownValuesAndReportClicks)
+TEST(BitControls, RadioGroupsShowTheItemOfTheirValueAndReportClicks)
 {
     RecordingTarget t;
     Row r;
-    r.Head(5, "Startup mode", 37).Set(5, 0).Set(6, 5).Items(7, {{0, "Passive"}, {1, "Velocity"}, {5, "Analogue"}, {-1, "None"}});
+    r.Head(5, "Startup mode", 37).Set(5, 0).Set(6, 5).Items(7, {{1, "Velocity"}, {0, "Passive"}, {5, "Analogue"}, {-1, "None"}});
     auto g = Build<CParamControlRadioGroup2>(t, r);
     EXPECT_EQ(g->GetHeight(), 4 * 15 + 21 + 1);
+    EXPECT_EQ(g->CheckedIndex(), 1);  // the item of the field's 0, from the start
     g->SetValue(5);
     EXPECT_EQ(g->CheckedIndex(), 2);
     g->SetValue(9);
-    EXPECT_EQ(g->CheckedIndex(), 0);
+    EXPECT_EQ(g->CheckedIndex(), -1);  // no item carries it: none is shown
     t.Clear();
     g->ItemReleased(1);
     auto m = t.Take();
@@ -528,7 +529,8 @@ TEST(BitControls, RadioGroupsPickFirstItemForUnknownValuesAndReportClicks)
     EXPECT_EQ(m[0].msg, UM_CONTROLCHANGED);
     EXPECT_EQ(m[0].wParam, 37);
     EXPECT_EQ(m[0].lParam, 1);
-    EXPECT_EQ(g->GetField(), 1);
+    EXPECT_EQ(g->GetField(), 0);  // item 1's value
+    EXPECT_EQ(g->CheckedIndex(), 1);
     EXPECT_FALSE(g->Changed());
     g->SetChangeActualMode(false);
     g->ItemReleased(2);
@@ -569,16 +571,19 @@ TEST(BitControls, BitViewAndBitList)
     EXPECT_EQ(l->Arrange(true, {5, 10}), (ParamPoint{5, 10 + 3 * 13}));
 }
 
-TEST(BitControls, ComboReportsOnlyNewChoices)
+TEST(BitControls, ComboShowsTheItemOfItsValueAndReportsOnlyNewChoices)
 {
     RecordingTarget t;
+    Row io;
+    io.Head(10, "I/O Type", 39).Set(5, 0).Set(6, 5).Set(7, 120).Items(8, {{16, "Puls/dir Input"}, {0, "Quadrature Input"}});
+    EXPECT_EQ(Build<CParamControlCombo>(t, io)->SelectedIndex(), 1);  // the field's 0 from the start
     Row r;
     r.Head(10, "Zero search mode", 42).Set(5, 0).Set(6, 16).Set(7, 120).Items(8, {{0, "Disabled"}, {12, "Torque"}, {3072, "T"}});
     auto c = Build<CParamControlCombo>(t, r);
     c->SetValue(3072);
     EXPECT_EQ(c->SelectedIndex(), 2);
     c->SetValue(55);
-    EXPECT_EQ(c->SelectedIndex(), 0);
+    EXPECT_EQ(c->SelectedIndex(), -1);  // no item carries it: none is shown
     t.Clear();
     c->ChoiceMade(0);  // the field is 55, item 0 is 0: a change
     EXPECT_EQ(t.Size(), 1u);

@@ -162,12 +162,15 @@ TEST_F(ParamUi, RadioButtonClickWithAndWithoutChangeActualMode)
     ASSERT_EQ(changed.size(), 1u);
     EXPECT_EQ(changed[0].lParam, 0);
 
-    // A register value checks its item and posts nothing; an unknown one checks the first.
+    // A register value checks its item and posts nothing; an unknown one checks none.
     target_.Clear();
     g->SetValue(2);
     EXPECT_TRUE(g->Button(2)->isChecked());
     g->SetValue(31);
-    EXPECT_TRUE(g->Button(0)->isChecked());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(g->Button(i)->isChecked()) << i;
+    g->SetValue(1);
+    EXPECT_TRUE(g->Button(1)->isChecked());
     EXPECT_EQ(target_.Size(), 0u);
 }
 

@@ -9,8 +9,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <array>
-
 using namespace quenor;
 using namespace quenor::filtertest;
 
@@ -45,6 +43,9 @@ TEST_F(FilterForm, GridClickChoosesTheCellAndMovesTheMarker)
     EXPECT_EQ(form->VersionLabel()->text(), QStringLiteral("1.3"));
     EXPECT_EQ(form->MotorTypeLabel()->text(), QStringLiteral("VEK3"));
     EXPECT_TRUE(form->CurrentFilterGroup()->isVisible());
+    // New filters of the normal table: the third and fourth feed-forward buttons.
+    EXPECT_EQ(form->FeedForwardButton(2)->text(), QStringLiteral("Dyn 2"));
+    EXPECT_EQ(form->FeedForwardButton(3)->text(), QStringLiteral("Static"));
 
     // No current filter chosen: every cell is covered and a click takes none.
     QTest::mouseClick(form->Grid(), Qt::LeftButton, {}, QPoint(65, 80));
@@ -95,31 +96,10 @@ TEST_F(FilterForm, GridClickChoosesTheCellAndMovesTheMarker)
     form->SetMotorType(kLargeIndex, 20, true);
     EXPECT_FALSE(form->CurrentFilterGroup()->isVisible());
     EXPECT_EQ(form->FeedForwardButton(2)->text(), QStringLiteral("Dyn 2"));
+    EXPECT_EQ(form->FeedForwardButton(3)->text(), QStringLiteral("Dyn 3"));
     form->SetMotorType(kNormalIndex, 3, false);
     EXPECT_EQ(form->FeedForwardButton(2)->text(), QStringLiteral("Static"));
     EXPECT_EQ(form->FeedForwardButton(3)->text(), QStringLiteral("Static"));
-}
-
-// The feed-forward captions follow the table: its third and fourth buttons.
-TEST_F(FilterForm, FeedForwardCaptionsFollowTheTable)
-{
-    const struct {
-        int index;
-        bool newFilter;
-        std::array<const char*, kButtonCount> captions;
-    } cases[] = {
-        {kNormalIndex, true, {"None", "Dyn 1", "Dyn 2", "Static", "Static"}},
-        {kNormalIndex, false, {"None", "Dyn 1", "Static", "Static", "Static"}},
-        {kLargeIndex, true, {"None", "Dyn 1", "Dyn 2", "Dyn 3", "Static"}},
-        {kLargeIndex, false, {"None", "Dyn 1", "Dyn 2", "Dyn 3", "Static"}},
-    };
-    auto form = Make();
-    for (const auto& c : cases) {
-        form->SetMotorType(c.index, 3, c.newFilter);
-        for (int i = 0; i < kButtonCount; ++i)
-            EXPECT_EQ(form->FeedForwardButton(i)->text(), QString::fromLatin1(c.captions[static_cast<std::size_t>(i)]))
-                << c.index << " " << c.newFilter << " button " << i;
-    }
 }
 
 // A connected motor of unknown type: no table is for it. Nothing is offered

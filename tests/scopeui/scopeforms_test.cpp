@@ -86,6 +86,16 @@ protected:
         PostMessage(scope->Window(), msg, w, l);
         Settle();
     }
+    // The bytes "Save all" writes.
+    QByteArray SaveAll()
+    {
+        const QString out = dir.filePath(QStringLiteral("all.VekScopes"));
+        scope->prompts.saveFileName = [out] { return out; };
+        scope->SaveSets(nullptr);
+        QFile saved(out);
+        EXPECT_TRUE(saved.open(QIODevice::ReadOnly));
+        return saved.readAll();
+    }
     QString WriteFile(const std::string& text)
     {
         const QString name = dir.filePath(QStringLiteral("in.VekScopes"));
@@ -235,12 +245,7 @@ TEST_F(ScopeForms, TabsFilesClipboardAndLabels)
         QStringLiteral("Sampletime [ms] \t2,5\r\nTime [ms]\tLoad [%]\r\n0\t6\r\n2,5\t-4,5\r\n")));
     scope->CopySet(scope->Sets()[0]);
     EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(QStringLiteral("\r\n1\t10\r\n2\t15\r\n")));
-    const QString out = dir.filePath(QStringLiteral("out.VekScopes"));
-    scope->prompts.saveFileName = [&] { return out; };
-    scope->SaveSets(nullptr);
-    QFile saved(out);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    const QByteArray text = saved.readAll();
+    const QByteArray text = SaveAll();
     EXPECT_TRUE(text.contains("Factor=1.5\r\n"));
     EXPECT_EQ(ReadScopeText(text.toStdString()).sets.size(), 2u);
     separator.clear();
@@ -349,12 +354,7 @@ TEST_P(ScopeLimits, ALoadOrARunPastALimitIsRefusedAndTheSetsStay)
     EXPECT_EQ(scope->Tabs()->count(), static_cast<int>(held.size()));
 
     // What "Save all" writes reads back whole.
-    const QString saved = dir.filePath(QStringLiteral("all.VekScopes"));
-    scope->prompts.saveFileName = [&] { return saved; };
-    scope->SaveSets(nullptr);
-    QFile f(saved);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray bytes = f.readAll();
+    const QByteArray bytes = SaveAll();
     const ScopeFileRead back = ReadScopeText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     EXPECT_EQ(back.error, "");
     EXPECT_EQ(back.sets.size(), held.size());

@@ -85,6 +85,7 @@ bool ApplyLinkState(MainWindowState& s, int linkState, std::int64_t value)
     case 1:
         s.connected = false;
         s.reconnecting = false;
+        s.currentMode = -1;  // the next motor reports its own
         s.saveInFlashRequired = false;
         s.sCurvePending = false;
         s.motorTypeUnknown = false;
@@ -97,6 +98,7 @@ bool ApplyLinkState(MainWindowState& s, int linkState, std::int64_t value)
         s.saveInFlashRequired = false;
         s.sCurvePending = false;
         s.reconnecting = true;
+        s.currentMode = -1;  // the scan may find another motor
         return true;
     case 7:
         s.reconnecting = false;

@@ -134,8 +134,10 @@ void MotorSession::HaltTests()
 
 void MotorSession::UpdateTestsAllowed()
 {
-    // Family 2 has no endurance test.
-    const bool allowed = (generation_ == 0 || generation_ == 1) && state_.currentMode == 2;
+    // Family 2 has no endurance test, and without a motor there is nothing
+    // to test: a test started then would move the motor the moment it came back.
+    const bool allowed = state_.connected && !state_.reconnecting && (generation_ == 0 || generation_ == 1) &&
+                         state_.currentMode == 2;
     if (!allowed && testThread_->Running())
         HaltTests();
     if (allowed != testsAllowed_) {
@@ -342,6 +344,8 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
     // The motor of unknown type is gone: the selector serves the type selected.
     if (typeWasUnknown && !state_.motorTypeUnknown)
         TellFilterMotorType();
+    // The endurance test needs a motor that answers, in position mode.
+    UpdateTestsAllowed();
     (void)g0;
 }
 

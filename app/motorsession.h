@@ -219,9 +219,10 @@ public:
     // The module pages' requests.
     ModuleRequests& ModuleRequestsPort() { return *moduleRequests_; }
     // The tests page's endurance test. It moves the motors, so it runs only
-    // while the motor is in position mode (register 2 value 2, families 0
-    // and 1); StartTests refuses it otherwise, and the session stops it the
-    // moment the motor reports another mode.
+    // while a motor is connected and in position mode (register 2 value 2,
+    // families 0 and 1); StartTests refuses it otherwise, and the session
+    // stops it the moment the motor reports another mode or the link goes.
+    // A motor that comes back reports its mode anew and starts nothing.
     TTestThread& Tests() { return *testThread_; }
     bool TestsAllowed() const { return testsAllowed_; }
     bool StartTests();

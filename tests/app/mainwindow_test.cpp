@@ -604,11 +604,16 @@ TEST(MainWindow, ExactlyOneDroppedSetupFileIsLoaded)
     unsetenv("QUENOR_COM1");
 }
 
-// The endurance test moves the motors: it runs only in position mode (register
-// 2 value 2), and stops the moment the motor leaves it.
-TEST_F(MainWindowWithMotor, TheEnduranceTestRunsOnlyInPositionMode)
+// The endurance test moves the motors: it runs only while a motor is
+// connected and in position mode (register 2 value 2), and stops the moment
+// the motor leaves it or goes away. A motor that comes back never starts it.
+class EnduranceTest : public MainWindowWithMotor, public ::testing::WithParamInterface<int> {};
+
+TEST_P(EnduranceTest, RunsOnlyWithAMotorInPositionMode)
 {
-    MotorSim sim(0, 112);
+    const int family = GetParam();
+    MotorSim sim(family, family == 1 ? 72 : 112);
+    sim.SetLinkPath("/tmp/quenor-endurance-" + std::to_string(::getpid()));
     sim.SetRegister(2, 0);  // passive
     Connect(sim);
     Settle();
@@ -621,15 +626,18 @@ TEST_F(MainWindowWithMotor, TheEnduranceTestRunsOnlyInPositionMode)
                 ++n;
         return n;
     };
+    // A start asked for while it may not run moves nothing.
+    auto startRefused = [&](const char* when) {
+        EXPECT_FALSE(start->isEnabled()) << when;
+        start->click();
+        page.StartTest();
+        EXPECT_EQ(start->text(), QStringLiteral("Start")) << when;
+        EXPECT_FALSE(window->Session().Tests().Running()) << when;
+    };
 
-    // Passive: Start is disabled, and a start asked for all the same moves nothing.
-    EXPECT_FALSE(start->isEnabled());
-    start->click();
-    page.StartTest();
+    startRefused("passive");
     Spin(1000);  // nothing may move
     EXPECT_EQ(moves(), 0);
-    EXPECT_EQ(start->text(), QStringLiteral("Start"));
-    EXPECT_FALSE(window->Session().Tests().Running());
 
     // Position mode: Start is enabled and the test moves.
     sim.SetRegister(2, 2);
@@ -642,13 +650,37 @@ TEST_F(MainWindowWithMotor, TheEnduranceTestRunsOnlyInPositionMode)
     // The motor leaves position mode while the test runs: the test stops at once.
     sim.SetRegister(2, 0);
     ASSERT_TRUE(SpinUntil([&] { return !start->isEnabled(); })) << "Start stays enabled in passive mode";
-    const int seen = moves();
+    int seen = moves();
     EXPECT_TRUE(SpinUntil([&] { return !window->Session().Tests().Running(); })) << "the test runs on";
     EXPECT_EQ(start->text(), QStringLiteral("Start"));
     EXPECT_FALSE(start->isEnabled());
     Spin(1500);  // nothing more may move
     EXPECT_LE(moves(), seen + 1) << "the test goes on moving outside position mode";
+
+    // Started and stopped in position mode, then the motor is unplugged: no
+    // start while it is away, and none by itself when it comes back.
+    sim.SetRegister(2, 2);
+    ASSERT_TRUE(SpinUntil([&] { return start->isEnabled(); }));
+    seen = moves();
+    start->click();
+    ASSERT_TRUE(SpinUntil([&] { return moves() > seen; }));
+    start->click();
+    EXPECT_EQ(start->text(), QStringLiteral("Start"));
+    sim.Stop();
+    ASSERT_TRUE(SpinUntil([&] { return !window->Session().State().connected; }));
+    startRefused("unplugged");
+    sim.ClearLog();
+    ASSERT_TRUE(sim.Start());
+    ASSERT_TRUE(SpinUntil([&] { return window->Session().State().connected; }));
+    Settle();
+    ASSERT_TRUE(SpinUntil([&] { return start->isEnabled(); })) << "Start stays disabled in position mode";
+    Spin(1500);  // nothing may move
+    EXPECT_EQ(moves(), 0) << "the motor moved by itself when it came back";
+    EXPECT_EQ(start->text(), QStringLiteral("Start"));
+    sim.Stop();
 }
+
+INSTANTIATE_TEST_SUITE_P(Families, EnduranceTest, ::testing::Values(0, 1));
 
 // The run-control bar's labels are whole at the default window size and at
 // 1024 x 768, in every state of the module; where the window is wide enough

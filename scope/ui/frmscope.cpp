@@ -157,13 +157,17 @@ TfrmScope::TfrmScope(QWidget* parent) : QWidget(parent)
     };
     prompts.openFileName = [this] { return QFileDialog::getOpenFileName(this, QString(), QString(), kScopeFilter); };
     prompts.rename = [this](const QString& current) -> std::optional<QString> {
-        bool ok = false;
-        const QString name = QInputDialog::getText(this, QStringLiteral("Sample rename"),
-                                                   QStringLiteral("Enter a new name for the sample set"),
-                                                   QLineEdit::Normal, current, &ok);
-        if (!ok)
+        QInputDialog box(this);
+        box.setWindowTitle(QStringLiteral("Sample rename"));
+        box.setLabelText(QStringLiteral("Enter a new name for the sample set"));
+        box.setTextValue(current);
+        // The field holds fewer characters than a name may have: a name that
+        // comes back as the field showed it is kept whole.
+        const auto* field = box.findChild<QLineEdit*>();
+        const QString shown = field ? field->text() : current;
+        if (box.exec() != QDialog::Accepted)
             return std::nullopt;
-        return name;
+        return box.textValue() == shown ? current : box.textValue();
     };
     prompts.decimalSeparator = [] { return QLocale::system().decimalPoint(); };
 

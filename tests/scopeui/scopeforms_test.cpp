@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProxyStyle>
@@ -63,6 +64,22 @@ public:
     std::shared_ptr<TSampleSet> upload;
     int stops = 0;
 };
+
+// Answers the modal dialog of class D that the code under test opens next.
+template <class D>
+void AnswerModal(std::function<void(D&)> answer)
+{
+    auto* poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer] {
+        if (auto* box = qobject_cast<D*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            answer(*box);
+        }
+    });
+    poll->start();
+}
 
 class ScopeForms : public ::testing::Test {
 protected:
@@ -259,6 +276,7 @@ TEST_F(ScopeForms, TabsFilesClipboardAndLabels)
     EXPECT_TRUE(shown[1].text.startsWith(QStringLiteral("Could not save the file\nError: ")));
 
     // Rename, reference with another sample time (told once), close.
+    const auto renameBox = scope->prompts.rename;
     scope->prompts.rename = [](const QString&) { return std::optional<QString>(QStringLiteral("renamed")); };
     scope->RenameSet(1);
     EXPECT_EQ(scope->Tabs()->tabText(1), QStringLiteral("renamed"));
@@ -268,6 +286,20 @@ TEST_F(ScopeForms, TabsFilesClipboardAndLabels)
     scope->RenameSet(0);
     EXPECT_EQ(scope->Sets()[0]->name, longName);
     EXPECT_EQ(scope->Tabs()->tabText(0), QString(45, 'L') + QStringLiteral("..."));
+    // The rename box's field holds fewer characters: OK on the name as it
+    // stands keeps it whole, an edit gives the text the field showed.
+    scope->prompts.rename = renameBox;
+    AnswerModal<QInputDialog>([](QInputDialog& box) { box.accept(); });
+    scope->RenameSet(0);
+    EXPECT_TRUE(scope->Sets()[0]->name == longName) << scope->Sets()[0]->name.size() << " characters";
+    AnswerModal<QInputDialog>([](QInputDialog& box) {
+        QLineEdit* field = box.findChild<QLineEdit*>();
+        ASSERT_NE(field, nullptr);
+        field->setText(field->text().chopped(1));
+        box.accept();
+    });
+    scope->RenameSet(0);
+    EXPECT_TRUE(scope->Sets()[0]->name == std::string(32766, 'L')) << scope->Sets()[0]->name.size() << " characters";
     scope->prompts.rename = [](const QString&) { return std::optional<QString>(QStringLiteral("first")); };
     scope->RenameSet(0);
     EXPECT_EQ(scope->Tabs()->tabText(0), QStringLiteral("first"));

@@ -188,6 +188,8 @@ public:
     std::vector<std::string> BuildSetupLines() const;
     bool SaveSetupFile(const QString& name);
     void LoadSetupFile(const QString& name);
+    // File > Open: the open dialog, then the load of the file chosen.
+    void OpenSetupFile();
     // Asks whether to go on when a file comes in while connected.
     void OnOpenFileRequest(const QString& name);
     QString FileName() const { return fileName_; }
@@ -297,6 +299,18 @@ private:
         std::vector<LoadedParameter> parameters;  // each once, in the order of the file
         bool active = false;
     };
+    // How a setup-file load began: with a motor connected or not, and the
+    // link's change count then. Taken when the user begins it (the file
+    // dialog, the question before a transfer), so that a link that goes or
+    // a motor that comes while he answers is seen.
+    struct LoadStart {
+        bool toMotor = false;
+        std::uint64_t linkChanges = 0;
+    };
+    LoadStart BeginLoad() const;
+    void LoadSetupFile(const QString& name, LoadStart start);
+    // "An error occured reading the setup file" with the name and why.
+    void RefuseSetupFile(const QString& name, const QString& why);
     void EndPendingLoad(bool lost);
     // Lists the parameters of the pending load whose registers, from the
     // done-th queued on, did not reach the motor.

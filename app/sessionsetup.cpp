@@ -74,6 +74,12 @@ bool SetupValuesFit(const std::vector<std::string>& lines, int generation)
     return true;
 }
 
+QString TooLargeText()
+{
+    return QStringLiteral("\nError: The file is larger than %1 bytes, more than a setup file may hold.")
+        .arg(kSetupFileMaxBytes);
+}
+
 }  // namespace
 
 bool MotorSession::TakesSetupLine(const CParamControl& c) const
@@ -131,25 +137,36 @@ bool MotorSession::SaveSetupFile(const QString& name)
     return true;
 }
 
-void MotorSession::LoadSetupFile(const QString& name)
+MotorSession::LoadStart MotorSession::BeginLoad() const { return {state_.connected, linkChanges_}; }
+
+void MotorSession::RefuseSetupFile(const QString& name, const QString& why)
 {
-    // The boxes below let the link come and go: the writes go to the motor
-    // the load began with, or to none.
-    const bool toMotor = state_.connected;
-    const std::uint64_t linkAtStart = linkChanges_;
+    // The file's name follows on a line of its own, where no name can be
+    // taken for markup by the message box.
+    prompts.error(QStringLiteral("An error occured reading the setup file\n") + name + why, QStringLiteral("Error"));
+}
+
+void MotorSession::LoadSetupFile(const QString& name) { LoadSetupFile(name, BeginLoad()); }
+
+void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
+{
+    // The boxes (and the question or the file dialog before the load) let
+    // the link come and go: the writes go to the motor the load began with,
+    // or to none.
+    const bool toMotor = start.toMotor;
+    // Shown offline: begun without a motor, and none has come since.
+    const bool offline = !toMotor && !state_.connected;
     com_->ClearWriteProgress();
-    std::array<bool, kRegisterSlots> loaded{};
     const auto finish = [this] { com_->StartWriteProgress("Transfering"); };
-    const auto refuse = [&] {
-        // The file's name follows on a line of its own, where no name can be
-        // taken for markup by the message box.
-        prompts.error(QStringLiteral("An error occured reading the setup file\n") + name, QStringLiteral("Error"));
+    const auto refuse = [&](const QString& why = QString()) {
+        RefuseSetupFile(name, why);
         finish();
     };
 
-    const std::optional<std::string> text = ReadWholeFile(PathBytes(name));
+    bool tooLarge = false;
+    const std::optional<std::string> text = ReadWholeFile(PathBytes(name), kSetupFileMaxBytes, &tooLarge);
     if (!text)
-        return refuse();
+        return refuse(tooLarge ? TooLargeText() : QString());
     const std::vector<std::string> lines = SplitTextLines(*text);
     const SetupHeader header = ScanSetupHeader(lines);
     if (header.malformed)
@@ -160,42 +177,65 @@ void MotorSession::LoadSetupFile(const QString& name)
     // without its marker applies no parameter, so its values are not looked at.
     // A motor of unknown type is compared by the code it reported: no file's
     // filter is taken for it but one made for that very code.
-    const int motorType = state_.connected && state_.motorTypeUnknown ? static_cast<int>(state_.reportedTypeCode)
-                                                                      : state_.motorType;
-    const int targetType = state_.connected ? motorType : OfflineTypeOfFile(header);
-    const int targetGeneration = state_.connected ? generation_ : GenerationOfType(targetType);
+    const int motorType = !offline && state_.motorTypeUnknown ? static_cast<int>(state_.reportedTypeCode)
+                                                               : state_.motorType;
+    const int targetType = offline ? OfflineTypeOfFile(header) : motorType;
+    const int targetGeneration = offline ? GenerationOfType(targetType) : generation_;
     const bool willApply =
-        header.valid &&
-        !DecideSetupLoad(state_.connected, targetGeneration, targetType, state_.firmware, header).incompatible;
+        header.valid && !DecideSetupLoad(!offline, targetGeneration, targetType, state_.firmware, header).incompatible;
     if (willApply && !SetupValuesFit(lines, targetGeneration))
         return refuse();
 
     // Offline the pages change to the file's type whatever the file holds;
     // a file without its marker only keeps its parameters to itself.
-    if (!state_.connected)
+    if (offline)
         SetMotorType(OfflineTypeOfFile(header));
-    const SetupLoadDecision decision = DecideSetupLoad(
-        state_.connected, generation_, state_.connected ? motorType : state_.motorType, state_.firmware, header);
+    const SetupLoadDecision decision =
+        DecideSetupLoad(!offline, generation_, offline ? state_.motorType : motorType, state_.firmware, header);
     for (const Notice& n : SetupLoadNotices(decision))
         prompts.loadInformation(FromCp1252(n.text), FromCp1252(n.caption));
 
-    const bool apply = header.valid && !decision.incompatible;
-    std::vector<LoadedParameter> applied;  // each parameter once, in the order of the file
-    FilterConverter converter;
+    // The program goes to the editor whatever becomes of the parameters; the
+    // editor may ask before it replaces its own.
     for (const auto& line : lines) {
         const auto entry = SplitSetupEntry(line);
-        if (!entry)
+        if (!entry || entry->key != kProgramKey)
             continue;
-        if (apply) {
+        const std::size_t p = line.find('=');
+        std::string hex = line.substr(p + 1);
+        while (!hex.empty() && (hex.front() == ' ' || hex.front() == '\t'))
+            hex.erase(hex.begin());
+        while (!hex.empty() && (hex.back() == ' ' || hex.back() == '\t'))
+            hex.pop_back();
+        try {
+            const HexBytes stream = StreamFromHexText(hex);
+            if (stream.size() > 3)
+                vizu_->LoadProgramFromStream(stream);
+        } catch (const HexDataError& e) {
+            prompts.error(QStringLiteral("Error: ") + FromCp1252(e.what()), QStringLiteral("Error"));
+        }
+    }
+
+    // The parameters of the file, each control that takes a line once per
+    // line, in the order of the file: take(control, value text). It notes
+    // the registers loaded and each parameter applied.
+    const bool apply = header.valid && !decision.incompatible;
+    std::array<bool, kRegisterSlots> loaded{};
+    std::vector<LoadedParameter> applied;  // each parameter once, in the order of the file
+    const auto forEachParameter = [&](const auto& take) {
+        if (!apply)
+            return;
+        for (const auto& line : lines) {
+            const auto entry = SplitSetupEntry(line);
+            if (!entry)
+                continue;
             for (const auto& c : controls_) {
                 if (!TakesSetupLine(*c) || !SetupKeyMatches(entry->key, c->Caption()))
                     continue;
                 const int reg = c->Register();
                 if (decision.wrongType && IsFilterRegister(generation_, reg))
                     continue;
-                c->ParseSetupValue(entry->value);
-                if (decision.convertFilter && ((reg >= 97 && reg <= 100) || (reg >= 102 && reg <= 105)))
-                    c->SetValue(converter.Apply(reg, c->GetValue()));
+                take(*c, entry->value);
                 if (reg >= 0 && reg < kRegisterSlots) {
                     loaded[static_cast<std::size_t>(reg)] = true;
                     // Several controls may carry one register, and a caption
@@ -206,64 +246,75 @@ void MotorSession::LoadSetupFile(const QString& name)
                 }
             }
         }
-        if (entry->key == kProgramKey) {
-            const std::size_t p = line.find('=');
-            std::string hex = line.substr(p + 1);
-            while (!hex.empty() && (hex.front() == ' ' || hex.front() == '\t'))
-                hex.erase(hex.begin());
-            while (!hex.empty() && (hex.back() == ' ' || hex.back() == '\t'))
-                hex.pop_back();
-            try {
-                const HexBytes stream = StreamFromHexText(hex);
-                if (stream.size() > 3)
-                    vizu_->LoadProgramFromStream(stream);
-            } catch (const HexDataError& e) {
-                prompts.error(QStringLiteral("Error: ") + FromCp1252(e.what()), QStringLiteral("Error"));
-            }
-        }
-    }
+    };
 
-    if (apply) {
-        const std::vector<int> order = SetupWriteOrder(loaded);
+    forEachParameter([](CParamControl&, const std::string&) {});  // what the file would apply
+    if (linkChanges_ != start.linkChanges && (toMotor || state_.connected)) {
+        // The motor went (or another came) since the load began: nothing of
+        // the file is written or shown, and the pages show the motor again
+        // once it answers.
         if (toMotor) {
-            // The writes are followed until the motor has them all.
             EndPendingLoad(false);
-            pendingLoad_.active = true;
             pendingLoad_.registers.assign(1, regs::MODE_REG);
+            const std::vector<int> order = SetupWriteOrder(loaded);
             pendingLoad_.registers.insert(pendingLoad_.registers.end(), order.begin(), order.end());
             pendingLoad_.parameters = std::move(applied);
+            ReportLoadCutOff(0);
+        } else if (apply) {
+            prompts.loadInformation(QStringLiteral("A motor was connected while the file was loaded.\n"
+                                                   "No parameter of the file was transferred to it.\n\n"
+                                                   "Open the file again to transfer it to the motor."),
+                                    QStringLiteral("Parameter transfer"));
         }
-        if (linkChanges_ != linkAtStart && (toMotor || state_.connected)) {
-            // The motor went (or another came) while a box was open: nothing
-            // of the file is written, and the pages show the motor again once
-            // it answers.
-            if (toMotor) {
-                pendingLoad_.active = false;
-                ReportLoadCutOff(0);
-            } else {
-                prompts.loadInformation(QStringLiteral("A motor was connected while the file was loaded.\n"
-                                                       "No parameter of the file was transferred to it.\n\n"
-                                                       "Open the file again to transfer it to the motor."),
-                                        QStringLiteral("Parameter transfer"));
-            }
-            if (state_.connected)
-                RequestAllRegisters();
-        } else {
-            writeRefused_ = false;
-            Guarded([&] {
-                if (!Write(regs::MODE_REG, 0, 2))
-                    return;
-                for (int reg : order) {
-                    OnControlChanged(reg, 0);
-                    if (writeRefused_)
-                        break;
-                }
-            });
-            if (writeRefused_)
-                EndPendingLoad(true);
-        }
+        if (state_.connected)
+            RequestAllRegisters();
+        return finish();
     }
-    SetFileName(name);
+    // A file that applies nothing changes nothing, on the motor or the pages.
+    if (applied.empty())
+        return finish();
+
+    // The mode write goes first: when the link turns out to be down, the
+    // pages keep showing the motor.
+    EndPendingLoad(false);
+    writeRefused_ = false;
+    bool wrote = false;
+    Guarded([&] { wrote = Write(regs::MODE_REG, 0, 2); });
+    FilterConverter converter;
+    if (wrote) {
+        forEachParameter([&](CParamControl& c, const std::string& value) {
+            c.ParseSetupValue(value);
+            const int reg = c.Register();
+            if (decision.convertFilter && ((reg >= 97 && reg <= 100) || (reg >= 102 && reg <= 105)))
+                c.SetValue(converter.Apply(reg, c.GetValue()));
+        });
+    }
+    const std::vector<int> order = SetupWriteOrder(loaded);
+    if (toMotor) {
+        // The writes are followed until the motor has them all.
+        pendingLoad_.active = true;
+        pendingLoad_.registers.assign(1, regs::MODE_REG);
+        pendingLoad_.registers.insert(pendingLoad_.registers.end(), order.begin(), order.end());
+        pendingLoad_.parameters = applied;
+    }
+    if (wrote) {
+        Guarded([&] {
+            for (int reg : order) {
+                OnControlChanged(reg, 0);
+                if (writeRefused_)
+                    break;
+            }
+        });
+    }
+    if (writeRefused_)
+        EndPendingLoad(true);
+    else if (!wrote)
+        pendingLoad_.active = false;  // the request ring was full: nothing went out, and the user was told
+    // The window takes the file's name only when its parameters went to the
+    // motor or to the offline pages: Save must never write another motor's
+    // values over a file of which nothing was applied.
+    if (wrote)
+        SetFileName(name);
     finish();
 }
 
@@ -301,15 +352,31 @@ void MotorSession::ReportLoadCutOff(std::size_t done)
         QStringLiteral("Parameter transfer"));
 }
 
+void MotorSession::OpenSetupFile()
+{
+    // The load counts from the moment the dialog opens.
+    const LoadStart start = BeginLoad();
+    const QString name = prompts.openFileName();
+    if (name.isEmpty())
+        return;
+    LoadSetupFile(name, start);
+}
+
 void MotorSession::OnOpenFileRequest(const QString& name)
 {
-    const QString path = QFileInfo(name).exists() ? QFileInfo(name).absoluteFilePath() : name;
+    const QFileInfo info(name);
+    const QString path = info.exists() ? info.absoluteFilePath() : name;
+    // Nothing is asked about a file that cannot be a setup file.
+    if (info.size() > static_cast<qint64>(kSetupFileMaxBytes))
+        return RefuseSetupFile(path, TooLargeText());
+    // The load counts from the moment the question is asked.
+    const LoadStart start = BeginLoad();
     if (state_.connected &&
         !prompts.askYesNo(QStringLiteral("The parameters in file\n") + path +
                               QStringLiteral("\nWill be transferred to the motor\nAre you sure you want this?"),
                           QStringLiteral("Parameter transfer")))
         return;
-    LoadSetupFile(path);
+    LoadSetupFile(path, start);
 }
 
 }  // namespace quenor

@@ -5,6 +5,7 @@
 // header, the compatibility rules, the filter conversion and the write order.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,14 +17,19 @@ inline constexpr const char* kSetupFileMarker = "[Vek Setup file]";
 inline constexpr const char* kSetupFileCompany = "[Tovik Automation A/S]";
 inline constexpr const char* kProgramKey = "VEKMRP Data";
 inline constexpr int kRegisterSlots = 258;  // registers 0..255 and the pseudo registers 256, 257
+// A setup file is a few KB, well under 100 KB with the largest program line;
+// a larger file is refused before it is read.
+inline constexpr std::size_t kSetupFileMaxBytes = 1024 * 1024;
 
 // Splits 8-bit text into lines at CR LF, LF or a lone CR; a final line end adds no empty line.
 std::vector<std::string> SplitTextLines(const std::string& text);
 // Joins lines with CR LF after each.
 std::string JoinTextLines(const std::vector<std::string>& lines);
 
-// Reads a whole file; nullopt when it cannot be read.
-std::optional<std::string> ReadWholeFile(const std::string& path);
+// Reads a whole file; nullopt when it cannot be read. A file longer than
+// limit bytes is not read beyond it: nullopt, with tooLarge set.
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit = SIZE_MAX,
+                                         bool* tooLarge = nullptr);
 // Writes a whole file so that a failure leaves the old file as it was: the text
 // goes to a temporary file that replaces the old one only when it was written
 // completely. Returns false and an error description when the write failed.

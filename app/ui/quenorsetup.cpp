@@ -15,13 +15,7 @@
 
 namespace quenor {
 
-void TfrmQuenor::OpenClick()
-{
-    const QString name = session_->prompts.openFileName();
-    if (name.isEmpty())
-        return;
-    session_->LoadSetupFile(name);
-}
+void TfrmQuenor::OpenClick() { session_->OpenSetupFile(); }
 
 void TfrmQuenor::SaveClick()
 {

@@ -3,10 +3,12 @@
 // link cuts off. And what a motor's type code selects within its family.
 
 #include "app/filterselector.h"
+#include "app/loadsave.h"
 #include "app/motortypes.h"
 #include "app/setupfile.h"
 #include "app/statustext.h"
 #include "params/paramkinds.h"
+#include "params/paramvalue.h"
 #include "platform/comports.h"
 #include "platform/settings.h"
 #include "support/headlesssession.h"
@@ -131,32 +133,64 @@ TEST_F(SessionWithMotor, AnEditThatCannotGoOutIsNotShownAsDone)
 
 // Where the link goes during a load the user has sent to the motor: during
 // the writes, while the wrong-type notice is open, while the editor asks
-// whether to replace its unsaved program.
-enum class CutOff { DuringWrites, DuringTypeNotice, DuringProgramQuestion };
+// whether to replace its unsaved program, while the user is asked to confirm
+// the transfer of a file handed over, while the file dialog is open. With
+// comesBack the motor is plugged in again before the box is answered.
+enum class CutOff { DuringWrites, DuringTypeNotice, DuringProgramQuestion, DuringTransferQuestion, DuringFileDialog };
 
-std::string CutOffName(const ::testing::TestParamInfo<CutOff>& info)
+struct CutCase {
+    CutOff where;
+    bool comesBack;
+};
+
+void PrintTo(const CutCase& c, std::ostream* os) { *os << static_cast<int>(c.where) << (c.comesBack ? " back" : ""); }
+
+std::string CutOffName(const ::testing::TestParamInfo<CutCase>& info)
 {
-    static const char* const names[] = {"DuringWrites", "DuringTypeNotice", "DuringProgramQuestion"};
-    return names[static_cast<int>(info.param)];
+    static const char* const names[] = {"DuringWrites", "DuringTypeNotice", "DuringProgramQuestion",
+                                        "DuringTransferQuestion", "DuringFileDialog"};
+    return std::string(names[static_cast<int>(info.param.where)]) + (info.param.comesBack ? "AndBack" : "");
 }
 
-class LoadCutOff : public SessionWithMotor, public ::testing::WithParamInterface<CutOff> {
+class LoadCutOff : public SessionWithMotor, public ::testing::WithParamInterface<CutCase> {
 protected:
     void Unplug()
     {
         sim.Stop();
         ASSERT_TRUE(SpinUntil([&] { return !(*session)->State().connected; }, 15000));
     }
+    void PlugIn()
+    {
+        ASSERT_TRUE(sim.Start());
+        ASSERT_TRUE(SpinUntil([&] { return (*session)->State().connected; }, 15000));
+    }
+    // What happens while a box of the load is open.
+    void WhileOpen()
+    {
+        Unplug();
+        if (GetParam().comesBack)
+            PlugIn();
+    }
 };
 
 TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
 {
-    // A whole setup with every parameter, loaded back while the motor goes away.
+    const CutOff where = GetParam().where;
+    const bool comesBack = GetParam().comesBack;
+    // A whole setup with every parameter, loaded back while the motor goes
+    // away; its velocity is not the motor's.
     QTemporaryDir dir;
     const QString path = dir.path() + "/all.vek";
+    const QString before = dir.path() + "/before.vek";
+    CParamControl* velocity = session->Control("Max velocity");
+    ASSERT_NE(velocity, nullptr);
+    const std::int32_t motorVelocity = velocity->Value();
     std::vector<std::string> lines = (*session)->BuildSetupLines();
+    for (std::string& line : lines)
+        if (line.rfind("Max velocity ", 0) == 0)
+            line = SetupLine("Max velocity", motorVelocity + 1);
     bool unplugged = false;
-    if (GetParam() == CutOff::DuringTypeNotice) {
+    if (where == CutOff::DuringTypeNotice) {
         for (std::string& line : lines)
             if (line.rfind("[Motor type ", 0) == 0)
                 line = "[Motor type 4]";  // a type the motor is not: its filter stays out
@@ -165,39 +199,76 @@ TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
             record(t, c);
             if (c == QStringLiteral("Wrong motor type!") && !unplugged) {
                 unplugged = true;
-                Unplug();
+                WhileOpen();
             }
         };
     }
-    if (GetParam() == CutOff::DuringProgramQuestion) {
+    if (where == CutOff::DuringProgramQuestion) {
         (*session)->Program().Program().SetRemark(0, "pick and place");
-        ASSERT_TRUE((*session)->SaveSetupFile(path));
-        (*session)->Program().SetModified(true);  // the editor's program is not saved: it asks
-        session->ui.whileAsked = [this] { Unplug(); };
-    } else {
+        lines.push_back(ProgramLine(HexTextFromStream((*session)->Program().SaveProgramToStream())));
+    }
+    // Save writes to the file of the window, not to the one loaded.
+    ASSERT_TRUE((*session)->SaveSetupFile(before));
+    {
         std::ofstream out(path.toStdString(), std::ios::binary);
         out << JoinTextLines(lines);
     }
+    if (where == CutOff::DuringProgramQuestion) {
+        (*session)->Program().SetModified(true);  // the editor's program is not saved: it asks
+        session->ui.whileAsked = [this] { WhileOpen(); };
+    }
     sim.ClearLog();
-    if (GetParam() == CutOff::DuringWrites) {
+    switch (where) {
+    case CutOff::DuringWrites:
         // The motor takes its time, so that the load is still under way when it goes.
         sim.SetFaults(motorsim::FaultConfig{1, 0.0, 0.0, 1.0, 15});
         (*session)->LoadSetupFile(path);
         ASSERT_TRUE(sim.WaitForRequests(0x52, 4, std::chrono::seconds(10)));
         Unplug();
-    } else {
+        break;
+    case CutOff::DuringTransferQuestion:
+        (*session)->prompts.askYesNo = [this](const QString&, const QString&) {
+            WhileOpen();
+            return true;
+        };
+        (*session)->OnOpenFileRequest(path);
+        break;
+    case CutOff::DuringFileDialog:
+        (*session)->prompts.openFileName = [&] {
+            WhileOpen();
+            return path;
+        };
+        (*session)->OpenSetupFile();
+        break;
+    default:
         (*session)->LoadSetupFile(path);
-        ASSERT_FALSE((*session)->State().connected) << "the box was not open while the motor went";
+        break;
+    }
+    if (where != CutOff::DuringWrites) {
+        ASSERT_EQ((*session)->State().connected, comesBack) << "the box was not open while the motor went";
     }
     ASSERT_TRUE(SpinUntil([&] { return !notices.empty() && notices.back().contains(QStringLiteral("not written")); }))
         << "the cut-off load was not reported";
-    EXPECT_EQ((*session)->StatusBar().Progress(), -1);
     // The lost link is shown before the box that lists what was not written.
     ASSERT_EQ(shownWithNotice.size(), notices.size());
-    EXPECT_FALSE(shownWithNotice.back().connected);
-    EXPECT_FALSE(shownWithNotice.back().commandsEnabled);
-    EXPECT_EQ(shownWithNotice.back().connectionText.rfind("R*** ", 0), 0u)
-        << shownWithNotice.back().connectionText;
+    if (!comesBack) {
+        EXPECT_EQ((*session)->StatusBar().Progress(), -1);
+        EXPECT_FALSE(shownWithNotice.back().connected);
+        EXPECT_FALSE(shownWithNotice.back().commandsEnabled);
+        EXPECT_EQ(shownWithNotice.back().connectionText.rfind("R*** ", 0), 0u)
+            << shownWithNotice.back().connectionText;
+    }
+    // A load that wrote nothing leaves the window's file and its pages as
+    // they were: Save does not write the motor's values over the file. A new
+    // connection has no file.
+    if (where == CutOff::DuringWrites) {
+        EXPECT_EQ((*session)->FileName(), path);
+    } else {
+        EXPECT_EQ((*session)->FileName(), comesBack ? QStringLiteral("Noname") : before);
+        if (!comesBack) {
+            EXPECT_EQ(velocity->Value(), motorVelocity) << "the pages show the file";
+        }
+    }
 
     // The last write the motor saw may have gone without its acknowledgement:
     // it counts as not written, which is the safe side.
@@ -234,24 +305,36 @@ TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
         }
     }
     EXPECT_GT(listed.size(), 10);
-    if (GetParam() != CutOff::DuringWrites) {
+    if (where != CutOff::DuringWrites) {
         EXPECT_EQ(arrived.size(), 0u) << "written while the motor was gone";
     }
 
-    // When the motor returns nothing is written behind the user's back.
+    // When the motor returns nothing is written behind the user's back, and
+    // the pages show the motor.
     sim.SetFaults(motorsim::FaultConfig{});
-    sim.ClearLog();
-    ASSERT_TRUE(sim.Start());
-    ASSERT_TRUE(SpinUntil([&] { return (*session)->State().connected; }, 15000));
+    if (where == CutOff::DuringWrites)
+        sim.ClearLog();
+    if (!comesBack)
+        PlugIn();
     ASSERT_TRUE(SpinUntil([&] { return (*session)->Com().IsQueueEmpty(); }));
+    if (where != CutOff::DuringWrites) {
+        EXPECT_TRUE(SpinUntil([&] { return velocity->Value() == sim.Register(5); }))
+            << velocity->Value() << " shown, the motor has " << sim.Register(5);
+    }
     Spin(300);  // nothing may be written
     for (int reg : WrittenRegisters())
         ADD_FAILURE() << "register " << reg << " written after the motor came back";
+    EXPECT_EQ((*session)->FileName(), QStringLiteral("Noname"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Where, LoadCutOff,
-                         ::testing::Values(CutOff::DuringWrites, CutOff::DuringTypeNotice,
-                                           CutOff::DuringProgramQuestion),
+                         ::testing::Values(CutCase{CutOff::DuringWrites, false},
+                                           CutCase{CutOff::DuringTypeNotice, false},
+                                           CutCase{CutOff::DuringTypeNotice, true},
+                                           CutCase{CutOff::DuringProgramQuestion, false},
+                                           CutCase{CutOff::DuringTransferQuestion, false},
+                                           CutCase{CutOff::DuringTransferQuestion, true},
+                                           CutCase{CutOff::DuringFileDialog, false}),
                          CutOffName);
 
 // A load begun offline shows the file; a motor that comes while a box is open
@@ -260,8 +343,18 @@ TEST_F(LoadCutOff, AMotorThatComesDuringAnOfflineLoadGetsNothing)
 {
     QTemporaryDir dir;
     const QString path = dir.path() + "/all.vek";
+    CParamControl* velocity = session->Control("Max velocity");
+    ASSERT_NE(velocity, nullptr);
     (*session)->Program().Program().SetRemark(0, "pick and place");
-    ASSERT_TRUE((*session)->SaveSetupFile(path));
+    std::vector<std::string> lines = (*session)->BuildSetupLines();
+    for (std::string& line : lines)
+        if (line.rfind("Max velocity ", 0) == 0)
+            line = SetupLine("Max velocity", velocity->Value() + 1);
+    lines.push_back(ProgramLine(HexTextFromStream((*session)->Program().SaveProgramToStream())));
+    {
+        std::ofstream out(path.toStdString(), std::ios::binary);
+        out << JoinTextLines(lines);
+    }
     (*session)->Program().SetModified(true);
     Unplug();
     session->ui.whileAsked = [this] {
@@ -274,7 +367,11 @@ TEST_F(LoadCutOff, AMotorThatComesDuringAnOfflineLoadGetsNothing)
     ASSERT_FALSE(notices.empty());
     EXPECT_TRUE(notices.back().contains(QStringLiteral("No parameter of the file was transferred")))
         << notices.back().toStdString();
+    // The window shows the motor, without a file.
+    EXPECT_EQ((*session)->FileName(), QStringLiteral("Noname"));
     ASSERT_TRUE(test::SpinUntilIdle([&] { return (*session)->Com().IsQueueEmpty(); }));
+    EXPECT_TRUE(SpinUntil([&] { return velocity->Value() == sim.Register(5); }))
+        << velocity->Value() << " shown, the motor has " << sim.Register(5);
     for (int reg : WrittenRegisters())
         ADD_FAILURE() << "register " << reg << " written without the user's consent";
 }

@@ -200,19 +200,35 @@ TEST_F(SetupFiles, BadFilesAreRefusedWholeAndChangeNothing)
     Open();
     const std::int32_t before = Control("Max velocity")->Value();
     const std::string header = "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 64]\r\n";
-    const std::pair<const char*, std::string> files[] = {
-        {"huge.vek", header + "Max velocity = 1000000000000000000000000000000\r\n"},
-        {"text.vek", header + "Max velocity = fast\r\n"},
-        {"half.vek", header + "Max velocity = 12\r\nAcceleration = 1.5\r\n"},
-        {"type.vek", "[Vek Setup file]\r\n[Motor type x]\r\n"},
+    // A valid file that no setup file could sensibly be: 118 parameter
+    // lines repeated past the limit.
+    std::string oversized = header;
+    while (oversized.size() <= kSetupFileMaxBytes)
+        for (int i = 0; i < 118; ++i)
+            oversized += "Max velocity = " + std::to_string(i) + "\r\n";
+    const QString tooLarge = QStringLiteral("\nError: The file is larger than 1048576 bytes, "
+                                            "more than a setup file may hold.");
+    struct Bad {
+        const char* name;
+        std::string text;
+        QString why;  // after the file's name
     };
-    for (const auto& [name, text] : files) {
+    const Bad files[] = {
+        {"huge.vek", header + "Max velocity = 1000000000000000000000000000000\r\n", {}},
+        {"text.vek", header + "Max velocity = fast\r\n", {}},
+        {"half.vek", header + "Max velocity = 12\r\nAcceleration = 1.5\r\n", {}},
+        {"type.vek", "[Vek Setup file]\r\n[Motor type x]\r\n", {}},
+        {"oversized.vek", oversized, tooLarge},
+        {"onemore.vek", header + "Max velocity = 12\r\n" + std::string(kSetupFileMaxBytes + 1 - header.size() - 19, 'x'),
+         tooLarge},
+    };
+    for (const auto& [name, text, why] : files) {
         errors.clear();
         WriteFile(Path(name), text);
         (*session)->LoadSetupFile(Path(name));
         test::DeliverPosted();
         ASSERT_EQ(errors.size(), 1u) << name;
-        EXPECT_EQ(errors[0].text, QStringLiteral("An error occured reading the setup file\n") + Path(name));
+        EXPECT_EQ(errors[0].text, QStringLiteral("An error occured reading the setup file\n") + Path(name) + why);
         EXPECT_EQ(errors[0].caption, QStringLiteral("Error"));
         // Nothing applied: not even the offline switch to the file's type.
         EXPECT_EQ((*session)->Generation(), 0) << name;
@@ -238,6 +254,14 @@ TEST_F(SetupFiles, BadFilesAreRefusedWholeAndChangeNothing)
     test::DeliverPosted();
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(Control("Max velocity")->Value(), before);
+
+    // A file of the largest size taken loads as any other.
+    const std::string largest = header + "Max velocity = 12\r\n";
+    WriteFile(Path("largest.vek"), largest + std::string(kSetupFileMaxBytes - largest.size(), 'x'));
+    (*session)->LoadSetupFile(Path("largest.vek"));
+    test::DeliverPosted();
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(Control("Max velocity")->Value(), 12);
 }
 
 TEST_F(SetupFiles, AFileWithoutItsMarkerLoadsNoParameterButItsProgram)
@@ -277,6 +301,7 @@ TEST_F(SetupFiles, AFileWithoutItsMarkerLoadsNoParameterButItsProgram)
         EXPECT_EQ((*session)->MotorType(), type) << text;
         EXPECT_EQ((*session)->Generation(), GenerationOfType(type)) << text;
         EXPECT_NE(Control("Max velocity")->Value(), 999) << text;
+        EXPECT_EQ((*session)->FileName(), QStringLiteral("Noname")) << text;
     }
     EXPECT_TRUE(errors.empty());
 }
@@ -399,6 +424,7 @@ TEST_F(SetupFiles, ConnectedLoadWritesMode0ThenAscendingRegistersThenTheStartupM
     WriteFile(Path("old.vek"), "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 3]\r\n[Filter Type 1]\r\n"
                                "Startup mode = 2\r\nMax velocity = 5000\r\nIn position window = 40\r\n"
                                "Acceleration = 30\r\n");
+    (*session)->Program().Program().SetRemark(0, "pick and place");
     sim.ClearLog();
     (*session)->LoadSetupFile(Path("old.vek"));
     ASSERT_EQ(notices.size(), 1u);
@@ -417,6 +443,32 @@ TEST_F(SetupFiles, ConnectedLoadWritesMode0ThenAscendingRegistersThenTheStartupM
     EXPECT_EQ(sim.Register(5), 5000);
     EXPECT_EQ(sim.Register(37), 2);
     EXPECT_EQ(sim.Register(2), 0);
+    EXPECT_EQ((*session)->FileName(), Path("old.vek"));
+
+    // Files that apply none of their parameters to this motor leave the
+    // window's file as it was, so that Save does not write this motor's values
+    // over them; their program still loads.
+    const std::string programLine = ProgramLine(HexTextFromStream((*session)->Program().SaveProgramToStream()));
+    const std::pair<const char*, std::string> applyNothing[] = {
+        {"family1.vek", "[Vek Setup file]\r\n[Motor type 14]\r\n[Filter Type 2]\r\nMax velocity = 4321\r\n"},
+        {"nomarker.vek", "[Motor type 3]\r\nMax velocity = 4321\r\n"},
+        {"program.vek", "[Vek Setup file]\r\n[Motor type 3]\r\n" + programLine + "\r\n"},
+    };
+    for (const auto& [name, text] : applyNothing) {
+        WriteFile(Path(name), text);
+        (*session)->Program().Program().Clear();
+        sim.ClearLog();
+        (*session)->LoadSetupFile(Path(name));
+        EXPECT_EQ((*session)->FileName(), Path("old.vek")) << name;
+        EXPECT_EQ(Control("Max velocity")->Value(), 5000) << name;
+        if (name == std::string("program.vek")) {
+            EXPECT_EQ((*session)->Program().Program().GetRemark(0), "pick and place");
+        }
+        ASSERT_TRUE(test::SpinUntilIdle([&] { return (*session)->Com().IsQueueEmpty(); }));
+        for (const SimFrame& f : sim.Requests())
+            EXPECT_NE(f.command, 0x52) << name << ": register " << (f.fields.size() > 1 ? f.fields[1] : -1);
+    }
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(SetupFiles, ASecondStartsFileIsOnlyTransferredWhenTheUserAgrees)
@@ -436,4 +488,12 @@ TEST_F(SetupFiles, ASecondStartsFileIsOnlyTransferredWhenTheUserAgrees)
     answerYes = true;
     (*session)->OnOpenFileRequest(Path("handed.vek"));
     ASSERT_TRUE(SpinUntil([&] { return sim.Register(5) == 4321; }));
+
+    // A file too large to be a setup file is refused before anything is asked.
+    WriteFile(Path("large.vek"), std::string(kSetupFileMaxBytes + 1, '['));
+    questions.clear();
+    (*session)->OnOpenFileRequest(Path("large.vek"));
+    EXPECT_TRUE(questions.empty());
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors[0].text.endsWith(QStringLiteral("more than a setup file may hold."))) << errors[0].text.toStdString();
 }

@@ -18,7 +18,9 @@
 #include "tools/motorsim/bootloader.h"
 #include "tools/motorsim/motorsim.h"
 
+#include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -29,6 +31,7 @@
 
 using quenor::motorsim::FaultConfig;
 using quenor::motorsim::MotorSim;
+using quenor::motorsim::SimFrame;
 
 namespace {
 
@@ -55,7 +58,7 @@ int Usage()
                  "usage: motorsim [--family 0|1|2] [--firmware N] [--address N] [--module TYPE[,BYTE...]]\n"
                  "                [--seed N] [--drop P] [--corrupt P] [--delay P:MS] [--reg R=V]...\n"
                  "                [--bootloader VARIANT] [--loader-version N] [--loader-revision N]\n"
-                 "                [--loader-hardware N] [--erase-delay MS] [--link PATH]\n");
+                 "                [--loader-hardware N] [--erase-delay MS] [--link PATH] [--log-writes FILE]\n");
     return 2;
 }
 
@@ -69,6 +72,7 @@ int main(int argc, char** argv)
     std::vector<std::pair<long, long>> regs;
     long loaderVariant = -1;
     std::string link;
+    std::string writesLog;
     quenor::motorsim::BootloaderConfig loader;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -108,6 +112,8 @@ int main(int argc, char** argv)
             loader.eraseDelayMs = static_cast<int>(n);
         } else if (arg == "--link") {
             link = std::string(val);
+        } else if (arg == "--log-writes") {
+            writesLog = std::string(val);
         } else if (arg == "--module") {
             std::string_view rest = val;
             while (!rest.empty()) {
@@ -143,6 +149,34 @@ int main(int argc, char** argv)
     sim.SetFaults(faults);
     if (!link.empty())
         sim.SetLinkPath(link);
+    // Every register write, and the plugs, with the seconds since the start.
+    std::FILE* writes = writesLog.empty() ? nullptr : std::fopen(writesLog.c_str(), "w");
+    if (!writesLog.empty() && !writes) {
+        std::fprintf(stderr, "motorsim: cannot write %s: %s\n", writesLog.c_str(), std::strerror(errno));
+        return 1;
+    }
+    const auto started = std::chrono::steady_clock::now();
+    const auto note = [&](const std::string& text) {
+        if (!writes)
+            return;
+        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        std::fprintf(writes, "%10.3f  %s\n", s, text.c_str());
+        std::fflush(writes);
+    };
+    if (writes)
+        sim.SetRequestWatcher([&](const SimFrame& f) {
+            if (f.command != 0x52 || f.fields.size() < 3)
+                return;
+            std::int64_t value = 0;
+            for (std::size_t i = 3; i < f.fields.size(); ++i)
+                value |= static_cast<std::int64_t>(f.fields[i]) << (8 * (i - 3));
+            if (f.fields[2] == 2 && value >= 0x8000)
+                value -= 0x10000;
+            else if (f.fields[2] == 4 && value >= 0x80000000LL)
+                value -= 0x100000000LL;
+            note("write address " + std::to_string(f.fields[0]) + " register " + std::to_string(f.fields[1]) +
+                 " = " + std::to_string(value));
+        });
     if (!sim.Start()) {
         std::fprintf(stderr, "motorsim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));
         return 1;
@@ -170,7 +204,9 @@ int main(int argc, char** argv)
             if (unplugged) {
                 sim.Stop();
                 std::fprintf(stderr, "motorsim: unplugged\n");
+                note("unplugged");
             } else {
+                note("plugged in");
                 std::fprintf(stderr, sim.Start() ? "motorsim: plugged in at %s\n" : "motorsim: cannot plug in at %s\n",
                              sim.DevicePath().c_str());
             }
@@ -186,5 +222,7 @@ int main(int argc, char** argv)
     bootloader.reset();
     sim.Stop();
     std::fprintf(stderr, "motorsim: %zu frames received\n", sim.Requests().size());
+    if (writes)
+        std::fclose(writes);
     return 0;
 }

@@ -500,6 +500,8 @@ void MotorSim::Handle(const SimFrame& frame, const std::vector<std::uint8_t>& ra
         log_.push_back(LogEntry{MonotonicUs(), true, raw, handler ? (answer ? "" : "ignored") : "unknown"});
     }
     logCv_.notify_all();
+    if (watcher_)
+        watcher_(frame);
     if (!reply.empty())
         SendReply(std::move(reply));
 }

@@ -178,6 +178,9 @@ public:
     int CountRequests(std::uint8_t command) const;
     bool WaitForRequests(std::uint8_t command, int count, std::chrono::milliseconds timeout) const;
     void ClearLog();
+    // Called on the motor's thread with every valid request, once it is
+    // logged and before it is answered. Set it before Start.
+    void SetRequestWatcher(std::function<void(const SimFrame&)> watcher) { watcher_ = std::move(watcher); }
 
     // Reply builders: echo three times, fields with complements, end marker;
     // the acknowledgement 0x11 x3; the busy answer 0x22 x3.
@@ -246,6 +249,7 @@ private:
     std::deque<Fault> pending_;
     std::vector<LogEntry> log_;
     std::vector<SimFrame> requests_;
+    std::function<void(const SimFrame&)> watcher_;  // set before Start, read by the motor's thread
 
     // Special commands.
     std::int64_t silentUntilUs_ = 0;

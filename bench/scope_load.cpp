@@ -18,7 +18,7 @@
 #include <QApplication>
 #include <QTabBar>
 
-#include <malloc.h>
+#include "bench/procmemory.h"
 
 #include <algorithm>
 #include <chrono>
@@ -31,6 +31,8 @@
 #include <vector>
 
 using namespace quenor;
+using quenor::bench::ResetPeak;
+using quenor::bench::StatusKb;
 
 namespace {
 
@@ -63,24 +65,6 @@ void WriteFile(const std::string& path, int sets, bool full)
         const std::string text = JoinLines(lines);
         out.write(text.data(), static_cast<std::streamsize>(text.size()));
     }
-}
-
-// A value of /proc/self/status in kB ("VmRSS", "VmHWM").
-long StatusKb(const char* key)
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::string prefix = std::string(key) + ":";
-    while (std::getline(in, line))
-        if (line.rfind(prefix, 0) == 0)
-            return std::atol(line.c_str() + prefix.size());
-    return -1;
-}
-
-void ResetPeak()
-{
-    malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 // Writes text pieces of a file: its head, a piece repeated n times, its tail.

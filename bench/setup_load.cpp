@@ -21,7 +21,7 @@
 #include <QEventLoop>
 #include <QTemporaryDir>
 
-#include <malloc.h>
+#include "bench/procmemory.h"
 
 #include <algorithm>
 #include <chrono>
@@ -32,6 +32,8 @@
 #include <vector>
 
 using namespace quenor;
+using quenor::bench::ResetPeak;
+using quenor::bench::StatusKb;
 
 namespace {
 
@@ -77,19 +79,6 @@ struct Session {
     std::unique_ptr<MotorSession> session;
     int errors = 0;
 };
-
-long StatusKb(const char* key)
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const std::string prefix = std::string(key) + ":";
-    while (std::getline(in, line))
-        if (line.rfind(prefix, 0) == 0)
-            return std::atol(line.c_str() + prefix.size());
-    return -1;
-}
-
-void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 void WriteText(const std::string& path, const std::string& text)
 {
@@ -147,9 +136,8 @@ int main(int argc, char** argv)
         int errors = 0;
         for (int r = 0; r < runs; ++r) {
             Session s;
-            malloc_trim(0);
-            const long before = StatusKb("VmRSS");
             ResetPeak();
+            const long before = StatusKb("VmRSS");
             const auto t0 = std::chrono::steady_clock::now();
             s.session->LoadSetupFile(QString::fromStdString(f.path));
             Session::Drain();

@@ -216,15 +216,14 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
         }
     }
 
-    // The parameters of the file, each control that takes a line once per
-    // line, in the order of the file: take(control, value text). It notes
-    // the registers loaded and each parameter applied.
+    // What the file gives the controls shown (each control that takes a
+    // line, once per line, in the order of the file), the registers loaded
+    // and each parameter applied once.
     const bool apply = header.valid && !decision.incompatible;
+    std::vector<std::pair<CParamControl*, std::string>> takes;
     std::array<bool, kRegisterSlots> loaded{};
-    std::vector<LoadedParameter> applied;  // each parameter once, in the order of the file
-    const auto forEachParameter = [&](const auto& take) {
-        if (!apply)
-            return;
+    std::vector<LoadedParameter> applied;
+    if (apply) {
         for (const auto& line : lines) {
             const auto entry = SplitSetupEntry(line);
             if (!entry)
@@ -235,7 +234,7 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
                 const int reg = c->Register();
                 if (decision.wrongType && IsFilterRegister(generation_, reg))
                     continue;
-                take(*c, entry->value);
+                takes.emplace_back(c.get(), entry->value);
                 if (reg >= 0 && reg < kRegisterSlots) {
                     loaded[static_cast<std::size_t>(reg)] = true;
                     // Several controls may carry one register, and a caption
@@ -246,19 +245,24 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
                 }
             }
         }
+    }
+    const std::vector<int> order = SetupWriteOrder(loaded);
+    // The writes to the motor, followed until it has them all (active), or
+    // only listed.
+    const auto followLoad = [&](bool active) {
+        EndPendingLoad(false);
+        pendingLoad_.registers.assign(1, regs::MODE_REG);
+        pendingLoad_.registers.insert(pendingLoad_.registers.end(), order.begin(), order.end());
+        pendingLoad_.parameters = applied;
+        pendingLoad_.active = active;
     };
 
-    forEachParameter([](CParamControl&, const std::string&) {});  // what the file would apply
     if (linkChanges_ != start.linkChanges && (toMotor || state_.connected)) {
         // The motor went (or another came) since the load began: nothing of
         // the file is written or shown, and the pages show the motor again
         // once it answers.
         if (toMotor) {
-            EndPendingLoad(false);
-            pendingLoad_.registers.assign(1, regs::MODE_REG);
-            const std::vector<int> order = SetupWriteOrder(loaded);
-            pendingLoad_.registers.insert(pendingLoad_.registers.end(), order.begin(), order.end());
-            pendingLoad_.parameters = std::move(applied);
+            followLoad(false);
             ReportLoadCutOff(0);
         } else if (apply) {
             prompts.loadInformation(QStringLiteral("A motor was connected while the file was loaded.\n"
@@ -274,38 +278,31 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
     if (applied.empty())
         return finish();
 
-    // The mode write goes first: when the link turns out to be down, the
-    // pages keep showing the motor.
-    EndPendingLoad(false);
+    if (toMotor)
+        followLoad(true);
+    else
+        EndPendingLoad(false);
     writeRefused_ = false;
     bool wrote = false;
-    Guarded([&] { wrote = Write(regs::MODE_REG, 0, 2); });
-    FilterConverter converter;
-    if (wrote) {
-        forEachParameter([&](CParamControl& c, const std::string& value) {
-            c.ParseSetupValue(value);
-            const int reg = c.Register();
+    Guarded([&] {
+        // The mode write goes first: when the link turns out to be down, the
+        // pages keep showing the motor.
+        wrote = Write(regs::MODE_REG, 0, 2);
+        if (!wrote)
+            return;
+        FilterConverter converter;
+        for (const auto& [c, value] : takes) {
+            c->ParseSetupValue(value);
+            const int reg = c->Register();
             if (decision.convertFilter && ((reg >= 97 && reg <= 100) || (reg >= 102 && reg <= 105)))
-                c.SetValue(converter.Apply(reg, c.GetValue()));
-        });
-    }
-    const std::vector<int> order = SetupWriteOrder(loaded);
-    if (toMotor) {
-        // The writes are followed until the motor has them all.
-        pendingLoad_.active = true;
-        pendingLoad_.registers.assign(1, regs::MODE_REG);
-        pendingLoad_.registers.insert(pendingLoad_.registers.end(), order.begin(), order.end());
-        pendingLoad_.parameters = applied;
-    }
-    if (wrote) {
-        Guarded([&] {
-            for (int reg : order) {
-                OnControlChanged(reg, 0);
-                if (writeRefused_)
-                    break;
-            }
-        });
-    }
+                c->SetValue(converter.Apply(reg, c->GetValue()));
+        }
+        for (int reg : order) {
+            OnControlChanged(reg, 0);
+            if (writeRefused_)
+                break;
+        }
+    });
     if (writeRefused_)
         EndPendingLoad(true);
     else if (!wrote)

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <limits>
 
 namespace quenor {
 namespace {
@@ -76,40 +75,26 @@ std::string JoinTextLines(const std::vector<std::string>& lines)
 
 std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit, bool* tooLarge)
 {
-    if (tooLarge)
-        *tooLarge = false;
+    bool dummy = false;
+    bool& over = tooLarge ? *tooLarge : dummy;
+    over = false;
     QFile file(QString::fromLocal8Bit(path.c_str()));
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    // A file that says it is too long is not read at all; one that grows
-    // (or a device that does not say) is read one byte past the limit.
-    const bool limited = limit < static_cast<std::size_t>(std::numeric_limits<qint64>::max());
-    if (limited && file.size() > static_cast<qint64>(limit)) {
-        if (tooLarge)
-            *tooLarge = true;
-        return std::nullopt;
+    // A file that says it is too long is not read at all; one that grows (or
+    // a pipe, which says nothing) is read a piece at a time up to the limit.
+    over = static_cast<std::size_t>(file.size()) > limit;
+    std::string text;
+    while (!over) {
+        const QByteArray piece = file.read(64 * 1024);
+        if (piece.isEmpty())
+            break;
+        text.append(piece.constData(), static_cast<std::size_t>(piece.size()));
+        over = text.size() > limit;
     }
-    QByteArray bytes;
-    if (!limited) {
-        bytes = file.readAll();
-    } else {
-        // A pipe may hand its text over in pieces.
-        const qint64 most = static_cast<qint64>(limit) + 1;
-        while (bytes.size() < most) {
-            const QByteArray piece = file.read(most - bytes.size());
-            if (piece.isEmpty())
-                break;
-            bytes += piece;
-        }
-    }
-    if (file.error() != QFileDevice::NoError)
+    if (over || file.error() != QFileDevice::NoError)
         return std::nullopt;
-    if (limited && static_cast<std::size_t>(bytes.size()) > limit) {
-        if (tooLarge)
-            *tooLarge = true;
-        return std::nullopt;
-    }
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return text;
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& text, std::string* error)

@@ -165,17 +165,9 @@ int main(int argc, char** argv)
     };
     if (writes)
         sim.SetRequestWatcher([&](const SimFrame& f) {
-            if (f.command != 0x52 || f.fields.size() < 3)
-                return;
-            std::int64_t value = 0;
-            for (std::size_t i = 3; i < f.fields.size(); ++i)
-                value |= static_cast<std::int64_t>(f.fields[i]) << (8 * (i - 3));
-            if (f.fields[2] == 2 && value >= 0x8000)
-                value -= 0x10000;
-            else if (f.fields[2] == 4 && value >= 0x80000000LL)
-                value -= 0x100000000LL;
-            note("write address " + std::to_string(f.fields[0]) + " register " + std::to_string(f.fields[1]) +
-                 " = " + std::to_string(value));
+            if (const auto value = MotorSim::WrittenValue(f))
+                note("write address " + std::to_string(f.fields[0]) + " register " + std::to_string(f.fields[1]) +
+                     " = " + std::to_string(*value));
         });
     if (!sim.Start()) {
         std::fprintf(stderr, "motorsim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));

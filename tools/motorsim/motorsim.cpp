@@ -364,20 +364,25 @@ std::vector<std::uint8_t> MotorSim::OnBlockRead(const SimFrame& f)
     return Reply(0x52, fields);
 }
 
-std::vector<std::uint8_t> MotorSim::OnWrite(const SimFrame& f)
+std::optional<std::int32_t> MotorSim::WrittenValue(const SimFrame& f)
 {
-    if (f.fields.size() < 3)
-        return {};
-    const std::uint8_t reg = f.fields[1];
+    if (f.command != 0x52 || f.fields.size() < 3)
+        return std::nullopt;
     const int width = f.fields[2];
     if ((width != 2 && width != 4) || f.fields.size() != 3u + static_cast<std::size_t>(width))
-        return {};
+        return std::nullopt;
     std::uint32_t raw = 0;
     for (int i = 0; i < width; ++i)
         raw |= static_cast<std::uint32_t>(f.fields[3 + static_cast<std::size_t>(i)]) << (8 * i);
-    const std::int32_t value = width == 2 ? static_cast<std::int16_t>(static_cast<std::uint16_t>(raw))
-                                          : static_cast<std::int32_t>(raw);
-    SetRegister(reg, value);
+    return width == 2 ? static_cast<std::int16_t>(static_cast<std::uint16_t>(raw)) : static_cast<std::int32_t>(raw);
+}
+
+std::vector<std::uint8_t> MotorSim::OnWrite(const SimFrame& f)
+{
+    const std::optional<std::int32_t> value = WrittenValue(f);
+    if (!value)
+        return {};
+    SetRegister(f.fields[1], *value);
     return Ack();
 }
 

@@ -23,6 +23,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -185,6 +186,9 @@ public:
     // Reply builders: echo three times, fields with complements, end marker;
     // the acknowledgement 0x11 x3; the busy answer 0x22 x3.
     static std::vector<std::uint8_t> Reply(std::uint8_t echo, const std::vector<std::uint8_t>& fields);
+    // The value of a well-formed register write (command 0x52: address,
+    // register, width 2 or 4, the value low byte first); 2 bytes are signed.
+    static std::optional<std::int32_t> WrittenValue(const SimFrame& f);
     static std::vector<std::uint8_t> Ack();
     static std::vector<std::uint8_t> Busy();
     // Splits a value into width little-endian bytes.

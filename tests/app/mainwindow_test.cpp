@@ -607,12 +607,9 @@ TEST(MainWindow, ExactlyOneDroppedSetupFileIsLoaded)
 // The endurance test moves the motors: it runs only while a motor is
 // connected and in position mode (register 2 value 2), and stops the moment
 // the motor leaves it or goes away. A motor that comes back never starts it.
-class EnduranceTest : public MainWindowWithMotor, public ::testing::WithParamInterface<int> {};
-
-TEST_P(EnduranceTest, RunsOnlyWithAMotorInPositionMode)
+TEST_F(MainWindowWithMotor, TheEnduranceTestRunsOnlyWithAMotorInPositionMode)
 {
-    const int family = GetParam();
-    MotorSim sim(family, family == 1 ? 72 : 112);
+    MotorSim sim(1, 72);
     sim.SetLinkPath("/tmp/quenor-endurance-" + std::to_string(::getpid()));
     sim.SetRegister(2, 0);  // passive
     Connect(sim);
@@ -679,8 +676,6 @@ TEST_P(EnduranceTest, RunsOnlyWithAMotorInPositionMode)
     EXPECT_EQ(start->text(), QStringLiteral("Start"));
     sim.Stop();
 }
-
-INSTANTIATE_TEST_SUITE_P(Families, EnduranceTest, ::testing::Values(0, 1));
 
 // The run-control bar's labels are whole at the default window size and at
 // 1024 x 768, in every state of the module; where the window is wide enough

@@ -65,22 +65,6 @@ public:
     int stops = 0;
 };
 
-// Answers the modal dialog of class D that the code under test opens next.
-template <class D>
-void AnswerModal(std::function<void(D&)> answer)
-{
-    auto* poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer] {
-        if (auto* box = qobject_cast<D*>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            answer(*box);
-        }
-    });
-    poll->start();
-}
-
 class ScopeForms : public ::testing::Test {
 protected:
     void SetUp() override
@@ -289,15 +273,19 @@ TEST_F(ScopeForms, TabsFilesClipboardAndLabels)
     // The rename box's field holds fewer characters: OK on the name as it
     // stands keeps it whole, an edit gives the text the field showed.
     scope->prompts.rename = renameBox;
-    AnswerModal<QInputDialog>([](QInputDialog& box) { box.accept(); });
+    auto answer = [](bool edit) {
+        QTimer::singleShot(0, [edit] {  // runs once the box is up
+            auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            if (edit)
+                box->setTextValue(box->textValue().chopped(1));
+            box->accept();
+        });
+    };
+    answer(false);
     scope->RenameSet(0);
     EXPECT_TRUE(scope->Sets()[0]->name == longName) << scope->Sets()[0]->name.size() << " characters";
-    AnswerModal<QInputDialog>([](QInputDialog& box) {
-        QLineEdit* field = box.findChild<QLineEdit*>();
-        ASSERT_NE(field, nullptr);
-        field->setText(field->text().chopped(1));
-        box.accept();
-    });
+    answer(true);
     scope->RenameSet(0);
     EXPECT_TRUE(scope->Sets()[0]->name == std::string(32766, 'L')) << scope->Sets()[0]->name.size() << " characters";
     scope->prompts.rename = [](const QString&) { return std::optional<QString>(QStringLiteral("first")); };

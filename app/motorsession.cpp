@@ -251,6 +251,13 @@ void MotorSession::OnParameterError(int code, std::int64_t lParam, const std::st
     case ParamNotice::RequestsRefused:
         ReportRingFull();
         return;
+    case ParamNotice::CommandUnconfirmed:
+        prompts.warning(QStringLiteral("The module did not confirm the command \"%1\".\n"
+                                       "It was not sent again: the program may be running.\n"
+                                       "Look at the program's state before you give the command again.")
+                            .arg(lParam == 4 ? QStringLiteral("Single Step") : QStringLiteral("Start")),
+                        QStringLiteral("Program"));
+        return;
     case ParamNotice::Reconnecting:
         state_.portError = false;
         UpdateStatusText();

@@ -398,6 +398,16 @@ void ComThread::DoProgramControl(ComThread& t, ComRequest& job)
 {
     if (t.ModuleType() != MODULE_PROGRAMMABLE)
         return;
+    // Run and single step start the program where it stands: sent again
+    // after a lost reply, the motor would do more than it was told. Their
+    // job ends with the failure, and the user hears that the command may
+    // have arrived.
+    const bool once = job.arg1 == 1 || job.arg1 == 4;
+    if (once && job.commandSent) {
+        t.Post(UM_PARAMERROR, +ParamNotice::CommandUnconfirmed, job.arg1);
+        return;
+    }
+    job.commandSent = once;
     t.ProgramControlFrame(job.arg1, job.arg2, job.arg3);
 }
 

@@ -14,13 +14,6 @@ namespace {
 
 enum : std::uint8_t { CMD_SAMPLES = 0x53 };
 
-enum : int {
-    PHASE_WAITING = 1,
-    PHASE_DONE = 2,
-    PHASE_RECORDING = 3,
-    PHASE_PRETRIGGER = 4,
-};
-
 void PostPhase(MessageTarget* window, int phase)
 {
     PostMessage(window, UM_SAMPLESTATE, phase, 0);
@@ -103,6 +96,16 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
     const int family = run.Family();
     MessageTarget* window = job.window;
 
+    // A run whose move went out and whose job failed afterwards is not
+    // started over: that would read the moved position and move again from
+    // there. It ends here, after bringing a forward-and-backward motor back
+    // to where the run found it (an absolute target, safe to send again).
+    if (run.MoveSent()) {
+        if (run.TriggerType() == kTriggerForwardBackward)
+            t.WriteRegisterNow(3, run.MoveOrigin(), true);
+        PostPhase(window, kPhaseCutOff);
+        return;
+    }
     if (family == 2)
         t.WriteRegisterNow(116, run.SampleCount() - run.TriggerPoint(), false);
 
@@ -111,48 +114,50 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         if (family != 2)
             return;
         t.WriteRegisterNow(118, 1, false);
-        PostPhase(window, PHASE_PRETRIGGER);
+        PostPhase(window, kPhasePretrigger);
         t.Sleep(s.preTriggerMs);
     };
     auto recordAndFinish = [&] {
-        PostPhase(window, PHASE_RECORDING);
+        PostPhase(window, kPhaseRecording);
         t.StartRecording(run);
         t.Sleep(s.totalTimeMs);
     };
 
+    const auto move = [&](std::int32_t p, std::int32_t by) {
+        const auto target = static_cast<std::int32_t>(static_cast<std::uint32_t>(p) + static_cast<std::uint32_t>(by));
+        run.NoteMove(p);  // from here on the write may have reached the motor
+        t.WriteRegisterNow(3, target, true);
+    };
+
     switch (run.TriggerType()) {
     case kTriggerSingleMove: {
-        PostPhase(window, PHASE_RECORDING);
+        PostPhase(window, kPhaseRecording);
         const std::int32_t p = t.ReadRegisterNow(3, true);
         t.StartRecording(run);
-        t.WriteRegisterNow(3, static_cast<std::int32_t>(static_cast<std::uint32_t>(p) +
-                                                        static_cast<std::uint32_t>(s.distance)),
-                           true);
+        move(p, s.distance);
         t.Sleep(s.totalTimeMs);
-        PostPhase(window, PHASE_DONE);
+        PostPhase(window, kPhaseDone);
         break;
     }
     case kTriggerForwardBackward: {
-        PostPhase(window, PHASE_RECORDING);
+        PostPhase(window, kPhaseRecording);
         const std::int32_t p = t.ReadRegisterNow(3, true);
         t.StartRecording(run);
-        t.WriteRegisterNow(3, static_cast<std::int32_t>(static_cast<std::uint32_t>(p) +
-                                                        static_cast<std::uint32_t>(s.maxDistance)),
-                           true);
+        move(p, s.maxDistance);
         t.Sleep(s.moveTimeMs);
         t.WriteRegisterNow(3, p, true);
         t.Sleep(s.waitTimeMs);
-        PostPhase(window, PHASE_DONE);
+        PostPhase(window, kPhaseDone);
         break;
     }
     case kTriggerManual:
         pretrigger();
         recordAndFinish();
-        PostPhase(window, PHASE_DONE);
+        PostPhase(window, kPhaseDone);
         break;
     case kTriggerRegisterCondition: {
         pretrigger();
-        PostPhase(window, PHASE_WAITING);
+        PostPhase(window, kPhaseWaiting);
         bool wasFalse = false;
         for (;;) {
             EndIfTerminated(t);
@@ -168,7 +173,7 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         }
         if (!t.StopFlag())
             recordAndFinish();
-        PostPhase(window, PHASE_DONE);
+        PostPhase(window, kPhaseDone);
         break;
     }
     case kTriggerBitCondition: {
@@ -191,7 +196,7 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         }
         if (!t.StopFlag())
             recordAndFinish();
-        PostPhase(window, PHASE_DONE);
+        PostPhase(window, kPhaseDone);
         break;
     }
     default:

@@ -49,6 +49,10 @@ struct ComRequest {
     std::int32_t arg3 = 0;            // register jobs: width
     std::int32_t value = 0;
     std::vector<std::uint8_t> data;   // payload owned by the job (raw bytes, program image)
+    // A command that sets the motor going when it arrives twice (a program's
+    // run or single step) has gone out: a retry after a failure does not
+    // send it again.
+    bool commandSent = false;
     // The sampling jobs' shared inputs: they stay alive until the job ends,
     // whatever the scope does meanwhile.
     std::shared_ptr<SampleRun> run;

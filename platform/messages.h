@@ -65,6 +65,10 @@ enum class ParamNotice : int {
     Reconnecting = 5,    // clears the link error
     ZeroNotAllowed = 6,
     RequestsRefused = 100,  // ours: a worker thread's request met a full request ring
+    // Ours: the reply to a command that is never sent twice (lParam: the
+    // programmable module's run 1 or single step 4) did not come; the
+    // command may have arrived.
+    CommandUnconfirmed = 101,
 };
 
 constexpr int operator+(LinkNotice n) { return static_cast<int>(n); }

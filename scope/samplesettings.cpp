@@ -356,6 +356,12 @@ std::int32_t SampleRun::StartValue(int channel) const
     return startValues_[channel].load(std::memory_order_acquire);
 }
 
+void SampleRun::NoteMove(std::int32_t origin)
+{
+    origin_.store(origin, std::memory_order_release);
+    moveSent_.store(true, std::memory_order_release);
+}
+
 SSampleSettings SampleRun::SettingsWithStartValues() const
 {
     SSampleSettings s = settings_;

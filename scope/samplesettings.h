@@ -149,6 +149,17 @@ struct SSampleSettings {
     void SaveToSettings(Settings& settings) const;
 };
 
+// UM_SAMPLESTATE's phases, as the test-move job reports them.
+enum SamplePhase : int {
+    kPhaseWaiting = 1,     // waiting for the trigger
+    kPhaseDone = 2,        // the motor has finished recording
+    kPhaseRecording = 3,
+    kPhasePretrigger = 4,  // recording the part before the trigger
+    // Ours: the motor stopped answering after the run's move went out; the
+    // run ends without a set, and the motor may not be where it was.
+    kPhaseCutOff = 5,
+};
+
 // One sample run as the communication thread's jobs see it: a copy of the
 // record taken when the run starts (the dialog may change its own record
 // meanwhile) and the family, plus the start values the recording job measures
@@ -175,10 +186,19 @@ public:
     // The record with the measured start values in its channel blocks.
     SSampleSettings SettingsWithStartValues() const;
 
+    // The run's move is going out to the motor, from the position origin. A
+    // run whose move went out is never started over: the motor would move
+    // again, further than asked.
+    void NoteMove(std::int32_t origin);
+    bool MoveSent() const { return moveSent_.load(std::memory_order_acquire); }
+    std::int32_t MoveOrigin() const { return origin_.load(std::memory_order_acquire); }
+
 private:
     const SSampleSettings settings_;
     const int family_;
     std::array<std::atomic<std::int32_t>, kSampleChannels> startValues_;
+    std::atomic<std::int32_t> origin_{0};
+    std::atomic<bool> moveSent_{false};
 };
 
 }  // namespace quenor

@@ -49,22 +49,30 @@ void SamplingFlow::Abort()
 SamplingFlow::PhaseResult SamplingFlow::OnSampleState(int phase, int plotWidth)
 {
     PhaseResult out;
+    const bool ends = phase == kPhaseDone || phase == kPhaseCutOff;
     if (runs_.empty() || runs_.front().aborted) {
-        if (phase == 2 && !runs_.empty())
+        if (ends && !runs_.empty()) {
+            // An aborted run that was cut off after its move still says so.
+            out.cutOff = phase == kPhaseCutOff;
             runs_.pop_front();
+        }
         return out;  // a run the user aborted, or a stray message
     }
     switch (phase) {
-    case 1:
+    case kPhaseWaiting:
         out.state = kStateWaiting;
         break;
-    case 3:
+    case kPhaseRecording:
         out.state = kStateSampling;
         break;
-    case 4:
+    case kPhasePretrigger:
         out.state = kStatePretrig;
         break;
-    case 2: {
+    case kPhaseCutOff:
+        runs_.pop_front();
+        out.cutOff = true;
+        break;
+    case kPhaseDone: {
         const std::shared_ptr<SampleRun> run = runs_.front().run;
         runs_.pop_front();
         // Start values are read after the job reported the end of recording.
@@ -103,6 +111,8 @@ SamplingFlow::LostRuns SamplingFlow::LinkLost()
 {
     LostRuns out;
     out.any = Busy();
+    for (const Run& r : runs_)
+        out.moved = out.moved || r.run->MoveSent();
     out.sets.assign(uploads_.begin(), uploads_.end());
     runs_.clear();
     uploads_.clear();

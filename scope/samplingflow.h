@@ -30,6 +30,8 @@ inline constexpr const char* kStateWaiting = "Waiting for trigger";
 inline constexpr const char* kStateSampling = "Sampling";
 inline constexpr const char* kStatePretrig = "Sampling Pretrig data";
 inline constexpr const char* kStateTransfering = "Transfering";
+inline constexpr const char* kMotorMayHaveMovedText =
+    "The motor may not be where it was before the run: check its position before you go on.";
 
 class SamplingFlow {
 public:
@@ -54,11 +56,13 @@ public:
     // A phase of the oldest run still waiting for its end. The state text to
     // show (empty for none); on phase 2 of a run not aborted, the new set,
     // already handed to the upload job. When the link did not take the
-    // upload, no set: the run is lost.
+    // upload, no set: the run is lost. A run cut off after its move ends
+    // without a set too.
     struct PhaseResult {
         std::string state;
         std::shared_ptr<TSampleSet> set;
         bool lost = false;
+        bool cutOff = false;
     };
     PhaseResult OnSampleState(int phase, int plotWidth);
 
@@ -75,6 +79,7 @@ public:
     // sets whose samples will not come.
     struct LostRuns {
         bool any = false;
+        bool moved = false;  // a run's move had gone out: the motor may not be where it was
         std::vector<std::shared_ptr<TSampleSet>> sets;
     };
     LostRuns LinkLost();
@@ -91,7 +96,7 @@ private:
 
     ScopeLink& link_;
     MessageTarget* window_;
-    std::deque<Run> runs_;  // test moves queued, oldest first; each ends with phase 2
+    std::deque<Run> runs_;  // test moves queued, oldest first; each ends with phase 2 or a cut-off
     std::deque<std::shared_ptr<TSampleSet>> uploads_;  // sets whose uploads run, oldest first
     int counter_ = 0;       // "Scope " numbers of this program run
 };

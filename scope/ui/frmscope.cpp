@@ -425,7 +425,16 @@ void TfrmScope::OnSampleState(int phase)
         return;
     const SamplingFlow::PhaseResult r = flow_->OnSampleState(phase, imScope_->width());
     if (r.lost)
-        return EndLostRun();
+        return EndLostRun(false);
+    if (r.cutOff) {
+        EndRun();
+        DrawScope();
+        prompts.warning(QStringLiteral("The motor stopped answering after the sample run's move was sent.\n"
+                                       "The run was cut off and made no sample set.\n") +
+                            QString::fromLatin1(kMotorMayHaveMovedText),
+                        QStringLiteral("Sampling"));
+        return;
+    }
     if (!r.state.empty())
         trigStatus_->SetState(Q(r.state));
     if (!r.set)
@@ -459,7 +468,7 @@ void TfrmScope::LinkLost()
         return;
     for (const auto& set : lost.sets)
         DropRunSet(set);
-    EndLostRun();
+    EndLostRun(lost.moved);
 }
 
 void TfrmScope::EndRun()
@@ -470,12 +479,13 @@ void TfrmScope::EndRun()
     btnStart_->setEnabled(true);
 }
 
-void TfrmScope::EndLostRun()
+void TfrmScope::EndLostRun(bool moved)
 {
     EndRun();
     DrawScope();
     prompts.warning(QStringLiteral("The connection to the motor was lost during the sample run.\n"
-                                   "The run made no sample set."),
+                                   "The run made no sample set.") +
+                        (moved ? QStringLiteral("\n") + QString::fromLatin1(kMotorMayHaveMovedText) : QString()),
                     QStringLiteral("Sampling"));
 }
 

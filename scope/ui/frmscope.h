@@ -135,7 +135,7 @@ private:
     // The state box closed, the redraw timer stopped, "&Start" enabled.
     void EndRun();
     // The same for a run that made no set, and the user told.
-    void EndLostRun();
+    void EndLostRun(bool moved);
     // Takes away the set of a run whose samples did not all come.
     void DropRunSet(const std::shared_ptr<TSampleSet>& set);
     void TabChanged(int index);

@@ -377,8 +377,9 @@ INSTANTIATE_TEST_SUITE_P(Families, ModuleAfterSwap,
                          SwapName);
 
 // A sample run that the lost link cuts off, while the motor samples or while
-// its samples come in: the state box ends by itself and says so, no set is
-// made of what did not arrive, and the sets held before stay as they were.
+// its samples come in, or whose move the motor takes without its reply
+// coming back: the state box ends by itself and says so, no set is made of
+// what did not arrive, and the sets held before stay as they were.
 class SampleRunCutOff : public MainWindowWithMotor, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(SampleRunCutOff, AddsNoSetAndEndsTheBox)
@@ -403,18 +404,36 @@ TEST_P(SampleRunCutOff, AddsNoSetAndEndsTheBox)
     const std::shared_ptr<TSampleSet> kept = scope.Sets()[0];
     ASSERT_TRUE(SpinUntil([&] { return window->Session().Motion().mode == 2; }));
 
-    // Each reply a little late, so that the samples take a while to come in.
-    sim.SetFaults(motorsim::FaultConfig{1, 0.0, 0.0, 1.0, 3});
+    const QString when = QString::fromLatin1(GetParam());
+    // The motor takes the run's move but its acknowledgement is lost: the
+    // run ends there, and the motor is not moved again.
+    const bool moveReplyLost = when == QStringLiteral("MoveReplyLost");
+    const std::int32_t origin = sim.Register(3);
+    if (moveReplyLost)
+        sim.LoseWriteAcks(3, 1);
+    else
+        sim.SetFaults(motorsim::FaultConfig{1, 0.0, 0.0, 1.0, 3});  // each reply a little late
     scope.btnStartClick();
     ASSERT_TRUE(scope.TrigStatus()->isVisible());
-    const QString when = QString::fromLatin1(GetParam());
-    ASSERT_TRUE(SpinUntil([&] { return scope.TrigStatus()->State() == when; }, 30000))
-        << scope.TrigStatus()->State().toStdString();
-    sim.Stop();
+    if (!moveReplyLost) {
+        ASSERT_TRUE(SpinUntil([&] { return scope.TrigStatus()->State() == when; }, 30000))
+            << scope.TrigStatus()->State().toStdString();
+        sim.Stop();
+    }
     ASSERT_TRUE(SpinUntil([&] { return !scope.TrigStatus()->isVisible(); }, 30000)) << "the box stays open";
     ASSERT_EQ(told.size(), 1u);
     EXPECT_TRUE(told[0].startsWith(QStringLiteral("Sampling: "))) << told[0].toStdString();
-    EXPECT_TRUE(told[0].contains(QStringLiteral("lost"))) << told[0].toStdString();
+    EXPECT_TRUE(told[0].contains(moveReplyLost ? QStringLiteral("cut off") : QStringLiteral("lost")))
+        << told[0].toStdString();
+    if (moveReplyLost) {
+        EXPECT_TRUE(told[0].contains(QStringLiteral("may not be where it was"))) << told[0].toStdString();
+        // The run's default trigger: forward, then back to where the run found it.
+        int moves = 0;
+        for (const motorsim::SimFrame& f : sim.Requests())
+            moves += f.command == 0x52 && f.fields.size() > 1 && f.fields[1] == 3;
+        EXPECT_EQ(moves, 2);
+        EXPECT_EQ(sim.Register(3), origin);
+    }
     EXPECT_EQ(scope.Sets(), std::vector<std::shared_ptr<TSampleSet>>{kept});
     EXPECT_EQ(scope.CurrentSet(), kept);
     EXPECT_EQ(scope.Tabs()->count(), 1);
@@ -423,7 +442,7 @@ TEST_P(SampleRunCutOff, AddsNoSetAndEndsTheBox)
     EXPECT_FALSE(scope.UpdateTimer()->isActive());
 }
 
-INSTANTIATE_TEST_SUITE_P(While, SampleRunCutOff, ::testing::Values("Sampling", "Transfering"),
+INSTANTIATE_TEST_SUITE_P(While, SampleRunCutOff, ::testing::Values("Sampling", "Transfering", "MoveReplyLost"),
                          [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 namespace {

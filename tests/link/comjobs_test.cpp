@@ -289,6 +289,44 @@ TEST_F(ComJobsTest, ProgramControlFieldsPerFamilyAndStatusBlock)
     EXPECT_EQ(sim.Outputs(), 0x04);
 }
 
+// A lost reply: the module's run and single step are never sent twice (the
+// user is told instead); the other commands are sent again.
+struct LostProgramReply {
+    const char* name;
+    int kind;
+    int sends;
+    bool told;
+};
+
+class ProgramCommandReplyLost : public ComJobsTest, public ::testing::WithParamInterface<LostProgramReply> {};
+
+TEST_P(ProgramCommandReplyLost, RunAndStepGoOutOnce)
+{
+    const LostProgramReply& c = GetParam();
+    sim.SetModuleType(4);
+    Connect(0);
+    sim.LoseReplies(0x61, c.kind, 1);
+    ASSERT_TRUE(link->RequestProgramControl(c.kind, 0x10, 0x20));
+    sim.SetRegister(20, 8);
+    link->RequestRead(1, 20, false, 2);
+    ASSERT_TRUE(WaitValue(20, 8));
+    int sends = 0;
+    for (const Bytes& f : Sent(0x61))
+        sends += f.size() >= 2 && f[1] == c.kind;
+    EXPECT_EQ(sends, c.sends);
+    int told = 0;
+    for (const Message& m : Of(UM_PARAMERROR))
+        told += m.wParam == +ParamNotice::CommandUnconfirmed && m.lParam == c.kind;
+    EXPECT_EQ(told, c.told ? 1 : 0);
+    EXPECT_EQ(link->State(), LINK_SERVING);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ProgramCommandReplyLost,
+                         ::testing::Values(LostProgramReply{"Run", 1, 1, true}, LostProgramReply{"SingleStep", 4, 1, true},
+                                           LostProgramReply{"Stop", 2, 2, false},
+                                           LostProgramReply{"Pause", 3, 2, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ComJobsTest, ProgramControlNeedsTheProgrammableModule)
 {
     sim.SetModuleType(1);

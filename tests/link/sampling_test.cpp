@@ -351,3 +351,66 @@ TEST_F(SamplingTest, SamplingJobsWaitForTheLink)
     EXPECT_FALSE(link->RequestTestMove(&scope, std::make_shared<SampleRun>(SSampleSettings{}, 0)));
     EXPECT_FALSE(link->RequestSampleUpload(&scope, std::make_shared<TSampleSet>()));
 }
+
+// A lost reply during a move run: the move goes out once, whatever fails
+// after it; a forward-and-backward run still brings the motor back to where
+// the run found it. A failure before the move runs the job again.
+struct LostAckCase {
+    const char* name;
+    int family;
+    std::uint8_t trigger;
+    int lostReg;  // the register whose acknowledgements are lost
+    int lost;     // how many
+    std::vector<std::int32_t> reg3;  // the register-3 writes the motor receives
+    std::int64_t lastPhase;
+    int failures;  // failed attempts of the job
+};
+
+class SampleMoveReplyLost : public SamplingTest, public ::testing::WithParamInterface<LostAckCase> {};
+
+TEST_P(SampleMoveReplyLost, TheMoveGoesOutOnce)
+{
+    const LostAckCase& c = GetParam();
+    Use(c.family);
+    sim.SetRegister(3, 1000);
+    SSampleSettings s = Settings(c.family, 20, c.trigger);
+    s.distance = 10000;
+    s.maxDistance = 5000;
+    auto run = std::make_shared<SampleRun>(s, c.family);
+    sim.LoseWriteAcks(c.lostReg, c.lost);
+    ASSERT_TRUE(link->RequestTestMove(&scope, run));
+    ASSERT_TRUE(scope.WaitFor([](const std::vector<Message>& ms) {
+        for (const Message& m : ms)
+            if (m.msg == UM_SAMPLESTATE && (m.wParam == kPhaseDone || m.wParam == kPhaseCutOff))
+                return true;
+        return false;
+    }, 5s));
+    // Whatever the job sends after its end shows up behind a read queued now.
+    sim.SetRegister(20, 8);
+    link->RequestRead(1, 20, false, 2);
+    ASSERT_TRUE(WaitValue(20, 8));
+    std::vector<std::int32_t> reg3;
+    for (const Write& w : Writes())
+        if (w.reg == 3)
+            reg3.push_back(w.value);
+    EXPECT_EQ(reg3, c.reg3);
+    EXPECT_EQ(sim.Register(3), c.reg3.back());
+    const std::vector<std::int64_t> phases = Phases();
+    EXPECT_EQ(phases.back(), c.lastPhase);
+    EXPECT_EQ(std::count(phases.begin(), phases.end(), kPhaseDone) +
+                  std::count(phases.begin(), phases.end(), kPhaseCutOff),
+              1);
+    EXPECT_EQ(Of(UM_LINKSTATE).back().wParam, +LinkNotice::ErrorCount);
+    EXPECT_EQ(Of(UM_LINKSTATE).back().lParam, c.failures);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sampling, SampleMoveReplyLost,
+    ::testing::Values(LostAckCase{"SingleMoveOneLost", 0, kTriggerSingleMove, 3, 1, {11000}, kPhaseCutOff, 1},
+                      LostAckCase{"SingleMoveTwoLost", 1, kTriggerSingleMove, 3, 2, {11000}, kPhaseCutOff, 1},
+                      LostAckCase{"ForwardBackwardOneLost", 0, kTriggerForwardBackward, 3, 1, {6000, 1000},
+                                  kPhaseCutOff, 1},
+                      LostAckCase{"ForwardBackwardTwoLost", 1, kTriggerForwardBackward, 3, 2, {6000, 1000, 1000},
+                                  kPhaseCutOff, 2},
+                      LostAckCase{"BeforeTheMoveRunsAgain", 0, kTriggerSingleMove, 36, 1, {11000}, kPhaseDone, 1}),
+    [](const auto& info) { return std::string(info.param.name); });

@@ -216,6 +216,17 @@ TEST_P(ProgramSessionPerFamily, TransferAndStartThenRunControlFollowsTheModule)
     S().OnProgramCommand(4, 10, 17);
     ASSERT_TRUE(SpinUntil([&] { return Rc().DebugInfoText() == "Status: Single Step"; })) << Rc().DebugInfoText();
     EXPECT_EQ(Commands(4), (std::vector<Bytes>{{5, 4, 10, 0, 17, 0}}));
+
+    // A start whose reply is lost is not sent again: the module runs the
+    // program once, and the user hears that the command may have arrived.
+    sim->ClearLog();
+    sim->LoseReplies(0x61, 1, 1);
+    S().OnProgramCommand(1, 0, 0);
+    ASSERT_TRUE(SpinUntil([&] { return !warnings.empty(); }));
+    EXPECT_EQ(warnings.back().caption, "Program");
+    EXPECT_NE(warnings.back().text.find("\"Start\""), std::string::npos) << warnings.back().text;
+    ASSERT_TRUE(SpinUntil([&] { return Rc().DebugInfoText() == "Status: Running"; })) << Rc().DebugInfoText();
+    EXPECT_EQ(Commands(1).size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, ProgramSessionPerFamily, ::testing::Values(0, 2));

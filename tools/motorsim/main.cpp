@@ -4,6 +4,7 @@
 //            [--seed N] [--drop P] [--corrupt P] [--delay P:MS] [--reg R=V]...
 //            [--bootloader VARIANT] [--loader-version N] [--loader-revision N]
 //            [--loader-hardware N] [--erase-delay MS] [--link PATH]
+//            [--log-writes FILE] [--lose-ack R:N]...
 //
 // --link PATH: the motor is reached through a symbolic link at PATH, which
 // stays the same when the motor is unplugged and plugged in again (SIGUSR2
@@ -11,6 +12,9 @@
 //
 // With --bootloader the motor has a bootloader of that variant (0 to 5): the
 // variant's jump command enters it, and so does SIGUSR1 (a power cycle).
+//
+// --lose-ack R:N: the motor takes the next N writes of register R but their
+// acknowledgements are lost on the line (the log of --log-writes marks them).
 //
 // Prints the device path, then answers until interrupted (Ctrl+C).
 // Point Quenor's COM1 (the port it starts on) at it: QUENOR_COM1=<path> quenor
@@ -58,7 +62,8 @@ int Usage()
                  "usage: motorsim [--family 0|1|2] [--firmware N] [--address N] [--module TYPE[,BYTE...]]\n"
                  "                [--seed N] [--drop P] [--corrupt P] [--delay P:MS] [--reg R=V]...\n"
                  "                [--bootloader VARIANT] [--loader-version N] [--loader-revision N]\n"
-                 "                [--loader-hardware N] [--erase-delay MS] [--link PATH] [--log-writes FILE]\n");
+                 "                [--loader-hardware N] [--erase-delay MS] [--link PATH] [--log-writes FILE]\n"
+                 "                [--lose-ack R:N]...\n");
     return 2;
 }
 
@@ -70,6 +75,7 @@ int main(int argc, char** argv)
     FaultConfig faults;
     std::vector<std::uint8_t> module;
     std::vector<std::pair<long, long>> regs;
+    std::vector<std::pair<long, long>> lostAcks;
     long loaderVariant = -1;
     std::string link;
     std::string writesLog;
@@ -123,6 +129,13 @@ int main(int argc, char** argv)
                 module.push_back(static_cast<std::uint8_t>(n));
                 rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
             }
+        } else if (arg == "--lose-ack") {
+            const auto colon = val.find(':');
+            long r = 0;
+            if (colon == std::string_view::npos || !ParseLong(val.substr(0, colon), r) || r < 0 || r > 255 ||
+                !ParseLong(val.substr(colon + 1), n) || n < 1)
+                return Usage();
+            lostAcks.emplace_back(r, n);
         } else if (arg == "--reg") {
             const auto eq = val.find('=');
             long r = 0;
@@ -145,6 +158,8 @@ int main(int argc, char** argv)
     MotorSim sim(static_cast<int>(family), static_cast<std::uint16_t>(firmware), static_cast<int>(address));
     for (const auto& [r, v] : regs)
         sim.SetRegister(static_cast<int>(r), static_cast<std::int32_t>(v));
+    for (const auto& [r, count] : lostAcks)
+        sim.LoseWriteAcks(static_cast<int>(r), static_cast<int>(count));
     sim.SetModuleInfo(module);
     sim.SetFaults(faults);
     if (!link.empty())
@@ -164,10 +179,10 @@ int main(int argc, char** argv)
         std::fflush(writes);
     };
     if (writes)
-        sim.SetRequestWatcher([&](const SimFrame& f) {
+        sim.SetRequestWatcher([&](const SimFrame& f, bool replyLost) {
             if (const auto value = MotorSim::WrittenValue(f))
                 note("write address " + std::to_string(f.fields[0]) + " register " + std::to_string(f.fields[1]) +
-                     " = " + std::to_string(*value));
+                     " = " + std::to_string(*value) + (replyLost ? "  (acknowledge lost)" : ""));
         });
     if (!sim.Start()) {
         std::fprintf(stderr, "motorsim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));

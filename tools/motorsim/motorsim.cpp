@@ -173,6 +173,29 @@ void MotorSim::InjectFault(FaultKind kind, int count, int delayMs)
         pending_.push_back(Fault{kind, delayMs});
 }
 
+void MotorSim::LoseReplies(std::uint8_t command, int selector, int count)
+{
+    std::lock_guard lock(mutex_);
+    if (count > 0)
+        losses_.push_back(ReplyLoss{command, selector, count});
+}
+
+bool MotorSim::TakeReplyLoss(const SimFrame& f)
+{
+    // What a rule picks: a write's register, a program command's kind.
+    const std::size_t at = f.command == 0x61 ? 2 : 1;
+    for (auto it = losses_.begin(); it != losses_.end(); ++it) {
+        if (it->command != f.command)
+            continue;
+        if (it->selector >= 0 && (f.fields.size() <= at || f.fields[at] != it->selector))
+            continue;
+        if (--it->count == 0)
+            losses_.erase(it);
+        return true;
+    }
+    return false;
+}
+
 // --- raw access -----------------------------------------------------------------------
 
 void MotorSim::SetRawHandler(RawHandler handler)
@@ -499,15 +522,19 @@ void MotorSim::Handle(const SimFrame& frame, const std::vector<std::uint8_t>& ra
     std::vector<std::uint8_t> reply;
     if (answer && handler)
         reply = handler(*this, frame);
+    bool lost = false;
     {
         std::lock_guard lock(mutex_);
+        lost = !reply.empty() && TakeReplyLoss(frame);
         requests_.push_back(frame);
         log_.push_back(LogEntry{MonotonicUs(), true, raw, handler ? (answer ? "" : "ignored") : "unknown"});
     }
     logCv_.notify_all();
     if (watcher_)
-        watcher_(frame);
-    if (!reply.empty())
+        watcher_(frame, lost);
+    if (lost)
+        AddLog(false, std::move(reply), "lost");
+    else if (!reply.empty())
         SendReply(std::move(reply));
 }
 

@@ -53,7 +53,7 @@ struct LogEntry {
     std::int64_t timeUs = 0;  // monotonic
     bool request = true;      // true: master to motor; false: motor to master
     std::vector<std::uint8_t> bytes;
-    std::string note;         // "garbled", "ignored", "dropped", "corrupted", "delayed"
+    std::string note;         // "garbled", "ignored", "dropped", "corrupted", "delayed", "lost"
 };
 
 class MotorSim {
@@ -108,6 +108,12 @@ public:
     void SetFaults(const FaultConfig& config);
     // The next count replies get this fault (before any random one).
     void InjectFault(FaultKind kind, int count = 1, int delayMs = 0);
+    // The motor takes the next count requests that match and loses their
+    // replies on the line: writes (0x52) of register `selector`, or
+    // programmable-module commands (0x61) of kind `selector`; -1 matches any
+    // request of the command. Rules add up.
+    void LoseReplies(std::uint8_t command, int selector, int count);
+    void LoseWriteAcks(int reg, int count) { LoseReplies(0x52, reg, count); }
 
     // --- special commands -----------------------------------------------------
     // A save (0x56) or reset (0x57) is acknowledged `acks` times, then the
@@ -180,8 +186,10 @@ public:
     bool WaitForRequests(std::uint8_t command, int count, std::chrono::milliseconds timeout) const;
     void ClearLog();
     // Called on the motor's thread with every valid request, once it is
-    // logged and before it is answered. Set it before Start.
-    void SetRequestWatcher(std::function<void(const SimFrame&)> watcher) { watcher_ = std::move(watcher); }
+    // logged and before it is answered; replyLost tells that its reply goes
+    // astray (LoseReplies). Set it before Start.
+    using RequestWatcher = std::function<void(const SimFrame&, bool replyLost)>;
+    void SetRequestWatcher(RequestWatcher watcher) { watcher_ = std::move(watcher); }
 
     // Reply builders: echo three times, fields with complements, end marker;
     // the acknowledgement 0x11 x3; the busy answer 0x22 x3.
@@ -253,7 +261,14 @@ private:
     std::deque<Fault> pending_;
     std::vector<LogEntry> log_;
     std::vector<SimFrame> requests_;
-    std::function<void(const SimFrame&)> watcher_;  // set before Start, read by the motor's thread
+    RequestWatcher watcher_;  // set before Start, read by the motor's thread
+    struct ReplyLoss {
+        std::uint8_t command;
+        int selector;
+        int count;
+    };
+    std::vector<ReplyLoss> losses_;
+    bool TakeReplyLoss(const SimFrame& f);  // under mutex_
 
     // Special commands.
     std::int64_t silentUntilUs_ = 0;

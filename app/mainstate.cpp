@@ -74,6 +74,7 @@ bool ApplyLinkState(MainWindowState& s, int linkState, std::int64_t value)
     case 2:
         s.connected = true;
         s.reconnecting = false;
+        s.currentMode = -1;  // a mode shown before is not this motor's: it reports its own
         s.saveInFlashRequired = false;
         s.sCurvePending = false;
         s.firmware = static_cast<int>(value & 0x1FFF);

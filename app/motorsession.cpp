@@ -351,6 +351,14 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
     // The motor of unknown type is gone: the selector serves the type selected.
     if (typeWasUnknown && !state_.motorTypeUnknown)
         TellFilterMotorType();
+    // A mode shown before (an offline echo, the motor of the last connection)
+    // is not the motor's: what may move it waits for the mode it reports.
+    if ((linkState == +LinkNotice::Connected || linkState == +LinkNotice::Lost ||
+         linkState == +LinkNotice::RescanStarted) &&
+        motion_.mode != kModeUnknown) {
+        motion_.mode = kModeUnknown;
+        view_.MotionChanged(motion_);
+    }
     // The endurance test needs a motor that answers, in position mode.
     UpdateTestsAllowed();
     (void)g0;

@@ -41,8 +41,11 @@ class QtMessageTarget;
 class TTestThread;
 
 // What the scope takes from the motor's registers.
+// The mode of a motor that has not reported it yet.
+inline constexpr int kModeUnknown = -1;
+
 struct MotorRunValues {
-    int mode = 0;
+    int mode = 0;  // kModeUnknown until the connected motor reports it
     std::int32_t velocity = 0;
     std::int32_t acceleration = 0;
     std::int32_t sCurve = 0;

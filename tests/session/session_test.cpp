@@ -4,6 +4,7 @@
 
 #include "app/filterselector.h"
 #include "app/loadsave.h"
+#include "app/motorregisters.h"
 #include "app/motortypes.h"
 #include "app/setupfile.h"
 #include "app/statustext.h"
@@ -383,6 +384,51 @@ TEST(SessionWithoutMotor, AMissingPortIsShownWithItsDeviceOnce)
         session->ResumeLink(false);
         EXPECT_EQ(errors, (std::vector<QString>{QString::fromStdString("Error opening port (" + device +
                                                                        ": no such device)")}));
+    }
+    unsetenv("QUENOR_COM1");
+}
+
+// What may move the motor waits for the mode the connected motor reports: a
+// mode shown before (the offline echo of "Set Position mode", or the motor of
+// the last connection) enables neither the endurance test's Start nor the
+// scope's move runs on a new connection.
+TEST(SessionWithoutMotor, ANewConnectionWaitsForTheMotorsOwnMode)
+{
+    test::TestCoreApp();
+    QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
+    const std::string device = "/tmp/quenor-no-port-" + std::to_string(::getpid());
+    setenv("QUENOR_COM1", device.c_str(), 1);
+    {
+        test::HeadlessSession session;
+        session->Start(-1, QString());
+        ASSERT_TRUE(SpinUntil([&] { return session->State().portError; }));
+        test::DeliverPosted();
+        const auto deliver = [&](int msg, std::int64_t w, std::int64_t l) {
+            PostMessage(session->Notify(), msg, w, l);
+            test::DeliverPosted();
+        };
+        const std::int64_t family1 = (2 << 14) | 112;
+        const auto startEnabled = [&] {
+            return std::count(session.view.testsAllowed.begin(), session.view.testsAllowed.end(), true);
+        };
+        deliver(UM_REGISTERVALUE, regs::MODE_REG, 2);  // offline: the echo of a position-mode write
+        for (const char* road : {"after the offline echo", "after a motor in position mode"}) {
+            session.view.testsAllowed.clear();
+            deliver(UM_LINKSTATE, +LinkNotice::Connected, family1);
+            ASSERT_TRUE(session->State().connected);
+            EXPECT_FALSE(session->TestsAllowed()) << road;
+            EXPECT_EQ(startEnabled(), 0) << road;
+            ASSERT_FALSE(session.view.motionModes.empty()) << road;
+            EXPECT_NE(session.view.motionModes.back(), 2) << road;
+            // The motor says it is passive: still nothing; in position mode: Start.
+            deliver(UM_REGISTERVALUE, regs::MODE_REG, 0);
+            EXPECT_FALSE(session->TestsAllowed()) << road;
+            deliver(UM_REGISTERVALUE, regs::MODE_REG, 2);
+            EXPECT_TRUE(session->TestsAllowed()) << road;
+            deliver(UM_LINKSTATE, +LinkNotice::Lost, 0);
+            EXPECT_FALSE(session->TestsAllowed()) << road;
+            EXPECT_NE(session.view.motionModes.back(), 2) << road;
+        }
     }
     unsetenv("QUENOR_COM1");
 }

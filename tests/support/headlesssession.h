@@ -29,7 +29,11 @@ public:
     void StatusChanged() override { ++statusChanges; }
     void MotorCommandsChanged(bool connected) override { commandsEnabled = connected; }
     void ProgramPresent(bool present) override { programPresent = present; }
+    void TestsAllowedChanged(bool allowed) override { testsAllowed.push_back(allowed); }
+    void MotionChanged(const MotorRunValues& motion) override { motionModes.push_back(motion.mode); }
     int lastMask = 0;
+    std::vector<bool> testsAllowed;  // every change of the endurance test's Start, in order
+    std::vector<int> motionModes;    // every mode the motion forms were shown, in order
     int statusChanges = 0;  // the status panels were told to redraw
     bool commandsEnabled = false;
     bool programPresent = false;

@@ -429,7 +429,7 @@ void TfrmScope::OnSampleState(int phase)
     if (r.cutOff) {
         EndRun();
         DrawScope();
-        prompts.warning(QStringLiteral("The motor stopped answering after the sample run's move was sent.\n"
+        prompts.warning(QStringLiteral("A reply of the motor was lost after the sample run's move was sent.\n"
                                        "The run was cut off and made no sample set.\n") +
                             QString::fromLatin1(kMotorMayHaveMovedText),
                         QStringLiteral("Sampling"));

@@ -188,6 +188,7 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
 
     // Offline the pages change to the file's type whatever the file holds;
     // a file without its marker only keeps its parameters to itself.
+    const int typeBefore = state_.motorType;
     if (offline)
         SetMotorType(OfflineTypeOfFile(header));
     const SetupLoadDecision decision =
@@ -197,6 +198,7 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
 
     // The program goes to the editor whatever becomes of the parameters; the
     // editor may ask before it replaces its own.
+    bool programKept = true;  // false: the editor kept its own, or the line did not read
     for (const auto& line : lines) {
         const auto entry = SplitSetupEntry(line);
         if (!entry || entry->key != kProgramKey)
@@ -209,9 +211,10 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
             hex.pop_back();
         try {
             const HexBytes stream = StreamFromHexText(hex);
-            if (stream.size() > 3)
-                vizu_->LoadProgramFromStream(stream);
+            if (stream.size() > 3 && !vizu_->LoadProgramFromStream(stream))
+                programKept = false;
         } catch (const HexDataError& e) {
+            programKept = false;
             prompts.error(QStringLiteral("Error: ") + FromCp1252(e.what()), QStringLiteral("Error"));
         }
     }
@@ -274,9 +277,24 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
             RequestAllRegisters();
         return finish();
     }
-    // A file that applies nothing changes nothing, on the motor or the pages.
-    if (applied.empty())
+    // The window names the file only when the load took all of it, so that
+    // Save writes it back as it was. A load that withheld part of it keeps
+    // the file shown before while the pages show what they did; once they
+    // show something else (another type offline, the file's values without
+    // its program), the window has no file and Save asks for one. A file of
+    // another motor type whose filter stayed out is named once its
+    // parameters went out.
+    const auto nameWindow = [&](bool withheld, bool pagesChanged) {
+        if (!withheld)
+            SetFileName(name);
+        else if (pagesChanged)
+            SetFileName(QStringLiteral("Noname"));
+    };
+    // A file that applies nothing writes nothing, not even the mode.
+    if (applied.empty()) {
+        nameWindow(!apply || decision.wrongType || !programKept, state_.motorType != typeBefore);
         return finish();
+    }
 
     if (toMotor)
         followLoad(true);
@@ -307,11 +325,7 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
         EndPendingLoad(true);
     else if (!wrote)
         pendingLoad_.active = false;  // the request ring was full: nothing went out, and the user was told
-    // The window takes the file's name only when its parameters went to the
-    // motor or to the offline pages: Save must never write another motor's
-    // values over a file of which nothing was applied.
-    if (wrote)
-        SetFileName(name);
+    nameWindow(!wrote || writeRefused_ || !programKept, offline || wrote);
     finish();
 }
 

@@ -275,26 +275,58 @@ TEST_F(SetupFiles, AFileWithoutItsMarkerLoadsNoParameterButItsProgram)
     // Offline the file's type is selected whether or not the file has its
     // marker; only its parameters are skipped. An empty file selects type 3,
     // and so does a type Quenor does not know; VekE has no menu item but is known.
-    const std::pair<const char*, int> files[] = {
-        {"[Motor type 64]\r\nMax velocity = 999\r\n", 64},
-        {"[Motor type 15]\r\nMax velocity = 999\r\n", 15},
-        {"[Motor type 12]\r\nMax velocity = 999\r\n", 12},
-        {"[Motor type 13]\r\n", 13},
-        {"[Motor type 11]\r\n", 3},
-        {"", 3},
-        {"[Motor type 66]\r\n", 66},
-        {"Max velocity = 999\r\n", 3},
+    // The window names a file only when the load took all of it: after one
+    // that changed the pages without its parameters, Save asks for a name
+    // instead of writing over the file shown before. A file with only its
+    // program (or nothing) but its marker withholds nothing.
+    const std::string beforeText = "[Vek Setup file]\r\n[Motor type 4]\r\nMax velocity = 1234\r\n";
+    WriteFile(Path("before.vek"), beforeText);
+    const QString noname = QStringLiteral("Noname");
+    const struct {
+        std::string text;
+        int type;
+        bool named;
+        bool programDeclined = false;  // the editor keeps its unsaved program
+    } files[] = {
+        {"[Motor type 64]\r\nMax velocity = 999\r\n", 64, false},
+        {"[Motor type 15]\r\nMax velocity = 999\r\n", 15, false},
+        {"[Motor type 12]\r\nMax velocity = 999\r\n", 12, false},
+        {"[Motor type 13]\r\n", 13, false},
+        {"[Motor type 11]\r\n", 3, false},
+        {"", 3, false},
+        {"[Motor type 66]\r\n", 66, false},
+        {"Max velocity = 999\r\n", 3, false},
+        {"[Vek Setup file]\r\n[Motor type 3]\r\n" + programLine + "\r\n", 3, true},
+        {"[Vek Setup file]\r\n[Motor type 64]\r\n", 64, true},
+        {"[Vek Setup file]\r\n[Motor type 3]\r\n" + programLine + "\r\n", 3, false, true},
     };
-    for (const auto& [text, type] : files) {
-        WriteFile(Path("nomarker.vek"), text);
-        (*session)->LoadSetupFile(Path("nomarker.vek"));
+    for (const auto& [text, type, named, programDeclined] : files) {
+        (*session)->LoadSetupFile(Path("before.vek"));
         test::DeliverPosted();
+        ASSERT_EQ((*session)->FileName(), Path("before.vek"));
+        ASSERT_EQ(Control("Max velocity")->Value(), 1234);
+        WriteFile(Path("loaded.vek"), text);
+        (*session)->Program().SetModified(programDeclined);
+        session->ui.answer = !programDeclined;
+        (*session)->LoadSetupFile(Path("loaded.vek"));
+        test::DeliverPosted();
+        EXPECT_EQ(session->ui.questions.size(), programDeclined ? 1u : 0u) << text;
+        session->ui.questions.clear();
         EXPECT_EQ((*session)->MotorType(), type) << text;
         EXPECT_EQ((*session)->Generation(), GenerationOfType(type)) << text;
         EXPECT_NE(Control("Max velocity")->Value(), 999) << text;
-        EXPECT_EQ((*session)->FileName(), QStringLiteral("Noname")) << text;
+        EXPECT_EQ((*session)->FileName().toStdString(), (named ? Path("loaded.vek") : noname).toStdString()) << text;
     }
     EXPECT_TRUE(errors.empty());
+    // Save writes the program-only file back with its type and its program.
+    WriteFile(Path("loaded.vek"), "[Vek Setup file]\r\n[Motor type 3]\r\n" + programLine + "\r\n");
+    (*session)->LoadSetupFile(Path("loaded.vek"));
+    test::DeliverPosted();
+    ASSERT_TRUE((*session)->SaveSetupFile((*session)->FileName()));
+    const auto saved = SplitTextLines(ReadFile(Path("loaded.vek")));
+    EXPECT_EQ(ScanSetupHeader(saved).motorType, 3);
+    EXPECT_EQ(saved.back(), programLine);
+    EXPECT_EQ(ReadFile(Path("before.vek")), beforeText);
 }
 
 TEST_F(SetupFiles, AValueThatDoesNotFitRefusesTheWholeFile)
@@ -436,20 +468,22 @@ TEST_F(SetupFiles, ConnectedLoadWritesMode0ThenAscendingRegistersThenTheStartupM
     EXPECT_EQ(sim.Register(2), 0);
     EXPECT_EQ((*session)->FileName(), Path("old.vek"));
 
-    // Files that apply none of their parameters to this motor leave the
-    // window's file as it was, so that Save does not write this motor's values
-    // over them, and write nothing.
+    // Files that apply none of their parameters to this motor write nothing.
+    // Those whose parameters it withheld leave the window's file as it was, so
+    // that Save does not write this motor's values over them; a file with
+    // only its program withholds nothing and names the window.
     const std::string programLine = ProgramLine(HexTextFromStream((*session)->Program().SaveProgramToStream()));
-    const std::pair<const char*, std::string> applyNothing[] = {
-        {"family1.vek", "[Vek Setup file]\r\n[Motor type 14]\r\n[Filter Type 2]\r\nMax velocity = 4321\r\n"},
-        {"nomarker.vek", "[Motor type 3]\r\nMax velocity = 4321\r\n"},
-        {"program.vek", "[Vek Setup file]\r\n[Motor type 3]\r\n" + programLine + "\r\n"},
+    const std::tuple<const char*, std::string, const char*> applyNothing[] = {
+        {"family1.vek", "[Vek Setup file]\r\n[Motor type 14]\r\n[Filter Type 2]\r\nMax velocity = 4321\r\n",
+         "old.vek"},
+        {"nomarker.vek", "[Motor type 3]\r\nMax velocity = 4321\r\n", "old.vek"},
+        {"program.vek", "[Vek Setup file]\r\n[Motor type 3]\r\n" + programLine + "\r\n", "program.vek"},
     };
-    for (const auto& [name, text] : applyNothing) {
+    for (const auto& [name, text, named] : applyNothing) {
         WriteFile(Path(name), text);
         sim.ClearLog();
         (*session)->LoadSetupFile(Path(name));
-        EXPECT_EQ((*session)->FileName(), Path("old.vek")) << name;
+        EXPECT_EQ((*session)->FileName().toStdString(), Path(named).toStdString()) << name;
         EXPECT_EQ(Control("Max velocity")->Value(), 5000) << name;
         ASSERT_TRUE(test::SpinUntilIdle([&] { return (*session)->Com().IsQueueEmpty(); }));
         for (const SimFrame& f : sim.Requests())

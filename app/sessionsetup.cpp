@@ -139,6 +139,29 @@ bool MotorSession::SaveSetupFile(const QString& name)
 
 MotorSession::LoadStart MotorSession::BeginLoad() const { return {state_.connected, linkChanges_}; }
 
+class MotorSession::LoadUnderWay {
+public:
+    explicit LoadUnderWay(MotorSession& session) : session_(session) { ++session_.loadsUnderWay_; }
+    ~LoadUnderWay()
+    {
+        if (--session_.loadsUnderWay_ == 0)
+            session_.OpenWaitingFiles();
+    }
+    LoadUnderWay(const LoadUnderWay&) = delete;
+    LoadUnderWay& operator=(const LoadUnderWay&) = delete;
+
+private:
+    MotorSession& session_;
+};
+
+void MotorSession::OpenWaitingFiles()
+{
+    // Each comes back as a file handed over, in the order they came, once the
+    // load's last box has closed.
+    for (const QString& name : std::exchange(filesWaiting_, {}))
+        RequestOpenFile(name);
+}
+
 void MotorSession::RefuseSetupFile(const QString& name, const QString& why)
 {
     // The file's name follows on a line of its own, where no name can be
@@ -146,7 +169,11 @@ void MotorSession::RefuseSetupFile(const QString& name, const QString& why)
     prompts.error(QStringLiteral("An error occured reading the setup file\n") + name + why, QStringLiteral("Error"));
 }
 
-void MotorSession::LoadSetupFile(const QString& name) { LoadSetupFile(name, BeginLoad()); }
+void MotorSession::LoadSetupFile(const QString& name)
+{
+    const LoadUnderWay underWay(*this);
+    LoadSetupFile(name, BeginLoad());
+}
 
 void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
 {
@@ -156,7 +183,14 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
     const bool toMotor = start.toMotor;
     // Shown offline: begun without a motor, and none has come since.
     const bool offline = !toMotor && !state_.connected;
-    com_->ClearWriteProgress();
+    // The motor acknowledges writes in the order they were queued. While those
+    // of an earlier load are still on their way, the count goes on, and this
+    // load's writes are followed after them: a link lost then lists what of
+    // either did not arrive.
+    const bool earlierUnderWay =
+        pendingLoad_.active && com_->WritesDone() < static_cast<int>(pendingLoad_.registers.size());
+    if (!earlierUnderWay)
+        com_->ClearWriteProgress();
     const auto finish = [this] { com_->StartWriteProgress("Transfering"); };
     const auto refuse = [&](const QString& why = QString()) {
         RefuseSetupFile(name, why);
@@ -253,10 +287,14 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
     // The writes to the motor, followed until it has them all (active), or
     // only listed.
     const auto followLoad = [&](bool active) {
-        EndPendingLoad(false);
-        pendingLoad_.registers.assign(1, regs::MODE_REG);
+        if (!earlierUnderWay || !pendingLoad_.active) {
+            EndPendingLoad(false);
+            pendingLoad_.registers.clear();
+            pendingLoad_.parameters.clear();
+        }
+        pendingLoad_.registers.push_back(regs::MODE_REG);
         pendingLoad_.registers.insert(pendingLoad_.registers.end(), order.begin(), order.end());
-        pendingLoad_.parameters = applied;
+        pendingLoad_.parameters.insert(pendingLoad_.parameters.end(), applied.begin(), applied.end());
         pendingLoad_.active = active;
     };
 
@@ -356,6 +394,8 @@ void MotorSession::ReportLoadCutOff(std::size_t done)
     view_.ProgressChanged();
     if (list.empty())
         return;
+    // The list is the last box of its load.
+    const LoadUnderWay underWay(*this);
     prompts.loadInformation(
         QStringLiteral("The connection to the motor was lost while the file was loaded.\n"
                        "These parameters were not written to the motor:") +
@@ -366,6 +406,7 @@ void MotorSession::ReportLoadCutOff(std::size_t done)
 void MotorSession::OpenSetupFile()
 {
     // The load counts from the moment the dialog opens.
+    const LoadUnderWay underWay(*this);
     const LoadStart start = BeginLoad();
     const QString name = prompts.openFileName();
     if (name.isEmpty())
@@ -375,6 +416,13 @@ void MotorSession::OpenSetupFile()
 
 void MotorSession::OnOpenFileRequest(const QString& name)
 {
+    // One load at a time: this came through the event loop of a box that
+    // another load has open.
+    if (loadsUnderWay_ > 0) {
+        filesWaiting_.push_back(name);
+        return;
+    }
+    const LoadUnderWay underWay(*this);
     const QFileInfo info(name);
     const QString path = info.exists() ? info.absoluteFilePath() : name;
     // Nothing is asked about a file that cannot be a setup file.

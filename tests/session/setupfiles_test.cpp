@@ -517,3 +517,33 @@ TEST_F(SetupFiles, ASecondStartsFileIsOnlyTransferredWhenTheUserAgrees)
     EXPECT_TRUE(questions.empty());
     EXPECT_EQ(errors.size(), 1u);
 }
+
+// One load at a time: a file handed over while the editor asks whether to
+// replace its unsaved program waits until that load has ended, and then is
+// opened as any other.
+TEST_F(SetupFiles, AFileHandedOverDuringALoadIsOpenedAfterIt)
+{
+    Open();
+    CVizuWareDocument& doc = (*session)->Program();
+    doc.Program().SetRemark(0, "pick and place");
+    const std::string programLine = ProgramLine(HexTextFromStream(doc.SaveProgramToStream()));
+    doc.SetModified(true);
+    WriteFile(Path("a.vek"), "[Vek Setup file]\r\n[Motor type 64]\r\nMax velocity = 300\r\n" + programLine + "\r\n");
+    WriteFile(Path("b.vek"), "[Vek Setup file]\r\n[Motor type 3]\r\nMax velocity = 111\r\n");
+    session->ui.whileAsked = [&] {
+        (*session)->RequestOpenFile(Path("b.vek"));
+        test::DeliverPosted();  // what the question's own event loop delivers
+    };
+    (*session)->LoadSetupFile(Path("a.vek"));
+    session->ui.whileAsked = nullptr;
+    EXPECT_EQ((*session)->MotorType(), 64);
+    EXPECT_EQ(Control("Max velocity")->Value(), 300);
+    EXPECT_EQ((*session)->FileName().toStdString(), Path("a.vek").toStdString());
+
+    test::DeliverPosted();
+    EXPECT_EQ((*session)->MotorType(), 3);
+    EXPECT_EQ(Control("Max velocity")->Value(), 111);
+    EXPECT_EQ((*session)->FileName().toStdString(), Path("b.vek").toStdString());
+    EXPECT_EQ(session->ui.questions.size(), 1u);
+    EXPECT_TRUE(errors.empty());
+}

@@ -74,10 +74,22 @@ bool SetupValuesFit(const std::vector<std::string>& lines, int generation)
     return true;
 }
 
-QString TooLargeText()
+// Why a file was not read, on a line after its name.
+QString ReadFaultText(ReadFault fault)
 {
-    return QStringLiteral("\nError: The file is larger than %1 bytes, more than a setup file may hold.")
-        .arg(kSetupFileMaxBytes);
+    switch (fault) {
+    case ReadFault::Missing:
+        return QStringLiteral("\nError: The file does not exist.");
+    case ReadFault::NotRegular:
+        return QStringLiteral("\nError: The path is not a regular file.");
+    case ReadFault::Denied:
+        return QStringLiteral("\nError: The file cannot be read: permission denied.");
+    case ReadFault::TooLarge:
+        return QStringLiteral("\nError: The file is larger than %1 bytes, more than a setup file may hold.")
+            .arg(kSetupFileMaxBytes);
+    default:
+        return {};
+    }
 }
 
 }  // namespace
@@ -197,10 +209,10 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
         finish();
     };
 
-    bool tooLarge = false;
-    const std::optional<std::string> text = ReadWholeFile(PathBytes(name), kSetupFileMaxBytes, &tooLarge);
+    ReadFault fault = ReadFault::None;
+    const std::optional<std::string> text = ReadWholeFile(PathBytes(name), kSetupFileMaxBytes, &fault);
     if (!text)
-        return refuse(tooLarge ? TooLargeText() : QString());
+        return refuse(ReadFaultText(fault));
     const std::vector<std::string> lines = SplitTextLines(*text);
     const SetupHeader header = ScanSetupHeader(lines);
     if (header.malformed)
@@ -425,9 +437,10 @@ void MotorSession::OnOpenFileRequest(const QString& name)
     const LoadUnderWay underWay(*this);
     const QFileInfo info(name);
     const QString path = info.exists() ? info.absoluteFilePath() : name;
-    // Nothing is asked about a file that cannot be a setup file.
-    if (info.size() > static_cast<qint64>(kSetupFileMaxBytes))
-        return RefuseSetupFile(path, TooLargeText());
+    // Nothing is asked about a path that cannot be a setup file, and nothing
+    // waits for it (a named pipe).
+    if (const ReadFault fault = CheckReadableFile(PathBytes(path), kSetupFileMaxBytes); fault != ReadFault::None)
+        return RefuseSetupFile(path, ReadFaultText(fault));
     // The load counts from the moment the question is asked.
     const LoadStart start = BeginLoad();
     if (state_.connected &&

@@ -14,8 +14,15 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "tables/expected_tables.h"
 
@@ -43,6 +50,45 @@ void WriteFile(const QString& path, const std::string& text)
 struct Prompted {
     QString text;
     QString caption;
+};
+
+// Should a reader be stuck opening the named pipe (nobody writes to it),
+// opens its other end after a while, so that the test ends and fails.
+class PipeRelease {
+public:
+    explicit PipeRelease(std::string path) : path_(std::move(path)), thread_([this] { Run(); }) {}
+    ~PipeRelease()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    bool Released() const { return released_; }
+
+private:
+    void Run()
+    {
+        std::unique_lock lock(mutex_);
+        if (wake_.wait_for(lock, std::chrono::seconds(10), [this] { return done_; }))
+            return;
+        do {
+            const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);  // fails while nobody reads
+            if (fd >= 0) {
+                released_ = true;
+                ::close(fd);
+            }
+        } while (!wake_.wait_for(lock, std::chrono::milliseconds(50), [this] { return done_; }));
+    }
+
+    std::string path_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    std::atomic<bool> released_{false};
+    std::thread thread_;
 };
 
 class SetupFiles : public ::testing::Test {
@@ -103,6 +149,28 @@ protected:
     }
 
     QString Path(const char* name) const { return dir.path() + "/" + name; }
+
+    // Paths that name no regular file that may be read, each with what its
+    // refusal says after the path. Nobody writes to the named pipe.
+    std::vector<std::pair<QString, QString>> NoSetupFiles()
+    {
+        const QString notRegular = "\nError: The path is not a regular file.";
+        const QString missing = "\nError: The file does not exist.";
+        ::mkfifo(QFile::encodeName(Path("pipe.vek")).constData(), 0600);
+        QDir(dir.path()).mkdir("folder.vek");
+        QFile::link(Path("gone.vek"), Path("dangling.vek"));
+        std::vector<std::pair<QString, QString>> paths = {
+            {Path("pipe.vek"), notRegular},       {QStringLiteral("/dev/zero"), notRegular},
+            {Path("folder.vek"), notRegular},     {Path("dangling.vek"), missing},
+            {Path("missing.vek"), missing},
+        };
+        if (::geteuid() != 0) {  // root reads any file
+            WriteFile(Path("secret.vek"), "[Vek Setup file]\r\n");
+            QFile::setPermissions(Path("secret.vek"), {});
+            paths.emplace_back(Path("secret.vek"), "\nError: The file cannot be read: permission denied.");
+        }
+        return paths;
+    }
 
     QTemporaryDir dir;
     std::unique_ptr<test::HeadlessSession> session;
@@ -225,10 +293,24 @@ TEST_F(SetupFiles, BadFilesAreRefusedWholeAndChangeNothing)
         EXPECT_EQ((*session)->Generation(), 0) << name;
         EXPECT_EQ(Control("Max velocity")->Value(), before) << name;
     }
-    errors.clear();
-    (*session)->LoadSetupFile(Path("missing.vek"));
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].text, QStringLiteral("An error occured reading the setup file\n") + Path("missing.vek"));
+    // A path that is no regular file that may be read is refused at once,
+    // with the reason, from File > Open and when handed over (the command
+    // line, a second start).
+    const PipeRelease release(Path("pipe.vek").toStdString());
+    for (const auto& [path, why] : NoSetupFiles()) {
+        (*session)->prompts.openFileName = [path = path] { return path; };
+        errors.clear();
+        (*session)->OpenSetupFile();
+        (*session)->RequestOpenFile(path);
+        test::DeliverPosted();
+        ASSERT_EQ(errors.size(), 2u) << path.toStdString();
+        for (const Prompted& e : errors)
+            EXPECT_EQ(e.text.toStdString(),
+                      (QStringLiteral("An error occured reading the setup file\n") + path + why).toStdString());
+        EXPECT_EQ((*session)->Generation(), 0);
+        EXPECT_EQ(Control("Max velocity")->Value(), before);
+    }
+    EXPECT_FALSE(release.Released()) << "the named pipe was opened and waited for a writer";
 
     // Harmless oddities load without complaint: an empty file, binary bytes,
     // a 300-character key.
@@ -510,12 +592,23 @@ TEST_F(SetupFiles, ASecondStartsFileIsOnlyTransferredWhenTheUserAgrees)
     (*session)->OnOpenFileRequest(Path("handed.vek"));
     ASSERT_TRUE(SpinUntil([&] { return sim.Register(5) == 4321; }));
 
-    // A file too large to be a setup file is refused before anything is asked.
+    // A file too large to be a setup file, or no regular file that may be
+    // read, is refused before anything is asked, and at once.
     WriteFile(Path("large.vek"), std::string(kSetupFileMaxBytes + 1, '['));
-    questions.clear();
-    (*session)->OnOpenFileRequest(Path("large.vek"));
-    EXPECT_TRUE(questions.empty());
-    EXPECT_EQ(errors.size(), 1u);
+    std::vector<std::pair<QString, QString>> refused = NoSetupFiles();
+    refused.emplace_back(Path("large.vek"),
+                         "\nError: The file is larger than 1048576 bytes, more than a setup file may hold.");
+    const PipeRelease release(Path("pipe.vek").toStdString());
+    for (const auto& [path, why] : refused) {
+        questions.clear();
+        errors.clear();
+        (*session)->RequestOpenFile(path);
+        ASSERT_TRUE(SpinUntil([&] { return !errors.empty(); })) << path.toStdString();
+        EXPECT_TRUE(questions.empty()) << path.toStdString();
+        EXPECT_EQ(errors[0].text.toStdString(),
+                  (QStringLiteral("An error occured reading the setup file\n") + path + why).toStdString());
+    }
+    EXPECT_FALSE(release.Released()) << "the named pipe was opened and waited for a writer";
 }
 
 // One load at a time: a file handed over while the editor asks whether to

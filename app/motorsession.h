@@ -193,7 +193,9 @@ public:
     void LoadSetupFile(const QString& name);
     // File > Open: the open dialog, then the load of the file chosen.
     void OpenSetupFile();
-    // Asks whether to go on when a file comes in while connected.
+    // Asks whether to go on when a file comes in while connected. A file that
+    // comes while a load is under way (its file dialog, a question or a
+    // notice open) is opened once that load has ended.
     void OnOpenFileRequest(const QString& name);
     QString FileName() const { return fileName_; }
     void SetFileName(const QString& name);
@@ -311,6 +313,11 @@ private:
         std::uint64_t linkChanges = 0;
     };
     LoadStart BeginLoad() const;
+    // Marks a load under way from its beginning (the file dialog, the question
+    // before a transfer) to its last box; the files handed over meanwhile are
+    // opened when the last such load has ended.
+    class LoadUnderWay;
+    void OpenWaitingFiles();
     void LoadSetupFile(const QString& name, LoadStart start);
     // "An error occured reading the setup file" with the name and why.
     void RefuseSetupFile(const QString& name, const QString& why);
@@ -350,6 +357,8 @@ private:
     std::array<std::int32_t, kRegisterSlots> motorValues_{};  // last value each register reported
     std::array<bool, kRegisterSlots> motorValueKnown_{};
     PendingLoad pendingLoad_;
+    int loadsUnderWay_ = 0;
+    std::vector<QString> filesWaiting_;  // handed over while a load was under way
     std::uint64_t linkChanges_ = 0;  // counts the connects, losses and restarts of the link
     bool writeRefused_ = false;
     bool testsAllowed_ = false;  // a write found the link down since the last look

@@ -74,10 +74,22 @@ bool SetupValuesFit(const std::vector<std::string>& lines, int generation)
     return true;
 }
 
-QString TooLargeText()
+// Why a file was not read, on a line after its name.
+QString ReadFaultText(ReadFault fault)
 {
-    return QStringLiteral("\nError: The file is larger than %1 bytes, more than a setup file may hold.")
-        .arg(kSetupFileMaxBytes);
+    switch (fault) {
+    case ReadFault::Missing:
+        return QStringLiteral("\nError: The file does not exist.");
+    case ReadFault::NotRegular:
+        return QStringLiteral("\nError: The path is not a regular file.");
+    case ReadFault::Denied:
+        return QStringLiteral("\nError: The file cannot be read: permission denied.");
+    case ReadFault::TooLarge:
+        return QStringLiteral("\nError: The file is larger than %1 bytes, more than a setup file may hold.")
+            .arg(kSetupFileMaxBytes);
+    default:
+        return {};
+    }
 }
 
 }  // namespace
@@ -139,6 +151,29 @@ bool MotorSession::SaveSetupFile(const QString& name)
 
 MotorSession::LoadStart MotorSession::BeginLoad() const { return {state_.connected, linkChanges_}; }
 
+class MotorSession::LoadUnderWay {
+public:
+    explicit LoadUnderWay(MotorSession& session) : session_(session) { ++session_.loadsUnderWay_; }
+    ~LoadUnderWay()
+    {
+        if (--session_.loadsUnderWay_ == 0)
+            session_.OpenWaitingFiles();
+    }
+    LoadUnderWay(const LoadUnderWay&) = delete;
+    LoadUnderWay& operator=(const LoadUnderWay&) = delete;
+
+private:
+    MotorSession& session_;
+};
+
+void MotorSession::OpenWaitingFiles()
+{
+    // Each comes back as a file handed over, in the order they came, once the
+    // load's last box has closed.
+    for (const QString& name : std::exchange(filesWaiting_, {}))
+        RequestOpenFile(name);
+}
+
 void MotorSession::RefuseSetupFile(const QString& name, const QString& why)
 {
     // The file's name follows on a line of its own, where no name can be
@@ -146,7 +181,11 @@ void MotorSession::RefuseSetupFile(const QString& name, const QString& why)
     prompts.error(QStringLiteral("An error occured reading the setup file\n") + name + why, QStringLiteral("Error"));
 }
 
-void MotorSession::LoadSetupFile(const QString& name) { LoadSetupFile(name, BeginLoad()); }
+void MotorSession::LoadSetupFile(const QString& name)
+{
+    const LoadUnderWay underWay(*this);
+    LoadSetupFile(name, BeginLoad());
+}
 
 void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
 {
@@ -156,17 +195,24 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
     const bool toMotor = start.toMotor;
     // Shown offline: begun without a motor, and none has come since.
     const bool offline = !toMotor && !state_.connected;
-    com_->ClearWriteProgress();
+    // The motor acknowledges writes in the order they were queued. While those
+    // of an earlier load are still on their way, the count goes on, and this
+    // load's writes are followed after them: a link lost then lists what of
+    // either did not arrive.
+    const bool earlierUnderWay =
+        pendingLoad_.active && com_->WritesDone() < static_cast<int>(pendingLoad_.registers.size());
+    if (!earlierUnderWay)
+        com_->ClearWriteProgress();
     const auto finish = [this] { com_->StartWriteProgress("Transfering"); };
     const auto refuse = [&](const QString& why = QString()) {
         RefuseSetupFile(name, why);
         finish();
     };
 
-    bool tooLarge = false;
-    const std::optional<std::string> text = ReadWholeFile(PathBytes(name), kSetupFileMaxBytes, &tooLarge);
+    ReadFault fault = ReadFault::None;
+    const std::optional<std::string> text = ReadWholeFile(PathBytes(name), kSetupFileMaxBytes, &fault);
     if (!text)
-        return refuse(tooLarge ? TooLargeText() : QString());
+        return refuse(ReadFaultText(fault));
     const std::vector<std::string> lines = SplitTextLines(*text);
     const SetupHeader header = ScanSetupHeader(lines);
     if (header.malformed)
@@ -188,6 +234,7 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
 
     // Offline the pages change to the file's type whatever the file holds;
     // a file without its marker only keeps its parameters to itself.
+    const int typeBefore = state_.motorType;
     if (offline)
         SetMotorType(OfflineTypeOfFile(header));
     const SetupLoadDecision decision =
@@ -197,6 +244,7 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
 
     // The program goes to the editor whatever becomes of the parameters; the
     // editor may ask before it replaces its own.
+    bool programKept = true;  // false: the editor kept its own, or the line did not read
     for (const auto& line : lines) {
         const auto entry = SplitSetupEntry(line);
         if (!entry || entry->key != kProgramKey)
@@ -209,9 +257,10 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
             hex.pop_back();
         try {
             const HexBytes stream = StreamFromHexText(hex);
-            if (stream.size() > 3)
-                vizu_->LoadProgramFromStream(stream);
+            if (stream.size() > 3 && !vizu_->LoadProgramFromStream(stream))
+                programKept = false;
         } catch (const HexDataError& e) {
+            programKept = false;
             prompts.error(QStringLiteral("Error: ") + FromCp1252(e.what()), QStringLiteral("Error"));
         }
     }
@@ -250,10 +299,14 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
     // The writes to the motor, followed until it has them all (active), or
     // only listed.
     const auto followLoad = [&](bool active) {
-        EndPendingLoad(false);
-        pendingLoad_.registers.assign(1, regs::MODE_REG);
+        if (!earlierUnderWay || !pendingLoad_.active) {
+            EndPendingLoad(false);
+            pendingLoad_.registers.clear();
+            pendingLoad_.parameters.clear();
+        }
+        pendingLoad_.registers.push_back(regs::MODE_REG);
         pendingLoad_.registers.insert(pendingLoad_.registers.end(), order.begin(), order.end());
-        pendingLoad_.parameters = applied;
+        pendingLoad_.parameters.insert(pendingLoad_.parameters.end(), applied.begin(), applied.end());
         pendingLoad_.active = active;
     };
 
@@ -274,9 +327,24 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
             RequestAllRegisters();
         return finish();
     }
-    // A file that applies nothing changes nothing, on the motor or the pages.
-    if (applied.empty())
+    // The window names the file only when the load took all of it, so that
+    // Save writes it back as it was. A load that withheld part of it keeps
+    // the file shown before while the pages show what they did; once they
+    // show something else (another type offline, the file's values without
+    // its program), the window has no file and Save asks for one. A file of
+    // another motor type whose filter stayed out is named once its
+    // parameters went out.
+    const auto nameWindow = [&](bool withheld, bool pagesChanged) {
+        if (!withheld)
+            SetFileName(name);
+        else if (pagesChanged)
+            SetFileName(QStringLiteral("Noname"));
+    };
+    // A file that applies nothing writes nothing, not even the mode.
+    if (applied.empty()) {
+        nameWindow(!apply || decision.wrongType || !programKept, state_.motorType != typeBefore);
         return finish();
+    }
 
     if (toMotor)
         followLoad(true);
@@ -307,11 +375,7 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
         EndPendingLoad(true);
     else if (!wrote)
         pendingLoad_.active = false;  // the request ring was full: nothing went out, and the user was told
-    // The window takes the file's name only when its parameters went to the
-    // motor or to the offline pages: Save must never write another motor's
-    // values over a file of which nothing was applied.
-    if (wrote)
-        SetFileName(name);
+    nameWindow(!wrote || writeRefused_ || !programKept, offline || wrote);
     finish();
 }
 
@@ -342,6 +406,8 @@ void MotorSession::ReportLoadCutOff(std::size_t done)
     view_.ProgressChanged();
     if (list.empty())
         return;
+    // The list is the last box of its load.
+    const LoadUnderWay underWay(*this);
     prompts.loadInformation(
         QStringLiteral("The connection to the motor was lost while the file was loaded.\n"
                        "These parameters were not written to the motor:") +
@@ -352,6 +418,7 @@ void MotorSession::ReportLoadCutOff(std::size_t done)
 void MotorSession::OpenSetupFile()
 {
     // The load counts from the moment the dialog opens.
+    const LoadUnderWay underWay(*this);
     const LoadStart start = BeginLoad();
     const QString name = prompts.openFileName();
     if (name.isEmpty())
@@ -361,11 +428,19 @@ void MotorSession::OpenSetupFile()
 
 void MotorSession::OnOpenFileRequest(const QString& name)
 {
+    // One load at a time: this came through the event loop of a box that
+    // another load has open.
+    if (loadsUnderWay_ > 0) {
+        filesWaiting_.push_back(name);
+        return;
+    }
+    const LoadUnderWay underWay(*this);
     const QFileInfo info(name);
     const QString path = info.exists() ? info.absoluteFilePath() : name;
-    // Nothing is asked about a file that cannot be a setup file.
-    if (info.size() > static_cast<qint64>(kSetupFileMaxBytes))
-        return RefuseSetupFile(path, TooLargeText());
+    // Nothing is asked about a path that cannot be a setup file, and nothing
+    // waits for it (a named pipe).
+    if (const ReadFault fault = CheckReadableFile(PathBytes(path), kSetupFileMaxBytes); fault != ReadFault::None)
+        return RefuseSetupFile(path, ReadFaultText(fault));
     // The load counts from the moment the question is asked.
     const LoadStart start = BeginLoad();
     if (state_.connected &&

@@ -18,6 +18,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,10 +56,17 @@ TEST(QuenorProcess, ASecondStartHandsOverItsFileAndExits)
     env.insert("QUENOR_COM1", "/dev/quenor-no-such-port");
     env.insert("ASAN_OPTIONS", "detect_leaks=0");
 
-    // A stepper setup file: opening it offline switches to family 2. It is a
-    // pipe, so that the test sees when the running start reads it.
+    // A stepper setup file: opening it offline switches to family 2. The test
+    // is told when the running start reads it.
     const QString file = home.path() + "/stepper.vek";
-    ASSERT_EQ(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 64]\r\n");
+    }
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(file).constData(), IN_ACCESS), 0);
 
     QProcess first;
     first.setProcessEnvironment(env);
@@ -76,18 +84,16 @@ TEST(QuenorProcess, ASecondStartHandsOverItsFileAndExits)
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_EQ(first.state(), QProcess::Running);
 
-    // The first one opens the file: it gets its text, and loads it before it
-    // sees the signal that ends the session.
-    int pipe = -1;
-    const auto opened = [&] {
-        if (pipe < 0)
-            pipe = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_NONBLOCK);
-        return pipe >= 0;
+    // The first one reads the file, and loads it before it sees the signal
+    // that ends the session.
+    bool seen = false;
+    const auto read = [&] {
+        char events[4096];
+        seen = seen || ::read(watch, events, sizeof events) > 0;
+        return seen;
     };
-    ASSERT_TRUE(WaitFor(opened, 30000)) << "the handed-over file was not opened";
-    const char text[] = "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 64]\r\n";
-    EXPECT_EQ(::write(pipe, text, sizeof text - 1), static_cast<ssize_t>(sizeof text - 1));
-    ::close(pipe);
+    ASSERT_TRUE(WaitFor(read, 30000)) << "the handed-over file was not read";
+    ::close(watch);
     ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
     ASSERT_TRUE(first.waitForFinished(30000));
     EXPECT_EQ(first.exitCode(), 0);

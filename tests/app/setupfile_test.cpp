@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -244,4 +245,82 @@ TEST(SetupFiles, AWritableFileInAFolderWithoutCreateRightsIsWrittenInPlace)
     ::chmod(dir.path().toLocal8Bit().constData(), 0755);
     EXPECT_TRUE(ok) << error;
     EXPECT_EQ(ReadWholeFile(path), std::string("new\r\n"));
+}
+
+// Only an existing regular file that may be read is read, and nothing else is
+// opened: a named pipe nobody writes to is refused at once. The path's fault
+// is known before any reading.
+TEST(SetupFiles, OnlyARegularFileThatMayBeReadIsRead)
+{
+    QTemporaryDir dir;
+    const std::string base = dir.path().toStdString();
+    ASSERT_TRUE(WriteWholeFile(base + "/pump.vek", "[Vek Setup file]\r\n"));
+    ASSERT_EQ(::mkfifo((base + "/pipe.vek").c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir((base + "/folder.vek").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink((base + "/gone.vek").c_str(), (base + "/dangling.vek").c_str()), 0);
+    ASSERT_EQ(::symlink((base + "/pump.vek").c_str(), (base + "/link.vek").c_str()), 0);
+    ASSERT_TRUE(WriteWholeFile(base + "/secret.vek", "x"));
+    ASSERT_EQ(::chmod((base + "/secret.vek").c_str(), 0), 0);
+    ASSERT_EQ(::chmod(base.c_str(), 0755), 0);
+    const struct {
+        std::string path;
+        ReadFault fault;
+        std::size_t limit = SIZE_MAX;
+    } cases[] = {
+        {base + "/pump.vek", ReadFault::None},
+        {base + "/link.vek", ReadFault::None},
+        {base + "/pump.vek", ReadFault::None, 18},
+        {base + "/pump.vek", ReadFault::TooLarge, 17},
+        {base + "/pipe.vek", ReadFault::NotRegular},
+        {"/dev/zero", ReadFault::NotRegular},
+        {base + "/folder.vek", ReadFault::NotRegular},
+        {base + "/dangling.vek", ReadFault::Missing},
+        {base + "/missing.vek", ReadFault::Missing},
+        {base + "/pump.vek/x", ReadFault::Missing},
+        {base + "/secret.vek", ReadFault::Denied},
+    };
+    // Root reads any file: the unreadable one is read as another user.
+    const bool root = ::geteuid() == 0;
+    for (const auto& c : cases) {
+        const bool asOther = c.fault == ReadFault::Denied && root;
+        if (asOther && ::seteuid(65534) != 0) {
+            ADD_FAILURE() << "cannot read as another user";
+            continue;
+        }
+        const ReadFault checked = CheckReadableFile(c.path, c.limit);
+        ReadFault fault = ReadFault::Failed;
+        const std::optional<std::string> text = ReadWholeFile(c.path, c.limit, &fault);
+        if (asOther) {
+            ASSERT_EQ(::seteuid(0), 0);
+        }
+        EXPECT_EQ(checked, c.fault) << c.path;
+        EXPECT_EQ(fault, c.fault) << c.path;
+        EXPECT_EQ(text, c.fault == ReadFault::None ? std::optional<std::string>("[Vek Setup file]\r\n") : std::nullopt)
+            << c.path;
+    }
+}
+
+// A file that grows while it is read (or any other stream) is read no further
+// than one byte past the limit.
+TEST(SetupFiles, AReadStopsOneBytePastTheLimit)
+{
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const std::string data(1200, 'x');
+    ASSERT_EQ(::write(ends[1], data.data(), data.size()), static_cast<ssize_t>(data.size()));
+    ::close(ends[1]);
+    ReadFault fault = ReadFault::None;
+    EXPECT_FALSE(ReadUpTo(ends[0], 1000, &fault).has_value());
+    EXPECT_EQ(fault, ReadFault::TooLarge);
+    char rest[256];
+    EXPECT_EQ(::read(ends[0], rest, sizeof rest), 199) << "read more than the limit and one byte";
+    ::close(ends[0]);
+
+    // Up to the limit the stream is read whole.
+    ASSERT_EQ(::pipe(ends), 0);
+    ASSERT_EQ(::write(ends[1], data.data(), 1000), 1000);
+    ::close(ends[1]);
+    EXPECT_EQ(ReadUpTo(ends[0], 1000, &fault), std::string(1000, 'x'));
+    EXPECT_EQ(fault, ReadFault::None);
+    ::close(ends[0]);
 }

@@ -137,7 +137,17 @@ TEST_F(SessionWithMotor, AnEditThatCannotGoOutIsNotShownAsDone)
 // whether to replace its unsaved program, while the user is asked to confirm
 // the transfer of a file handed over, while the file dialog is open. With
 // comesBack the motor is plugged in again before the box is answered.
-enum class CutOff { DuringWrites, DuringTypeNotice, DuringProgramQuestion, DuringTransferQuestion, DuringFileDialog };
+// AfterHandOver: during the writes, after a file was handed over while the
+// wrong-type notice was open; that file is opened once the load has ended,
+// and its writes follow the load's.
+enum class CutOff {
+    DuringWrites,
+    DuringTypeNotice,
+    DuringProgramQuestion,
+    DuringTransferQuestion,
+    DuringFileDialog,
+    AfterHandOver
+};
 
 struct CutCase {
     CutOff where;
@@ -146,8 +156,8 @@ struct CutCase {
 
 std::string CutOffName(const ::testing::TestParamInfo<CutCase>& info)
 {
-    static const char* const names[] = {"DuringWrites", "DuringTypeNotice", "DuringProgramQuestion",
-                                        "DuringTransferQuestion", "DuringFileDialog"};
+    static const char* const names[] = {"DuringWrites",           "DuringTypeNotice", "DuringProgramQuestion",
+                                        "DuringTransferQuestion", "DuringFileDialog", "AfterHandOver"};
     return std::string(names[static_cast<int>(info.param.where)]) + (info.param.comesBack ? "AndBack" : "");
 }
 
@@ -176,6 +186,7 @@ TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
 {
     const CutOff where = GetParam().where;
     const bool comesBack = GetParam().comesBack;
+    const bool duringWrites = where == CutOff::DuringWrites || where == CutOff::AfterHandOver;
     // A whole setup with every parameter, loaded back while the motor goes
     // away; its velocity is not the motor's.
     QTemporaryDir dir;
@@ -189,7 +200,26 @@ TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
         if (line.rfind("Max velocity ", 0) == 0)
             line = SetupLine("Max velocity", motorVelocity + 1);
     bool unplugged = false;
-    if (where == CutOff::DuringTypeNotice) {
+    // The file handed over sets a parameter that the load leaves alone.
+    const QString handed = dir.path() + "/handed.vek";
+    std::vector<QString> asked;  // the transfer questions, by file
+    std::size_t askedDuringNotice = 0;
+    if (where == CutOff::AfterHandOver) {
+        lines.erase(std::remove_if(lines.begin(), lines.end(),
+                                   [](const std::string& l) {
+                                       const auto entry = SplitSetupEntry(l);
+                                       return entry && entry->key == "Acceleration";
+                                   }),
+                    lines.end());
+        std::ofstream(handed.toStdString(), std::ios::binary)
+            << JoinTextLines({"[Vek Setup file]", "[Motor type " + std::to_string((*session)->MotorType()) + "]",
+                              "[Filter Type 2]", SetupLine("Acceleration", 77)});
+        (*session)->prompts.askYesNo = [&](const QString& t, const QString&) {
+            asked.push_back(t.section('\n', 1, 1));
+            return true;
+        };
+    }
+    if (where == CutOff::DuringTypeNotice || where == CutOff::AfterHandOver) {
         for (std::string& line : lines)
             if (line.rfind("[Motor type ", 0) == 0)
                 line = "[Motor type 4]";  // a type the motor is not: its filter stays out
@@ -198,7 +228,13 @@ TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
             record(t, c);
             if (c == QStringLiteral("Wrong motor type!") && !unplugged) {
                 unplugged = true;
-                WhileOpen();
+                if (where == CutOff::AfterHandOver) {
+                    (*session)->RequestOpenFile(handed);
+                    test::DeliverPosted();  // what the notice's own event loop delivers
+                    askedDuringNotice = asked.size();
+                } else {
+                    WhileOpen();
+                }
             }
         };
     }
@@ -219,9 +255,15 @@ TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
     sim.ClearLog();
     switch (where) {
     case CutOff::DuringWrites:
+    case CutOff::AfterHandOver:
         // The motor takes its time, so that the load is still under way when it goes.
         sim.SetFaults(motorsim::FaultConfig{1, 0.0, 0.0, 1.0, 15});
         (*session)->LoadSetupFile(path);
+        if (where == CutOff::AfterHandOver) {
+            EXPECT_EQ(askedDuringNotice, 0u) << "the file handed over was opened inside the load";
+            ASSERT_TRUE(SpinUntil([&] { return !asked.empty(); })) << "the file handed over was not opened";
+            EXPECT_EQ(asked, std::vector<QString>{handed});
+        }
         ASSERT_TRUE(sim.WaitForRequests(0x52, 4, std::chrono::seconds(10)));
         Unplug();
         break;
@@ -243,7 +285,7 @@ TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
         (*session)->LoadSetupFile(path);
         break;
     }
-    if (where != CutOff::DuringWrites) {
+    if (!duringWrites) {
         ASSERT_EQ((*session)->State().connected, comesBack) << "the box was not open while the motor went";
     }
     ASSERT_TRUE(SpinUntil([&] { return !notices.empty() && notices.back().contains(QStringLiteral("not written")); }))
@@ -260,8 +302,8 @@ TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
     // A load that wrote nothing leaves the window's file and its pages as
     // they were: Save does not write the motor's values over the file. A new
     // connection has no file.
-    if (where == CutOff::DuringWrites) {
-        EXPECT_EQ((*session)->FileName(), path);
+    if (duringWrites) {
+        EXPECT_EQ((*session)->FileName(), where == CutOff::AfterHandOver ? handed : path);
     } else {
         EXPECT_EQ((*session)->FileName(), comesBack ? QStringLiteral("Noname") : before);
         if (!comesBack) {
@@ -291,6 +333,11 @@ TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
         if (const auto entry = SplitSetupEntry(line);
             entry && std::find(fileOrder.begin(), fileOrder.end(), entry->key) == fileOrder.end())
             fileOrder.push_back(entry->key);
+    // The file handed over was written after the load: its parameter comes last.
+    if (where == CutOff::AfterHandOver) {
+        fileOrder.push_back("Acceleration");
+        EXPECT_EQ(listed.back(), QStringLiteral("Acceleration"));
+    }
     auto next = fileOrder.begin();
     for (const QString& name : listed) {
         const auto at = std::find(next, fileOrder.end(), name.toStdString());
@@ -304,13 +351,13 @@ TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
         }
     }
     EXPECT_GT(listed.size(), 10);
-    if (where != CutOff::DuringWrites) {
+    if (!duringWrites) {
         EXPECT_EQ(arrived.size(), 0u) << "written while the motor was gone";
     }
 
     // When the motor returns nothing is written behind the user's back.
     sim.SetFaults(motorsim::FaultConfig{});
-    if (where == CutOff::DuringWrites)
+    if (duringWrites)
         sim.ClearLog();
     if (!comesBack)
         PlugIn();
@@ -327,7 +374,8 @@ INSTANTIATE_TEST_SUITE_P(Where, LoadCutOff,
                                            CutCase{CutOff::DuringProgramQuestion, false},
                                            CutCase{CutOff::DuringTransferQuestion, false},
                                            CutCase{CutOff::DuringTransferQuestion, true},
-                                           CutCase{CutOff::DuringFileDialog, false}),
+                                           CutCase{CutOff::DuringFileDialog, false},
+                                           CutCase{CutOff::AfterHandOver, false}),
                          CutOffName);
 
 // A load begun offline shows the file; a motor that comes while a box is open

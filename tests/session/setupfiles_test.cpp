@@ -14,8 +14,15 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "tables/expected_tables.h"
 
@@ -43,6 +50,45 @@ void WriteFile(const QString& path, const std::string& text)
 struct Prompted {
     QString text;
     QString caption;
+};
+
+// Should a reader be stuck opening the named pipe (nobody writes to it),
+// opens its other end after a while, so that the test ends and fails.
+class PipeRelease {
+public:
+    explicit PipeRelease(std::string path) : path_(std::move(path)), thread_([this] { Run(); }) {}
+    ~PipeRelease()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    bool Released() const { return released_; }
+
+private:
+    void Run()
+    {
+        std::unique_lock lock(mutex_);
+        if (wake_.wait_for(lock, std::chrono::seconds(10), [this] { return done_; }))
+            return;
+        do {
+            const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);  // fails while nobody reads
+            if (fd >= 0) {
+                released_ = true;
+                ::close(fd);
+            }
+        } while (!wake_.wait_for(lock, std::chrono::milliseconds(50), [this] { return done_; }));
+    }
+
+    std::string path_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    std::atomic<bool> released_{false};
+    std::thread thread_;
 };
 
 class SetupFiles : public ::testing::Test {
@@ -103,6 +149,28 @@ protected:
     }
 
     QString Path(const char* name) const { return dir.path() + "/" + name; }
+
+    // Paths that name no regular file that may be read, each with what its
+    // refusal says after the path. Nobody writes to the named pipe.
+    std::vector<std::pair<QString, QString>> NoSetupFiles()
+    {
+        const QString notRegular = "\nError: The path is not a regular file.";
+        const QString missing = "\nError: The file does not exist.";
+        ::mkfifo(QFile::encodeName(Path("pipe.vek")).constData(), 0600);
+        QDir(dir.path()).mkdir("folder.vek");
+        QFile::link(Path("gone.vek"), Path("dangling.vek"));
+        std::vector<std::pair<QString, QString>> paths = {
+            {Path("pipe.vek"), notRegular},       {QStringLiteral("/dev/zero"), notRegular},
+            {Path("folder.vek"), notRegular},     {Path("dangling.vek"), missing},
+            {Path("missing.vek"), missing},
+        };
+        if (::geteuid() != 0) {  // root reads any file
+            WriteFile(Path("secret.vek"), "[Vek Setup file]\r\n");
+            QFile::setPermissions(Path("secret.vek"), {});
+            paths.emplace_back(Path("secret.vek"), "\nError: The file cannot be read: permission denied.");
+        }
+        return paths;
+    }
 
     QTemporaryDir dir;
     std::unique_ptr<test::HeadlessSession> session;
@@ -225,10 +293,24 @@ TEST_F(SetupFiles, BadFilesAreRefusedWholeAndChangeNothing)
         EXPECT_EQ((*session)->Generation(), 0) << name;
         EXPECT_EQ(Control("Max velocity")->Value(), before) << name;
     }
-    errors.clear();
-    (*session)->LoadSetupFile(Path("missing.vek"));
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].text, QStringLiteral("An error occured reading the setup file\n") + Path("missing.vek"));
+    // A path that is no regular file that may be read is refused at once,
+    // with the reason, from File > Open and when handed over (the command
+    // line, a second start).
+    const PipeRelease release(Path("pipe.vek").toStdString());
+    for (const auto& [path, why] : NoSetupFiles()) {
+        (*session)->prompts.openFileName = [path = path] { return path; };
+        errors.clear();
+        (*session)->OpenSetupFile();
+        (*session)->RequestOpenFile(path);
+        test::DeliverPosted();
+        ASSERT_EQ(errors.size(), 2u) << path.toStdString();
+        for (const Prompted& e : errors)
+            EXPECT_EQ(e.text.toStdString(),
+                      (QStringLiteral("An error occured reading the setup file\n") + path + why).toStdString());
+        EXPECT_EQ((*session)->Generation(), 0);
+        EXPECT_EQ(Control("Max velocity")->Value(), before);
+    }
+    EXPECT_FALSE(release.Released()) << "the named pipe was opened and waited for a writer";
 
     // Harmless oddities load without complaint: an empty file, binary bytes,
     // a 300-character key.
@@ -275,26 +357,58 @@ TEST_F(SetupFiles, AFileWithoutItsMarkerLoadsNoParameterButItsProgram)
     // Offline the file's type is selected whether or not the file has its
     // marker; only its parameters are skipped. An empty file selects type 3,
     // and so does a type Quenor does not know; VekE has no menu item but is known.
-    const std::pair<const char*, int> files[] = {
-        {"[Motor type 64]\r\nMax velocity = 999\r\n", 64},
-        {"[Motor type 15]\r\nMax velocity = 999\r\n", 15},
-        {"[Motor type 12]\r\nMax velocity = 999\r\n", 12},
-        {"[Motor type 13]\r\n", 13},
-        {"[Motor type 11]\r\n", 3},
-        {"", 3},
-        {"[Motor type 66]\r\n", 66},
-        {"Max velocity = 999\r\n", 3},
+    // The window names a file only when the load took all of it: after one
+    // that changed the pages without its parameters, Save asks for a name
+    // instead of writing over the file shown before. A file with only its
+    // program (or nothing) but its marker withholds nothing.
+    const std::string beforeText = "[Vek Setup file]\r\n[Motor type 4]\r\nMax velocity = 1234\r\n";
+    WriteFile(Path("before.vek"), beforeText);
+    const QString noname = QStringLiteral("Noname");
+    const struct {
+        std::string text;
+        int type;
+        bool named;
+        bool programDeclined = false;  // the editor keeps its unsaved program
+    } files[] = {
+        {"[Motor type 64]\r\nMax velocity = 999\r\n", 64, false},
+        {"[Motor type 15]\r\nMax velocity = 999\r\n", 15, false},
+        {"[Motor type 12]\r\nMax velocity = 999\r\n", 12, false},
+        {"[Motor type 13]\r\n", 13, false},
+        {"[Motor type 11]\r\n", 3, false},
+        {"", 3, false},
+        {"[Motor type 66]\r\n", 66, false},
+        {"Max velocity = 999\r\n", 3, false},
+        {"[Vek Setup file]\r\n[Motor type 3]\r\n" + programLine + "\r\n", 3, true},
+        {"[Vek Setup file]\r\n[Motor type 64]\r\n", 64, true},
+        {"[Vek Setup file]\r\n[Motor type 3]\r\n" + programLine + "\r\n", 3, false, true},
     };
-    for (const auto& [text, type] : files) {
-        WriteFile(Path("nomarker.vek"), text);
-        (*session)->LoadSetupFile(Path("nomarker.vek"));
+    for (const auto& [text, type, named, programDeclined] : files) {
+        (*session)->LoadSetupFile(Path("before.vek"));
         test::DeliverPosted();
+        ASSERT_EQ((*session)->FileName(), Path("before.vek"));
+        ASSERT_EQ(Control("Max velocity")->Value(), 1234);
+        WriteFile(Path("loaded.vek"), text);
+        (*session)->Program().SetModified(programDeclined);
+        session->ui.answer = !programDeclined;
+        (*session)->LoadSetupFile(Path("loaded.vek"));
+        test::DeliverPosted();
+        EXPECT_EQ(session->ui.questions.size(), programDeclined ? 1u : 0u) << text;
+        session->ui.questions.clear();
         EXPECT_EQ((*session)->MotorType(), type) << text;
         EXPECT_EQ((*session)->Generation(), GenerationOfType(type)) << text;
         EXPECT_NE(Control("Max velocity")->Value(), 999) << text;
-        EXPECT_EQ((*session)->FileName(), QStringLiteral("Noname")) << text;
+        EXPECT_EQ((*session)->FileName().toStdString(), (named ? Path("loaded.vek") : noname).toStdString()) << text;
     }
     EXPECT_TRUE(errors.empty());
+    // Save writes the program-only file back with its type and its program.
+    WriteFile(Path("loaded.vek"), "[Vek Setup file]\r\n[Motor type 3]\r\n" + programLine + "\r\n");
+    (*session)->LoadSetupFile(Path("loaded.vek"));
+    test::DeliverPosted();
+    ASSERT_TRUE((*session)->SaveSetupFile((*session)->FileName()));
+    const auto saved = SplitTextLines(ReadFile(Path("loaded.vek")));
+    EXPECT_EQ(ScanSetupHeader(saved).motorType, 3);
+    EXPECT_EQ(saved.back(), programLine);
+    EXPECT_EQ(ReadFile(Path("before.vek")), beforeText);
 }
 
 TEST_F(SetupFiles, AValueThatDoesNotFitRefusesTheWholeFile)
@@ -436,20 +550,22 @@ TEST_F(SetupFiles, ConnectedLoadWritesMode0ThenAscendingRegistersThenTheStartupM
     EXPECT_EQ(sim.Register(2), 0);
     EXPECT_EQ((*session)->FileName(), Path("old.vek"));
 
-    // Files that apply none of their parameters to this motor leave the
-    // window's file as it was, so that Save does not write this motor's values
-    // over them, and write nothing.
+    // Files that apply none of their parameters to this motor write nothing.
+    // Those whose parameters it withheld leave the window's file as it was, so
+    // that Save does not write this motor's values over them; a file with
+    // only its program withholds nothing and names the window.
     const std::string programLine = ProgramLine(HexTextFromStream((*session)->Program().SaveProgramToStream()));
-    const std::pair<const char*, std::string> applyNothing[] = {
-        {"family1.vek", "[Vek Setup file]\r\n[Motor type 14]\r\n[Filter Type 2]\r\nMax velocity = 4321\r\n"},
-        {"nomarker.vek", "[Motor type 3]\r\nMax velocity = 4321\r\n"},
-        {"program.vek", "[Vek Setup file]\r\n[Motor type 3]\r\n" + programLine + "\r\n"},
+    const std::tuple<const char*, std::string, const char*> applyNothing[] = {
+        {"family1.vek", "[Vek Setup file]\r\n[Motor type 14]\r\n[Filter Type 2]\r\nMax velocity = 4321\r\n",
+         "old.vek"},
+        {"nomarker.vek", "[Motor type 3]\r\nMax velocity = 4321\r\n", "old.vek"},
+        {"program.vek", "[Vek Setup file]\r\n[Motor type 3]\r\n" + programLine + "\r\n", "program.vek"},
     };
-    for (const auto& [name, text] : applyNothing) {
+    for (const auto& [name, text, named] : applyNothing) {
         WriteFile(Path(name), text);
         sim.ClearLog();
         (*session)->LoadSetupFile(Path(name));
-        EXPECT_EQ((*session)->FileName(), Path("old.vek")) << name;
+        EXPECT_EQ((*session)->FileName().toStdString(), Path(named).toStdString()) << name;
         EXPECT_EQ(Control("Max velocity")->Value(), 5000) << name;
         ASSERT_TRUE(test::SpinUntilIdle([&] { return (*session)->Com().IsQueueEmpty(); }));
         for (const SimFrame& f : sim.Requests())
@@ -476,10 +592,51 @@ TEST_F(SetupFiles, ASecondStartsFileIsOnlyTransferredWhenTheUserAgrees)
     (*session)->OnOpenFileRequest(Path("handed.vek"));
     ASSERT_TRUE(SpinUntil([&] { return sim.Register(5) == 4321; }));
 
-    // A file too large to be a setup file is refused before anything is asked.
+    // A file too large to be a setup file, or no regular file that may be
+    // read, is refused before anything is asked, and at once.
     WriteFile(Path("large.vek"), std::string(kSetupFileMaxBytes + 1, '['));
-    questions.clear();
-    (*session)->OnOpenFileRequest(Path("large.vek"));
-    EXPECT_TRUE(questions.empty());
-    EXPECT_EQ(errors.size(), 1u);
+    std::vector<std::pair<QString, QString>> refused = NoSetupFiles();
+    refused.emplace_back(Path("large.vek"),
+                         "\nError: The file is larger than 1048576 bytes, more than a setup file may hold.");
+    const PipeRelease release(Path("pipe.vek").toStdString());
+    for (const auto& [path, why] : refused) {
+        questions.clear();
+        errors.clear();
+        (*session)->RequestOpenFile(path);
+        ASSERT_TRUE(SpinUntil([&] { return !errors.empty(); })) << path.toStdString();
+        EXPECT_TRUE(questions.empty()) << path.toStdString();
+        EXPECT_EQ(errors[0].text.toStdString(),
+                  (QStringLiteral("An error occured reading the setup file\n") + path + why).toStdString());
+    }
+    EXPECT_FALSE(release.Released()) << "the named pipe was opened and waited for a writer";
+}
+
+// One load at a time: a file handed over while the editor asks whether to
+// replace its unsaved program waits until that load has ended, and then is
+// opened as any other.
+TEST_F(SetupFiles, AFileHandedOverDuringALoadIsOpenedAfterIt)
+{
+    Open();
+    CVizuWareDocument& doc = (*session)->Program();
+    doc.Program().SetRemark(0, "pick and place");
+    const std::string programLine = ProgramLine(HexTextFromStream(doc.SaveProgramToStream()));
+    doc.SetModified(true);
+    WriteFile(Path("a.vek"), "[Vek Setup file]\r\n[Motor type 64]\r\nMax velocity = 300\r\n" + programLine + "\r\n");
+    WriteFile(Path("b.vek"), "[Vek Setup file]\r\n[Motor type 3]\r\nMax velocity = 111\r\n");
+    session->ui.whileAsked = [&] {
+        (*session)->RequestOpenFile(Path("b.vek"));
+        test::DeliverPosted();  // what the question's own event loop delivers
+    };
+    (*session)->LoadSetupFile(Path("a.vek"));
+    session->ui.whileAsked = nullptr;
+    EXPECT_EQ((*session)->MotorType(), 64);
+    EXPECT_EQ(Control("Max velocity")->Value(), 300);
+    EXPECT_EQ((*session)->FileName().toStdString(), Path("a.vek").toStdString());
+
+    test::DeliverPosted();
+    EXPECT_EQ((*session)->MotorType(), 3);
+    EXPECT_EQ(Control("Max velocity")->Value(), 111);
+    EXPECT_EQ((*session)->FileName().toStdString(), Path("b.vek").toStdString());
+    EXPECT_EQ(session->ui.questions.size(), 1u);
+    EXPECT_TRUE(errors.empty());
 }

@@ -49,12 +49,13 @@ public:
         questions.push_back(text);
         if (whileAsked)
             whileAsked();  // what happens while the question is open
-        return true;
+        return answer;
     }
     void Message(const std::string& text, const std::string&) override { messages.push_back(text); }
     std::vector<std::string> questions;
     std::vector<std::string> messages;
     std::function<void()> whileAsked;
+    bool answer = true;
 };
 
 // Fast waits: a test's motor answers at once or not at all.

@@ -244,7 +244,8 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
 
     // The program goes to the editor whatever becomes of the parameters; the
     // editor may ask before it replaces its own.
-    bool programKept = true;  // false: the editor kept its own, or the line did not read
+    bool programKept = true;    // false: the editor kept its own, or the line did not read
+    bool programTaken = false;  // the editor holds the file's program now
     for (const auto& line : lines) {
         const auto entry = SplitSetupEntry(line);
         if (!entry || entry->key != kProgramKey)
@@ -257,8 +258,12 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
             hex.pop_back();
         try {
             const HexBytes stream = StreamFromHexText(hex);
-            if (stream.size() > 3 && !vizu_->LoadProgramFromStream(stream))
-                programKept = false;
+            if (stream.size() > 3) {
+                if (vizu_->LoadProgramFromStream(stream))
+                    programTaken = true;
+                else
+                    programKept = false;
+            }
         } catch (const HexDataError& e) {
             programKept = false;
             prompts.error(QStringLiteral("Error: ") + FromCp1252(e.what()), QStringLiteral("Error"));
@@ -325,13 +330,18 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
         }
         if (state_.connected)
             RequestAllRegisters();
+        // The editor holds the file's program without the file's values:
+        // Save must not write it over the file named before.
+        if (programTaken)
+            SetFileName(QStringLiteral("Noname"));
         return finish();
     }
     // The window names the file only when the load took all of it, so that
     // Save writes it back as it was. A load that withheld part of it keeps
-    // the file shown before while the pages show what they did; once they
-    // show something else (another type offline, the file's values without
-    // its program), the window has no file and Save asks for one. A file of
+    // the file shown before while the pages and the editor show what they
+    // did; once they show something else (another type offline, the file's
+    // values without its program, its program without its values), the
+    // window has no file and Save asks for one. A file of
     // another motor type whose filter stayed out is named once its
     // parameters went out.
     const auto nameWindow = [&](bool withheld, bool pagesChanged) {
@@ -342,7 +352,7 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
     };
     // A file that applies nothing writes nothing, not even the mode.
     if (applied.empty()) {
-        nameWindow(!apply || decision.wrongType || !programKept, state_.motorType != typeBefore);
+        nameWindow(!apply || decision.wrongType || !programKept, state_.motorType != typeBefore || programTaken);
         return finish();
     }
 

@@ -552,20 +552,26 @@ TEST_F(SetupFiles, ConnectedLoadWritesMode0ThenAscendingRegistersThenTheStartupM
 
     // Files that apply none of their parameters to this motor write nothing.
     // Those whose parameters it withheld leave the window's file as it was, so
-    // that Save does not write this motor's values over them; a file with
-    // only its program withholds nothing and names the window.
+    // that Save does not write this motor's values over them; one whose
+    // program the editor took leaves the window without a file, so that Save
+    // does not write that program over the file before; a file with only
+    // its program withholds nothing and names the window.
     const std::string programLine = ProgramLine(HexTextFromStream((*session)->Program().SaveProgramToStream()));
     const std::tuple<const char*, std::string, const char*> applyNothing[] = {
         {"family1.vek", "[Vek Setup file]\r\n[Motor type 14]\r\n[Filter Type 2]\r\nMax velocity = 4321\r\n",
          "old.vek"},
         {"nomarker.vek", "[Motor type 3]\r\nMax velocity = 4321\r\n", "old.vek"},
         {"program.vek", "[Vek Setup file]\r\n[Motor type 3]\r\n" + programLine + "\r\n", "program.vek"},
+        {"family1prog.vek",
+         "[Vek Setup file]\r\n[Motor type 14]\r\n[Filter Type 2]\r\nMax velocity = 4321\r\n" + programLine + "\r\n",
+         "Noname"},
     };
     for (const auto& [name, text, named] : applyNothing) {
         WriteFile(Path(name), text);
         sim.ClearLog();
         (*session)->LoadSetupFile(Path(name));
-        EXPECT_EQ((*session)->FileName().toStdString(), Path(named).toStdString()) << name;
+        const QString window = std::string(named) == "Noname" ? QStringLiteral("Noname") : Path(named);
+        EXPECT_EQ((*session)->FileName().toStdString(), window.toStdString()) << name;
         EXPECT_EQ(Control("Max velocity")->Value(), 5000) << name;
         ASSERT_TRUE(test::SpinUntilIdle([&] { return (*session)->Com().IsQueueEmpty(); }));
         for (const SimFrame& f : sim.Requests())

@@ -323,8 +323,7 @@ TEST_P(ProgramCommandReplyLost, RunAndStepGoOutOnce)
 
 INSTANTIATE_TEST_SUITE_P(Kinds, ProgramCommandReplyLost,
                          ::testing::Values(LostProgramReply{"Run", 1, 1, true}, LostProgramReply{"SingleStep", 4, 1, true},
-                                           LostProgramReply{"Stop", 2, 2, false},
-                                           LostProgramReply{"Pause", 3, 2, false}),
+                                           LostProgramReply{"Stop", 2, 2, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ComJobsTest, ProgramControlNeedsTheProgrammableModule)

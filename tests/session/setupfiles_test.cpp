@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <stop_token>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -52,44 +53,24 @@ struct Prompted {
     QString caption;
 };
 
-// Should a reader be stuck opening the named pipe (nobody writes to it),
-// opens its other end after a while, so that the test ends and fails.
-class PipeRelease {
-public:
-    explicit PipeRelease(std::string path) : path_(std::move(path)), thread_([this] { Run(); }) {}
-    ~PipeRelease()
-    {
-        {
-            std::lock_guard lock(mutex_);
-            done_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
-    bool Released() const { return released_; }
-
-private:
-    void Run()
-    {
-        std::unique_lock lock(mutex_);
-        if (wake_.wait_for(lock, std::chrono::seconds(10), [this] { return done_; }))
-            return;
-        do {
-            const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);  // fails while nobody reads
-            if (fd >= 0) {
-                released_ = true;
+// Should a load be stuck opening the named pipe (nobody writes to it), its
+// other end is opened after 10 s, so that the test ends, and fails.
+std::jthread ReleaseStuckReader(std::string path, std::atomic<bool>& released)
+{
+    return std::jthread([path = std::move(path), &released](std::stop_token stop) {
+        std::mutex mutex;
+        std::condition_variable_any wake;
+        std::unique_lock lock(mutex);
+        wake.wait_for(lock, stop, std::chrono::seconds(10), [] { return false; });
+        while (!stop.stop_requested()) {
+            if (const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) {  // fails while nobody reads
+                released = true;
                 ::close(fd);
             }
-        } while (!wake_.wait_for(lock, std::chrono::milliseconds(50), [this] { return done_; }));
-    }
-
-    std::string path_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool done_ = false;
-    std::atomic<bool> released_{false};
-    std::thread thread_;
-};
+            wake.wait_for(lock, stop, std::chrono::milliseconds(50), [] { return false; });
+        }
+    });
+}
 
 class SetupFiles : public ::testing::Test {
 protected:
@@ -296,7 +277,8 @@ TEST_F(SetupFiles, BadFilesAreRefusedWholeAndChangeNothing)
     // A path that is no regular file that may be read is refused at once,
     // with the reason, from File > Open and when handed over (the command
     // line, a second start).
-    const PipeRelease release(Path("pipe.vek").toStdString());
+    std::atomic<bool> released{false};
+    const std::jthread release = ReleaseStuckReader(Path("pipe.vek").toStdString(), released);
     for (const auto& [path, why] : NoSetupFiles()) {
         (*session)->prompts.openFileName = [path = path] { return path; };
         errors.clear();
@@ -310,7 +292,7 @@ TEST_F(SetupFiles, BadFilesAreRefusedWholeAndChangeNothing)
         EXPECT_EQ((*session)->Generation(), 0);
         EXPECT_EQ(Control("Max velocity")->Value(), before);
     }
-    EXPECT_FALSE(release.Released()) << "the named pipe was opened and waited for a writer";
+    EXPECT_FALSE(released) << "the named pipe was opened and waited for a writer";
 
     // Harmless oddities load without complaint: an empty file, binary bytes,
     // a 300-character key.
@@ -604,7 +586,8 @@ TEST_F(SetupFiles, ASecondStartsFileIsOnlyTransferredWhenTheUserAgrees)
     std::vector<std::pair<QString, QString>> refused = NoSetupFiles();
     refused.emplace_back(Path("large.vek"),
                          "\nError: The file is larger than 1048576 bytes, more than a setup file may hold.");
-    const PipeRelease release(Path("pipe.vek").toStdString());
+    std::atomic<bool> released{false};
+    const std::jthread release = ReleaseStuckReader(Path("pipe.vek").toStdString(), released);
     for (const auto& [path, why] : refused) {
         questions.clear();
         errors.clear();
@@ -614,7 +597,7 @@ TEST_F(SetupFiles, ASecondStartsFileIsOnlyTransferredWhenTheUserAgrees)
         EXPECT_EQ(errors[0].text.toStdString(),
                   (QStringLiteral("An error occured reading the setup file\n") + path + why).toStdString());
     }
-    EXPECT_FALSE(release.Released()) << "the named pipe was opened and waited for a writer";
+    EXPECT_FALSE(released) << "the named pipe was opened and waited for a writer";
 }
 
 // One load at a time: a file handed over while the editor asks whether to

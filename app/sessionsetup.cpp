@@ -341,9 +341,8 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
     // the file shown before while the pages and the editor show what they
     // did; once they show something else (another type offline, the file's
     // values without its program, its program without its values), the
-    // window has no file and Save asks for one. A file of
-    // another motor type whose filter stayed out is named once its
-    // parameters went out.
+    // window has no file and Save asks for one. A file of another motor type
+    // whose filter stayed out is named once its parameters went out.
     const auto nameWindow = [&](bool withheld, bool pagesChanged) {
         if (!withheld)
             SetFileName(name);

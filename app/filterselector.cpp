@@ -1,5 +1,7 @@
 #include "app/filterselector.h"
 
+#include "platform/regularfile.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -258,12 +260,34 @@ std::string FindFilterTable(const std::string& name, const std::vector<std::stri
     for (const std::string& dir : dirs) {
         if (dir.empty())
             continue;
-        const std::filesystem::path p = std::filesystem::path(dir) / name;
-        std::error_code ec;
-        if (std::filesystem::is_regular_file(p, ec))
-            return p.string();
+        const std::string p = (std::filesystem::path(dir) / name).string();
+        if (IsRegularFile(p))
+            return p;
     }
     return {};
+}
+
+std::string FilterTableMissingText(const std::string& name, const std::vector<std::string>& dirs)
+{
+    std::string standing;  // entries of the name that are no file to read
+    std::string without;   // folders without such an entry
+    for (const std::string& dir : dirs) {
+        if (dir.empty())
+            continue;
+        const std::filesystem::path p = std::filesystem::path(dir) / name;
+        std::error_code ec;
+        if (std::filesystem::symlink_status(p, ec).type() == std::filesystem::file_type::not_found || ec) {
+            without += (without.empty() ? "" : ", ") + dir;
+            continue;
+        }
+        const bool dangling = CheckReadableFile(p.string()) == ReadFault::Missing;
+        standing += (standing.empty() ? "" : "; ") + p.string() +
+                    (dangling ? " is a link to no file" : " is not a regular file");
+    }
+    std::string text = "Cannot open file \"" + name + "\": ";
+    if (standing.empty())
+        return text + "it is not in " + without + ".";
+    return text + standing + (without.empty() ? "." : "; it is not in " + without + ".");
 }
 
 bool FilterSetupEnabled(int generation)
@@ -298,11 +322,7 @@ void CFilterSelector::LoadTables(const std::vector<std::string>& dirs)
         const std::string name = kFilterTableNames[t];
         const std::string path = FindFilterTable(name, dirs);
         if (path.empty()) {
-            std::string where;
-            for (const std::string& d : dirs)
-                if (!d.empty())
-                    where += (where.empty() ? "" : ", ") + d;
-            loadErrors_.push_back("Cannot open file \"" + name + "\": it is not in " + where + ".");
+            loadErrors_.push_back(FilterTableMissingText(name, dirs));
             continue;
         }
         try {

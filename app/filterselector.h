@@ -127,9 +127,13 @@ FilterLoadPlan FilterLoadWrites(const std::vector<std::uint8_t>& record, bool la
 inline constexpr const char* kProgressLoadingFilter = "Loading new filter";
 inline constexpr const char* kFilterTableNames[3] = {"manyfilt.dat", "manyfiltbig.dat", "manyfiltold.dat"};
 
-// Where a table file is found: the first folder of dirs that holds it, or the
-// empty text.
+// Where a table file is found: the first folder of dirs that holds it as a
+// regular file (links followed), or the empty text. An entry of that name that
+// is anything else (a folder, a named pipe, a device) is passed over.
 std::string FindFilterTable(const std::string& name, const std::vector<std::string>& dirs);
+// Why no folder gave the table: the entries of its name that stand there but
+// are no file to read, and the folders without one.
+std::string FilterTableMissingText(const std::string& name, const std::vector<std::string>& dirs);
 
 // The Filter setup command. Its items are enabled in generations 0 and 1.
 bool FilterSetupEnabled(int generation);

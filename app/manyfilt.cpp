@@ -1,9 +1,8 @@
 #include "app/manyfilt.h"
 
+#include "platform/regularfile.h"
+
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 
 namespace quenor {
 
@@ -19,40 +18,18 @@ std::string SizeError(const std::string& name)
     return "Incorrect size of file <" + name + ">";
 }
 
-std::string OpenError(const std::string& name, int err)
-{
-    return "Cannot open file \"" + name + "\". " + std::strerror(err);
-}
-
 }  // namespace
 
 void CManyFilt::Load(const std::string& fileName)
 {
     if (loaded_)
         return;
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in)
-        throw FilterFileError(OpenError(fileName, errno));
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (size < 0 || !in)
-        throw FilterFileError(OpenError(fileName, errno ? errno : EIO));
-
-    // The header decides the size the file must have: check it before the
-    // whole file is read, so that a stray large file is not pulled in.
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::streamoff>(size, kHeaderSize)));
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!in)
-        throw FilterFileError("Error reading file \"" + fileName + "\"");
-    CManyFilt probe;
-    probe.CheckHeader(bytes, static_cast<std::int64_t>(size), fileName);
-
-    bytes.resize(static_cast<std::size_t>(size));
-    in.read(reinterpret_cast<char*>(bytes.data()) + kHeaderSize, static_cast<std::streamsize>(size - kHeaderSize));
-    if (!in)
-        throw FilterFileError("Error reading file \"" + fileName + "\"");
-    LoadBytes(std::move(bytes), fileName);
+    ReadFault fault = ReadFault::None;
+    const std::optional<std::string> text = ReadWholeFile(fileName, kMaxFileSize, &fault);
+    if (!text)
+        throw FilterFileError("Cannot open file \"" + fileName + "\". " +
+                              ReadFaultReason(fault, kMaxFileSize, "a filter table"));
+    LoadBytes(std::vector<std::uint8_t>(text->begin(), text->end()), fileName);
 }
 
 void CManyFilt::CheckHeader(const std::vector<std::uint8_t>& bytes, std::int64_t fileSize, const std::string& name)

@@ -9,6 +9,7 @@
 // (the last one varying fastest). The file is exactly R x (G1..G6 product + 1)
 // bytes long.
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <stdexcept>
@@ -38,11 +39,15 @@ class CManyFilt {
 public:
     static constexpr int kHeaderSize = 30;  // bytes 0..29 are interpreted
     static constexpr int kCopySize = 128;   // the part of a record the selector uses
+    // The largest table read: the maker's tables are a few hundred KB (the
+    // normal table of 2,500 records of 128 bytes takes 320,128 bytes).
+    static constexpr std::size_t kMaxFileSize = 16u << 20;
 
     CManyFilt() = default;
 
     // Reads and checks the file once; does nothing when already loaded.
-    // FilterFileError: the file cannot be read ("Cannot open file ...") or its
+    // FilterFileError: the file cannot be read ("Cannot open file ...": also
+    // one that is no regular file or is larger than kMaxFileSize) or its
     // size does not match its header ("Incorrect size of file <name>"). The
     // table then stays not loaded.
     void Load(const std::string& fileName);

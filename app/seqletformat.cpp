@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace quenor {
 
@@ -152,18 +150,12 @@ void TSeqletFormat::LoadFromBytes(std::span<const std::uint8_t> bytes)
 
 void TSeqletFormat::LoadFromFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::error_code ec;
-    const bool regular = std::filesystem::is_regular_file(path, ec);
-    if (!in || !regular)
-        throw FormatLoadError{1, "Cannot open file " + path};
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec || size > kMaxFileSize)
-        throw FormatLoadError{1, "Cannot read file " + path};
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw FormatLoadError{1, "Cannot read file " + path};
-    LoadFromBytes(bytes);
+    ReadFault fault = ReadFault::None;
+    const std::optional<std::string> text = ReadWholeFile(path, kMaxFileSize, &fault);
+    if (!text)
+        throw FormatLoadError{1, "Cannot read file " + path + "\n" + ReadFaultReason(fault, kMaxFileSize, "a format file"),
+                              fault};
+    LoadFromBytes(std::span(reinterpret_cast<const std::uint8_t*>(text->data()), text->size()));
     fileName_ = path;
 }
 
@@ -200,7 +192,7 @@ FormatList LoadFormatList(const std::vector<std::string>& folders)
     std::vector<std::string> names;
     for (fs::directory_iterator it(list.folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (IsFormatFileName(name) && !it->is_directory(ec))
+        if (IsFormatFileName(name) && IsRegularFile(it->path().string()))
             names.push_back(name);
     }
     std::sort(names.begin(), names.end());

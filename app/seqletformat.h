@@ -5,6 +5,7 @@
 // comment lines (";" text) that together make the format's description.
 
 #include "app/moduleblocks.h"
+#include "platform/regularfile.h"
 
 #include <array>
 #include <cstdint>
@@ -15,10 +16,12 @@
 
 namespace quenor {
 
-// A format file that cannot be loaded; code 1 and the reason.
+// A format file that cannot be loaded; code 1 and the reason. fault says why
+// a file was not read at all (None: it was read, and its text is wrong).
 struct FormatLoadError {
     int code = 1;
     std::string text;
+    ReadFault fault = ReadFault::None;
 };
 
 class TSeqletFormat {
@@ -26,7 +29,9 @@ public:
     static constexpr std::size_t kImageSize = 512;
     static constexpr std::size_t kFormatNumberByte = 505;
     static constexpr std::size_t kVersionByte = 506;  // high nibble major, low nibble minor
-    static constexpr std::size_t kMaxFileSize = 4 << 20;
+    // A format file is a few KB: 512 bytes of image as hex records and a
+    // description of comment lines.
+    static constexpr std::size_t kMaxFileSize = 1 << 20;
 
     // Reads a file; throws FormatLoadError, and then the object keeps what it held.
     void LoadFromFile(const std::string& path);
@@ -54,7 +59,9 @@ std::string FormatListLine(const TSeqletFormat& format);
 
 // The standard formats: every file "format*.mrf" (letters in either case) of
 // the first of the folders that exists, loaded and sorted. Files that fail
-// are left out and reported in order; no folder gives an empty list.
+// are left out and reported in order; an entry that is no regular file (a
+// folder, a named pipe, a device) is left out unreported; no folder gives an
+// empty list.
 struct FormatList {
     std::string folder;  // the folder read (empty: none existed)
     std::vector<TSeqletFormat> formats;

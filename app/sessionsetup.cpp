@@ -77,19 +77,10 @@ bool SetupValuesFit(const std::vector<std::string>& lines, int generation)
 // Why a file was not read, on a line after its name.
 QString ReadFaultText(ReadFault fault)
 {
-    switch (fault) {
-    case ReadFault::Missing:
-        return QStringLiteral("\nError: The file does not exist.");
-    case ReadFault::NotRegular:
-        return QStringLiteral("\nError: The path is not a regular file.");
-    case ReadFault::Denied:
-        return QStringLiteral("\nError: The file cannot be read: permission denied.");
-    case ReadFault::TooLarge:
-        return QStringLiteral("\nError: The file is larger than %1 bytes, more than a setup file may hold.")
-            .arg(kSetupFileMaxBytes);
-    default:
+    if (fault == ReadFault::None)
         return {};
-    }
+    return QStringLiteral("\nError: ") +
+           QString::fromStdString(ReadFaultReason(fault, kSetupFileMaxBytes, "a setup file"));
 }
 
 }  // namespace

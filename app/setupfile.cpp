@@ -5,12 +5,8 @@
 #include <QSaveFile>
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace quenor {
 namespace {
@@ -39,53 +35,6 @@ std::string Between(const std::string& line, std::size_t after)
     if (line.size() <= after + 1)
         return {};
     return line.substr(after, line.size() - after - 1);
-}
-
-ReadFault FaultOfError(int error)
-{
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return ReadFault::Missing;
-    case EACCES:
-    case EPERM:
-        return ReadFault::Denied;
-    default:
-        return ReadFault::Failed;
-    }
-}
-
-// Opens path for reading when it is a regular file of at most limit bytes;
-// -1 and the fault when not.
-int OpenRegularFile(const std::string& path, std::size_t limit, ReadFault& fault)
-{
-    fault = ReadFault::None;
-    struct stat st {};
-    // Looked at before it is opened: the open of a named pipe waits for a
-    // writer, and that of a device may do something to it.
-    if (::stat(path.c_str(), &st) != 0) {
-        fault = FaultOfError(errno);
-        return -1;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        fault = ReadFault::NotRegular;
-        return -1;
-    }
-    // Should the path have become a pipe since, the open does not wait for it.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        fault = FaultOfError(errno);
-        return -1;
-    }
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        fault = ReadFault::NotRegular;
-    else if (static_cast<std::uintmax_t>(st.st_size) > limit)
-        fault = ReadFault::TooLarge;  // not read at all
-    if (fault != ReadFault::None) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
 }
 
 }  // namespace
@@ -121,60 +70,6 @@ std::string JoinTextLines(const std::vector<std::string>& lines)
         out += "\r\n";
     }
     return out;
-}
-
-ReadFault CheckReadableFile(const std::string& path, std::size_t limit)
-{
-    ReadFault fault = ReadFault::None;
-    const int fd = OpenRegularFile(path, limit, fault);
-    if (fd >= 0)
-        ::close(fd);
-    return fault;
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit, ReadFault* fault)
-{
-    ReadFault dummy = ReadFault::None;
-    ReadFault& why = fault ? *fault : dummy;
-    const int fd = OpenRegularFile(path, limit, why);
-    if (fd < 0)
-        return std::nullopt;
-    // A file that grows while it is read is read up to the limit.
-    std::optional<std::string> text = ReadUpTo(fd, limit, &why);
-    ::close(fd);
-    return text;
-}
-
-std::optional<std::string> ReadUpTo(int fd, std::size_t limit, ReadFault* fault)
-{
-    ReadFault dummy = ReadFault::None;
-    ReadFault& why = fault ? *fault : dummy;
-    why = ReadFault::None;
-    constexpr std::size_t kPiece = 64 * 1024;
-    std::string text;
-    for (;;) {
-        // No piece reaches past the byte after the limit (limit may be SIZE_MAX).
-        const std::size_t left = limit - text.size();
-        const std::size_t want = left < kPiece ? left + 1 : kPiece;
-        const std::size_t had = text.size();
-        text.resize(had + want);
-        const ssize_t n = ::read(fd, text.data() + had, want);
-        if (n < 0 && errno == EINTR) {
-            text.resize(had);
-            continue;
-        }
-        if (n < 0) {
-            why = ReadFault::Failed;
-            return std::nullopt;
-        }
-        text.resize(had + static_cast<std::size_t>(n));
-        if (text.size() > limit) {
-            why = ReadFault::TooLarge;
-            return std::nullopt;
-        }
-        if (n == 0)
-            return text;
-    }
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& text, std::string* error)

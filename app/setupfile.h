@@ -4,6 +4,8 @@
 // This is the part that needs no window: reading and writing the text, the
 // header, the compatibility rules, the filter conversion and the write order.
 
+#include "platform/regularfile.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -26,30 +28,6 @@ std::vector<std::string> SplitTextLines(const std::string& text);
 // Joins lines with CR LF after each.
 std::string JoinTextLines(const std::vector<std::string>& lines);
 
-// Why a file was not read.
-enum class ReadFault {
-    None,
-    Missing,     // no such file, or a link to none
-    NotRegular,  // a folder, a device, a named pipe, a socket
-    Denied,      // no permission to read it (or to reach it)
-    TooLarge,    // longer than the limit
-    Failed,      // any other error while opening or reading it
-};
-
-// Whether path names an existing regular file of at most limit bytes that may
-// be read, found without reading it. Nothing but a regular file is opened,
-// and nothing waits: a named pipe that nobody writes to is refused at once.
-ReadFault CheckReadableFile(const std::string& path, std::size_t limit = SIZE_MAX);
-
-// Reads a whole regular file after the same checks; nullopt and the fault
-// when it is not read. A file longer than limit bytes is not read at all.
-std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit = SIZE_MAX,
-                                         ReadFault* fault = nullptr);
-
-// Reads an open file to its end, a piece at a time, but never more than
-// limit + 1 bytes: more than limit is nullopt with TooLarge, and the rest is
-// left unread. A read error is nullopt with Failed.
-std::optional<std::string> ReadUpTo(int fd, std::size_t limit, ReadFault* fault = nullptr);
 // Writes a whole file so that a failure leaves the old file as it was: the text
 // goes to a temporary file that replaces the old one only when it was written
 // completely. Returns false and an error description when the write failed.

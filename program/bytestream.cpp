@@ -1,9 +1,13 @@
 #include "program/bytestream.h"
 
+#include "platform/regularfile.h"
+
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quenor {
 
@@ -88,23 +92,29 @@ void ByteStream::WriteU32LE(std::uint32_t value)
 
 bool ByteStream::SaveToFile(const std::string& path) const
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
+    // Without a reader a named pipe refuses the open instead of holding it.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0)
         return false;
-    out.write(reinterpret_cast<const char*>(data_.data()), static_cast<std::streamsize>(data_.size()));
-    out.close();
-    return static_cast<bool>(out);
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    for (std::size_t done = 0; ok && done < data_.size();) {
+        const ssize_t n = ::write(fd, data_.data() + done, data_.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok)
+            done += static_cast<std::size_t>(n);
+    }
+    return ::close(fd) == 0 && ok;
 }
 
-bool ByteStream::LoadFromFile(const std::string& path)
+bool ByteStream::LoadFromFile(const std::string& path, std::size_t limit)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    const std::optional<std::string> text = ReadWholeFile(path, limit);
+    if (!text)
         return false;
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return false;
-    data_ = std::move(bytes);
+    data_.assign(text->begin(), text->end());
     pos_ = 0;
     overrun_ = false;
     return true;

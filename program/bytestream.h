@@ -49,11 +49,13 @@ public:
     bool Overrun() const { return overrun_; }
     void ClearOverrun() { overrun_ = false; }
 
-    // Writes the whole buffer to a file. False when the file cannot be written.
+    // Writes the whole buffer to a file. False when the file cannot be written;
+    // a named pipe that stands at the path is not waited for.
     bool SaveToFile(const std::string& path) const;
-    // Replaces the buffer with the file's bytes, position 0. False (buffer
-    // unchanged) when the file cannot be read.
-    bool LoadFromFile(const std::string& path);
+    // Replaces the buffer with the bytes of a regular file of at most limit
+    // bytes, position 0. False (buffer unchanged) when the file cannot be read,
+    // is no regular file or is larger.
+    bool LoadFromFile(const std::string& path, std::size_t limit);
 
 private:
     std::vector<std::uint8_t> data_;

@@ -81,6 +81,10 @@ struct ProgramSetupOptions {
 constexpr std::uint16_t kProgramStreamVersion = 0x15;
 constexpr std::uint16_t kProgramStreamOldest = 0x10;
 constexpr std::uint16_t kProgramStreamNewest = 0x16;
+// The longest stream: 65,536 lines (the last line number is 16 bits), each at
+// most a remark's ID, length and 255 bytes of text, after the version, flags
+// and line count.
+constexpr std::size_t kProgramStreamMaxBytes = 5 + 65536 * (1 + 1 + 255);
 
 // What reading a program source stream gives back. On failure the program is
 // unchanged and message holds the text to show.
@@ -205,7 +209,8 @@ public:
     ProgramLoadResult Load(ByteStream& stream);
     // The stream with remarks, written to a file. False when it cannot be written.
     bool SaveToFile(const std::string& path, const ProgramSetupOptions& options) const;
-    // Reads a file holding a stream. A file that cannot be read is a failed
+    // Reads a file holding a stream. A file that cannot be read (also one that
+    // is no regular file or is larger than kProgramStreamMaxBytes) is a failed
     // result with a message.
     ProgramLoadResult LoadFromFile(const std::string& path);
     // The size in bytes of the stream as Save would write it.

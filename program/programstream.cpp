@@ -422,7 +422,7 @@ bool CGraphicProgram::SaveToFile(const std::string& path, const ProgramSetupOpti
 ProgramLoadResult CGraphicProgram::LoadFromFile(const std::string& path)
 {
     ByteStream stream;
-    if (!stream.LoadFromFile(path))
+    if (!stream.LoadFromFile(path, kProgramStreamMaxBytes))
         return Failure("Cannot open file " + path);
     return Load(stream);
 }

@@ -1,6 +1,7 @@
 #include "scope/scopefile.h"
 
 #include "platform/numtext.h"
+#include "platform/regularfile.h"
 #include "scope/samplesetup.h"
 
 #include <algorithm>
@@ -499,6 +500,30 @@ ScopeFileRead ReadScopeText(std::string_view text)
     ScopeFileReader reader;
     reader.Feed(text);
     return reader.Finish();
+}
+
+ScopeFileRead ReadScopeFile(const std::string& path, ScopeContents held)
+{
+    RegularFile file(path, kScopeFileMaxBytes);
+    if (!file.IsOpen()) {
+        ScopeFileRead read;
+        read.error = ReadFaultReason(file.Fault(), kScopeFileMaxBytes, "a scope file");
+        return read;
+    }
+    // A piece at a time: the whole text is never held. The limits of a file
+    // count the sets held already.
+    constexpr std::size_t kPiece = 1 << 20;
+    ScopeFileReader reader(held);
+    std::vector<char> piece(kPiece);
+    std::string reason;
+    for (;;) {
+        const std::ptrdiff_t n = file.ReadSome(piece.data(), piece.size());
+        if (n < 0)
+            reason = ReadFaultReason(file.Fault(), kScopeFileMaxBytes, "a scope file");
+        if (n <= 0 || !reader.Feed(std::string_view(piece.data(), static_cast<std::size_t>(n))))
+            break;
+    }
+    return reader.Finish(reason);
 }
 
 std::vector<std::string> ScopeFileLines(const std::vector<std::shared_ptr<TSampleSet>>& sets)

@@ -111,6 +111,18 @@ private:
 // A whole file's text read at once.
 ScopeFileRead ReadScopeText(std::string_view text);
 
+// The largest scope file read: every sample a file may hold as a number of
+// eleven characters and a comma, and for each set its copy of the setup file
+// and as much again for its name and other lines (about 2.3 GB).
+constexpr std::size_t kScopeFileMaxBytes =
+    12 * static_cast<std::size_t>(kMaxFileSamples) + kMaxFileSets * 2 * kMaxSetupChars;
+
+// Reads a scope file a piece at a time (ScopeFileReader) beside a scope that
+// holds `held`. A path that is no regular file (a folder, a named pipe, a
+// device), may not be read or is larger than kScopeFileMaxBytes is not read:
+// no sets, and the reason as the error.
+ScopeFileRead ReadScopeFile(const std::string& path, ScopeContents held = {});
+
 // The blocks of the given sets, in order.
 std::vector<std::string> ScopeFileLines(const std::vector<std::shared_ptr<TSampleSet>>& sets);
 

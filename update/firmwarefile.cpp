@@ -1,11 +1,10 @@
 #include "update/firmwarefile.h"
 
 #include "app/motorinfo.h"
+#include "platform/regularfile.h"
 
 #include <array>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace quenor {
 
@@ -193,13 +192,10 @@ void CheckBlocksForVariant(const FirmwareFile& file)
 
 FirmwareFile LoadFirmwareFile(const std::string& fileName)
 {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in)
+    const std::optional<std::string> text = ReadWholeFile(fileName, kFirmwareFileMaxBytes);
+    if (!text)
         throw TErr("Error reading the file");
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw TErr("Error reading the file");
-    FirmwareFile file = ParseFirmwareFile(bytes);
+    FirmwareFile file = ParseFirmwareFile(std::vector<std::uint8_t>(text->begin(), text->end()));
     if (!file.hasInfo)
         throw TErr("No information block in file");
     CheckBlocksForVariant(file);

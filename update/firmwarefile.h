@@ -89,7 +89,15 @@ FirmwareFile ParseFirmwareFile(const std::vector<std::uint8_t>& bytes, int varia
 // block at address 0 too short for the patch. Checked before anything is erased.
 void CheckBlocksForVariant(const FirmwareFile& file);
 
-// Reads and checks a file: "Error reading the file" when it cannot be read,
+// The largest firmware file read: a bootloader takes at most 16 MiB of flash
+// (24-bit addresses; variant 1 only 64 KiB, with as much verify data), sent in
+// blocks of up to 64 KiB with 14 bytes of frame each, beside erase orders, an
+// information block and release notes. Twice the flash leaves room for all of
+// them; anything larger is no firmware file.
+inline constexpr std::size_t kFirmwareFileMaxBytes = 32u << 20;
+
+// Reads and checks a file: "Error reading the file" when it cannot be read
+// (also when it is no regular file, or larger than kFirmwareFileMaxBytes),
 // then ParseFirmwareFile, "No information block in file" when the file has
 // none (an empty file included: it names no variant or hardware of its own),
 // and CheckBlocksForVariant.

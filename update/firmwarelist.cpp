@@ -2,6 +2,8 @@
 
 #include "update/firmwarefile.h"
 
+#include "platform/regularfile.h"
+
 #include <QDir>
 #include <QString>
 #include <algorithm>
@@ -38,6 +40,8 @@ std::vector<SFileInfo> ScanFirmwareFiles(const std::vector<std::string>& folders
             if (!MatchesFirmwarePattern(n))
                 continue;
             const std::string path = dir.filePath(name).toStdString();
+            if (!IsRegularFile(path))
+                continue;  // a named pipe or a device behind the name: never opened
             try {
                 const FirmwareFile f = LoadFirmwareFile(path);
                 out.push_back(SFileInfo{path, f.description, f.hardware, f.version, f.subType});

@@ -199,9 +199,15 @@ void TSeqletPage::btnDownloadCustomClick()
     auto format = std::make_unique<TSeqletFormat>();
     try {
         format->LoadFromFile(name.toStdString());
-    } catch (const FormatLoadError&) {
+    } catch (const FormatLoadError& e) {
+        // A file that was not read at all says why, as a setup file does; the
+        // parser's own text is not shown.
+        const std::string reason =
+            e.fault == ReadFault::None ? std::string()
+                                       : "\nError: " + ReadFaultReason(e.fault, TSeqletFormat::kMaxFileSize, "a format file");
         if (prompts.error)
-            prompts.error(QStringLiteral("Error loading format file\n<") + name + QStringLiteral(">"),
+            prompts.error(QStringLiteral("Error loading format file\n<") + name + QStringLiteral(">") +
+                              QString::fromStdString(reason),
                           QStringLiteral("Error"));
         return;
     }

@@ -43,8 +43,6 @@ namespace quenor {
 namespace {
 
 constexpr int kRedrawMs = 300;
-// Bytes of a scope file read at a time.
-constexpr std::size_t kReadPiece = 1 << 20;
 const QString kScopeFilter = QStringLiteral("Scopes (*.VekScopes);;All files (*.*)");
 
 QString Q(const std::string& s) { return FromCp1252(s); }
@@ -749,24 +747,8 @@ void TfrmScope::WriteFile(const QString& name, const std::vector<std::shared_ptr
 void TfrmScope::LoadScopes(const QString& fileName)
 {
     ScopeFileRead read;
-    const std::string failure = Failure([&] {
-        QFile file(fileName);
-        if (!file.open(QIODevice::ReadOnly))
-            throw std::runtime_error(ToCp1252(file.errorString()));
-        // A piece at a time: the whole text is never held. The limits of a
-        // file count the sets held already.
-        ScopeFileReader reader(ContentsOf(sets_));
-        std::string reason;
-        std::vector<char> piece(kReadPiece);
-        for (;;) {
-            const qint64 n = file.read(piece.data(), static_cast<qint64>(piece.size()));
-            if (n < 0)
-                reason = ToCp1252(file.errorString());
-            if (n <= 0 || !reader.Feed(std::string_view(piece.data(), static_cast<std::size_t>(n))))
-                break;
-        }
-        read = reader.Finish(reason);
-    });
+    const std::string failure =
+        Failure([&] { read = ReadScopeFile(QFile::encodeName(fileName).toStdString(), ContentsOf(sets_)); });
     if (!failure.empty()) {  // nothing was read
         prompts.error(Q(LoadErrorText(failure)), QStringLiteral("Error"));
         return;

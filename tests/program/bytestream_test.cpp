@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 
 using quenor::ByteStream;
 using Bytes = std::vector<std::uint8_t>;
@@ -50,13 +51,18 @@ TEST(ByteStream, FileRoundTripAndMissingFile)
     ByteStream out(Bytes{0, 1, 0xFF, 0x0D, 0x0A});
     ASSERT_TRUE(out.SaveToFile(path.string()));
     ByteStream in(Bytes{7});
-    ASSERT_TRUE(in.LoadFromFile(path.string()));
+    ASSERT_TRUE(in.LoadFromFile(path.string(), SIZE_MAX));
     EXPECT_EQ(in.Bytes(), out.Bytes());
     EXPECT_EQ(in.Position(), 0u);
     std::filesystem::remove(path);
-    EXPECT_FALSE(in.LoadFromFile(path.string()));
+    EXPECT_FALSE(in.LoadFromFile(path.string(), SIZE_MAX));
     EXPECT_EQ(in.Bytes(), out.Bytes());  // unchanged
     EXPECT_FALSE(out.SaveToFile("/nonexistent-folder/x.bin"));
+    // A named pipe in the file's place, with nobody reading it, is not
+    // waited for.
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    EXPECT_FALSE(out.SaveToFile(path.string()));
+    std::filesystem::remove(path);
 }
 
 TEST(ByteStream, Sum16Wraps)

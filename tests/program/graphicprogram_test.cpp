@@ -296,7 +296,7 @@ TEST(GraphicProgram, TypeAndBinaryBlock)
     EXPECT_EQ(version, 0x0011);
 
     ByteStream file;
-    ASSERT_TRUE(file.LoadFromFile(UserDataFile("BinBlock.Vizu")));
+    ASSERT_TRUE(file.LoadFromFile(UserDataFile("BinBlock.Vizu"), SIZE_MAX));
     EXPECT_EQ(file.Bytes(), image);
 
     p.SetType(kProgramAbsoluteRelative);

@@ -5,6 +5,7 @@
 #include "app/motortypes.h"
 #include "app/setupfile.h"
 #include "support/headlesssession.h"
+#include "support/stuckreader.h"
 #include "params/paramkinds.h"
 #include "tools/motorsim/motorsim.h"
 
@@ -15,12 +16,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <stop_token>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
-#include <mutex>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -52,25 +50,6 @@ struct Prompted {
     QString text;
     QString caption;
 };
-
-// Should a load be stuck opening the named pipe (nobody writes to it), its
-// other end is opened after 10 s, so that the test ends, and fails.
-std::jthread ReleaseStuckReader(std::string path, std::atomic<bool>& released)
-{
-    return std::jthread([path = std::move(path), &released](std::stop_token stop) {
-        std::mutex mutex;
-        std::condition_variable_any wake;
-        std::unique_lock lock(mutex);
-        wake.wait_for(lock, stop, std::chrono::seconds(10), [] { return false; });
-        while (!stop.stop_requested()) {
-            if (const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) {  // fails while nobody reads
-                released = true;
-                ::close(fd);
-            }
-            wake.wait_for(lock, stop, std::chrono::milliseconds(50), [] { return false; });
-        }
-    });
-}
 
 class SetupFiles : public ::testing::Test {
 protected:
@@ -278,7 +257,7 @@ TEST_F(SetupFiles, BadFilesAreRefusedWholeAndChangeNothing)
     // with the reason, from File > Open and when handed over (the command
     // line, a second start).
     std::atomic<bool> released{false};
-    const std::jthread release = ReleaseStuckReader(Path("pipe.vek").toStdString(), released);
+    const std::jthread release = test::ReleaseStuckReader(Path("pipe.vek").toStdString(), released);
     for (const auto& [path, why] : NoSetupFiles()) {
         (*session)->prompts.openFileName = [path = path] { return path; };
         errors.clear();
@@ -587,7 +566,7 @@ TEST_F(SetupFiles, ASecondStartsFileIsOnlyTransferredWhenTheUserAgrees)
     refused.emplace_back(Path("large.vek"),
                          "\nError: The file is larger than 1048576 bytes, more than a setup file may hold.");
     std::atomic<bool> released{false};
-    const std::jthread release = ReleaseStuckReader(Path("pipe.vek").toStdString(), released);
+    const std::jthread release = test::ReleaseStuckReader(Path("pipe.vek").toStdString(), released);
     for (const auto& [path, why] : refused) {
         questions.clear();
         errors.clear();

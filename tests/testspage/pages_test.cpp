@@ -454,7 +454,9 @@ TEST_F(FormatPageTest, CustomFormats)
 
     page.btnDownloadCustom->click();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "Error: Error loading format file\n<" + page.edCustomSeqletFormat->text() + ">");
+    // A file that is not read at all says why, as a setup file does.
+    EXPECT_EQ(messages[0], "Error: Error loading format file\n<" + page.edCustomSeqletFormat->text() +
+                               ">\nError: The file does not exist.");
     EXPECT_TRUE(requests.calls.empty());
     EXPECT_EQ(page.CustomFormat(), nullptr);
 

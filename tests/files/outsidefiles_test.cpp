@@ -1,0 +1,264 @@
+// Every reader of a file from outside the program, and every folder the
+// program scans, against paths that are no regular file or too large: nothing
+// waits for a writer, nothing reads without end, a single file is refused
+// with its reason and a folder lists its other files.
+
+#include "app/filterselector.h"
+#include "app/manyfilt.h"
+#include "app/seqletformat.h"
+#include "app/setupfile.h"
+#include "program/graphicprogram.h"
+#include "scope/scopefile.h"
+#include "support/stuckreader.h"
+#include "update/firmwarefile.h"
+#include "update/firmwarelist.h"
+#include "update/firmwarebuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <cstdio>
+#include <functional>
+#include <ostream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quenor {
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class Bad { Pipe, LinkToPipe, LinkToZero, Folder, DanglingLink, Oversized };
+
+struct BadCase {
+    const char* name;
+    Bad bad;
+    const char* reason;  // part of the reason a single file is refused with
+};
+
+const BadCase kBadPaths[] = {
+    {"Pipe", Bad::Pipe, "The path is not a regular file."},
+    {"LinkToPipe", Bad::LinkToPipe, "The path is not a regular file."},
+    {"LinkToZero", Bad::LinkToZero, "The path is not a regular file."},
+    {"Folder", Bad::Folder, "The path is not a regular file."},
+    {"DanglingLink", Bad::DanglingLink, "The file does not exist."},
+    {"Oversized", Bad::Oversized, "The file is larger than "},
+};
+
+// What a reader made of a path: whether it read something, and what it said.
+struct Outcome {
+    bool read = false;
+    std::string said;
+};
+
+struct Reader {
+    const char* name;
+    const char* fileName;  // the path's last part
+    std::size_t limit;     // the largest file read
+    bool saysWhy;          // the reason is part of what the user is shown
+    std::function<Outcome(const std::string& path)> read;
+};
+
+void PrintTo(const Reader& r, std::ostream* os) { *os << r.name; }
+void PrintTo(const BadCase& b, std::ostream* os) { *os << b.name; }
+
+template <class Error, class Work>
+Outcome Catching(Work&& work, std::function<std::string(const Error&)> text)
+{
+    try {
+        work();
+        return {true, {}};
+    } catch (const Error& e) {
+        return {false, text(e)};
+    }
+}
+
+const Reader kReaders[] = {
+    {"SetupFile", "a.vek", kSetupFileMaxBytes, true,
+     [](const std::string& p) {
+         ReadFault fault = ReadFault::None;
+         const bool read = ReadWholeFile(p, kSetupFileMaxBytes, &fault).has_value();
+         return Outcome{read, ReadFaultReason(fault, kSetupFileMaxBytes, "a setup file")};
+     }},
+    {"FormatFile", "format1.mrf", TSeqletFormat::kMaxFileSize, true,
+     [](const std::string& p) {
+         return Catching<FormatLoadError>([&] { TSeqletFormat().LoadFromFile(p); },
+                                          [](const FormatLoadError& e) { return e.text; });
+     }},
+    {"FirmwareFile", "a.maf", kFirmwareFileMaxBytes, false,
+     [](const std::string& p) {
+         return Catching<TErr>([&] { LoadFirmwareFile(p); }, [](const TErr& e) { return e.text; });
+     }},
+    {"ScopeFile", "a.VekScopes", kScopeFileMaxBytes, true,
+     [](const std::string& p) {
+         const ScopeFileRead r = ReadScopeFile(p);
+         return Outcome{r.error.empty(), r.error};
+     }},
+    {"FilterTable", "manyfilt.dat", CManyFilt::kMaxFileSize, true,
+     [](const std::string& p) {
+         return Catching<FilterFileError>([&] { CManyFilt().Load(p); },
+                                          [](const FilterFileError& e) { return std::string(e.what()); });
+     }},
+    {"ProgramStream", "Program.Vizu", kProgramStreamMaxBytes, false,
+     [](const std::string& p) {
+         CGraphicProgram program;
+         const ProgramLoadResult r = program.LoadFromFile(p);
+         return Outcome{r.ok, r.message};
+     }},
+};
+
+class OutsideFiles : public ::testing::TestWithParam<std::tuple<Reader, BadCase>> {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/quenor-outside-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+    // Puts the bad entry at dir/name; the path of the pipe to guard, if any.
+    std::string MakeBad(Bad bad, const std::string& name, std::size_t limit)
+    {
+        const std::string path = dir_ + "/" + name;
+        // The pipe behind a link has a name that no scan takes.
+        const std::string pipe = dir_ + "/fifo" + std::to_string(++pipes_);
+        switch (bad) {
+        case Bad::Pipe:
+            EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+            return path;
+        case Bad::LinkToPipe:
+            EXPECT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+            EXPECT_EQ(::symlink(pipe.c_str(), path.c_str()), 0);
+            return pipe;
+        case Bad::LinkToZero:
+            EXPECT_EQ(::symlink("/dev/zero", path.c_str()), 0);
+            break;
+        case Bad::Folder:
+            fs::create_directory(path);
+            break;
+        case Bad::DanglingLink:
+            EXPECT_EQ(::symlink((dir_ + "/gone").c_str(), path.c_str()), 0);
+            break;
+        case Bad::Oversized:
+            // Sparse: no disk is used, and nothing of it may be read.
+            std::ofstream(path, std::ios::binary).put(';');
+            fs::resize_file(path, limit + 1);
+            break;
+        }
+        return {};
+    }
+
+    std::string dir_;
+    int pipes_ = 0;
+};
+
+// A single file that the user or the program names.
+TEST_P(OutsideFiles, AFileIsReadOnlyWhenItIsARegularFileWithinItsLimit)
+{
+    const auto& [reader, bad] = GetParam();
+    const std::string pipe = MakeBad(bad.bad, reader.fileName, reader.limit);
+    std::atomic<bool> released{false};
+    std::jthread guard;
+    if (!pipe.empty())
+        guard = test::ReleaseStuckReader(pipe, released);
+
+    const Outcome out = reader.read(dir_ + "/" + reader.fileName);
+    guard = {};
+    EXPECT_FALSE(released) << "the reader waited for a writer of the named pipe";
+    EXPECT_FALSE(out.read);
+    if (reader.saysWhy)
+        EXPECT_NE(out.said.find(bad.reason), std::string::npos) << out.said;
+    else
+        EXPECT_FALSE(out.said.empty());
+}
+
+std::string ParamName(const ::testing::TestParamInfo<std::tuple<Reader, BadCase>>& info)
+{
+    return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryReader, OutsideFiles,
+                         ::testing::Combine(::testing::ValuesIn(kReaders), ::testing::ValuesIn(kBadPaths)),
+                         ParamName);
+
+// A folder the program scans: the bad entry is passed over without a word,
+// and the good file beside it is listed.
+class ScannedFolders : public OutsideFiles {};
+
+std::string FormatRecord()
+{
+    // Two data bytes, 3 and 0x12, at 0x01F9: format 3, version 1.2.
+    const int sum = 0x02 + 0x01 + 0xF9 + 0x00 + 0x03 + 0x12;
+    char line[64];
+    std::snprintf(line, sizeof line, ":0201F9000312%02X\r", (0x100 - (sum & 0xFF)) & 0xFF);
+    return line;
+}
+
+TEST_P(ScannedFolders, PassOverAnEntryThatIsNoRegularFile)
+{
+    const Bad bad = std::get<1>(GetParam()).bad;
+    std::atomic<bool> released{false};
+    std::jthread guard;
+    const auto guardPipe = [&](const std::string& pipe) {
+        if (!pipe.empty())
+            guard = test::ReleaseStuckReader(pipe, released);
+    };
+
+    // Logic-module formats.
+    guardPipe(MakeBad(bad, "format1.mrf", TSeqletFormat::kMaxFileSize));
+    std::ofstream(dir_ + "/format2.mrf", std::ios::binary) << FormatRecord();
+    const FormatList formats = LoadFormatList({dir_});
+    guard = {};
+    if (bad == Bad::Oversized) {
+        // A regular file that cannot be used is reported, as a damaged one is.
+        ASSERT_EQ(formats.failures.size(), 1u);
+        EXPECT_NE(formats.failures[0].text.find("larger than"), std::string::npos);
+    } else {
+        EXPECT_TRUE(formats.failures.empty()) << formats.failures[0].text;
+    }
+    ASSERT_EQ(formats.formats.size(), 1u);
+    EXPECT_EQ(FormatListLine(formats.formats[0]), "Format 3(Ver 1.2)");
+
+    // Firmware files.
+    guardPipe(MakeBad(bad, "a.maf", kFirmwareFileMaxBytes));
+    {
+        const updatetest::Bytes good = updatetest::InfoBlock(0, 0, 0x0060, "Good");
+        std::ofstream(dir_ + "/b.maf", std::ios::binary)
+            .write(reinterpret_cast<const char*>(good.data()), static_cast<std::streamsize>(good.size()));
+    }
+    const std::vector<SFileInfo> firmware = ScanFirmwareFiles({dir_});
+    guard = {};
+    ASSERT_EQ(firmware.size(), 1u);
+    EXPECT_EQ(firmware[0].description, "Good");
+
+    // Filter tables: the one that stands there as no file is named as such,
+    // not as missing from the folder.
+    guardPipe(MakeBad(bad, "manyfilt.dat", CManyFilt::kMaxFileSize));
+    CFilterSelector selector;
+    selector.LoadTables({dir_});
+    guard = {};
+    const std::string told = selector.TakeLoadError();
+    const std::string entry = dir_ + "/manyfilt.dat";
+    if (bad == Bad::Oversized) {
+        EXPECT_NE(told.find("Cannot open file \"" + entry + "\". The file is larger than"), std::string::npos) << told;
+    } else {
+        const char* why = bad == Bad::DanglingLink ? " is a link to no file" : " is not a regular file";
+        EXPECT_NE(told.find("\"manyfilt.dat\": " + entry + why + "."), std::string::npos) << told;
+        EXPECT_EQ(told.find("\"manyfilt.dat\": it is not in"), std::string::npos) << told;
+    }
+    EXPECT_NE(told.find("\"manyfiltbig.dat\": it is not in " + dir_ + "."), std::string::npos) << told;
+    EXPECT_FALSE(released) << "a scan waited for a writer of the named pipe";
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryScan, ScannedFolders,
+                         ::testing::Combine(::testing::Values(kReaders[0]), ::testing::ValuesIn(kBadPaths)),
+                         [](const auto& info) { return std::string(std::get<1>(info.param).name); });
+
+}  // namespace
+}  // namespace quenor

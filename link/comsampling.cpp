@@ -47,9 +47,6 @@ bool ComThread::RequestTestMove(MessageTarget* window, std::shared_ptr<SampleRun
     r.handler = &ComThread::DoTestMove;
     r.window = window;
     r.run = std::move(run);
-    // An abort counts from here on, also one that comes before the job's
-    // wait has begun (during family 2's recording of the part before the trigger).
-    ClearStopFlag();
     return QueueIfLinked(std::move(r));
 }
 
@@ -61,7 +58,6 @@ bool ComThread::RequestSampleUpload(MessageTarget* window, std::shared_ptr<TSamp
     r.handler = &ComThread::DoSampleUpload;
     r.window = window;
     r.set = std::move(set);
-    ClearStopFlag();
     return QueueIfLinked(std::move(r));
 }
 
@@ -161,7 +157,7 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         bool wasFalse = false;
         for (;;) {
             EndIfTerminated(t);
-            if (t.StopFlag())
+            if (run.Aborted())
                 break;
             const std::int32_t v = t.ReadRegisterNow(s.triggerRegister, s.triggerRegisterWide);
             const bool holds = Compare(v, s.compareOperator, s.compareRaw);
@@ -171,7 +167,7 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
             if (!holds)
                 wasFalse = true;
         }
-        if (!t.StopFlag())
+        if (!run.Aborted())
             recordAndFinish();
         PostPhase(window, kPhaseDone);
         break;
@@ -180,7 +176,7 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         const int bit = TriggerStatusBit(family, s.bitItem);
         for (;;) {
             EndIfTerminated(t);
-            if (t.StopFlag())
+            if (run.Aborted())
                 break;
             if (bit < 0) {
                 // No status bit for this item in this family: nothing can
@@ -194,7 +190,7 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
             if (static_cast<int>((status >> bit) & 1u) == (s.bitLevel ? 1 : 0))
                 break;
         }
-        if (!t.StopFlag())
+        if (!run.Aborted())
             recordAndFinish();
         PostPhase(window, kPhaseDone);
         break;
@@ -248,7 +244,7 @@ void ComThread::DoSampleUpload(ComThread& t, ComRequest& job)
     if (family != 2) {
         PostText(t.notify_, UM_PROGRESS, 0, 0, "Transferring");
         std::int32_t s = 0;
-        for (; s < n && !t.StopFlag(); ++s) {
+        for (; s < n && !set.UploadAborted(); ++s) {
             EndIfTerminated(t);
             t.frames_.SendFrame(CMD_SAMPLES, {t.Address()});
             t.port_.Receive(3 + 2 + 2);
@@ -289,7 +285,7 @@ void ComThread::DoSampleUpload(ComThread& t, ComRequest& job)
         const std::int32_t trigger = set.TriggerPoint();
         std::int32_t remaining = n;
         std::int32_t position = 0;
-        while (remaining > 0 && !t.StopFlag()) {
+        while (remaining > 0 && !set.UploadAborted()) {
             EndIfTerminated(t);
             const int k = std::min<std::int32_t>(64, remaining);
             const auto first = static_cast<std::uint16_t>(static_cast<std::int16_t>(position - trigger));

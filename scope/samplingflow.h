@@ -49,8 +49,9 @@ public:
     // What the set of a run with this record takes in the scope.
     static ScopeContents RunContents(const SSampleSettings& record, int family);
 
-    // The user's abort: stops the job; a later "sampled" phase of this run is
-    // ignored.
+    // The user's abort: stops the jobs of the run under way and of any run
+    // aborted before it that has not ended yet; a later "sampled" phase of
+    // theirs is ignored. A run started afterwards is not touched by it.
     void Abort();
 
     // A phase of the oldest run still waiting for its end. The state text to
@@ -89,14 +90,11 @@ public:
     int SetsMade() const { return counter_; }
 
 private:
-    struct Run {
-        std::shared_ptr<SampleRun> run;
-        bool aborted = false;
-    };
-
     ScopeLink& link_;
     MessageTarget* window_;
-    std::deque<Run> runs_;  // test moves queued, oldest first; each ends with phase 2 or a cut-off
+    // Test moves queued, oldest first; each ends with phase 2 or a cut-off.
+    // Each carries its own abort: all but the newest were aborted.
+    std::deque<std::shared_ptr<SampleRun>> runs_;
     std::deque<std::shared_ptr<TSampleSet>> uploads_;  // sets whose uploads run, oldest first
     int counter_ = 0;       // "Scope " numbers of this program run
 };

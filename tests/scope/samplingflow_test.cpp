@@ -33,7 +33,6 @@ public:
     {
         return t_.RequestSampleUpload(w, std::move(set));
     }
-    void StopTestMove() override { t_.StopTestMove(); }
     std::vector<std::string> SetupLines() override { return {"[Motor]", "Type=1"}; }
 
 private:

@@ -102,6 +102,12 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         PostPhase(window, kPhaseCutOff);
         return;
     }
+    // A run the user aborted before its job began ends at once, as an
+    // aborted trigger wait does: nothing recorded, nothing moved.
+    if (run.Aborted()) {
+        PostPhase(window, kPhaseDone);
+        return;
+    }
     if (family == 2)
         t.WriteRegisterNow(116, run.SampleCount() - run.TriggerPoint(), false);
 
@@ -119,10 +125,14 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         t.Sleep(s.totalTimeMs);
     };
 
+    // False when the run was aborted before its move: the motor stays where it is.
     const auto move = [&](std::int32_t p, std::int32_t by) {
+        if (run.Aborted())
+            return false;
         const auto target = static_cast<std::int32_t>(static_cast<std::uint32_t>(p) + static_cast<std::uint32_t>(by));
         run.NoteMove(p);  // from here on the write may have reached the motor
         t.WriteRegisterNow(3, target, true);
+        return true;
     };
 
     switch (run.TriggerType()) {
@@ -130,8 +140,8 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         PostPhase(window, kPhaseRecording);
         const std::int32_t p = t.ReadRegisterNow(3, true);
         t.StartRecording(run);
-        move(p, s.distance);
-        t.Sleep(s.totalTimeMs);
+        if (move(p, s.distance))
+            t.Sleep(s.totalTimeMs);
         PostPhase(window, kPhaseDone);
         break;
     }
@@ -139,7 +149,10 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         PostPhase(window, kPhaseRecording);
         const std::int32_t p = t.ReadRegisterNow(3, true);
         t.StartRecording(run);
-        move(p, s.maxDistance);
+        if (!move(p, s.maxDistance)) {
+            PostPhase(window, kPhaseDone);
+            break;
+        }
         t.Sleep(s.moveTimeMs);
         t.WriteRegisterNow(3, p, true);
         t.Sleep(s.waitTimeMs);

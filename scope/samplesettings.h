@@ -193,8 +193,9 @@ public:
     bool MoveSent() const { return moveSent_.load(std::memory_order_acquire); }
     std::int32_t MoveOrigin() const { return origin_.load(std::memory_order_acquire); }
 
-    // The user aborted this run: its job ends its trigger wait. The abort is
-    // this run's alone; a run started after it has its own.
+    // The user aborted this run: its job ends its trigger wait, and sends no
+    // move that has not gone out yet. The abort is this run's alone; a run
+    // started after it has its own.
     void Abort() { aborted_.store(true, std::memory_order_release); }
     bool Aborted() const { return aborted_.load(std::memory_order_acquire); }
 

@@ -212,16 +212,22 @@ TEST_F(SamplingFlowTest, NoSampleJobWithoutALink)
 }
 
 // A run whose move the motor took without its reply coming back ends its
-// entry, also when the user aborted it meanwhile, so the next run is not taken
-// for it. A link lost after the move says that the motor moved.
+// entry, also when the user aborted it after the move, so the next run is not
+// taken for it. A link lost after the move says that the motor moved.
 TEST_F(SamplingFlowTest, ARunCutOffAfterItsMoveEndsWithoutASet)
 {
     Use(0);
     motor.mode = 2;
     motor.motion = {1000, 100, 0};
     sim.LoseWriteAcks(3, 1);
+    const auto moved = [&] {
+        const std::vector<Write> w = Writes();
+        return std::any_of(w.begin(), w.end(), [](const Write& x) { return x.reg == 3; });
+    };
     SSampleSettings record = Record(0, 50, kTriggerSingleMove);
     ASSERT_EQ(flow->Start(record, motor), SamplingFlow::StartResult::kStarted);
+    for (int i = 0; i < 5000 && !moved(); ++i)
+        usleep(1000);
     flow->Abort();
     ASSERT_TRUE(scope.WaitForMessage(UM_SAMPLESTATE, kPhaseCutOff, 5s));
     bool cutOff = false;
@@ -233,10 +239,6 @@ TEST_F(SamplingFlowTest, ARunCutOffAfterItsMoveEndsWithoutASet)
     record = Record(0, 50, kTriggerForwardBackward);
     sim.ClearLog();
     ASSERT_EQ(flow->Start(record, motor), SamplingFlow::StartResult::kStarted);
-    const auto moved = [&] {
-        const std::vector<Write> w = Writes();
-        return std::any_of(w.begin(), w.end(), [](const Write& x) { return x.reg == 3; });
-    };
     for (int i = 0; i < 5000 && !moved(); ++i)
         usleep(1000);
     ASSERT_TRUE(moved());

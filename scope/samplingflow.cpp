@@ -53,8 +53,9 @@ SamplingFlow::PhaseResult SamplingFlow::OnSampleState(int phase, int plotWidth)
     const bool ends = phase == kPhaseDone || phase == kPhaseCutOff;
     if (runs_.empty() || runs_.front()->Aborted()) {
         if (ends && !runs_.empty()) {
-            // An aborted run that was cut off after its move still says so.
-            out.cutOff = phase == kPhaseCutOff;
+            // An aborted run that was cut off after its move still says so,
+            // as its own: a run started after it goes on.
+            out.abortedCutOff = phase == kPhaseCutOff;
             runs_.pop_front();
         }
         return out;  // a run the user aborted, or a stray message
@@ -103,6 +104,7 @@ SamplingFlow::TransferResult SamplingFlow::OnTransferDone(std::int64_t samples, 
         return out;
     std::shared_ptr<TSampleSet> set = std::move(uploads_.front());
     uploads_.pop_front();
+    out.endsRun = !set->UploadAborted();
     if (samples < set->Count())
         out.incomplete = std::move(set);
     return out;

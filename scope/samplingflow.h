@@ -54,24 +54,30 @@ public:
     // theirs is ignored. A run started afterwards is not touched by it.
     void Abort();
 
-    // A phase of the oldest run still waiting for its end. The state text to
-    // show (empty for none); on phase 2 of a run not aborted, the new set,
-    // already handed to the upload job. When the link did not take the
-    // upload, no set: the run is lost. A run cut off after its move ends
-    // without a set too.
+    // A phase of the oldest run still waiting for its end. Only a run not
+    // aborted (the one whose state box is open) shows anything: the state
+    // text (empty for none); on phase 2 the new set, already handed to the
+    // upload job. When the link did not take the upload, no set: the run is
+    // lost. A run cut off after its move ends without a set too. An aborted
+    // run ends quietly, unless it was cut off after its move: the motor may
+    // not be where it was, and the run under way (if any) goes on.
     struct PhaseResult {
         std::string state;
         std::shared_ptr<TSampleSet> set;
         bool lost = false;
         bool cutOff = false;
+        bool abortedCutOff = false;
     };
     PhaseResult OnSampleState(int phase, int plotWidth);
 
     // The upload's end: the text of lblTransDiff, and the set when fewer
-    // samples came than it holds (an abort): it is no measurement.
+    // samples came than it holds (an abort): it is no measurement. endsRun:
+    // it was the upload of the run under way, which ends with it; the end of
+    // an aborted upload leaves a newer run alone.
     struct TransferResult {
         std::string ratio;
         std::shared_ptr<TSampleSet> incomplete;
+        bool endsRun = false;
     };
     TransferResult OnTransferDone(std::int64_t samples, std::int64_t bytes);
 
@@ -87,6 +93,7 @@ public:
 
     // A run or an upload is under way.
     bool Busy() const { return !runs_.empty() || !uploads_.empty(); }
+    bool Uploading() const { return !uploads_.empty(); }
     int SetsMade() const { return counter_; }
 
 private:

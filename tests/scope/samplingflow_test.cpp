@@ -213,7 +213,8 @@ TEST_F(SamplingFlowTest, NoSampleJobWithoutALink)
 
 // A run whose move the motor took without its reply coming back ends its
 // entry, also when the user aborted it after the move, so the next run is not
-// taken for it. A link lost after the move says that the motor moved.
+// taken for it; the cut-off says whose it is. A link lost after the move says
+// that the motor moved.
 TEST_F(SamplingFlowTest, ARunCutOffAfterItsMoveEndsWithoutASet)
 {
     Use(0);
@@ -231,9 +232,14 @@ TEST_F(SamplingFlowTest, ARunCutOffAfterItsMoveEndsWithoutASet)
     flow->Abort();
     ASSERT_TRUE(scope.WaitForMessage(UM_SAMPLESTATE, kPhaseCutOff, 5s));
     bool cutOff = false;
-    for (const Message& m : scope.Take())
-        cutOff = flow->OnSampleState(static_cast<int>(m.wParam), 600).cutOff || cutOff;
-    EXPECT_TRUE(cutOff);
+    bool abortedCutOff = false;
+    for (const Message& m : scope.Take()) {
+        const SamplingFlow::PhaseResult r = flow->OnSampleState(static_cast<int>(m.wParam), 600);
+        cutOff = cutOff || r.cutOff;
+        abortedCutOff = abortedCutOff || r.abortedCutOff;
+    }
+    EXPECT_TRUE(abortedCutOff);
+    EXPECT_FALSE(cutOff);  // the aborted run's, not that of a run shown
     EXPECT_FALSE(flow->Busy());
 
     record = Record(0, 50, kTriggerForwardBackward);

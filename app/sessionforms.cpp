@@ -32,7 +32,6 @@ public:
         session_.Guarded([&] { queued = session_.Com().RequestSampleUpload(window, std::move(set)); });
         return queued;
     }
-    void StopTestMove() override { session_.Com().StopTestMove(); }
     std::vector<std::string> SetupLines() override { return session_.BuildSetupLines(); }
 
 private:

@@ -47,9 +47,6 @@ bool ComThread::RequestTestMove(MessageTarget* window, std::shared_ptr<SampleRun
     r.handler = &ComThread::DoTestMove;
     r.window = window;
     r.run = std::move(run);
-    // An abort counts from here on, also one that comes before the job's
-    // wait has begun (during family 2's recording of the part before the trigger).
-    ClearStopFlag();
     return QueueIfLinked(std::move(r));
 }
 
@@ -61,7 +58,6 @@ bool ComThread::RequestSampleUpload(MessageTarget* window, std::shared_ptr<TSamp
     r.handler = &ComThread::DoSampleUpload;
     r.window = window;
     r.set = std::move(set);
-    ClearStopFlag();
     return QueueIfLinked(std::move(r));
 }
 
@@ -106,6 +102,12 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         PostPhase(window, kPhaseCutOff);
         return;
     }
+    // A run the user aborted before its job began ends at once, as an
+    // aborted trigger wait does: nothing recorded, nothing moved.
+    if (run.Aborted()) {
+        PostPhase(window, kPhaseDone);
+        return;
+    }
     if (family == 2)
         t.WriteRegisterNow(116, run.SampleCount() - run.TriggerPoint(), false);
 
@@ -123,10 +125,14 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         t.Sleep(s.totalTimeMs);
     };
 
+    // False when the run was aborted before its move: the motor stays where it is.
     const auto move = [&](std::int32_t p, std::int32_t by) {
+        if (run.Aborted())
+            return false;
         const auto target = static_cast<std::int32_t>(static_cast<std::uint32_t>(p) + static_cast<std::uint32_t>(by));
         run.NoteMove(p);  // from here on the write may have reached the motor
         t.WriteRegisterNow(3, target, true);
+        return true;
     };
 
     switch (run.TriggerType()) {
@@ -134,8 +140,8 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         PostPhase(window, kPhaseRecording);
         const std::int32_t p = t.ReadRegisterNow(3, true);
         t.StartRecording(run);
-        move(p, s.distance);
-        t.Sleep(s.totalTimeMs);
+        if (move(p, s.distance))
+            t.Sleep(s.totalTimeMs);
         PostPhase(window, kPhaseDone);
         break;
     }
@@ -143,7 +149,10 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         PostPhase(window, kPhaseRecording);
         const std::int32_t p = t.ReadRegisterNow(3, true);
         t.StartRecording(run);
-        move(p, s.maxDistance);
+        if (!move(p, s.maxDistance)) {
+            PostPhase(window, kPhaseDone);
+            break;
+        }
         t.Sleep(s.moveTimeMs);
         t.WriteRegisterNow(3, p, true);
         t.Sleep(s.waitTimeMs);
@@ -161,7 +170,7 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         bool wasFalse = false;
         for (;;) {
             EndIfTerminated(t);
-            if (t.StopFlag())
+            if (run.Aborted())
                 break;
             const std::int32_t v = t.ReadRegisterNow(s.triggerRegister, s.triggerRegisterWide);
             const bool holds = Compare(v, s.compareOperator, s.compareRaw);
@@ -171,7 +180,7 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
             if (!holds)
                 wasFalse = true;
         }
-        if (!t.StopFlag())
+        if (!run.Aborted())
             recordAndFinish();
         PostPhase(window, kPhaseDone);
         break;
@@ -180,7 +189,7 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         const int bit = TriggerStatusBit(family, s.bitItem);
         for (;;) {
             EndIfTerminated(t);
-            if (t.StopFlag())
+            if (run.Aborted())
                 break;
             if (bit < 0) {
                 // No status bit for this item in this family: nothing can
@@ -194,7 +203,7 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
             if (static_cast<int>((status >> bit) & 1u) == (s.bitLevel ? 1 : 0))
                 break;
         }
-        if (!t.StopFlag())
+        if (!run.Aborted())
             recordAndFinish();
         PostPhase(window, kPhaseDone);
         break;
@@ -248,7 +257,7 @@ void ComThread::DoSampleUpload(ComThread& t, ComRequest& job)
     if (family != 2) {
         PostText(t.notify_, UM_PROGRESS, 0, 0, "Transferring");
         std::int32_t s = 0;
-        for (; s < n && !t.StopFlag(); ++s) {
+        for (; s < n && !set.UploadAborted(); ++s) {
             EndIfTerminated(t);
             t.frames_.SendFrame(CMD_SAMPLES, {t.Address()});
             t.port_.Receive(3 + 2 + 2);
@@ -289,7 +298,7 @@ void ComThread::DoSampleUpload(ComThread& t, ComRequest& job)
         const std::int32_t trigger = set.TriggerPoint();
         std::int32_t remaining = n;
         std::int32_t position = 0;
-        while (remaining > 0 && !t.StopFlag()) {
+        while (remaining > 0 && !set.UploadAborted()) {
             EndIfTerminated(t);
             const int k = std::min<std::int32_t>(64, remaining);
             const auto first = static_cast<std::uint16_t>(static_cast<std::int16_t>(position - trigger));

@@ -168,8 +168,6 @@ public:
     // Writes acknowledged by the motor since ClearWriteProgress.
     int WritesDone() const { return writesDone_.load(std::memory_order_acquire); }
 
-    void StopTestMove() { stopFlag_.store(true, std::memory_order_release); }
-
     // The request ring. PushRequest throws ComIntException{1} when the ring is
     // full (299 jobs waiting). Safe from any number of threads.
     void PushRequest(ComRequest request);
@@ -228,6 +226,8 @@ public:
     // Sampling. The test move records on the motor as the run's trigger asks
     // and posts its phases to window; the upload fills the set's channels and
     // posts UM_TRANSFERDONE to window. Both queue only while the link runs.
+    // The user's abort is the run's (SampleRun::Abort) or the set's
+    // (TSampleSet::AbortUpload): it stops that job and no other.
     bool RequestTestMove(MessageTarget* window, std::shared_ptr<SampleRun> run);
     bool RequestSampleUpload(MessageTarget* window, std::shared_ptr<TSampleSet> set);
 
@@ -238,8 +238,6 @@ public:
     std::uint8_t Address() const { return static_cast<std::uint8_t>(address_.load(std::memory_order_acquire)); }
     void Sleep(std::int64_t ms);  // ends with SerAborted when the thread is told to stop
     bool Terminated() const { return terminated_.load(std::memory_order_acquire); }
-    bool StopFlag() const { return stopFlag_.load(std::memory_order_acquire); }
-    void ClearStopFlag() { stopFlag_.store(false, std::memory_order_release); }
     void MarkAlive() { alive_.store(true, std::memory_order_release); }  // long jobs keep the liveness check happy
     void StartReconnectScan();
     void ReadModuleInfo();  // 0x5F into the module information
@@ -336,7 +334,6 @@ private:
     std::atomic<int> errorCount_{0};
     std::atomic<int> address_{0};
     std::atomic<int> motorFamily_{0};
-    std::atomic<bool> stopFlag_{false};
     std::atomic<bool> alive_{false};
     int retries_ = 0;
     // The link error last reported (thread only); a request whose port did

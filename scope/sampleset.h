@@ -9,7 +9,8 @@
 // job. Before the set is handed to a job, its sample count, trigger point and
 // channels (count, wide flag, start value) are fixed; after that the job writes
 // only the samples (SetSample) and the header (SetHeader), both safe to read from
-// the GUI thread at the same time. Everything else (name, zoom, scale,
+// the GUI thread at the same time, and the GUI thread tells the job only the
+// user's abort of its upload (AbortUpload). Everything else (name, zoom, scale,
 // visibility, setup lines) belongs to the GUI thread.
 
 #include "scope/samplesettings.h"
@@ -153,6 +154,11 @@ public:
     SChannelData* Channel(int i);
     const SChannelData* Channel(int i) const;
 
+    // The user aborted the upload of this set: the job ends with the samples
+    // read so far. It stops this set's upload only, never a later one.
+    void AbortUpload() { uploadAborted_.store(true, std::memory_order_release); }
+    bool UploadAborted() const { return uploadAborted_.load(std::memory_order_acquire); }
+
     // Motor values; safe to call from the job and the GUI thread at once.
     SampleHeader Header() const;
     void SetHeader(const SampleHeader& header);
@@ -184,6 +190,7 @@ private:
     std::vector<std::unique_ptr<SChannelData>> channels_;
     mutable std::mutex headerMutex_;
     SampleHeader header_;
+    std::atomic<bool> uploadAborted_{false};
 };
 
 // A number rounded half away from zero to the given decimals, as text with '.'.

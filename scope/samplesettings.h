@@ -193,12 +193,19 @@ public:
     bool MoveSent() const { return moveSent_.load(std::memory_order_acquire); }
     std::int32_t MoveOrigin() const { return origin_.load(std::memory_order_acquire); }
 
+    // The user aborted this run: its job ends its trigger wait, and sends no
+    // move that has not gone out yet. The abort is this run's alone; a run
+    // started after it has its own.
+    void Abort() { aborted_.store(true, std::memory_order_release); }
+    bool Aborted() const { return aborted_.load(std::memory_order_acquire); }
+
 private:
     const SSampleSettings settings_;
     const int family_;
     std::array<std::atomic<std::int32_t>, kSampleChannels> startValues_;
     std::atomic<std::int32_t> origin_{0};
     std::atomic<bool> moveSent_{false};
+    std::atomic<bool> aborted_{false};
 };
 
 }  // namespace quenor

@@ -26,7 +26,7 @@ SamplingFlow::StartResult SamplingFlow::Start(SSampleSettings& record, const Sco
     auto run = std::make_shared<SampleRun>(record, motor.family);
     if (!link_.RequestTestMove(window_, run))
         return StartResult::kNotQueued;
-    runs_.push_back({std::move(run), false});
+    runs_.push_back(std::move(run));
     return StartResult::kStarted;
 }
 
@@ -41,19 +41,21 @@ ScopeContents SamplingFlow::RunContents(const SSampleSettings& record, int famil
 
 void SamplingFlow::Abort()
 {
-    link_.StopTestMove();
-    for (Run& r : runs_)
-        r.aborted = true;
+    for (const auto& run : runs_)
+        run->Abort();
+    for (const auto& set : uploads_)
+        set->AbortUpload();
 }
 
 SamplingFlow::PhaseResult SamplingFlow::OnSampleState(int phase, int plotWidth)
 {
     PhaseResult out;
     const bool ends = phase == kPhaseDone || phase == kPhaseCutOff;
-    if (runs_.empty() || runs_.front().aborted) {
+    if (runs_.empty() || runs_.front()->Aborted()) {
         if (ends && !runs_.empty()) {
-            // An aborted run that was cut off after its move still says so.
-            out.cutOff = phase == kPhaseCutOff;
+            // An aborted run that was cut off after its move still says so,
+            // as its own: a run started after it goes on.
+            out.abortedCutOff = phase == kPhaseCutOff;
             runs_.pop_front();
         }
         return out;  // a run the user aborted, or a stray message
@@ -73,7 +75,7 @@ SamplingFlow::PhaseResult SamplingFlow::OnSampleState(int phase, int plotWidth)
         out.cutOff = true;
         break;
     case kPhaseDone: {
-        const std::shared_ptr<SampleRun> run = runs_.front().run;
+        const std::shared_ptr<SampleRun> run = runs_.front();
         runs_.pop_front();
         // Start values are read after the job reported the end of recording.
         auto set = TSampleSet::FromSettings(run->SettingsWithStartValues(), run->Family(), counter_ + 1, plotWidth);
@@ -102,6 +104,7 @@ SamplingFlow::TransferResult SamplingFlow::OnTransferDone(std::int64_t samples, 
         return out;
     std::shared_ptr<TSampleSet> set = std::move(uploads_.front());
     uploads_.pop_front();
+    out.endsRun = !set->UploadAborted();
     if (samples < set->Count())
         out.incomplete = std::move(set);
     return out;
@@ -111,8 +114,8 @@ SamplingFlow::LostRuns SamplingFlow::LinkLost()
 {
     LostRuns out;
     out.any = Busy();
-    for (const Run& r : runs_)
-        out.moved = out.moved || r.run->MoveSent();
+    for (const auto& run : runs_)
+        out.moved = out.moved || run->MoveSent();
     out.sets.assign(uploads_.begin(), uploads_.end());
     runs_.clear();
     uploads_.clear();

@@ -49,28 +49,35 @@ public:
     // What the set of a run with this record takes in the scope.
     static ScopeContents RunContents(const SSampleSettings& record, int family);
 
-    // The user's abort: stops the job; a later "sampled" phase of this run is
-    // ignored.
+    // The user's abort: stops the jobs of the run under way and of any run
+    // aborted before it that has not ended yet; a later "sampled" phase of
+    // theirs is ignored. A run started afterwards is not touched by it.
     void Abort();
 
-    // A phase of the oldest run still waiting for its end. The state text to
-    // show (empty for none); on phase 2 of a run not aborted, the new set,
-    // already handed to the upload job. When the link did not take the
-    // upload, no set: the run is lost. A run cut off after its move ends
-    // without a set too.
+    // A phase of the oldest run still waiting for its end. Only a run not
+    // aborted (the one whose state box is open) shows anything: the state
+    // text (empty for none); on phase 2 the new set, already handed to the
+    // upload job. When the link did not take the upload, no set: the run is
+    // lost. A run cut off after its move ends without a set too. An aborted
+    // run ends quietly, unless it was cut off after its move: the motor may
+    // not be where it was, and the run under way (if any) goes on.
     struct PhaseResult {
         std::string state;
         std::shared_ptr<TSampleSet> set;
         bool lost = false;
         bool cutOff = false;
+        bool abortedCutOff = false;
     };
     PhaseResult OnSampleState(int phase, int plotWidth);
 
     // The upload's end: the text of lblTransDiff, and the set when fewer
-    // samples came than it holds (an abort): it is no measurement.
+    // samples came than it holds (an abort): it is no measurement. endsRun:
+    // it was the upload of the run under way, which ends with it; the end of
+    // an aborted upload leaves a newer run alone.
     struct TransferResult {
         std::string ratio;
         std::shared_ptr<TSampleSet> incomplete;
+        bool endsRun = false;
     };
     TransferResult OnTransferDone(std::int64_t samples, std::int64_t bytes);
 
@@ -86,17 +93,15 @@ public:
 
     // A run or an upload is under way.
     bool Busy() const { return !runs_.empty() || !uploads_.empty(); }
+    bool Uploading() const { return !uploads_.empty(); }
     int SetsMade() const { return counter_; }
 
 private:
-    struct Run {
-        std::shared_ptr<SampleRun> run;
-        bool aborted = false;
-    };
-
     ScopeLink& link_;
     MessageTarget* window_;
-    std::deque<Run> runs_;  // test moves queued, oldest first; each ends with phase 2 or a cut-off
+    // Test moves queued, oldest first; each ends with phase 2 or a cut-off.
+    // Each carries its own abort: all but the newest were aborted.
+    std::deque<std::shared_ptr<SampleRun>> runs_;
     std::deque<std::shared_ptr<TSampleSet>> uploads_;  // sets whose uploads run, oldest first
     int counter_ = 0;       // "Scope " numbers of this program run
 };

@@ -1,8 +1,10 @@
 #pragma once
 // What the scope needs from the motor session: the register writes and the two
-// sampling jobs of the communication thread, the stop of a running job, and the
-// motor's setup lines for a new set. The session implements it over its
-// communication thread; the scope never reaches the thread itself.
+// sampling jobs of the communication thread, and the motor's setup lines for a
+// new set. The session implements it over its communication thread; the scope
+// never reaches the thread itself. An abort needs no request: the scope marks
+// the run (SampleRun::Abort) or the set (TSampleSet::AbortUpload) that its job
+// shares, and that job alone stops.
 
 #include "platform/messages.h"
 #include "scope/sampleset.h"
@@ -28,8 +30,6 @@ public:
     // outlive them.
     virtual bool RequestTestMove(MessageTarget* window, std::shared_ptr<SampleRun> run) = 0;
     virtual bool RequestSampleUpload(MessageTarget* window, std::shared_ptr<TSampleSet> set) = 0;
-    // Ends the waiting loops of a running test move and a running upload.
-    virtual void StopTestMove() = 0;
     // The motor's setup file lines as they are now, kept with a new set.
     virtual std::vector<std::string> SetupLines() = 0;
 };

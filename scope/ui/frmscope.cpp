@@ -422,6 +422,15 @@ void TfrmScope::OnSampleState(int phase)
     if (!flow_)
         return;
     const SamplingFlow::PhaseResult r = flow_->OnSampleState(phase, imScope_->width());
+    if (r.abortedCutOff) {
+        // Told at once, over the box of a run started since, which goes on:
+        // that run starts from wherever the motor is now.
+        prompts.warning(QStringLiteral("A reply of the motor was lost after the move of the sample run you aborted "
+                                       "was sent.\nThe aborted run was cut off.\n") +
+                            QString::fromLatin1(kMotorMayHaveMovedText),
+                        QStringLiteral("Sampling"));
+        return;
+    }
     if (r.lost)
         return EndLostRun(false);
     if (r.cutOff) {
@@ -447,9 +456,14 @@ void TfrmScope::OnSampleState(int phase)
 
 void TfrmScope::OnTransferDone(std::int64_t samples, std::int64_t bytes)
 {
-    const SamplingFlow::TransferResult r =
-        flow_ ? flow_->OnTransferDone(samples, bytes) : SamplingFlow::TransferResult{TransferRatioText(samples, bytes), {}};
-    EndRun();
+    if (!flow_)
+        return;
+    const SamplingFlow::TransferResult r = flow_->OnTransferDone(samples, bytes);
+    // The upload of a run the user aborted leaves the run started since alone.
+    if (r.endsRun)
+        EndRun();
+    else if (!flow_->Uploading())
+        tiUpdateScope_->stop();
     if (r.incomplete)
         DropRunSet(r.incomplete);
     DrawScope();

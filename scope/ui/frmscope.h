@@ -132,7 +132,8 @@ private:
 
     void OnSampleState(int phase);
     void OnTransferDone(std::int64_t samples, std::int64_t bytes);
-    // The state box closed, the redraw timer stopped, "&Start" enabled.
+    // The run under way ends: its state box closed, the redraw timer
+    // stopped, "&Start" enabled. Never for the end of a run the user aborted.
     void EndRun();
     // The same for a run that made no set, and the user told.
     void EndLostRun(bool moved);

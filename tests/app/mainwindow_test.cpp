@@ -10,6 +10,7 @@
 #include "app/ui/formatpage.h"
 #include "app/ui/modulepages.h"
 #include "app/ui/quenormain.h"
+#include "scope/ui/frmsamplesetup.h"
 #include "scope/ui/frmscope.h"
 #include "scope/ui/frmtrigstatus.h"
 #include "app/ui/testspage.h"
@@ -444,6 +445,114 @@ TEST_P(SampleRunCutOff, AddsNoSetAndEndsTheBox)
 
 INSTANTIATE_TEST_SUITE_P(While, SampleRunCutOff, ::testing::Values("Sampling", "Transfering", "MoveReplyLost"),
                          [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
+
+// Abort in the state box, then Start again at once: what ends the aborted run
+// later (the cut-off after its lost move reply, the end of its upload or of
+// its trigger wait) is that run's alone. The new run keeps its box and its
+// Abort, Start stays disabled until it ends, and it makes its set as usual; a
+// run whose trigger never fires can still be aborted. An abort that comes
+// before the run's job began leaves the motor where it is.
+enum class AbortAt {
+    MoveSent,   // the motor took the move, and its reply is lost
+    Uploading,  // the samples come in (each reply a little late)
+    AtOnce,     // before the job began (each reply late: the channel writes take a while)
+};
+
+struct AbortThenStart {
+    const char* name;
+    AbortAt at;
+    bool neverFires;        // both runs wait for register 50 = 7
+    const char* secondSet;  // empty: none, the second run is aborted too
+    int moves;              // register-3 writes from both runs
+};
+
+void PrintTo(const AbortThenStart& c, std::ostream* os) { *os << c.name; }
+
+class AbortThenStartAtOnce : public MainWindowWithMotor, public ::testing::WithParamInterface<AbortThenStart> {};
+
+TEST_P(AbortThenStartAtOnce, TheNewRunKeepsItsBoxAndMakesItsSet)
+{
+    const AbortThenStart& c = GetParam();
+    MotorSim sim(0, 112);
+    sim.SetRegister(2, 2);  // position mode: the default run moves forward and back
+    Connect(sim);
+    Settle();
+    TfrmScope& scope = window->Forms().Scope();
+    std::vector<QString> told;
+    scope.prompts.warning = [&](const QString& text, const QString&) { told.push_back(text); };
+    scope.prompts.error = scope.prompts.warning;
+    ASSERT_TRUE(SpinUntil([&] { return window->Session().Motion().mode == 2; }));
+    if (c.neverFires) {
+        sim.SetRegister(50, 0);
+        TfrmSampleSetup& setup = *scope.SetupDialog();
+        setup.TrigButton(kTriggerRegisterCondition)->setChecked(true);
+        setup.RegisterCombo()->setEditText(QStringLiteral("50"));
+        setup.OperatorCombo()->setCurrentIndex(0);  // "="
+        setup.ValueEdit()->setText(QStringLiteral("7"));
+    }
+    const auto writes = [&](int reg) {
+        int n = 0;
+        for (const SimFrame& f : sim.Requests())
+            n += f.command == 0x52 && f.fields.size() > 1 && f.fields[1] == reg;
+        return n;
+    };
+    const std::int32_t origin = sim.Register(3);
+    if (c.at == AbortAt::MoveSent)
+        sim.LoseWriteAcks(3, 1);
+    else
+        sim.SetFaults(motorsim::FaultConfig{1, 0.0, 0.0, 1.0, c.at == AbortAt::AtOnce ? 50 : 3});
+    QPushButton* start = scope.StartButton();
+    QPushButton* abort = scope.TrigStatus()->AbortButton();
+    const auto running = [&] { return scope.TrigStatus()->isVisible() && !start->isEnabled(); };
+    start->click();
+    if (c.at == AbortAt::MoveSent) {
+        ASSERT_TRUE(SpinUntil([&] { return writes(3) == 1; })) << "the first run's move did not go out";
+    } else if (c.at == AbortAt::Uploading) {
+        ASSERT_TRUE(SpinUntil([&] { return scope.TrigStatus()->State() == QStringLiteral("Transfering"); }));
+    }
+    abort->click();
+    start->click();
+    sim.SetFaults(motorsim::FaultConfig{});
+    ASSERT_TRUE(running());
+
+    // The first run has ended once the second run's channel registers,
+    // queued behind it, reach the motor.
+    ASSERT_TRUE(SpinUntil([&] { return writes(112) == 2; }, 30000)) << "the aborted run did not end";
+    test::DeliverPosted();
+    EXPECT_TRUE(running()) << "the end of the aborted run ended the second run";
+    EXPECT_TRUE(scope.Sets().empty());
+    ASSERT_EQ(told.size(), c.at == AbortAt::MoveSent ? 1u : 0u);
+    if (!told.empty()) {
+        EXPECT_TRUE(told[0].contains(QStringLiteral("The aborted run was cut off"))) << told[0].toStdString();
+        EXPECT_TRUE(told[0].contains(QStringLiteral("may not be where it was"))) << told[0].toStdString();
+    }
+
+    if (!*c.secondSet)
+        abort->click();
+    bool startWhileRunning = false;
+    ASSERT_TRUE(SpinUntil([&] {
+        startWhileRunning = startWhileRunning || (scope.TrigStatus()->isVisible() && start->isEnabled());
+        return !scope.TrigStatus()->isVisible() && window->Session().Com().IsQueueEmpty();
+    }, 30000)) << "the second run did not end";
+    EXPECT_FALSE(startWhileRunning);
+    EXPECT_TRUE(start->isEnabled());
+    EXPECT_FALSE(scope.UpdateTimer()->isActive());
+    std::vector<QString> tabs;
+    for (int i = 0; i < scope.Tabs()->count(); ++i)
+        tabs.push_back(scope.Tabs()->tabText(i));
+    EXPECT_EQ(tabs, *c.secondSet ? std::vector<QString>{QString::fromLatin1(c.secondSet)} : std::vector<QString>{});
+    EXPECT_EQ(scope.Sets().size(), tabs.size());
+    EXPECT_EQ(told.size(), c.at == AbortAt::MoveSent ? 1u : 0u);
+    EXPECT_EQ(writes(3), c.moves);
+    EXPECT_EQ(sim.Register(3), origin);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scope, AbortThenStartAtOnce,
+                         ::testing::Values(AbortThenStart{"MoveReplyLost", AbortAt::MoveSent, false, "Scope 1", 4},
+                                           AbortThenStart{"DuringTheUpload", AbortAt::Uploading, false, "Scope 2", 4},
+                                           AbortThenStart{"BeforeTheMove", AbortAt::AtOnce, false, "Scope 1", 2},
+                                           AbortThenStart{"TriggerNeverFires", AbortAt::AtOnce, true, "", 0}),
+                         [](const ::testing::TestParamInfo<AbortThenStart>& info) { return std::string(info.param.name); });
 
 namespace {
 

@@ -260,10 +260,11 @@ TEST_F(SamplingTest, FamilyTwoBitConditionUsesItsOwnStatusBits)
     scope.Clear();
     sim.ClearLog();
     s.bitItem = 0;
-    ASSERT_TRUE(link->RequestTestMove(&scope, std::make_shared<SampleRun>(s, 2)));
+    auto waiting = std::make_shared<SampleRun>(s, 2);
+    ASSERT_TRUE(link->RequestTestMove(&scope, waiting));
     usleep(100000);
     EXPECT_TRUE(Phases().empty());
-    link->StopTestMove();
+    waiting->Abort();
     ASSERT_TRUE(scope.WaitForMessage(UM_SAMPLESTATE, 2, 3s));
     EXPECT_EQ(Phases(), (std::vector<std::int64_t>{2}));
     for (const Bytes& f : Sent(0x50))
@@ -278,10 +279,11 @@ TEST_F(SamplingTest, AbortDuringTheTriggerWaitRecordsNothing)
     s.triggerRegister = 50;
     s.compareOperator = 0;  // "=" 7: never
     s.compareRaw = 7;
-    ASSERT_TRUE(link->RequestTestMove(&scope, std::make_shared<SampleRun>(s, 0)));
+    auto run = std::make_shared<SampleRun>(s, 0);
+    ASSERT_TRUE(link->RequestTestMove(&scope, run));
     ASSERT_TRUE(scope.WaitForMessage(UM_SAMPLESTATE, 1, 3s));
     AwaitReads(50, 3);
-    link->StopTestMove();
+    run->Abort();
     ASSERT_TRUE(scope.WaitForMessage(UM_SAMPLESTATE, 2, 3s));
     EXPECT_EQ(Phases(), (std::vector<std::int64_t>{1, 2}));
     EXPECT_EQ(sim.Recordings(), 0);
@@ -297,9 +299,10 @@ TEST_F(SamplingTest, AnAbortBeforeTheWaitBeginsIsNotLost)
     s.compareOperator = 0;  // "=" 7: never
     s.compareRaw = 7;
     s.preTriggerMs = 500;
-    ASSERT_TRUE(link->RequestTestMove(&scope, std::make_shared<SampleRun>(s, 2)));
+    auto run = std::make_shared<SampleRun>(s, 2);
+    ASSERT_TRUE(link->RequestTestMove(&scope, run));
     ASSERT_TRUE(scope.WaitForMessage(UM_SAMPLESTATE, 4, 3s));
-    link->StopTestMove();
+    run->Abort();
     ASSERT_TRUE(scope.WaitForMessage(UM_SAMPLESTATE, 2, 5s)) << "the job kept waiting for its trigger";
     EXPECT_EQ(sim.Recordings(), 0);
 }
@@ -333,7 +336,8 @@ TEST_F(SamplingTest, AbortedUploadEndsWithTheSamplesSoFarAndTheSetOutlivesItsTab
                 return true;
         return false;
     }, 5s));
-    link->StopTestMove();
+    if (const auto uploading = watch.lock())  // the scope's abort reaches the set the job holds
+        uploading->AbortUpload();
     ASSERT_TRUE(scope.WaitForMessage(UM_TRANSFERDONE, 5s));
     const Message done = Of(scope, UM_TRANSFERDONE)[0];
     EXPECT_GT(done.wParam, 0);

@@ -33,7 +33,6 @@ public:
     {
         return t_.RequestSampleUpload(w, std::move(set));
     }
-    void StopTestMove() override { t_.StopTestMove(); }
     std::vector<std::string> SetupLines() override { return {"[Motor]", "Type=1"}; }
 
 private:
@@ -213,31 +212,39 @@ TEST_F(SamplingFlowTest, NoSampleJobWithoutALink)
 }
 
 // A run whose move the motor took without its reply coming back ends its
-// entry, also when the user aborted it meanwhile, so the next run is not taken
-// for it. A link lost after the move says that the motor moved.
+// entry, also when the user aborted it after the move, so the next run is not
+// taken for it; the cut-off says whose it is. A link lost after the move says
+// that the motor moved.
 TEST_F(SamplingFlowTest, ARunCutOffAfterItsMoveEndsWithoutASet)
 {
     Use(0);
     motor.mode = 2;
     motor.motion = {1000, 100, 0};
     sim.LoseWriteAcks(3, 1);
+    const auto moved = [&] {
+        const std::vector<Write> w = Writes();
+        return std::any_of(w.begin(), w.end(), [](const Write& x) { return x.reg == 3; });
+    };
     SSampleSettings record = Record(0, 50, kTriggerSingleMove);
     ASSERT_EQ(flow->Start(record, motor), SamplingFlow::StartResult::kStarted);
+    for (int i = 0; i < 5000 && !moved(); ++i)
+        usleep(1000);
     flow->Abort();
     ASSERT_TRUE(scope.WaitForMessage(UM_SAMPLESTATE, kPhaseCutOff, 5s));
     bool cutOff = false;
-    for (const Message& m : scope.Take())
-        cutOff = flow->OnSampleState(static_cast<int>(m.wParam), 600).cutOff || cutOff;
-    EXPECT_TRUE(cutOff);
+    bool abortedCutOff = false;
+    for (const Message& m : scope.Take()) {
+        const SamplingFlow::PhaseResult r = flow->OnSampleState(static_cast<int>(m.wParam), 600);
+        cutOff = cutOff || r.cutOff;
+        abortedCutOff = abortedCutOff || r.abortedCutOff;
+    }
+    EXPECT_TRUE(abortedCutOff);
+    EXPECT_FALSE(cutOff);  // the aborted run's, not that of a run shown
     EXPECT_FALSE(flow->Busy());
 
     record = Record(0, 50, kTriggerForwardBackward);
     sim.ClearLog();
     ASSERT_EQ(flow->Start(record, motor), SamplingFlow::StartResult::kStarted);
-    const auto moved = [&] {
-        const std::vector<Write> w = Writes();
-        return std::any_of(w.begin(), w.end(), [](const Write& x) { return x.reg == 3; });
-    };
     for (int i = 0; i < 5000 && !moved(); ++i)
         usleep(1000);
     ASSERT_TRUE(moved());

@@ -33,7 +33,6 @@
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -834,10 +833,7 @@ private:
         if (std::any_of(known_.begin(), known_.end(), [top](const QPointer<QWindow>& w) { return w == top; })) {
             if (clock_.elapsed() > 60000) {
                 ADD_FAILURE() << "left open: " << top->title().toStdString();
-                if (auto* dialog = qobject_cast<QDialog*>(WidgetOf(top)))
-                    dialog->reject();
-                else
-                    top->close();
+                top->close();
             }
             return;
         }
@@ -877,63 +873,38 @@ void Click(QWindow* window, QMessageBox::StandardButton button)
     box->button(button)->click();
 }
 
-QDialog* DialogOf(QWindow* window) { return qobject_cast<QDialog*>(ModalWindows::WidgetOf(window)); }
-
 // A modal window of the program, and how it is opened and closed.
 struct ModalRoad {
     const char* name;
     // Opens the window: returns once it has closed, or at once (open()).
     std::function<void(TfrmQuenor&)> open;
     // Closes it; saveAs is the name to type into a file dialog.
-    std::function<void(QWindow*, const QString& saveAs)> close;
+    std::function<void(QWindow*, const QString& saveAs)> close = [](QWindow* window, const QString&) {
+        window->close();
+    };
 };
-
-void Reject(QWindow* window, const QString&)
-{
-    QDialog* dialog = DialogOf(window);
-    ASSERT_NE(dialog, nullptr);
-    dialog->reject();
-}
 
 const ModalRoad kModalRoads[] = {
     {"SaveAs", [](TfrmQuenor& w) { w.SaveAsClick(); },
      [](QWindow* window, const QString& saveAs) {
-         QDialog* dialog = DialogOf(window);
+         auto* dialog = qobject_cast<QDialog*>(ModalWindows::WidgetOf(window));
          ASSERT_NE(dialog, nullptr);
          auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
          ASSERT_NE(edit, nullptr);
          edit->setText(saveAs);  // typed
          dialog->accept();
      }},
-    {"AboutBox",
-     [](TfrmQuenor& w) {
-         for (QAction* menu : w.menuBar()->actions())
-             if (menu->menu())
-                 for (QAction* a : menu->menu()->actions())
-                     if (a->text() == QStringLiteral("&About..."))
-                         a->trigger();
-     },
-     Reject},
     // A box without an owner blocks every window.
     {"MessageBoxWithoutOwner",
-     [](TfrmQuenor&) { QMessageBox::warning(nullptr, QStringLiteral("Warning"), QStringLiteral("Careful")); },
-     [](QWindow* box, const QString&) { Click(box, QMessageBox::Ok); }},
-    // Opened with open(): it blocks its window only, and returns at once.
-    {"WindowModalOpen",
-     [](TfrmQuenor& w) {
-         auto* dialog = new QDialog(&w);
-         dialog->setAttribute(Qt::WA_DeleteOnClose);
-         dialog->open();
-     },
-     Reject},
-    // Window-modal without an owner: it blocks no window at all.
+     [](TfrmQuenor&) { QMessageBox::warning(nullptr, QStringLiteral("Warning"), QStringLiteral("Careful")); }},
+    // Opened with open(), window-modal, without an owner: it returns at once
+    // and blocks no window at all.
     {"WindowModalWithoutOwner",
      [](TfrmQuenor&) {
          auto* dialog = new QDialog;
          dialog->setAttribute(Qt::WA_DeleteOnClose);
          dialog->open();
-     },
-     Reject},
+     }},
     // How Qt keeps a native dialog (the desktop's file dialog): a modal
     // window that is never shown on the screen.
     {"NativeDialog",
@@ -941,18 +912,17 @@ const ModalRoad kModalRoads[] = {
          QDialog dialog(&w);
          dialog.setAttribute(Qt::WA_DontShowOnScreen);
          dialog.exec();
-     },
-     Reject},
+     }},
     // A modal window that is no widget.
     {"ModalWindowWithoutWidget",
      [](TfrmQuenor&) {
          auto* window = new QWindow;
          window->setModality(Qt::ApplicationModal);
+         QObject::connect(window, &QWindow::visibleChanged, window, [window](bool shown) {
+             if (!shown)
+                 window->deleteLater();
+         });
          window->show();
-     },
-     [](QWindow* window, const QString&) {
-         window->hide();
-         window->deleteLater();
      }},
 };
 
@@ -1075,7 +1045,7 @@ TEST_P(HandOverWhileClosing, NothingOpensWhileTheWindowCloses)
             Click(top, QMessageBox::Yes);
         } else {
             ADD_FAILURE() << "unexpected: " << top->title().toStdString();
-            Reject(top, QString());
+            top->close();
         }
     });
     EXPECT_EQ(window->close(), answer != ExitAnswer::Cancel);

@@ -18,6 +18,7 @@
 #include "program/ui/vizuwareui.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -464,6 +465,12 @@ void TfrmQuenor::BringToFront(const QString& fileName)
     show();
     raise();
     activateWindow();
+    // A dialog or box that is open stays on top: it is what the user has to
+    // finish before anything else, the file handed over included.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
     if (!fileName.isEmpty())
         session_->RequestOpenFile(fileName);
 }

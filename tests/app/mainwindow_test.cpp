@@ -967,6 +967,10 @@ TEST_P(HandOverUnderModal, WaitsUntilTheWindowHasClosed)
         window.BringToFront(v);
         test::DeliverPosted();  // the hand-overs arrive under the modal window
         typeUnder = window.Session().MotorType();
+        // The window came to the front with the dialog that it waits for on top.
+        if (QWidget* shown = QApplication::activeModalWidget(); shown && !shown->testAttribute(Qt::WA_DontShowOnScreen)) {
+            EXPECT_EQ(QApplication::activeWindow(), shown) << "the window was put over its dialog";
+        }
         road.close(top, saved);
         closed = true;
     });

@@ -8,8 +8,8 @@
 namespace quenor {
 
 // The application's list of modal windows holds every one of them: widget
-// dialogs, a native dialog's hidden widget, and the window with which a
-// native dialog of the desktop blocks the program's own.
+// dialogs and boxes, the hidden widget through which Qt keeps a native dialog
+// (the desktop's file dialog), and any modal window that is no widget.
 bool ModalWindowOpen() { return QGuiApplication::modalWindow() != nullptr; }
 
 ModalWindowWatch::ModalWindowWatch(std::function<void()> closed) : closed_(std::move(closed))

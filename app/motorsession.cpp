@@ -214,7 +214,10 @@ void MotorSession::Dispatch(const Message& m)
         OnRegisterBlock(m.data);
         break;
     case UM_OPENFILE:
-        OnOpenFileRequest(QString::fromUtf8(m.text.data(), static_cast<qsizetype>(m.text.size())));  // a path, UTF-8
+        if (m.hasText)
+            OnOpenFileRequest(QString::fromUtf8(m.text.data(), static_cast<qsizetype>(m.text.size())));  // a path, UTF-8
+        else
+            OpenWaitingFiles();
         break;
     case UM_WRITEREGISTER:
         OnFilterWrite(m);

@@ -112,6 +112,9 @@ public:
     virtual void MotionChanged(const MotorRunValues& motion) { (void)motion; }
     // The motor family changed (pages, scope limits, tests page panels).
     virtual void GenerationChanged(int generation) { (void)generation; }
+    // A dialog or a box of the program is open, whoever opened it: a file
+    // handed over waits until none is (MotorSession::ModalWindowClosed).
+    virtual bool ModalWindowOpen() const { return false; }
     // Width of a text in the warnings panel, and the panel's width.
     virtual int TextWidth(std::string_view text) const { return static_cast<int>(text.size()) * 6; }
     virtual int Panel0Width() const { return 400; }
@@ -193,10 +196,18 @@ public:
     void LoadSetupFile(const QString& name);
     // File > Open: the open dialog, then the load of the file chosen.
     void OpenSetupFile();
-    // Asks whether to go on when a file comes in while connected. A file that
-    // comes while a load is under way (its file dialog, a question or a
-    // notice open) is opened once that load has ended.
+    // A file handed over: asks whether to go on when it comes in while
+    // connected. It waits while a load is under way (its file dialog, a
+    // question or a notice open) or the view has a dialog or a box open; the
+    // files that wait are opened one by one, in the order they came, once
+    // nothing holds them any more.
     void OnOpenFileRequest(const QString& name);
+    // A dialog or a box of the view has closed: the files handed over
+    // meanwhile are opened when none is left open.
+    void ModalWindowClosed();
+    // The window closes: no file handed over is opened any more, neither one
+    // that waits nor one that comes later.
+    void WindowClosing();
     QString FileName() const { return fileName_; }
     void SetFileName(const QString& name);
     const std::vector<QString>& RecentFiles() const { return recentFiles_; }
@@ -317,7 +328,12 @@ private:
     // before a transfer) to its last box; the files handed over meanwhile are
     // opened when the last such load has ended.
     class LoadUnderWay;
+    // Opens the first file that waits, unless something holds it; the next
+    // one follows when its load has ended.
     void OpenWaitingFiles();
+    // The same from the event loop, once the caller's work is done.
+    void OpenWaitingFilesLater();
+    void OpenHandedOverFile(const QString& name);
     void LoadSetupFile(const QString& name, LoadStart start);
     // "An error occured reading the setup file" with the name and why.
     void RefuseSetupFile(const QString& name, const QString& why);
@@ -358,7 +374,8 @@ private:
     std::array<bool, kRegisterSlots> motorValueKnown_{};
     PendingLoad pendingLoad_;
     int loadsUnderWay_ = 0;
-    std::vector<QString> filesWaiting_;  // handed over while a load was under way
+    std::vector<QString> filesWaiting_;  // handed over, in the order they came, not yet opened
+    bool windowClosing_ = false;         // no file handed over is opened any more
     std::uint64_t linkChanges_ = 0;  // counts the connects, losses and restarts of the link
     bool writeRefused_ = false;
     bool testsAllowed_ = false;  // a write found the link down since the last look

@@ -148,7 +148,7 @@ public:
     ~LoadUnderWay()
     {
         if (--session_.loadsUnderWay_ == 0)
-            session_.OpenWaitingFiles();
+            session_.OpenWaitingFilesLater();
     }
     LoadUnderWay(const LoadUnderWay&) = delete;
     LoadUnderWay& operator=(const LoadUnderWay&) = delete;
@@ -159,10 +159,30 @@ private:
 
 void MotorSession::OpenWaitingFiles()
 {
-    // Each comes back as a file handed over, in the order they came, once the
-    // load's last box has closed.
-    for (const QString& name : std::exchange(filesWaiting_, {}))
-        RequestOpenFile(name);
+    // A load under way or a dialog or box of the view holds them: the file
+    // must not change what the window shows while something is being asked
+    // or chosen (the pages that Save As is about to write, say).
+    if (filesWaiting_.empty() || windowClosing_ || loadsUnderWay_ > 0 || view_.ModalWindowOpen())
+        return;
+    const QString name = filesWaiting_.front();
+    filesWaiting_.erase(filesWaiting_.begin());
+    OpenHandedOverFile(name);
+}
+
+void MotorSession::OpenWaitingFilesLater()
+{
+    // A UM_OPENFILE without a path: the first file that waits, from the event
+    // loop, so that the work that the closing box or load was part of ends first.
+    if (!filesWaiting_.empty() && !windowClosing_)
+        PostMessage(Notify(), UM_OPENFILE, 0, 0);
+}
+
+void MotorSession::ModalWindowClosed() { OpenWaitingFilesLater(); }
+
+void MotorSession::WindowClosing()
+{
+    windowClosing_ = true;
+    filesWaiting_.clear();
 }
 
 void MotorSession::RefuseSetupFile(const QString& name, const QString& why)
@@ -428,12 +448,15 @@ void MotorSession::OpenSetupFile()
 
 void MotorSession::OnOpenFileRequest(const QString& name)
 {
-    // One load at a time: this came through the event loop of a box that
-    // another load has open.
-    if (loadsUnderWay_ > 0) {
-        filesWaiting_.push_back(name);
+    // One queue: a file that comes while others wait goes after them.
+    if (windowClosing_)
         return;
-    }
+    filesWaiting_.push_back(name);
+    OpenWaitingFiles();
+}
+
+void MotorSession::OpenHandedOverFile(const QString& name)
+{
     const LoadUnderWay underWay(*this);
     const QFileInfo info(name);
     const QString path = info.exists() ? info.absoluteFilePath() : name;

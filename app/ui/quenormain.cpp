@@ -4,6 +4,7 @@
 #include "app/ui/about.h"
 #include "app/ui/companydlg.h"
 #include "app/ui/frmloadinfo.h"
+#include "app/ui/modalwindows.h"
 #include "app/ui/modalresult.h"
 #include "app/ui/quenorforms.h"
 #include "app/ui/statuspanel.h"
@@ -17,6 +18,7 @@
 #include "program/ui/vizuwareui.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -48,6 +50,7 @@ TfrmQuenor::TfrmQuenor(QuenorOptions options, QWidget* parent) : QMainWindow(par
     vizuUi_ = std::make_unique<QtVizuWareUi>(this);
     session_ = std::make_unique<MotorSession>(static_cast<SessionView&>(*this), *vizuUi_, settings_, options_);
     InstallPrompts();
+    modalWatch_ = std::make_unique<ModalWindowWatch>([this] { session_->ModalWindowClosed(); });
 
     LoadImages();
     CreateMenus();
@@ -78,6 +81,8 @@ TfrmQuenor::TfrmQuenor(QuenorOptions options, QWidget* parent) : QMainWindow(par
 TfrmQuenor::~TfrmQuenor()
 {
     closing_ = true;
+    // The dialogs that close as the window goes tell a session that is going too.
+    modalWatch_.reset();
     // Widgets still emit while the base class takes them down (a focused
     // address box commits its text, for one): none may reach this window.
     for (QObject* child : findChildren<QObject*>())
@@ -460,6 +465,12 @@ void TfrmQuenor::BringToFront(const QString& fileName)
     show();
     raise();
     activateWindow();
+    // A dialog or box that is open stays on top: it is what the user has to
+    // finish before anything else, the file handed over included.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
     if (!fileName.isEmpty())
         session_->RequestOpenFile(fileName);
 }
@@ -475,8 +486,12 @@ void TfrmQuenor::closeEvent(QCloseEvent* event)
             return;
         }
     }
+    // Nothing handed over opens while the window goes, or after.
+    session_->WindowClosing();
     event->accept();
 }
+
+bool TfrmQuenor::ModalWindowOpen() const { return quenor::ModalWindowOpen(); }
 
 void TfrmQuenor::resizeEvent(QResizeEvent* event)
 {

@@ -22,6 +22,7 @@ class QToolBar;
 
 namespace quenor {
 
+class ModalWindowWatch;
 class QtLampImageList;
 class StatusPanelWidget;
 class TQuenorForms;
@@ -85,6 +86,7 @@ private:
     void TestsAllowedChanged(bool allowed) override;
     void MotionChanged(const MotorRunValues& motion) override;
     void GenerationChanged(int generation) override;
+    bool ModalWindowOpen() const override;
     int TextWidth(std::string_view text) const override;
     int Panel0Width() const override;
 
@@ -112,6 +114,8 @@ private:
     std::unique_ptr<VizuWareUi> vizuUi_;
     std::unique_ptr<MotorSession> session_;
     TQuenorForms* forms_ = nullptr;
+    // Tells the session when a dialog or a box has closed.
+    std::unique_ptr<ModalWindowWatch> modalWatch_;
     bool closing_ = false;
 
     // Widgets.

@@ -24,6 +24,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QDropEvent>
 #include <QKeyEvent>
@@ -33,15 +34,21 @@
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <unistd.h>
 
 #include "support/qtapp.h"
@@ -888,3 +895,305 @@ TEST_F(MainWindowWithMotor, TheBarsButtonsTransferAndStartTheProgram)
     forms.RunBar().TransferButton->click();
     EXPECT_TRUE(SpinUntil([&] { return window->Session().Program().Transferred(); }));
 }
+
+namespace {
+
+// Watches the modal windows (dialogs and boxes) as they open: notes each with
+// its title, its text (a message box's) and how many modal windows were open
+// then, and hands it to answer, which runs inside the window's own event loop.
+// One still open a minute on is closed, so that a test that misses a box
+// fails instead of hanging.
+class ModalWindows : public QObject {
+public:
+    struct Seen {
+        QString title;
+        QString text;
+        int open = 0;  // modal windows open, this one included
+    };
+    explicit ModalWindows(std::function<void(QWindow*)> answer) : answer_(std::move(answer))
+    {
+        connect(&timer_, &QTimer::timeout, this, [this] { Look(); });
+        timer_.start(10);
+        clock_.start();
+    }
+    // The widget that a window shows, if any.
+    static QWidget* WidgetOf(QWindow* window)
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->windowHandle() == window)
+                return w;
+        return nullptr;
+    }
+    std::vector<Seen> seen;
+
+private:
+    static int OpenCount()
+    {
+        int n = 0;
+        for (QWindow* w : QGuiApplication::topLevelWindows())
+            n += w->isVisible() && w->modality() != Qt::NonModal;
+        return n;
+    }
+    void Look()
+    {
+        QWindow* top = QGuiApplication::modalWindow();
+        if (!top)
+            return;
+        if (std::any_of(known_.begin(), known_.end(), [top](const QPointer<QWindow>& w) { return w == top; })) {
+            if (clock_.elapsed() > 60000) {
+                ADD_FAILURE() << "left open: " << top->title().toStdString();
+                top->close();
+            }
+            return;
+        }
+        known_.emplace_back(top);
+        const auto* box = qobject_cast<QMessageBox*>(WidgetOf(top));
+        seen.push_back({top->title(), box ? box->text() : QString(), OpenCount()});
+        QPointer<QWindow> window(top);
+        QTimer::singleShot(0, this, [this, window] {
+            if (window)
+                answer_(window);
+        });
+    }
+
+    std::function<void(QWindow*)> answer_;
+    std::vector<QPointer<QWindow>> known_;
+    QTimer timer_;
+    QElapsedTimer clock_;
+};
+
+void WriteText(const QString& path, const char* text)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+}
+
+QString ReadText(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+}
+
+void Click(QWindow* window, QMessageBox::StandardButton button)
+{
+    auto* box = qobject_cast<QMessageBox*>(ModalWindows::WidgetOf(window));
+    ASSERT_TRUE(box && box->button(button)) << window->title().toStdString();
+    box->button(button)->click();
+}
+
+// A modal window of the program, and how it is opened and closed.
+struct ModalRoad {
+    const char* name;
+    // Opens the window: returns once it has closed, or at once (open()).
+    std::function<void(TfrmQuenor&)> open;
+    // Closes it; saveAs is the name to type into a file dialog.
+    std::function<void(QWindow*, const QString& saveAs)> close = [](QWindow* window, const QString&) {
+        window->close();
+    };
+};
+
+const ModalRoad kModalRoads[] = {
+    {"SaveAs", [](TfrmQuenor& w) { w.SaveAsClick(); },
+     [](QWindow* window, const QString& saveAs) {
+         auto* dialog = qobject_cast<QDialog*>(ModalWindows::WidgetOf(window));
+         ASSERT_NE(dialog, nullptr);
+         auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+         ASSERT_NE(edit, nullptr);
+         edit->setText(saveAs);  // typed
+         dialog->accept();
+     }},
+    // A box without an owner blocks every window.
+    {"MessageBoxWithoutOwner",
+     [](TfrmQuenor&) { QMessageBox::warning(nullptr, QStringLiteral("Warning"), QStringLiteral("Careful")); }},
+    // Opened with open(), window-modal, without an owner: it returns at once
+    // and blocks no window at all.
+    {"WindowModalWithoutOwner",
+     [](TfrmQuenor&) {
+         auto* dialog = new QDialog;
+         dialog->setAttribute(Qt::WA_DeleteOnClose);
+         dialog->open();
+     }},
+    // How Qt keeps a native dialog (the desktop's file dialog): a modal
+    // window that is never shown on the screen.
+    {"NativeDialog",
+     [](TfrmQuenor& w) {
+         QDialog dialog(&w);
+         dialog.setAttribute(Qt::WA_DontShowOnScreen);
+         dialog.exec();
+     }},
+    // A modal window that is no widget.
+    {"ModalWindowWithoutWidget",
+     [](TfrmQuenor&) {
+         auto* window = new QWindow;
+         window->setModality(Qt::ApplicationModal);
+         QObject::connect(window, &QWindow::visibleChanged, window, [window](bool shown) {
+             if (!shown)
+                 window->deleteLater();
+         });
+         window->show();
+     }},
+};
+
+void PrintTo(const ModalRoad& road, std::ostream* os) { *os << road.name; }
+
+class HandOverUnderModal : public ::testing::TestWithParam<ModalRoad> {};
+
+}  // namespace
+
+// A file handed over while a dialog or a box is open waits until it has
+// closed: Save As writes what the window showed when it was opened, and the
+// files handed over meanwhile open afterwards, in the order they came.
+TEST_P(HandOverUnderModal, WaitsUntilTheWindowHasClosed)
+{
+    test::TestApp();
+    QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
+    setenv("QUENOR_COM1", "/dev/quenor-no-such-port", 1);
+    QTemporaryDir dir;
+    const QString a = dir.path() + "/A.vek", w = dir.path() + "/W.vek", v = dir.path() + "/V.vek";
+    const QString saved = dir.path() + "/S.vek";
+    WriteText(a, "[Vek Setup file]\r\n[Motor type 3]\r\n[Filter Type 2]\r\nMax velocity = 1111\r\n");
+    WriteText(w, "[Vek Setup file]\r\n[Motor type 4]\r\n[Filter Type 2]\r\nMax velocity = 6666\r\n");
+    WriteText(v, "[Vek Setup file]\r\n[Motor type 4]\r\n[Filter Type 2]\r\nMax velocity = 3333\r\n");
+    QuenorOptions options;
+    options.timings = Fast();
+    TfrmQuenor window(options);
+    window.show();
+    window.InitAfterCreate(a);
+    ASSERT_TRUE(SpinUntil([&] { return window.Session().FileName() == a; }));
+    ASSERT_EQ(ByCaption(window, "Max velocity")->Value(), 1111);
+
+    // Every file the window names, and whether a modal window was open then.
+    std::vector<std::pair<std::string, bool>> named;
+    QObject::connect(&window, &QWidget::windowTitleChanged, [&](const QString& title) {
+        named.emplace_back(title.toStdString(), QApplication::activeModalWidget() != nullptr);
+    });
+    const ModalRoad& road = GetParam();
+    bool closed = false;
+    int typeUnder = 0;
+    ModalWindows modal([&](QWindow* top) {
+        window.BringToFront(w);
+        window.BringToFront(v);
+        test::DeliverPosted();  // the hand-overs arrive under the modal window
+        typeUnder = window.Session().MotorType();
+        // The window came to the front with the dialog that it waits for on top.
+        if (QWidget* shown = QApplication::activeModalWidget(); shown && !shown->testAttribute(Qt::WA_DontShowOnScreen)) {
+            EXPECT_EQ(QApplication::activeWindow(), shown) << "the window was put over its dialog";
+        }
+        road.close(top, saved);
+        closed = true;
+    });
+    road.open(window);
+    ASSERT_TRUE(SpinUntil([&] { return closed; }));
+    EXPECT_EQ(typeUnder, 3) << "a file handed over was opened under the modal window";
+    ASSERT_EQ(modal.seen.size(), 1u);
+    if (std::string(road.name) == "SaveAs") {
+        // What the window showed when Save As was chosen: A's type and values.
+        const QString text = ReadText(saved);
+        EXPECT_TRUE(text.contains(QStringLiteral("[Motor type 3]\r\n"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("\r\nMax velocity += 1111\r\n"))))
+            << text.toStdString();
+    }
+
+    // Then the files handed over open, in the order they came.
+    ASSERT_TRUE(SpinUntil([&] { return window.Session().FileName() == v; }));
+    EXPECT_EQ(ByCaption(window, "Max velocity")->Value(), 3333);
+    std::vector<std::pair<std::string, bool>> expected;
+    if (std::string(road.name) == "SaveAs")
+        expected.emplace_back("Quenor - " + saved.toStdString(), false);
+    expected.emplace_back("Quenor - " + w.toStdString(), false);
+    expected.emplace_back("Quenor - " + v.toStdString(), false);
+    EXPECT_EQ(named, expected);
+    unsetenv("QUENOR_COM1");
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, HandOverUnderModal, ::testing::ValuesIn(kModalRoads),
+                         [](const ::testing::TestParamInfo<ModalRoad>& info) { return std::string(info.param.name); });
+
+namespace {
+
+// How the exit question is answered.
+enum class ExitAnswer { No, Yes, Cancel };
+
+void PrintTo(ExitAnswer a, std::ostream* os)
+{
+    *os << (a == ExitAnswer::No ? "No" : a == ExitAnswer::Yes ? "Yes" : "Cancel");
+}
+
+class HandOverWhileClosing : public MainWindowWithMotor, public ::testing::WithParamInterface<ExitAnswer> {};
+
+}  // namespace
+
+// Files handed over while the exit question is open wait for it. When the
+// window closes (No, or Yes and the program saved), none of them is opened,
+// then or later; when it stays open (Cancel), each is asked about in the
+// order they came, once the question has closed.
+TEST_P(HandOverWhileClosing, NothingOpensWhileTheWindowCloses)
+{
+    MotorSim sim(0, 112);
+    sim.SetRegister(153, 4);  // a VekD, as the files
+    Connect(sim);
+    Settle();
+    QTemporaryDir dir;
+    const QString w = dir.path() + "/W.vek", v = dir.path() + "/V.vek", saved = dir.path() + "/S.vek";
+    WriteText(w, "[Vek Setup file]\r\n[Motor type 4]\r\n[Filter Type 2]\r\nMax velocity = 6666\r\n");
+    WriteText(v, "[Vek Setup file]\r\n[Motor type 4]\r\n[Filter Type 2]\r\nMax velocity = 7777\r\n");
+    const std::int32_t before = sim.Register(5);
+    window->SetFileCaption(saved);  // Save writes here without asking
+    window->Session().Program().Program().SetRemark(0, "pick and place");
+    window->Session().Program().SetModified(true);
+
+    const ExitAnswer answer = GetParam();
+    const QString exitCaption = QStringLiteral("VekMRP program changed");
+    const QString transfer = QStringLiteral("Parameter transfer");
+    ModalWindows modal([&](QWindow* top) {
+        if (top->title() == exitCaption) {
+            window->BringToFront(w);
+            window->BringToFront(v);
+            test::DeliverPosted();  // the hand-overs arrive under the question
+            Click(top, answer == ExitAnswer::No    ? QMessageBox::No
+                       : answer == ExitAnswer::Yes ? QMessageBox::Yes
+                                                   : QMessageBox::Cancel);
+        } else if (top->title() == transfer) {
+            Click(top, QMessageBox::Yes);
+        } else {
+            ADD_FAILURE() << "unexpected: " << top->title().toStdString();
+            top->close();
+        }
+    });
+    EXPECT_EQ(window->close(), answer != ExitAnswer::Cancel);
+
+    if (answer == ExitAnswer::Cancel) {
+        // Each file with its own question, asked after the exit question closed.
+        ASSERT_TRUE(SpinUntil([&] { return sim.Register(5) == 7777; }, 30000));
+        ASSERT_EQ(modal.seen.size(), 3u);
+        const QString question = QStringLiteral("The parameters in file\n%1\nWill be transferred to the motor\n"
+                                                "Are you sure you want this?");
+        for (int i : {1, 2}) {
+            EXPECT_EQ(modal.seen[i].title.toStdString(), transfer.toStdString());
+            EXPECT_EQ(modal.seen[i].text.toStdString(), question.arg(i == 1 ? w : v).toStdString());
+            EXPECT_EQ(modal.seen[i].open, 1) << "asked while the exit question was open";
+        }
+        EXPECT_TRUE(window->isVisible());
+        return;
+    }
+    EXPECT_FALSE(window->isVisible());
+    Spin(1000);  // nothing may be asked or written now
+    ASSERT_GE(modal.seen.size(), 1u);
+    EXPECT_EQ(modal.seen[0].title.toStdString(), exitCaption.toStdString());
+    EXPECT_EQ(modal.seen.size(), 1u) << modal.seen.back().title.toStdString() << " opened while the window closed";
+    EXPECT_EQ(sim.Register(5), before);
+    EXPECT_EQ(window->Session().FileName().toStdString(), saved.toStdString());
+    if (answer == ExitAnswer::Yes) {
+        // The save the user asked for holds the motor's value, not a file's.
+        const QString text = ReadText(saved);
+        EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("\r\nMax velocity += %1\r\n").arg(before))))
+            << text.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, HandOverWhileClosing,
+                         ::testing::Values(ExitAnswer::No, ExitAnswer::Yes, ExitAnswer::Cancel),
+                         [](const ::testing::TestParamInfo<ExitAnswer>& info) {
+                             return ::testing::PrintToString(info.param);
+                         });

@@ -152,9 +152,10 @@ void TSeqletFormat::LoadFromFile(const std::string& path)
 {
     ReadFault fault = ReadFault::None;
     const std::optional<std::string> text = ReadWholeFile(path, kMaxFileSize, &fault);
-    if (!text)
-        throw FormatLoadError{1, "Cannot read file " + path + "\n" + ReadFaultReason(fault, kMaxFileSize, "a format file"),
-                              fault};
+    if (!text) {
+        const std::string why = ReadFaultReason(fault, kMaxFileSize, "a format file");
+        throw FormatLoadError{1, "Cannot read file " + path + "\n" + why, why};
+    }
     LoadFromBytes(std::span(reinterpret_cast<const std::uint8_t*>(text->data()), text->size()));
     fileName_ = path;
 }

@@ -16,12 +16,13 @@
 
 namespace quenor {
 
-// A format file that cannot be loaded; code 1 and the reason. fault says why
-// a file was not read at all (None: it was read, and its text is wrong).
+// A format file that cannot be loaded; code 1 and the text. readFault: why a
+// file was not read at all, one sentence (empty: it was read, and its text is
+// wrong).
 struct FormatLoadError {
     int code = 1;
     std::string text;
-    ReadFault fault = ReadFault::None;
+    std::string readFault;
 };
 
 class TSeqletFormat {

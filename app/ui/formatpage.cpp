@@ -202,9 +202,7 @@ void TSeqletPage::btnDownloadCustomClick()
     } catch (const FormatLoadError& e) {
         // A file that was not read at all says why, as a setup file does; the
         // parser's own text is not shown.
-        const std::string reason =
-            e.fault == ReadFault::None ? std::string()
-                                       : "\nError: " + ReadFaultReason(e.fault, TSeqletFormat::kMaxFileSize, "a format file");
+        const std::string reason = e.readFault.empty() ? std::string() : "\nError: " + e.readFault;
         if (prompts.error)
             prompts.error(QStringLiteral("Error loading format file\n<") + name + QStringLiteral(">") +
                               QString::fromStdString(reason),

@@ -63,6 +63,8 @@ MotorSession::MotorSession(SessionView& view, VizuWareUi& vizuUi, const MainSett
     state_.portIndex = settings.portIndex;
     state_.baudIndex = settings.baudIndex;
     com_ = std::make_unique<ComThread>(notify_.get(), settings.comOptions, options_.timings);
+    // The window shows no motor until the link's connected notice arrives.
+    com_->ShowConnection(0);
     address_ = 255;
     com_->Reconnect(255);
     com_->SetPortSettings(state_.portIndex + 1, BaudRateOfIndex(state_.baudIndex));
@@ -115,7 +117,14 @@ void MotorSession::HandleMessage(const Message& m)
 {
     if (shutDown_)
         return;
+    // A handler may wait inside (a box, a question): a message delivered
+    // meanwhile is nested in it.
+    ++dispatchDepth_;
     Guarded([&] { Dispatch(m); });
+    if (--dispatchDepth_ == 0 && openDeferred_) {
+        openDeferred_ = false;
+        OpenWaitingFilesLater();
+    }
 }
 
 bool MotorSession::StartTests()
@@ -178,7 +187,7 @@ void MotorSession::Dispatch(const Message& m)
         OnRegisterValue(static_cast<int>(m.wParam), static_cast<std::int32_t>(m.lParam));
         break;
     case UM_LINKSTATE:
-        OnLinkState(static_cast<int>(m.wParam), m.lParam);
+        OnLinkState(static_cast<int>(m.wParam), m.lParam, ConnectionNumberOf(m));
         break;
     case UM_BINDCONTROL:
         // Binds are taken while the control is built (BindingTarget).
@@ -214,10 +223,19 @@ void MotorSession::Dispatch(const Message& m)
         OnRegisterBlock(m.data);
         break;
     case UM_OPENFILE:
-        if (m.hasText)
+        if (!m.hasText)
+            openPosted_ = false;
+        if (dispatchDepth_ > 1) {
+            // Delivered inside another handler's wait: the file opens from
+            // the event loop once that handler has ended, never in its middle.
+            if (m.hasText && !windowClosing_)
+                filesWaiting_.push_back(QString::fromUtf8(m.text.data(), static_cast<qsizetype>(m.text.size())));
+            openDeferred_ = true;
+        } else if (m.hasText) {
             OnOpenFileRequest(QString::fromUtf8(m.text.data(), static_cast<qsizetype>(m.text.size())));  // a path, UTF-8
-        else
+        } else {
             OpenWaitingFiles();
+        }
         break;
     case UM_WRITEREGISTER:
         OnFilterWrite(m);
@@ -274,13 +292,27 @@ void MotorSession::OnParameterError(int code, std::int64_t lParam, const std::st
     view_.WarningsChanged();
 }
 
-void MotorSession::OnLinkState(int linkState, std::int64_t value)
+void MotorSession::OnLinkState(int linkState, std::int64_t value, std::uint32_t connection)
 {
-    const int g0 = generation_;
     const bool typeWasUnknown = state_.motorTypeUnknown;
-    if (linkState == +LinkNotice::Connected || linkState == +LinkNotice::Lost ||
-        linkState == +LinkNotice::RescanStarted)
+    const bool changes = linkState == +LinkNotice::Connected || linkState == +LinkNotice::Lost ||
+                         linkState == +LinkNotice::RescanStarted;
+    if (changes)
         ++linkChanges_;
+    // What the window does from now on goes to the motor it shows, or to none:
+    // nothing made while it showed none reaches the motor that came meanwhile.
+    if (linkState == +LinkNotice::Connected || linkState == +LinkNotice::Reconnected)
+        com_->ShowConnection(connection);
+    else if (linkState == +LinkNotice::Lost || linkState == +LinkNotice::RescanStarted)
+        com_->ShowConnection(0);
+    // A mode shown before (an offline echo, the motor of the last connection)
+    // is not the motor's: what may move it waits for the mode it reports.
+    // Before anything below that may wait (a box), so that a mode reported
+    // meanwhile stays.
+    if (changes && motion_.mode != kModeUnknown) {
+        motion_.mode = kModeUnknown;
+        view_.MotionChanged(motion_);
+    }
     switch (static_cast<LinkNotice>(linkState)) {
     case LinkNotice::Connected: {
         SetFileName(QStringLiteral("Noname"));
@@ -312,7 +344,7 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
                 Read(reg, true, 2);
         }
         RequestAllRegisters();
-        view_.MotorCommandsChanged(true);
+        view_.MotorCommandsChanged(state_.connected);
         break;
     }
     case LinkNotice::Lost:
@@ -354,17 +386,12 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value)
     // The motor of unknown type is gone: the selector serves the type selected.
     if (typeWasUnknown && !state_.motorTypeUnknown)
         TellFilterMotorType();
-    // A mode shown before (an offline echo, the motor of the last connection)
-    // is not the motor's: what may move it waits for the mode it reports.
-    if ((linkState == +LinkNotice::Connected || linkState == +LinkNotice::Lost ||
-         linkState == +LinkNotice::RescanStarted) &&
-        motion_.mode != kModeUnknown) {
-        motion_.mode = kModeUnknown;
-        view_.MotionChanged(motion_);
-    }
+    // The boxes above may have let the link change again meanwhile: the
+    // motor commands follow the link as it is now.
+    if (changes)
+        view_.MotorCommandsChanged(state_.connected);
     // The endurance test needs a motor that answers, in position mode.
     UpdateTestsAllowed();
-    (void)g0;
 }
 
 void MotorSession::OnModuleSetup(const Message& m)
@@ -534,8 +561,9 @@ void MotorSession::SetFamily1DisplayScales()
 bool MotorSession::Write(int reg, std::int32_t value, int width)
 {
     if (!state_.connected) {
-        // Offline pages: the display follows the user.
-        com_->RequestWrite(address_, reg, value, width);
+        // Offline pages: the display follows the user, and nothing goes to
+        // the link, which may already serve a motor the window has not shown.
+        PostMessage(notify_.get(), UM_REGISTERVALUE, reg, value);
         return true;
     }
     if (com_->RequestWriteIfLinked(address_, reg, value, width))
@@ -676,7 +704,8 @@ void MotorSession::SetViewHidden(bool on)
 
 void MotorSession::RequestAllRegisters()
 {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // The controls are bound as they are built, so nothing posted needs to
+    // arrive first; and no message is delivered inside a link-state handler.
     // Every register with a control, once, with the width its controls need.
     std::vector<std::pair<int, int>> pageReads;
     for (int reg = 0; reg < 256; ++reg) {

@@ -274,7 +274,7 @@ private:
     void Dispatch(const Message& m);
     void OnParameterError(int code, std::int64_t lParam, const std::string& text);
     void OnRegisterValue(int reg, std::int32_t value);
-    void OnLinkState(int state, std::int64_t value);
+    void OnLinkState(int state, std::int64_t value, std::uint32_t connection);
     void OnModuleSetup(const Message& m);
     void OnProgress(int percent, const std::string& text);
     void OnRegisterBlock(const std::vector<std::uint8_t>& block);
@@ -376,6 +376,9 @@ private:
     int loadsUnderWay_ = 0;
     std::vector<QString> filesWaiting_;  // handed over, in the order they came, not yet opened
     bool windowClosing_ = false;         // no file handed over is opened any more
+    bool openPosted_ = false;    // a UM_OPENFILE without a path is on its way
+    bool openDeferred_ = false;  // a UM_OPENFILE came inside another handler
+    int dispatchDepth_ = 0;      // messages being handled, nested ones included
     std::uint64_t linkChanges_ = 0;  // counts the connects, losses and restarts of the link
     bool writeRefused_ = false;
     bool testsAllowed_ = false;  // a write found the link down since the last look

@@ -173,8 +173,11 @@ void MotorSession::OpenWaitingFilesLater()
 {
     // A UM_OPENFILE without a path: the first file that waits, from the event
     // loop, so that the work that the closing box or load was part of ends first.
-    if (!filesWaiting_.empty() && !windowClosing_)
+    // One on its way is enough, however many windows closed meanwhile.
+    if (!filesWaiting_.empty() && !windowClosing_ && !openPosted_) {
+        openPosted_ = true;
         PostMessage(Notify(), UM_OPENFILE, 0, 0);
+    }
 }
 
 void MotorSession::ModalWindowClosed() { OpenWaitingFilesLater(); }

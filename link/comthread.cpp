@@ -391,26 +391,46 @@ void ComThread::Wake()
     workCv_.notify_all();
 }
 
+void ComThread::PushLocked(ComRequest request)
+{
+    const int tail = ringTail_.load(std::memory_order_relaxed);
+    const int next = (tail + 1) % kRingSize;
+    if (next == ringHead_.load(std::memory_order_acquire))
+        throw ComIntException{1};
+    ring_[static_cast<std::size_t>(tail)] = std::move(request);
+    ringTail_.store(next, std::memory_order_release);
+}
+
 void ComThread::PushRequest(ComRequest request)
 {
     {
         std::lock_guard lock(queueMutex_);
-        const int tail = ringTail_.load(std::memory_order_relaxed);
-        const int next = (tail + 1) % kRingSize;
-        if (next == ringHead_.load(std::memory_order_acquire))
-            throw ComIntException{1};
-        ring_[static_cast<std::size_t>(tail)] = std::move(request);
-        ringTail_.store(next, std::memory_order_release);
+        PushLocked(std::move(request));
     }
     workCv_.notify_one();
 }
 
-bool ComThread::QueueIfLinked(ComRequest request)
+bool ComThread::Linked() const
 {
     const int s = state_.load(std::memory_order_acquire);
     if (s != LINK_SERVING && s != LINK_RETRYING)
         return false;
-    PushRequest(std::move(request));
+    const std::uint32_t shown = shown_.load(std::memory_order_acquire);
+    return shown == kAnyConnection || shown == connection_.load(std::memory_order_acquire);
+}
+
+bool ComThread::QueueIfLinked(ComRequest request)
+{
+    {
+        // Under the lock that a new connection takes: a request that finds
+        // the connection it was made for is in the ring before that
+        // connection's successor empties it.
+        std::lock_guard lock(queueMutex_);
+        if (!Linked())
+            return false;
+        PushLocked(std::move(request));
+    }
+    workCv_.notify_one();
     return true;
 }
 
@@ -497,16 +517,14 @@ void ComThread::RequestWrite(int address, int reg, std::int32_t value, int width
 
 bool ComThread::RequestWriteIfLinked(int address, int reg, std::int32_t value, int width)
 {
-    const int s = state_.load(std::memory_order_acquire);
-    if (s != LINK_SERVING && s != LINK_RETRYING)
-        return false;
     ComRequest r;
     r.handler = &ComThread::DoWriteRegister;
     r.arg1 = address;
     r.arg2 = reg;
     r.arg3 = width;
     r.value = value;
-    PushRequest(std::move(r));
+    if (!QueueIfLinked(std::move(r)))
+        return false;
     writesQueued_.fetch_add(1);
     return true;
 }
@@ -741,13 +759,28 @@ void ComThread::ConnectAttempt()
         moduleInfo_[0] = 0;  // no module answered
     }
 
-    state_.store(LINK_SERVING, std::memory_order_release);
     writesTotal_.store(0);
     PostText(notify_, UM_PROGRESS, 0, 0, "Connecting");
+    BeginConnection(+LinkNotice::Connected, value & 0xFFFF);
+    retries_ = 0;
+}
+
+void ComThread::BeginConnection(int notice, std::uint32_t reg1)
+{
+    std::uint32_t number = 0;
+    {
+        // Whatever went into the ring while no connection served (a read)
+        // stays; nothing can be queued for the new one before it serves.
+        std::lock_guard lock(queueMutex_);
+        number = connection_.load(std::memory_order_relaxed) + 1;
+        if (number == kAnyConnection || number == 0)
+            number = 1;
+        connection_.store(number, std::memory_order_release);
+        state_.store(LINK_SERVING, std::memory_order_release);
+    }
     errorCount_.store(0);
     Post(UM_LINKSTATE, +LinkNotice::ErrorCount, 0);
-    Post(UM_LINKSTATE, +LinkNotice::Connected, value & 0xFFFF);
-    retries_ = 0;
+    PostData(notify_, UM_LINKSTATE, notice, reg1, ConnectionNumberData(number));
 }
 
 void ComThread::ReadModuleInfo()
@@ -814,10 +847,7 @@ void ComThread::ReconnectScan()
         }
     }
     if (found) {
-        state_.store(LINK_SERVING, std::memory_order_release);
-        errorCount_.store(0);
-        Post(UM_LINKSTATE, +LinkNotice::ErrorCount, 0);
-        Post(UM_LINKSTATE, +LinkNotice::Reconnected, 0);
+        BeginConnection(+LinkNotice::Reconnected, 0);
     } else {
         LoseLink();
     }

@@ -171,9 +171,22 @@ public:
     // The request ring. PushRequest throws ComIntException{1} when the ring is
     // full (299 jobs waiting). Safe from any number of threads.
     void PushRequest(ComRequest request);
-    // Queues only while the link serves or retries (states 1 and 3); otherwise
-    // the request is dropped and false returned.
+    // Queues only while the link serves or retries (states 1 and 3) the
+    // connection that its user shows; otherwise the request is dropped and
+    // false returned (a full ring still throws).
     bool QueueIfLinked(ComRequest request);
+
+    // Each connect (and each reconnect after a restart) that reaches the
+    // motor is a connection of its own, numbered from 1 and announced with
+    // UM_LINKSTATE Connected (or Reconnected). A user that shows the link
+    // (the main window) says which connection it shows, 0 for none: requests
+    // that only go out while the link runs are then refused while it shows
+    // another or none, so that nothing done while it showed no motor reaches
+    // the one that came meanwhile. Until ShowConnection is called, every
+    // connection counts as shown.
+    static constexpr std::uint32_t kAnyConnection = 0xFFFFFFFFu;
+    void ShowConnection(std::uint32_t number) { shown_.store(number, std::memory_order_release); }
+    std::uint32_t Connection() const { return connection_.load(std::memory_order_acquire); }
     // The poll list: an entry with the same handler and register is merged
     // (the larger width stays); a full list takes nothing. False when nothing was added.
     bool AddPoll(const ComRequest& request);
@@ -301,6 +314,11 @@ private:
     void ConnectAttempt();
     void ReconnectScan();
     void EmptyRing();
+    // A connect or a reconnect has reached the motor: a new connection
+    // serves, with nothing queued for the one before.
+    void BeginConnection(int notice, std::uint32_t reg1);
+    bool Linked() const;  // states 1 and 3, the connection shown (under queueMutex_)
+    void PushLocked(ComRequest request);  // under queueMutex_
     bool WaitForWork(int ms);
     bool WorkPending() const;  // under queueMutex_
     void Wake();
@@ -331,6 +349,8 @@ private:
     bool resumeRequested_ = false;
 
     std::atomic<int> state_{LINK_STOPPED};
+    std::atomic<std::uint32_t> connection_{0};  // changes under queueMutex_
+    std::atomic<std::uint32_t> shown_{kAnyConnection};
     std::atomic<int> errorCount_{0};
     std::atomic<int> address_{0};
     std::atomic<int> motorFamily_{0};

@@ -45,4 +45,17 @@ void PostData(MessageTarget* target, int msg, std::int64_t wParam, std::int64_t 
     target->Post(std::move(m));
 }
 
+std::vector<std::uint8_t> ConnectionNumberData(std::uint32_t number)
+{
+    return {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
+            static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)};
+}
+
+std::uint32_t ConnectionNumberOf(const Message& m)
+{
+    if (m.data.size() != 4)
+        return 0;
+    return m.data[0] | (m.data[1] << 8) | (m.data[2] << 16) | (static_cast<std::uint32_t>(m.data[3]) << 24);
+}
+
 }  // namespace quenor

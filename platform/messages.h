@@ -49,9 +49,9 @@ enum : int {
 // UM_LINKSTATE's wParam: what happened to the link.
 enum class LinkNotice : int {
     Lost = 1,           // the motor is not answering (or the settings change)
-    Connected = 2,      // lParam: register 1 of the motor
+    Connected = 2,      // lParam: register 1 of the motor; data: the connection's number
     RescanStarted = 6,  // a special command makes the motor restart
-    Reconnected = 7,    // the motor answered again after the restart
+    Reconnected = 7,    // the motor answered again after the restart; data: the connection's number
     ErrorCount = 8,     // lParam: failed jobs since the connect
 };
 
@@ -97,5 +97,11 @@ void PostMessage(MessageTarget* target, int msg, std::int64_t wParam, std::int64
 void PostText(MessageTarget* target, int msg, std::int64_t wParam, std::int64_t lParam, std::string text);
 void PostData(MessageTarget* target, int msg, std::int64_t wParam, std::int64_t lParam,
               std::vector<std::uint8_t> data);
+
+// The number of a connection of the link, as UM_LINKSTATE's Connected and
+// Reconnected carry it (four bytes, low first). 0 is no connection: a
+// message without the number reads as 0.
+std::vector<std::uint8_t> ConnectionNumberData(std::uint32_t number);
+std::uint32_t ConnectionNumberOf(const Message& m);
 
 }  // namespace quenor

@@ -11,7 +11,9 @@
 #include "params/paramkinds.h"
 #include "params/paramvalue.h"
 #include "platform/comports.h"
+#include "platform/qtmessagetarget.h"
 #include "platform/settings.h"
+#include "scope/samplesettings.h"
 #include "support/headlesssession.h"
 #include "tools/filtergen/filtergen.h"
 #include "tools/motorsim/motorsim.h"
@@ -74,6 +76,16 @@ protected:
             if (f.command == 0x52 && f.fields.size() > 1)
                 out.insert(f.fields[1]);
         return out;
+    }
+    void Unplug()
+    {
+        sim.Stop();
+        ASSERT_TRUE(SpinUntil([&] { return !(*session)->State().connected; }, 15000));
+    }
+    void PlugIn()
+    {
+        ASSERT_TRUE(sim.Start());
+        ASSERT_TRUE(SpinUntil([&] { return (*session)->State().connected; }, 15000));
     }
     bool ShowsConnected() const
     {
@@ -163,16 +175,6 @@ std::string CutOffName(const ::testing::TestParamInfo<CutCase>& info)
 
 class LoadCutOff : public SessionWithMotor, public ::testing::WithParamInterface<CutCase> {
 protected:
-    void Unplug()
-    {
-        sim.Stop();
-        ASSERT_TRUE(SpinUntil([&] { return !(*session)->State().connected; }, 15000));
-    }
-    void PlugIn()
-    {
-        ASSERT_TRUE(sim.Start());
-        ASSERT_TRUE(SpinUntil([&] { return (*session)->State().connected; }, 15000));
-    }
     // What happens while a box of the load is open.
     void WhileOpen()
     {
@@ -404,6 +406,148 @@ TEST_F(LoadCutOff, AMotorThatComesDuringAnOfflineLoadGetsNothing)
     ASSERT_TRUE(test::SpinUntilIdle([&] { return (*session)->Com().IsQueueEmpty(); }));
     for (int reg : WrittenRegisters())
         ADD_FAILURE() << "register " << reg << " written without the user's consent";
+}
+
+// What the window does while it shows no motor changes only what it shows,
+// also when the link already serves a motor that was plugged in again and
+// the window has not heard of it yet: nothing of it reaches that motor.
+enum class OfflineRoad { Edit, SetupFileLoad, SaveInMotor, ProgramStart, ScopeRun };
+
+class WhileShownOffline : public SessionWithMotor, public ::testing::WithParamInterface<OfflineRoad> {
+protected:
+    // Frames that change or move the motor: all but reads, the module query
+    // and the programmable module's status poll.
+    std::vector<int> CommandsReceived() const
+    {
+        std::vector<int> out;
+        for (const SimFrame& f : sim.Requests())
+            if (f.command != 0x50 && f.command != 0x51 && f.command != 0x5F &&
+                !(f.command == 0x61 && f.fields.size() > 2 && f.fields[1] == 1 && f.fields[2] == 0))
+                out.push_back(f.command);
+        return out;
+    }
+};
+
+TEST_P(WhileShownOffline, NothingReachesTheMotorThatCameMeanwhile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/setup.vek";
+    CParamControl* velocity = session->Control("Max velocity");
+    ASSERT_NE(velocity, nullptr);
+    std::vector<std::string> lines = (*session)->BuildSetupLines();
+    for (std::string& line : lines)
+        if (line.rfind("Max velocity ", 0) == 0)
+            line = SetupLine("Max velocity", velocity->Value() + 1);
+    std::ofstream(path.toStdString(), std::ios::binary) << JoinTextLines(lines);
+    (*session)->prompts.confirmWarnings = [](const Warnings&) { return true; };
+    if (GetParam() == OfflineRoad::ProgramStart)
+        sim.SetModuleType(4);  // the programmable module, found at the next connect
+
+    Unplug();
+    ASSERT_TRUE(sim.Start());
+    // The link serves the motor again before the window has its notice: the
+    // GUI thread delivers nothing while it waits here.
+    const std::uint32_t before = (*session)->Com().Connection();
+    for (int i = 0; i < 1500 && ((*session)->Com().State() != LINK_SERVING || (*session)->Com().Connection() == before);
+         ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ((*session)->Com().State(), LINK_SERVING);
+    ASSERT_FALSE((*session)->State().connected);
+    sim.ClearLog();
+
+    switch (GetParam()) {
+    case OfflineRoad::Edit:
+        velocity->ParseSetupValue("1234");
+        (*session)->OnControlChanged(5, 0);
+        break;
+    case OfflineRoad::SetupFileLoad:
+        (*session)->LoadSetupFile(path);
+        break;
+    case OfflineRoad::SaveInMotor:
+        (*session)->SaveInMotor();
+        break;
+    case OfflineRoad::ProgramStart:
+        (*session)->OnProgramCommand(1, 0, 0);
+        break;
+    case OfflineRoad::ScopeRun: {
+        SSampleSettings record;
+        record.triggerType = kTriggerForwardBackward;
+        (*session)->ScopeRequests().RequestWrite(112, 5, 2);
+        (*session)->ScopeRequests().RequestTestMove(nullptr, std::make_shared<SampleRun>(record, 0));
+        break;
+    }
+    }
+    ASSERT_TRUE(SpinUntil([&] { return (*session)->State().connected; }, 15000));
+    ASSERT_TRUE(test::SpinUntilIdle([&] { return (*session)->Com().IsQueueEmpty(); }));
+    Spin(300);  // nothing may come later
+    EXPECT_EQ(CommandsReceived(), std::vector<int>{}) << "what the window did without a motor reached it";
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, WhileShownOffline,
+                         ::testing::Values(OfflineRoad::Edit, OfflineRoad::SetupFileLoad, OfflineRoad::SaveInMotor,
+                                           OfflineRoad::ProgramStart, OfflineRoad::ScopeRun));
+
+// A handed-over file opens from the event loop, never inside the handler of
+// the connect: the link may go while its question is open, and the motor
+// commands then show the link as it is. However many windows close at once,
+// one request to open the files that wait is on its way.
+TEST(SessionWithoutMotor, AHandedOverFileOpensOnlyFromTheEventLoop)
+{
+    test::TestCoreApp();
+    QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
+    const std::string device = "/tmp/quenor-no-port-" + std::to_string(::getpid());
+    setenv("QUENOR_COM1", device.c_str(), 1);
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/handed.vek";
+    {
+        test::HeadlessSession session;
+        session->Start(-1, QString());
+        test::DeliverPosted();
+        ASSERT_TRUE(session->SaveSetupFile(path));
+        // Counts the requests to open the files that wait as they are delivered.
+        struct OpenRequests : QObject {
+            int count = 0;
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                if (e->type() == MessageEvent::EventType() &&
+                    static_cast<MessageEvent*>(e)->message.msg == UM_OPENFILE &&
+                    !static_cast<MessageEvent*>(e)->message.hasText)
+                    ++count;
+                return false;
+            }
+        } requests;
+        QCoreApplication::instance()->installEventFilter(&requests);
+        session.view.modalOpen = true;
+        session->OnOpenFileRequest(path);
+        for (int i = 0; i < 500; ++i)  // each window that a box blocked is free again
+            session->ModalWindowClosed();
+        session.view.modalOpen = false;
+        session->ModalWindowClosed();
+
+        int asked = 0;
+        session->prompts.askYesNo = [&](const QString&, const QString&) {
+            ++asked;
+            // The link goes while the question is open.
+            Message lost;
+            lost.msg = UM_LINKSTATE;
+            lost.wParam = +LinkNotice::Lost;
+            session->HandleMessage(lost);
+            return false;
+        };
+        Message connected;
+        connected.msg = UM_LINKSTATE;
+        connected.wParam = +LinkNotice::Connected;
+        connected.lParam = 112;
+        session->HandleMessage(connected);
+        EXPECT_EQ(asked, 0) << "the file opened inside the handler of the connect";
+        test::DeliverPosted();
+        EXPECT_EQ(asked, 1);
+        EXPECT_FALSE(session->State().connected);
+        EXPECT_FALSE(session.view.commandsEnabled) << "the motor commands show a link that is gone";
+        EXPECT_LE(requests.count, 2);
+        QCoreApplication::instance()->removeEventFilter(&requests);
+    }
+    unsetenv("QUENOR_COM1");
 }
 
 // A port that is not there is shown with its device and the reason, once:

@@ -31,7 +31,9 @@ public:
     void ProgramPresent(bool present) override { programPresent = present; }
     void TestsAllowedChanged(bool allowed) override { testsAllowed.push_back(allowed); }
     void MotionChanged(const MotorRunValues& motion) override { motionModes.push_back(motion.mode); }
+    bool ModalWindowOpen() const override { return modalOpen; }
     int lastMask = 0;
+    bool modalOpen = false;  // a dialog or box of the window is open
     std::vector<bool> testsAllowed;  // every change of the endurance test's Start, in order
     std::vector<int> motionModes;    // every mode the motion forms were shown, in order
     int statusChanges = 0;  // the status panels were told to redraw

@@ -14,9 +14,10 @@ namespace {
 
 enum : std::uint8_t { CMD_SAMPLES = 0x53 };
 
-void PostPhase(MessageTarget* window, int phase)
+// A phase of a run, with the run's number.
+void PostPhase(MessageTarget* window, const SampleRun& run, int phase)
 {
-    PostMessage(window, UM_SAMPLESTATE, phase, 0);
+    PostMessage(window, UM_SAMPLESTATE, phase, run.Number());
 }
 
 // The thread has been told to end: the job stops where it is.
@@ -99,13 +100,13 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
     if (run.MoveSent()) {
         if (run.TriggerType() == kTriggerForwardBackward)
             t.WriteRegisterNow(3, run.MoveOrigin(), true);
-        PostPhase(window, kPhaseCutOff);
+        PostPhase(window, run, kPhaseCutOff);
         return;
     }
     // A run the user aborted before its job began ends at once, as an
     // aborted trigger wait does: nothing recorded, nothing moved.
     if (run.Aborted()) {
-        PostPhase(window, kPhaseDone);
+        PostPhase(window, run, kPhaseDone);
         return;
     }
     if (family == 2)
@@ -116,11 +117,11 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         if (family != 2)
             return;
         t.WriteRegisterNow(118, 1, false);
-        PostPhase(window, kPhasePretrigger);
+        PostPhase(window, run, kPhasePretrigger);
         t.Sleep(s.preTriggerMs);
     };
     auto recordAndFinish = [&] {
-        PostPhase(window, kPhaseRecording);
+        PostPhase(window, run, kPhaseRecording);
         t.StartRecording(run);
         t.Sleep(s.totalTimeMs);
     };
@@ -137,36 +138,36 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
 
     switch (run.TriggerType()) {
     case kTriggerSingleMove: {
-        PostPhase(window, kPhaseRecording);
+        PostPhase(window, run, kPhaseRecording);
         const std::int32_t p = t.ReadRegisterNow(3, true);
         t.StartRecording(run);
         if (move(p, s.distance))
             t.Sleep(s.totalTimeMs);
-        PostPhase(window, kPhaseDone);
+        PostPhase(window, run, kPhaseDone);
         break;
     }
     case kTriggerForwardBackward: {
-        PostPhase(window, kPhaseRecording);
+        PostPhase(window, run, kPhaseRecording);
         const std::int32_t p = t.ReadRegisterNow(3, true);
         t.StartRecording(run);
         if (!move(p, s.maxDistance)) {
-            PostPhase(window, kPhaseDone);
+            PostPhase(window, run, kPhaseDone);
             break;
         }
         t.Sleep(s.moveTimeMs);
         t.WriteRegisterNow(3, p, true);
         t.Sleep(s.waitTimeMs);
-        PostPhase(window, kPhaseDone);
+        PostPhase(window, run, kPhaseDone);
         break;
     }
     case kTriggerManual:
         pretrigger();
         recordAndFinish();
-        PostPhase(window, kPhaseDone);
+        PostPhase(window, run, kPhaseDone);
         break;
     case kTriggerRegisterCondition: {
         pretrigger();
-        PostPhase(window, kPhaseWaiting);
+        PostPhase(window, run, kPhaseWaiting);
         bool wasFalse = false;
         for (;;) {
             EndIfTerminated(t);
@@ -182,7 +183,7 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         }
         if (!run.Aborted())
             recordAndFinish();
-        PostPhase(window, kPhaseDone);
+        PostPhase(window, run, kPhaseDone);
         break;
     }
     case kTriggerBitCondition: {
@@ -205,7 +206,7 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         }
         if (!run.Aborted())
             recordAndFinish();
-        PostPhase(window, kPhaseDone);
+        PostPhase(window, run, kPhaseDone);
         break;
     }
     default:

@@ -331,8 +331,8 @@ SSampleSettings Clamped(SSampleSettings s)
 }
 }  // namespace
 
-SampleRun::SampleRun(const SSampleSettings& settings, int family)
-    : settings_(Clamped(settings)), family_(ClampFamily(family))
+SampleRun::SampleRun(const SSampleSettings& settings, int family, std::uint32_t number)
+    : settings_(Clamped(settings)), family_(ClampFamily(family)), number_(number)
 {
     for (int i = 0; i < kSampleChannels; ++i)
         startValues_[i].store(settings_.channels[i].startValue, std::memory_order_relaxed);

@@ -168,7 +168,10 @@ enum SamplePhase : int {
 // with std::shared_ptr so that it outlives whichever side ends first.
 class SampleRun {
 public:
-    SampleRun(const SSampleSettings& settings, int family);
+    // number: what the job's phase messages carry (lParam), so that the
+    // scope takes each end for its own run.
+    SampleRun(const SSampleSettings& settings, int family, std::uint32_t number = 0);
+    std::uint32_t Number() const { return number_; }
 
     const SSampleSettings& Settings() const { return settings_; }
     int Family() const { return family_; }
@@ -202,6 +205,7 @@ public:
 private:
     const SSampleSettings settings_;
     const int family_;
+    const std::uint32_t number_;
     std::array<std::atomic<std::int32_t>, kSampleChannels> startValues_;
     std::atomic<std::int32_t> origin_{0};
     std::atomic<bool> moveSent_{false};

@@ -2,12 +2,17 @@
 
 #include "scope/scopeview.h"
 
+#include <algorithm>
+
 namespace quenor {
 
 SamplingFlow::SamplingFlow(ScopeLink& link, MessageTarget* window) : link_(link), window_(window) {}
 
 SamplingFlow::StartResult SamplingFlow::Start(SSampleSettings& record, const ScopeMotor& motor)
 {
+    // A run that no job records for would wait for an end that never comes.
+    if (record.triggerType > kTriggerBitCondition)
+        return StartResult::kTriggerNotBuilt;
     const bool move = record.triggerType == kTriggerSingleMove || record.triggerType == kTriggerForwardBackward;
     if (move && motor.mode != 2)
         return StartResult::kWrongMode;
@@ -23,7 +28,9 @@ SamplingFlow::StartResult SamplingFlow::Start(SSampleSettings& record, const Sco
         if (!link_.RequestWrite(ChannelSelectRegister(motor.family, i), value, 2))
             return StartResult::kNotQueued;
     }
-    auto run = std::make_shared<SampleRun>(record, motor.family);
+    if (++runsStarted_ == 0)
+        runsStarted_ = 1;  // 0 is no run's
+    auto run = std::make_shared<SampleRun>(record, motor.family, runsStarted_);
     if (!link_.RequestTestMove(window_, run))
         return StartResult::kNotQueued;
     runs_.push_back(std::move(run));
@@ -47,18 +54,22 @@ void SamplingFlow::Abort()
         set->AbortUpload();
 }
 
-SamplingFlow::PhaseResult SamplingFlow::OnSampleState(int phase, int plotWidth)
+SamplingFlow::PhaseResult SamplingFlow::OnSampleState(int phase, std::int64_t number, int plotWidth)
 {
     PhaseResult out;
     const bool ends = phase == kPhaseDone || phase == kPhaseCutOff;
-    if (runs_.empty() || runs_.front()->Aborted()) {
-        if (ends && !runs_.empty()) {
+    const auto at = std::find_if(runs_.begin(), runs_.end(),
+                                 [number](const auto& run) { return run->Number() == number; });
+    if (at == runs_.end())
+        return out;  // a stray message
+    if ((*at)->Aborted()) {
+        if (ends) {
             // An aborted run that was cut off after its move still says so,
             // as its own: a run started after it goes on.
             out.abortedCutOff = phase == kPhaseCutOff;
-            runs_.pop_front();
+            runs_.erase(at);
         }
-        return out;  // a run the user aborted, or a stray message
+        return out;  // a run the user aborted
     }
     switch (phase) {
     case kPhaseWaiting:
@@ -71,12 +82,12 @@ SamplingFlow::PhaseResult SamplingFlow::OnSampleState(int phase, int plotWidth)
         out.state = kStatePretrig;
         break;
     case kPhaseCutOff:
-        runs_.pop_front();
+        runs_.erase(at);
         out.cutOff = true;
         break;
     case kPhaseDone: {
-        const std::shared_ptr<SampleRun> run = runs_.front();
-        runs_.pop_front();
+        const std::shared_ptr<SampleRun> run = *at;
+        runs_.erase(at);
         // Start values are read after the job reported the end of recording.
         auto set = TSampleSet::FromSettings(run->SettingsWithStartValues(), run->Family(), counter_ + 1, plotWidth);
         set->setupLines = link_.SetupLines();

@@ -26,6 +26,11 @@ inline constexpr const char* kWrongModeCaption = "Wrong mode";
 inline constexpr const char* kWrongModeText =
     "The motor must be in position mode before this type of sample can be started\n"
     "Please change to position mode and try again";
+inline constexpr const char* kTriggerNotBuiltCaption = "Sampling";
+// With the trigger type's caption.
+inline constexpr const char* kTriggerNotBuiltText =
+    "A sample run with the trigger type \"%1\" cannot be started.\n"
+    "Choose another trigger type in Setup... and start again.";
 inline constexpr const char* kStateWaiting = "Waiting for trigger";
 inline constexpr const char* kStateSampling = "Sampling";
 inline constexpr const char* kStatePretrig = "Sampling Pretrig data";
@@ -40,6 +45,7 @@ public:
     enum class StartResult {
         kStarted,     // the state box opens with kStateWaiting
         kWrongMode,   // the "Wrong mode" box; nothing queued
+        kTriggerNotBuilt,  // a trigger type that no job records for: nothing queued
         kNotQueued,   // the link refused a request; nothing to wait for
     };
     // Writes the run's times into the record, the channel registers and the
@@ -54,7 +60,8 @@ public:
     // theirs is ignored. A run started afterwards is not touched by it.
     void Abort();
 
-    // A phase of the oldest run still waiting for its end. Only a run not
+    // A phase of the run numbered `run` (the message's lParam); a phase of
+    // no run under way is ignored. Only a run not
     // aborted (the one whose state box is open) shows anything: the state
     // text (empty for none); on phase 2 the new set, already handed to the
     // upload job. When the link did not take the upload, no set: the run is
@@ -68,7 +75,7 @@ public:
         bool cutOff = false;
         bool abortedCutOff = false;
     };
-    PhaseResult OnSampleState(int phase, int plotWidth);
+    PhaseResult OnSampleState(int phase, std::int64_t run, int plotWidth);
 
     // The upload's end: the text of lblTransDiff, and the set when fewer
     // samples came than it holds (an abort): it is no measurement. endsRun:
@@ -99,9 +106,10 @@ public:
 private:
     ScopeLink& link_;
     MessageTarget* window_;
-    // Test moves queued, oldest first; each ends with phase 2 or a cut-off.
-    // Each carries its own abort: all but the newest were aborted.
+    // Test moves queued, oldest first; each ends with phase 2 or a cut-off
+    // of its own number. Each carries its own abort: all but the newest were aborted.
     std::deque<std::shared_ptr<SampleRun>> runs_;
+    std::uint32_t runsStarted_ = 0;  // numbers the runs
     std::deque<std::shared_ptr<TSampleSet>> uploads_;  // sets whose uploads run, oldest first
     int counter_ = 0;       // "Scope " numbers of this program run
 };

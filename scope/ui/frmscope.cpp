@@ -364,7 +364,7 @@ void TfrmScope::Dispatch(const Message& m)
 {
     switch (m.msg) {
     case UM_SAMPLESTATE:
-        OnSampleState(static_cast<int>(m.wParam));
+        OnSampleState(static_cast<int>(m.wParam), m.lParam);
         break;
     case UM_TRANSFERDONE:
         OnTransferDone(m.wParam, m.lParam);
@@ -400,6 +400,12 @@ void TfrmScope::btnStartClick()
     case SamplingFlow::StartResult::kWrongMode:
         prompts.warning(QString::fromLatin1(kWrongModeText), QString::fromLatin1(kWrongModeCaption));
         return;
+    case SamplingFlow::StartResult::kTriggerNotBuilt:
+        prompts.warning(QString::fromLatin1(kTriggerNotBuiltText)
+                            .arg(QString::fromLatin1(kTriggerTypeCaptions[std::min<std::size_t>(
+                                record->triggerType, kTriggerTypeCaptions.size() - 1)])),
+                        QString::fromLatin1(kTriggerNotBuiltCaption));
+        return;
     case SamplingFlow::StartResult::kNotQueued:
         return;  // the session has told the user; nothing will report back
     case SamplingFlow::StartResult::kStarted:
@@ -417,11 +423,11 @@ void TfrmScope::btnAbortClick()
     btnStart_->setEnabled(true);
 }
 
-void TfrmScope::OnSampleState(int phase)
+void TfrmScope::OnSampleState(int phase, std::int64_t run)
 {
     if (!flow_)
         return;
-    const SamplingFlow::PhaseResult r = flow_->OnSampleState(phase, imScope_->width());
+    const SamplingFlow::PhaseResult r = flow_->OnSampleState(phase, run, imScope_->width());
     if (r.abortedCutOff) {
         // Told at once, over the box of a run started since, which goes on:
         // that run starts from wherever the motor is now.

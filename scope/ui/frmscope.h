@@ -130,7 +130,7 @@ private:
         QLabel* scale = nullptr;
     };
 
-    void OnSampleState(int phase);
+    void OnSampleState(int phase, std::int64_t run);
     void OnTransferDone(std::int64_t samples, std::int64_t bytes);
     // The run under way ends: its state box closed, the redraw timer
     // stopped, "&Start" enabled. Never for the end of a run the user aborted.

@@ -75,7 +75,7 @@ protected:
         std::vector<std::string> states;
         for (const Message& m : scope.Take()) {
             EXPECT_EQ(m.msg, UM_SAMPLESTATE);
-            SamplingFlow::PhaseResult r = flow->OnSampleState(static_cast<int>(m.wParam), 600);
+            SamplingFlow::PhaseResult r = flow->OnSampleState(static_cast<int>(m.wParam), m.lParam, 600);
             states.push_back(r.state);
             EXPECT_FALSE(r.lost);
             if (r.set)
@@ -234,7 +234,7 @@ TEST_F(SamplingFlowTest, ARunCutOffAfterItsMoveEndsWithoutASet)
     bool cutOff = false;
     bool abortedCutOff = false;
     for (const Message& m : scope.Take()) {
-        const SamplingFlow::PhaseResult r = flow->OnSampleState(static_cast<int>(m.wParam), 600);
+        const SamplingFlow::PhaseResult r = flow->OnSampleState(static_cast<int>(m.wParam), m.lParam, 600);
         cutOff = cutOff || r.cutOff;
         abortedCutOff = abortedCutOff || r.abortedCutOff;
     }

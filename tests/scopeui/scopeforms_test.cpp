@@ -85,6 +85,8 @@ protected:
         PostMessage(scope->Window(), msg, w, l);
         Settle();
     }
+    // A phase of the run the link took last, as its job posts it.
+    void Phase(int phase) { Post(UM_SAMPLESTATE, phase, link.run ? link.run->Number() : 0); }
     // The bytes "Save all" writes.
     QByteArray SaveAll()
     {
@@ -449,9 +451,9 @@ TEST_F(ScopeForms, SampleRunThroughThePostedPhases)
     EXPECT_FALSE(scope->StartButton()->isEnabled());
     EXPECT_TRUE(scope->TrigStatus()->isVisible());
     EXPECT_EQ(scope->TrigStatus()->State(), QStringLiteral("Waiting for trigger"));
-    Post(UM_SAMPLESTATE, 3);
+    Phase(3);
     EXPECT_EQ(scope->TrigStatus()->State(), QStringLiteral("Sampling"));
-    Post(UM_SAMPLESTATE, 2);
+    Phase(2);
     EXPECT_EQ(scope->TrigStatus()->State(), QStringLiteral("Transfering"));
     ASSERT_EQ(scope->Sets().size(), 1u);
     EXPECT_EQ(scope->Tabs()->tabText(0), QStringLiteral("Scope 1"));
@@ -474,7 +476,7 @@ TEST_F(ScopeForms, SampleRunThroughThePostedPhases)
     Settle();
     EXPECT_TRUE(link.run->Aborted());
     EXPECT_TRUE(scope->StartButton()->isEnabled());
-    Post(UM_SAMPLESTATE, 2);
+    Phase(2);
     EXPECT_TRUE(scope->Sets().empty());
     EXPECT_FALSE(scope->TrigStatus()->isVisible());
 
@@ -483,7 +485,7 @@ TEST_F(ScopeForms, SampleRunThroughThePostedPhases)
     scope->LoadScopes(WriteFile(kTwoSets));
     const std::shared_ptr<TSampleSet> before = scope->CurrentSet();
     scope->btnStartClick();
-    Post(UM_SAMPLESTATE, 2);
+    Phase(2);
     ASSERT_EQ(scope->Sets().size(), 3u);
     EXPECT_EQ(scope->CurrentSet(), link.upload);
     Post(UM_TRANSFERDONE, 500, 0);
@@ -492,4 +494,42 @@ TEST_F(ScopeForms, SampleRunThroughThePostedPhases)
     EXPECT_EQ(scope->Tabs()->count(), 2);
     EXPECT_FALSE(scope->TrigStatus()->isVisible());
     EXPECT_TRUE(scope->StartButton()->isEnabled());
+}
+
+// A run starts only when something will end it, and each end is its run's:
+// the trigger type that no job records for is refused at Start, and a run
+// aborted without its end having come leaves the next run's end to that run.
+TEST_F(ScopeForms, EachRunEndsByItsOwnEnd)
+{
+    scope->SetMotorType(0);
+    scope->SetMotorMode(2);
+    scope->SetupDialog()->TrigButton(kTriggerModuleInputOutput)->setChecked(true);
+    scope->btnStartClick();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, QStringLiteral("Sampling"));
+    EXPECT_TRUE(shown[0].text.contains(QStringLiteral("\"VekMRP Input/Output\""))) << shown[0].text.toStdString();
+    EXPECT_TRUE(link.writes.empty());
+    EXPECT_FALSE(link.run) << "a run started that nothing ends";
+    EXPECT_FALSE(scope->TrigStatus()->isVisible());
+    EXPECT_TRUE(scope->StartButton()->isEnabled());
+
+    scope->SetupDialog()->TrigButton(kTriggerManual)->setChecked(true);
+    scope->btnStartClick();
+    const std::shared_ptr<SampleRun> aborted = link.run;
+    ASSERT_TRUE(aborted);
+    scope->TrigStatus()->AbortButton()->click();
+    Settle();
+    scope->btnStartClick();
+    ASSERT_NE(link.run, aborted);
+    Phase(3);
+    Phase(2);  // the new run's end, before the aborted run's
+    EXPECT_EQ(scope->TrigStatus()->State().toStdString(), "Transfering");
+    ASSERT_EQ(scope->Sets().size(), 1u);
+    Post(UM_SAMPLESTATE, 2, aborted->Number());  // the aborted run's end changes nothing
+    EXPECT_TRUE(scope->TrigStatus()->isVisible());
+    EXPECT_EQ(scope->Sets().size(), 1u);
+    Post(UM_TRANSFERDONE, 896, 896);
+    EXPECT_FALSE(scope->TrigStatus()->isVisible());
+    EXPECT_TRUE(scope->StartButton()->isEnabled());
+    EXPECT_EQ(scope->Sets().size(), 1u);
 }

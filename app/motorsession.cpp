@@ -14,10 +14,12 @@
 
 #include <QCoreApplication>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
+#include <thread>
 
 namespace quenor {
 
@@ -84,6 +86,10 @@ void MotorSession::Shutdown()
         return;
     shutDown_ = true;
     testThread_->Terminate();
+    // The link sends a motor that a sample run moved out back first; it
+    // gives up on that by itself when the motor does not answer.
+    while (MotorMoveUnderWayMs() > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     com_->Terminate();
     com_->StopThread(2000);
 }

@@ -132,8 +132,13 @@ public:
     // Completes the start: the generation of the last run with its default
     // motor type, then the thread runs; fileName (if any) is opened next.
     void Start(int lastGeneration, const QString& fileName);
-    // Stops the thread (first thing at exit: nothing may be posted after).
+    // Stops the thread (first thing at exit: nothing may be posted after),
+    // once a sample run's motor that is out has been sent back.
     void Shutdown();
+    // A sample run has moved the motor out and the link is yet to send it
+    // back: how long that may still take, in ms (0: nothing under way).
+    // Quitting waits for it first.
+    std::int64_t MotorMoveUnderWayMs() const { return com_->MoveReturnPendingMs(); }
 
     QuenorPrompts prompts;
 

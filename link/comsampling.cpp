@@ -98,8 +98,10 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
     // there. It ends here, after bringing a forward-and-backward motor back
     // to where the run found it (an absolute target, safe to send again).
     if (run.MoveSent()) {
-        if (run.TriggerType() == kTriggerForwardBackward)
+        if (run.TriggerType() == kTriggerForwardBackward) {
             t.WriteRegisterNow(3, run.MoveOrigin(), true);
+            t.ReturnSent();
+        }
         PostPhase(window, run, kPhaseCutOff);
         return;
     }
@@ -131,6 +133,9 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         if (run.Aborted())
             return false;
         const auto target = static_cast<std::int32_t>(static_cast<std::uint32_t>(p) + static_cast<std::uint32_t>(by));
+        // A motor moved forward is sent back before the program may end.
+        if (run.TriggerType() == kTriggerForwardBackward)
+            t.NoteReturnDue(std::int64_t{s.moveTimeMs} + s.waitTimeMs + t.JobTimeoutMs());
         run.NoteMove(p);  // from here on the write may have reached the motor
         t.WriteRegisterNow(3, target, true);
         return true;
@@ -156,6 +161,7 @@ void ComThread::DoTestMove(ComThread& t, ComRequest& job)
         }
         t.Sleep(s.moveTimeMs);
         t.WriteRegisterNow(3, p, true);
+        t.ReturnSent();
         t.Sleep(s.waitTimeMs);
         PostPhase(window, run, kPhaseDone);
         break;

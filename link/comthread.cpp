@@ -462,8 +462,30 @@ void ComThread::ClearPollList()
     pollCursor_ = 0;
 }
 
+std::int64_t ComThread::MoveReturnPendingMs() const
+{
+    const std::int64_t due = returnDueMs_.load(std::memory_order_acquire);
+    return due == 0 ? 0 : std::max<std::int64_t>(0, due - MonotonicMs());
+}
+
+void ComThread::NoteReturnDue(std::int64_t ms)
+{
+    std::int64_t none = 0;
+    returnDueMs_.compare_exchange_strong(none, MonotonicMs() + std::max<std::int64_t>(0, ms));
+}
+
+std::int64_t ComThread::JobTimeoutMs() const
+{
+    // A write of register 3 and its acknowledge: 16 bytes out, 3 back.
+    const SerTimeouts& t = port_.Timeouts();
+    const std::int64_t attempt = t.writeConstant + 16LL * t.writeMultiplier + t.readConstant + t.readInterval +
+                                 3LL * t.readMultiplier;
+    return 4 * attempt;
+}
+
 void ComThread::EmptyRing()
 {
+    ReturnSent();  // a test move dropped from the ring sends nothing more
     // On the consumer's side: the head moves to the tail, and the dropped jobs'
     // payloads are freed. A producer only ever writes the slot at the tail.
     std::lock_guard lock(queueMutex_);
@@ -695,6 +717,7 @@ void ComThread::RetryAfterError()
 
 void ComThread::LoseLink()
 {
+    ReturnSent();  // the job is given up: nothing more will go out for it
     state_.store(LINK_CONNECTING, std::memory_order_release);
     Post(UM_LINKSTATE, +LinkNotice::Lost, 0);
 }

@@ -244,6 +244,13 @@ public:
     bool RequestTestMove(MessageTarget* window, std::shared_ptr<SampleRun> run);
     bool RequestSampleUpload(MessageTarget* window, std::shared_ptr<TSampleSet> set);
 
+    // A sample run's forward move is out and the motor is yet to be sent back
+    // to where the run found it: the ms until that return will have gone out
+    // (or the link will have given up on it); 0 when no return is pending.
+    // Whoever ends the thread waits this long first, so that quitting never
+    // leaves the motor out.
+    std::int64_t MoveReturnPendingMs() const;
+
     // For handlers, on the communication thread only.
     FrameLink& Frames() { return frames_; }
     TSerCom& Port() { return port_; }  // also the caller's while the link is suspended
@@ -258,6 +265,13 @@ public:
     std::int32_t ReadRegisterNow(int reg, bool wide);
     void WriteRegisterNow(int reg, std::int32_t value, bool wide);
     void WakeWaiters(int reg, std::int32_t value);
+    // The test move's return: due within ms from now (the deadline stays
+    // what it was when one is pending already), and sent.
+    void NoteReturnDue(std::int64_t ms);
+    void ReturnSent() { returnDueMs_.store(0, std::memory_order_release); }
+    // How long the link tries one job before it gives up: four attempts,
+    // each a frame out and its reply back.
+    std::int64_t JobTimeoutMs() const;
 
     // CPU time used by the thread so far, in microseconds (0 when not running).
     std::int64_t ThreadCpuUs();
@@ -398,6 +412,7 @@ private:
     // Thread only.
     std::array<std::uint8_t, kModuleInfoSize> moduleInfo_{};
     std::atomic<bool> imageValid_{false};
+    std::atomic<std::int64_t> returnDueMs_{0};  // MonotonicMs; 0: no return pending
     int imageWidth_ = 2;
     std::array<std::uint8_t, kImageSize + 4> image_{};
     std::atomic<bool> profiPending_{false};

@@ -22,6 +22,8 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -486,9 +488,46 @@ void TfrmQuenor::closeEvent(QCloseEvent* event)
             return;
         }
     }
+    if (waitingForMotor_) {
+        event->ignore();  // a second quit while the first one waits
+        return;
+    }
     // Nothing handed over opens while the window goes, or after.
     session_->WindowClosing();
+    WaitForMotorMoves();
     event->accept();
+}
+
+void TfrmQuenor::WaitForMotorMoves()
+{
+    if (session_->MotorMoveUnderWayMs() <= 0)
+        return;
+    // A box the user cannot close: the motor comes back first.
+    class WaitBox : public QDialog {
+    public:
+        using QDialog::QDialog;
+        void reject() override {}
+    };
+    WaitBox box(this, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    box.setObjectName(QStringLiteral("frmWaitForMotor"));
+    box.setWindowTitle(QStringLiteral("Quenor"));
+    auto* layout = new QVBoxLayout(&box);
+    layout->addWidget(new QLabel(QStringLiteral("Waiting for the motor to return to where the sample run found it.\n"
+                                                "Quenor closes once it has been sent back."),
+                                 &box));
+    box.setModal(true);
+    waitingForMotor_ = true;
+    box.show();
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (session_->MotorMoveUnderWayMs() <= 0)
+            loop.quit();
+    });
+    poll.start(20);
+    loop.exec();
+    box.hide();
+    waitingForMotor_ = false;
 }
 
 bool TfrmQuenor::ModalWindowOpen() const { return quenor::ModalWindowOpen(); }

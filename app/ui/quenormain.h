@@ -117,6 +117,10 @@ private:
     // Tells the session when a dialog or a box has closed.
     std::unique_ptr<ModalWindowWatch> modalWatch_;
     bool closing_ = false;
+    bool waitingForMotor_ = false;  // the window closes once a sample run's motor is back
+    // Shows why the window waits while the link sends a sample run's motor
+    // back, and returns when it has (or has given up).
+    void WaitForMotorMoves();
 
     // Widgets.
     QTabWidget* pcParams_ = nullptr;

@@ -561,6 +561,56 @@ INSTANTIATE_TEST_SUITE_P(Scope, AbortThenStartAtOnce,
                                            AbortThenStart{"TriggerNeverFires", AbortAt::AtOnce, true, "", 0}),
                          [](const ::testing::TestParamInfo<AbortThenStart>& info) { return std::string(info.param.name); });
 
+// Quitting while a sample run has moved the motor out (aborted or not, by
+// File > Exit or a signal, which close the window, or with the window simply
+// going) waits until the motor has been sent back; the window says why.
+enum class QuitRoad { ExitAfterAbort, ExitWhileRunning, WindowGoes };
+
+class QuitDuringASampleRun : public MainWindowWithMotor, public ::testing::WithParamInterface<QuitRoad> {};
+
+TEST_P(QuitDuringASampleRun, TheMotorIsSentBackFirst)
+{
+    MotorSim sim(0, 112);
+    sim.SetRegister(2, 2);  // position mode: the default run moves forward and back
+    sim.SetRegister(3, 1000);
+    Connect(sim);
+    Settle();
+    ASSERT_TRUE(SpinUntil([&] { return window->Session().Motion().mode == 2; }));
+    TfrmScope& scope = window->Forms().Scope();
+    const auto positions = [&] {
+        std::vector<std::int32_t> out;
+        for (const SimFrame& f : sim.Requests())
+            if (f.command == 0x52 && f.fields.size() > 1 && f.fields[1] == 3)
+                out.push_back(MotorSim::WrittenValue(f).value_or(-1));
+        return out;
+    };
+    scope.StartButton()->click();
+    ASSERT_TRUE(SpinUntil([&] { return positions().size() == 1; })) << "the run's move did not go out";
+    ASSERT_NE(positions()[0], 1000);
+    if (GetParam() == QuitRoad::ExitAfterAbort)
+        scope.TrigStatus()->AbortButton()->click();
+
+    bool shownWhy = false;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            shownWhy = shownWhy || modal->objectName() == QStringLiteral("frmWaitForMotor");
+    });
+    look.start(5);
+    if (GetParam() == QuitRoad::WindowGoes) {
+        window.reset();
+    } else {
+        EXPECT_TRUE(window->close());
+        EXPECT_TRUE(shownWhy) << "the window did not say why it waits";
+    }
+    EXPECT_EQ(positions().back(), 1000) << "the program ended with the motor out";
+    EXPECT_EQ(positions().size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, QuitDuringASampleRun,
+                         ::testing::Values(QuitRoad::ExitAfterAbort, QuitRoad::ExitWhileRunning,
+                                           QuitRoad::WindowGoes));
+
 namespace {
 
 void Key(QWidget* to, int key, const QString& text = QString())

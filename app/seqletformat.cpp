@@ -43,7 +43,7 @@ public:
     }
 
 private:
-    [[noreturn]] void Fail(std::string text) { throw FormatLoadError{1, std::move(text)}; }
+    [[noreturn]] void Fail(std::string text) { throw FormatLoadError{1, std::move(text), {}}; }
     [[noreturn]] void LineError() { Fail("Error in Line " + std::to_string(line_)); }
 
     // A line ends with CR, CR LF or LF alone.

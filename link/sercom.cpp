@@ -2,6 +2,7 @@
 
 #include "platform/clock.h"
 #include "platform/comports.h"
+#include "platform/regularfile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -592,10 +593,7 @@ void TSerCom::SaveLog(const std::string& fileName)
 {
     if (trace_.empty())
         return;
-    if (FILE* f = std::fopen(fileName.c_str(), "ab")) {
-        std::fwrite(trace_.data(), 1, trace_.size(), f);
-        std::fclose(f);
-    }
+    WriteRegularFile(fileName, trace_, true);
     trace_.clear();
 }
 

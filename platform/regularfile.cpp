@@ -172,6 +172,27 @@ std::optional<std::string> ReadUpTo(int fd, std::size_t limit, ReadFault* fault)
     }
 }
 
+bool WriteRegularFile(const std::string& path, std::string_view data, bool append)
+{
+    // Without a reader a named pipe refuses a non-blocking open instead of
+    // holding it; with one, it is no regular file and gets nothing.
+    const int fd = ::open(path.c_str(),
+                          O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (append ? O_APPEND : O_TRUNC), 0666);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    for (std::size_t done = 0; ok && done < data.size();) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok)
+            done += static_cast<std::size_t>(n);
+    }
+    return ::close(fd) == 0 && ok;
+}
+
 bool IsRegularFile(const std::string& path)
 {
     struct stat st {};

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace quenor {
 
@@ -74,6 +75,13 @@ std::optional<std::string> ReadUpTo(int fd, std::size_t limit, ReadFault* fault 
 // that is scanned for files skips any other entry, as it skips any file it
 // cannot use.
 bool IsRegularFile(const std::string& path);
+
+// Writes data to path as a regular file, made when it is not there and
+// emptied first unless append. Nothing waits for a reader: a named pipe in
+// its place, with or without a reader, is refused like anything else that is
+// no regular file (a folder, a device). False when the file was not written
+// whole.
+bool WriteRegularFile(const std::string& path, std::string_view data, bool append = false);
 
 // The reason shown to the user, one sentence ("The path is not a regular
 // file."); `kind` names the file in the text of TooLarge ("a setup file").

@@ -4,10 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace quenor {
 
@@ -92,21 +88,8 @@ void ByteStream::WriteU32LE(std::uint32_t value)
 
 bool ByteStream::SaveToFile(const std::string& path) const
 {
-    // Without a reader a named pipe refuses the open instead of holding it.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0)
-        return false;
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    for (std::size_t done = 0; ok && done < data_.size();) {
-        const ssize_t n = ::write(fd, data_.data() + done, data_.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            done += static_cast<std::size_t>(n);
-    }
-    return ::close(fd) == 0 && ok;
+    return WriteRegularFile(
+        path, std::string_view(reinterpret_cast<const char*>(data_.data()), data_.size()));
 }
 
 bool ByteStream::LoadFromFile(const std::string& path, std::size_t limit)

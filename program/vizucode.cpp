@@ -1,12 +1,12 @@
 #include "program/vizucode.h"
 
 #include "platform/datapaths.h"
+#include "platform/regularfile.h"
 #include "program/bytestream.h"
 #include "program/vizuoutput.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <unordered_map>
 
 namespace quenor {
@@ -884,10 +884,9 @@ void TVizuCode::WriteLog(bool truncate)
 {
     if (logPath_.empty())
         return;
-    // A debugging aid: failing to write it never fails the generation.
-    std::ofstream out(logPath_, std::ios::binary | (truncate ? std::ios::trunc : std::ios::app));
-    if (out)
-        out.write(log_.data(), static_cast<std::streamsize>(log_.size()));
+    // A debugging aid: failing to write it never fails the generation, and
+    // nothing in its place (a named pipe) holds the compiler up.
+    WriteRegularFile(logPath_, log_, !truncate);
 }
 
 }  // namespace quenor

@@ -1,5 +1,7 @@
 #include "update/httpclient.h"
 
+#include "platform/regularfile.h"
+
 #include <curl/curl.h>
 
 #include <cctype>
@@ -216,6 +218,22 @@ THTTPClient::THTTPClient(const std::string& agent, HttpOptions options)
 
 THTTPClient::~THTTPClient() = default;
 
+const std::string& THTTPClient::TrustedAuthorities()
+{
+    if (!authorities_) {
+        // A bundle of every public authority is a few hundred KB.
+        constexpr std::size_t kLimit = 16 * 1024 * 1024;
+        ReadFault fault = ReadFault::None;
+        std::optional<std::string> text = ReadWholeFile(options_.caFile, kLimit, &fault);
+        if (!text)
+            throw EWininet("The file of trusted certificate authorities " + options_.caFile + " cannot be used. " +
+                               ReadFaultReason(fault, kLimit, "a file of certificate authorities"),
+                           false, true);
+        authorities_ = std::move(text);
+    }
+    return *authorities_;
+}
+
 int THTTPClient::Perform(const std::string& url, Transfer& t)
 {
     t.stop = options_.stop;
@@ -241,8 +259,12 @@ int THTTPClient::Perform(const std::string& url, Transfer& t)
         Set(c, CURLOPT_MAXREDIRS, 8L);
         Set(c, CURLOPT_SSL_VERIFYPEER, 1L);
         Set(c, CURLOPT_SSL_VERIFYHOST, 2L);
-        if (!options_.caFile.empty())
-            Set(c, CURLOPT_CAINFO, options_.caFile.c_str());
+        curl_blob authorities{};
+        if (!options_.caFile.empty()) {
+            const std::string& pem = TrustedAuthorities();
+            authorities = {const_cast<char*>(pem.data()), pem.size(), CURL_BLOB_NOCOPY};
+            Set(c, CURLOPT_CAINFO_BLOB, &authorities);
+        }
         if (options_.proxy)
             Set(c, CURLOPT_PROXY, options_.proxy->c_str());
         Set(c, CURLOPT_PROXYAUTH, static_cast<unsigned long>(CURLAUTH_ANY));

@@ -1,7 +1,13 @@
 #pragma once
 // The small HTTPS client of the update threads, on libcurl. Blocking: a client
 // belongs to one worker thread, which waits in its calls. Every failure is
-// thrown as an EWininet with one of four texts.
+// thrown as an EWininet with one of four texts, or, when a setting of the
+// user's keeps the request from going out at all (a file of trusted
+// authorities that cannot be used), with the reason (Setting()).
+//
+// The file of trusted authorities is read by the rule for files from
+// outside (a regular file only; a named pipe in its place is never waited
+// for) and handed to the library as its contents, never as a path.
 //
 // Only https is spoken: certificate and host are always verified, redirects
 // are followed to https only, answers are never taken from a cache. The proxy
@@ -26,13 +32,16 @@ inline constexpr const char* kHttpReadError = "Error reading the file";
 
 class EWininet : public std::runtime_error {
 public:
-    explicit EWininet(const std::string& text, bool cancelled = false)
-        : std::runtime_error(text), cancelled_(cancelled) {}
+    explicit EWininet(const std::string& text, bool cancelled = false, bool setting = false)
+        : std::runtime_error(text), cancelled_(cancelled), setting_(setting) {}
     // The transfer ended because its owner asked it to stop.
     bool Cancelled() const { return cancelled_; }
+    // Nothing went out: a setting is at fault, and the text says why.
+    bool Setting() const { return setting_; }
 
 private:
     bool cancelled_;
+    bool setting_;
 };
 
 // Asked on the worker thread when the proxy wants credentials. Returns false
@@ -44,7 +53,7 @@ public:
 };
 
 struct HttpOptions {
-    std::string caFile;                    // trusted authorities; empty: the system's
+    std::string caFile;                    // trusted authorities (PEM); empty: the system's
     std::optional<std::string> proxy;      // unset: the environment's; "": none
     long connectTimeoutMs = 30000;         // to set up the connection
     long stallTimeoutS = 60;               // no byte for this long ends a transfer
@@ -80,11 +89,15 @@ public:
 
 private:
     int Perform(const std::string& url, Transfer& t);
+    // The contents of the file of trusted authorities; EWininet (Setting) when
+    // it cannot be used.
+    const std::string& TrustedAuthorities();
 
     std::string agent_;
     HttpOptions options_;
     std::string proxyUser_;
     std::string proxyPassword_;
+    std::optional<std::string> authorities_;  // read once, at the first request
 };
 
 }  // namespace quenor

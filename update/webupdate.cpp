@@ -300,6 +300,14 @@ void TWebUpdate::Execute()
             return;
         }
         names = ParseFileList(text);
+    } catch (const EWininet& e) {
+        // A setting that kept the request from going out says why.
+        if (!stop_ && e.Setting())
+            PostText(target_, UM_FIRMWARELIST, kWebNoConnection, 0, e.what());
+        else if (!stop_)
+            PostMessage(target_, UM_FIRMWARELIST, kWebNoConnection, 0);
+        finished_ = true;
+        return;
     } catch (const std::exception&) {
         if (!stop_)
             PostMessage(target_, UM_FIRMWARELIST, kWebNoConnection, 0);
@@ -444,6 +452,9 @@ void TWebUpdate2::Execute()
         const std::string text = client.ReadFile(baseUrl_ + kReleaseInfoName, &status);
         if (status >= 200 && status <= 299)
             info = ParseReleaseInfo(text);
+    } catch (const EWininet& e) {
+        if (!stop_ && e.Setting())
+            PostText(target_, UM_PROGRAMUPDATE, kUpdateError, 0, e.what());
     } catch (const std::exception&) {
     }
     if (stop_)

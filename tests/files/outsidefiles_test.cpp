@@ -7,12 +7,15 @@
 #include "app/manyfilt.h"
 #include "app/seqletformat.h"
 #include "app/setupfile.h"
+#include "program/bytestream.h"
 #include "program/graphicprogram.h"
+#include "program/vizucode.h"
 #include "scope/scopefile.h"
 #include "support/stuckreader.h"
 #include "update/firmwarefile.h"
 #include "update/firmwarelist.h"
 #include "update/firmwarebuilder.h"
+#include "update/httpclient.h"
 
 #include <gtest/gtest.h>
 
@@ -105,6 +108,15 @@ const Reader kReaders[] = {
          CGraphicProgram program;
          const ProgramLoadResult r = program.LoadFromFile(p);
          return Outcome{r.ok, r.message};
+     }},
+    // The update's "CAFile" setting: refused before any connection is tried.
+    {"TrustedAuthorities", "ca.pem", 16 * 1024 * 1024, true,
+     [](const std::string& p) {
+         HttpOptions options;
+         options.caFile = p;
+         THTTPClient client("QUENOR", options);
+         return Catching<EWininet>([&] { client.ReadFile("https://127.0.0.1:1/files4.txt"); },
+                                   [](const EWininet& e) { return e.Setting() ? std::string(e.what()) : ""; });
      }},
 };
 
@@ -259,6 +271,87 @@ TEST_P(ScannedFolders, PassOverAnEntryThatIsNoRegularFile)
 INSTANTIATE_TEST_SUITE_P(EveryScan, ScannedFolders,
                          ::testing::Combine(::testing::Values(kReaders[0]), ::testing::ValuesIn(kBadPaths)),
                          [](const auto& info) { return std::string(std::get<1>(info.param).name); });
+
+// The files the program writes for itself (the compiler log, the debug copies
+// of program images): a named pipe in their place, read or not, neither holds
+// the program up nor gets anything.
+struct Writer {
+    const char* name;
+    std::function<void(const std::string& path)> write;
+};
+
+void PrintTo(const Writer& w, std::ostream* os) { *os << w.name; }
+
+const Writer kWriters[] = {
+    {"CompilerLog",
+     [](const std::string& p) {
+         TVizuCode code(1, p);
+         code.AddEndOfProgram(1);
+         code.Link();
+     }},
+    {"DebugCopy",
+     [](const std::string& p) {
+         ByteStream stream;
+         stream.WriteU32LE(0x12345678);
+         stream.SaveToFile(p);
+     }},
+};
+
+enum class PipeAt { Path, BehindALink, PathWithAReader };
+
+class WrittenFiles : public ::testing::TestWithParam<std::tuple<Writer, PipeAt>> {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/quenor-written-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    std::string dir_;
+};
+
+TEST_P(WrittenFiles, APipeInTheirPlaceGetsNothing)
+{
+    const auto& [writer, at] = GetParam();
+    const std::string pipe = dir_ + "/fifo";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::string path = pipe;
+    if (at == PipeAt::BehindALink) {
+        path = dir_ + "/link";
+        ASSERT_EQ(::symlink(pipe.c_str(), path.c_str()), 0);
+    }
+    const int reader = at == PipeAt::PathWithAReader ? ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+    std::atomic<bool> released{false};
+    std::jthread guard = test::ReleaseStuckReader(pipe, released, O_RDONLY);
+    writer.write(path);
+    guard = {};
+    EXPECT_FALSE(released) << "the writer waited for a reader of the named pipe";
+    if (reader >= 0) {
+        char byte = 0;
+        EXPECT_LE(::read(reader, &byte, 1), 0) << "the pipe got what was meant for a file";
+        ::close(reader);
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(pipe.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+std::string WriterCaseName(const ::testing::TestParamInfo<std::tuple<Writer, PipeAt>>& info)
+{
+    static const char* const at[] = {"Path", "BehindALink", "PathWithAReader"};
+    return std::string(std::get<0>(info.param).name) + "_" + at[static_cast<int>(std::get<1>(info.param))];
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWriter, WrittenFiles,
+                         ::testing::Combine(::testing::ValuesIn(kWriters),
+                                            ::testing::Values(PipeAt::Path, PipeAt::BehindALink,
+                                                              PipeAt::PathWithAReader)),
+                         WriterCaseName);
 
 }  // namespace
 }  // namespace quenor

@@ -175,6 +175,8 @@ TEST_F(UpdateDialog, StatusTextsVersionsAndFailureBoxes)
 
     Post(UM_FIRMWAREFILES, 2, 0);
     EXPECT_EQ(dlg.sbInfo->currentMessage(), "Failed to connect to the internet");
+    Post(UM_FIRMWAREFILES, 2, 0, "The path is not a regular file.");  // a setting kept the check in
+    EXPECT_EQ(dlg.sbInfo->currentMessage(), "Failed to connect to the internet: The path is not a regular file.");
     Put(user, "new.maf", Info(0, 0x0070, "Fetched"));
     Post(UM_FIRMWAREFILES, 3, 0);
     EXPECT_EQ(dlg.sbInfo->currentMessage(), "New updates found");

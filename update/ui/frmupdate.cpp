@@ -256,7 +256,9 @@ void TfrmUpdate::Dispatch(const Message& m)
         if (m.wParam == 1) {
             sbInfo->showMessage(QStringLiteral("No new updates"));
         } else if (m.wParam == 2) {
-            sbInfo->showMessage(QStringLiteral("Failed to connect to the internet"));
+            // A setting that kept the check from going out says why.
+            sbInfo->showMessage(!m.text.empty() ? QStringLiteral("Failed to connect to the internet: ") + FromCp1252(m.text)
+                                          : QStringLiteral("Failed to connect to the internet"));
         } else if (m.wParam == 3) {
             sbInfo->showMessage(QStringLiteral("New updates found"));
             BuildList();

@@ -125,12 +125,18 @@ void MotorSession::HandleMessage(const Message& m)
         return;
     // A handler may wait inside (a box, a question): a message delivered
     // meanwhile is nested in it.
-    ++dispatchDepth_;
+    struct Depth {
+        MotorSession& s;
+        explicit Depth(MotorSession& session) : s(session) { ++s.dispatchDepth_; }
+        ~Depth()
+        {
+            if (--s.dispatchDepth_ == 0 && s.openDeferred_) {
+                s.openDeferred_ = false;
+                s.OpenWaitingFilesLater();
+            }
+        }
+    } depth(*this);
     Guarded([&] { Dispatch(m); });
-    if (--dispatchDepth_ == 0 && openDeferred_) {
-        openDeferred_ = false;
-        OpenWaitingFilesLater();
-    }
 }
 
 bool MotorSession::StartTests()

@@ -226,7 +226,7 @@ const std::string& THTTPClient::TrustedAuthorities()
         ReadFault fault = ReadFault::None;
         std::optional<std::string> text = ReadWholeFile(options_.caFile, kLimit, &fault);
         if (!text)
-            throw EWininet("The file of trusted certificate authorities " + options_.caFile + " cannot be used. " +
+            throw EWininet("CAFile " + options_.caFile + ": " +
                                ReadFaultReason(fault, kLimit, "a file of certificate authorities"),
                            false, true);
         authorities_ = std::move(text);

@@ -257,12 +257,15 @@ void TfrmUpdate::Dispatch(const Message& m)
             sbInfo->showMessage(QStringLiteral("No new updates"));
         } else if (m.wParam == 2) {
             // A setting that kept the check from going out says why.
-            sbInfo->showMessage(!m.text.empty() ? QStringLiteral("Failed to connect to the internet: ") + FromCp1252(m.text)
-                                          : QStringLiteral("Failed to connect to the internet"));
+            const QString text = !m.text.empty()
+                                     ? QStringLiteral("Failed to connect to the internet: ") + FromCp1252(m.text)
+                                     : QStringLiteral("Failed to connect to the internet");
+            sbInfo->showMessage(text);
         } else if (m.wParam == 3) {
             sbInfo->showMessage(QStringLiteral("New updates found"));
             BuildList();
         }
+        sbInfo->setToolTip(sbInfo->currentMessage());  // the whole text, where the bar is too narrow
         break;
     default:
         break;

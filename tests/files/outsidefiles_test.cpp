@@ -120,7 +120,9 @@ const Reader kReaders[] = {
      }},
 };
 
-class OutsideFiles : public ::testing::TestWithParam<std::tuple<Reader, BadCase>> {
+// A test with a folder of its own, removed afterwards.
+template <class Param>
+class InTemporaryFolder : public ::testing::TestWithParam<Param> {
 protected:
     void SetUp() override
     {
@@ -133,6 +135,11 @@ protected:
         std::error_code ec;
         fs::remove_all(dir_, ec);
     }
+    std::string dir_;
+};
+
+class OutsideFiles : public InTemporaryFolder<std::tuple<Reader, BadCase>> {
+protected:
 
     // Puts the bad entry at dir/name; the path of the pipe to guard, if any.
     std::string MakeBad(Bad bad, const std::string& name, std::size_t limit)
@@ -166,7 +173,6 @@ protected:
         return {};
     }
 
-    std::string dir_;
     int pipes_ = 0;
 };
 
@@ -299,21 +305,7 @@ const Writer kWriters[] = {
 
 enum class PipeAt { Path, BehindALink, PathWithAReader };
 
-class WrittenFiles : public ::testing::TestWithParam<std::tuple<Writer, PipeAt>> {
-protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/quenor-written-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string dir_;
-};
+class WrittenFiles : public InTemporaryFolder<std::tuple<Writer, PipeAt>> {};
 
 TEST_P(WrittenFiles, APipeInTheirPlaceGetsNothing)
 {

@@ -338,11 +338,13 @@ TEST_F(Loader, Variant2ShowsErasePercentOnItsScale)
     design.sizes = {100};
     BootloaderConfig config;
     config.variant = 2;
-    config.eraseDelayMs = 1500;
+    // Long enough that a thread held up for a second still sees the
+    // percentage pass 45 and step at least three times.
+    config.eraseDelayMs = 4000;
     Boot(config);
     LoaderTiming timing = Patient();
-    timing.eraseScaleMs = 2000;  // a shortened clock: 1500 ms is 75 %
-    timing.eraseTimeoutMs = 5000;
+    timing.eraseScaleMs = 5000;  // a shortened clock: 4000 ms is 80 %
+    timing.eraseTimeoutMs = 20000;
     MakeLoader(BuildFile(design), true, 0, timing);
     Start(true);
     ASSERT_TRUE(WaitEnd());

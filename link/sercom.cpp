@@ -425,6 +425,18 @@ int TSerCom::BytesWaiting()
     return waiting;
 }
 
+bool TSerCom::WaitForInput(int ms)
+{
+    if (inCount_ > 0)
+        return true;
+    if (fd_ < 0)
+        return false;
+    const WaitResult w = WaitFd(POLLIN, MonotonicUs() + 1000LL * std::max(0, ms));
+    if (w == WaitResult::Aborted)
+        throw SerAborted{};
+    return w == WaitResult::Ready;
+}
+
 void TSerCom::ReceiveWaiting()
 {
     Receive(static_cast<int>(inCount_) + BytesWaiting());

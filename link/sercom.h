@@ -94,6 +94,9 @@ public:
     int TakeByte();   // oldest byte; an empty ring throws "No Data"
     int ReadByte(int timeoutMs = 0);  // the time-out argument is not used
     int BytesWaiting();
+    // Waits up to ms for input; true when a byte is waiting (in the ring or the
+    // driver), false when none came. Ends with SerAborted like the reads.
+    bool WaitForInput(int ms);
     void ReceiveWaiting();
     void DiscardInput();
     void Drain();

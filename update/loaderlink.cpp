@@ -52,6 +52,14 @@ void LoaderLink::SendZeros(std::size_t n)
 
 int LoaderLink::WaitReply(int command, std::uint8_t* out, int outSize)
 {
+    // Whether or not input came, the frame is then read within the port's time-outs.
+    if (waitMs_ > 0)
+        port_.WaitForInput(waitMs_);
+    return PollReply(command, out, outSize);
+}
+
+int LoaderLink::PollReply(int command, std::uint8_t* out, int outSize)
+{
     port_.Receive(2);
     const int head = port_.TakeByte();
     const int length = port_.TakeByte();

@@ -30,19 +30,25 @@ public:
     // and the checksum must balance, else TErr "Error sending command: <command>".
     // Copies the data to out, at most outSize bytes; pauses (replyPauseMs);
     // returns the first data byte, or 0 without data. A reply that does not
-    // come throws the port's TSerErr.
+    // come throws the port's TSerErr. With a reply wait set, the reply may take
+    // that long to begin before the port's time-outs apply.
     int WaitReply(int command, std::uint8_t* out = nullptr, int outSize = 0);
+    // The same within the port's time-outs alone: for a status polled while the
+    // device works, where every time-out is a step of the progress shown.
+    int PollReply(int command, std::uint8_t* out = nullptr, int outSize = 0);
 
     // Sleeps, ended early by the abort descriptor (SerAborted).
     void Sleep(int ms);
 
     void SetReplyPauseMs(int ms) { pauseMs_ = ms; }
+    void SetReplyWaitMs(int ms) { waitMs_ = ms; }
     TSerCom& Port() { return port_; }
 
 private:
     TSerCom& port_;
     int abortFd_;
     int pauseMs_;
+    int waitMs_ = 0;
 };
 
 }  // namespace quenor

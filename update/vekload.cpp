@@ -141,6 +141,7 @@ void TVekLoad::StartLoad()
         return;
     rs485Start_.store(false);
     link_->SetReplyPauseMs(timing_.replyPauseMs);
+    link_->SetReplyWaitMs(timing_.replyWaitMs);
     thread_ = std::thread(&TVekLoad::Execute, this);
 }
 
@@ -386,10 +387,11 @@ void TVekLoad::WaitForBootloader()
 bool TVekLoad::WaitReplyCode()
 {
     // Read what the device sent while the pattern went out, and for as long
-    // as the pattern takes on the line (at least 50 ms), so the loop keeps the
-    // line's pace on a port that hands bytes over at once.
+    // as the pattern takes on the line (at least 50 ms, and at least the reply
+    // wait), so the loop keeps the line's pace on a port that hands bytes over
+    // at once.
     const std::int64_t lineMs = std::max<std::int64_t>(50, 2LL * kPatternPairs * 10 * 1000 / std::max(1, baud_));
-    const std::int64_t deadline = MonotonicMs() + lineMs;
+    const std::int64_t deadline = MonotonicMs() + std::max<std::int64_t>(lineMs, timing_.replyWaitMs);
     int reads = 0;
     while (reads < 1000) {
         CheckStop();
@@ -494,7 +496,7 @@ void TVekLoad::EraseBlocks()
             const std::int64_t sent = MonotonicMs();
             for (;;) {
                 try {
-                    if (link_->WaitReply(4) != 0)
+                    if (link_->PollReply(4) != 0)
                         throw TErr("Block erase timeout");
                     break;
                 } catch (const TSerErr&) {

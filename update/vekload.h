@@ -54,10 +54,15 @@ enum LoaderStatus : int {
 
 // Waits of the variant-2 erase: up to eraseTimeoutMs per block, the percentage
 // shown on a scale of eraseScaleMs. Tests shorten them.
+// replyWaitMs: how long a reply (and the bootloader's reply code) may take to
+// begin; 0 keeps the port's time-outs, as the program does. Tests that run
+// beside other heavy jobs raise it, so a thread that runs late is not taken
+// for a device that does not answer.
 struct LoaderTiming {
     int eraseTimeoutMs = 10000;
     int eraseScaleMs = 19000;
     int replyPauseMs = 50;
+    int replyWaitMs = 0;
 };
 
 // The line speeds command 11 selects by index.

@@ -8,7 +8,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <unistd.h>
 
 using namespace quenor;
@@ -288,5 +290,47 @@ TEST(LoaderFrames, CommandAndReplyLayout)
         }
         port.DiscardInput();
     }
+    unsetenv("QUENOR_COM9");
+}
+
+// With a reply wait, a reply may begin later than the port's time-outs allow;
+// the poll of a working device keeps the port's pace.
+TEST(LoaderFrames, AReplyMayBeginWithinTheReplyWait)
+{
+    using Clock = std::chrono::steady_clock;
+    PtyPair pty;
+    ASSERT_TRUE(pty.Open(true));
+    setenv("QUENOR_COM9", pty.SlavePath().c_str(), 1);
+    TSerCom port(9, 57600, 1000);
+    port.Open();
+    LoaderLink link(port, -1, 0);
+    link.SetReplyWaitMs(10000);
+
+    // The device answers well after the port's 202 ms.
+    const Bytes status{0xA4, 0x01, 0x03, 0x58};
+    std::thread device([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        EXPECT_EQ(::write(pty.MasterFd(), status.data(), status.size()), static_cast<ssize_t>(status.size()));
+    });
+    int got = -1;
+    try {
+        got = link.WaitReply(4);
+    } catch (const TSerErr& e) {
+        ADD_FAILURE() << e.text;
+    }
+    device.join();
+    EXPECT_EQ(got, 3);
+
+    // A device that does not answer is given the whole wait.
+    link.SetReplyWaitMs(700);
+    auto t0 = Clock::now();
+    EXPECT_THROW(link.WaitReply(4), TSerErr);
+    EXPECT_GE(Clock::now() - t0, std::chrono::milliseconds(700));
+
+    // The poll ends with the port's time-out, not the reply wait.
+    link.SetReplyWaitMs(60000);
+    t0 = Clock::now();
+    EXPECT_THROW(link.PollReply(4), TSerErr);
+    EXPECT_LT(Clock::now() - t0, std::chrono::seconds(30));
     unsetenv("QUENOR_COM9");
 }

@@ -15,7 +15,6 @@ struct VariantRow {
 };
 constexpr VariantRow kVariants[] = {{57600, 0x4C, 0x5A}, {38400, 0x5C, 0x4A}, {19200, 0x6C, 0x6A},
                                     {19200, 0x7C, 0x7A}, {19200, 0x8C, 0x8A}, {19200, 0x7C, 0x7A}};
-constexpr int kPayloadGapMs = 300;
 constexpr int kRates[] = {2400, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
 
 std::uint16_t Crc16(const std::uint8_t* data, std::size_t n)
@@ -180,7 +179,7 @@ void SimBootloader::Core::OnBytes(const std::uint8_t* data, std::size_t n)
     // A payload that stops coming is given up after a pause, as the device's
     // byte time-out does, so the loader's next sync is heard.
     const std::int64_t now = MonotonicMs();
-    if (state_ == State::Payload && now - lastByteMs_ > kPayloadGapMs) {
+    if (state_ == State::Payload && now - lastByteMs_ > config_.byteTimeoutMs) {
         state_ = State::Command;
         payload_.clear();
         buf_.clear();

@@ -29,6 +29,7 @@ struct BootloaderConfig {
     int hardware = 0;      // hardware type the identify command reports
     int moduleType = 0;    // picks variant 1's and 3's jump command like the loader does
     int eraseDelayMs = 0;  // variant 2: the erase status comes this late
+    int byteTimeoutMs = 300;      // a payload with a longer pause in it is given up
     bool answerAttention = true;  // false: the reply code is lost (a keyed RS-485 line)
 };
 

@@ -4,9 +4,8 @@
 #include "link/linkfixture.h"
 
 #include <cmath>
-#include <condition_variable>
+#include <cstring>
 #include <functional>
-#include <mutex>
 #include <thread>
 
 namespace quenor::linktest {
@@ -14,44 +13,30 @@ namespace {
 
 // Notes when each write of the position register was answered: with the link
 // not connected that is the moment the write was handed over.
-class TimedTarget : public MessageTarget {
+class TimedTarget : public RecordingTarget {
 public:
     struct Move {
         std::int64_t position;
         std::chrono::steady_clock::time_point at;
     };
-
     void Post(Message m) override
     {
         const auto now = std::chrono::steady_clock::now();
         if (m.msg != UM_REGISTERVALUE || m.wParam != TTestThread::kPositionRegister)
             return;
-        {
-            std::lock_guard lock(mutex_);
-            moves_.push_back(Move{m.lParam, now});
-        }
-        cv_.notify_all();
+        m.text.assign(reinterpret_cast<const char*>(&now), sizeof now);  // the time, kept with it
+        RecordingTarget::Post(std::move(m));
     }
     std::vector<Move> Moves() const
     {
-        std::lock_guard lock(mutex_);
-        return moves_;
+        std::vector<Move> out;
+        for (const Message& m : Snapshot()) {
+            Move move{m.lParam, {}};
+            std::memcpy(&move.at, m.text.data(), sizeof move.at);
+            out.push_back(move);
+        }
+        return out;
     }
-    bool WaitMoves(std::size_t n, std::chrono::milliseconds t) const
-    {
-        std::unique_lock lock(mutex_);
-        return cv_.wait_for(lock, t, [&] { return moves_.size() >= n; });
-    }
-    void Clear()
-    {
-        std::lock_guard lock(mutex_);
-        moves_.clear();
-    }
-
-private:
-    mutable std::mutex mutex_;
-    mutable std::condition_variable cv_;
-    std::vector<Move> moves_;
 };
 
 class TestThreadTest : public LinkTest {
@@ -145,7 +130,7 @@ TEST_F(TestThreadTest, WithoutWaitTheCycleAlternatesWithItsPauses)
         test->SetDelay1(c.delay1);
         test->SetDelay2(c.delay2);
         test->Start();
-        ASSERT_TRUE(timed.WaitMoves(5, 10s));
+        ASSERT_TRUE(timed.WaitFor([](const auto& ms) { return ms.size() >= 5; }, 10s));
         test.reset();
         link.reset();
 

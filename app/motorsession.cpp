@@ -12,8 +12,6 @@
 #include "platform/cp1252.h"
 #include "platform/qtmessagetarget.h"
 
-#include <QCoreApplication>
-
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -234,21 +232,23 @@ void MotorSession::Dispatch(const Message& m)
     case UM_REGISTERBLOCK:
         OnRegisterBlock(m.data);
         break;
-    case UM_OPENFILE:
+    case UM_OPENFILE: {
+        const QString path = QString::fromUtf8(m.text.data(), static_cast<qsizetype>(m.text.size()));  // UTF-8
         if (!m.hasText)
             openPosted_ = false;
         if (dispatchDepth_ > 1) {
             // Delivered inside another handler's wait: the file opens from
             // the event loop once that handler has ended, never in its middle.
             if (m.hasText && !windowClosing_)
-                filesWaiting_.push_back(QString::fromUtf8(m.text.data(), static_cast<qsizetype>(m.text.size())));
+                filesWaiting_.push_back(path);
             openDeferred_ = true;
         } else if (m.hasText) {
-            OnOpenFileRequest(QString::fromUtf8(m.text.data(), static_cast<qsizetype>(m.text.size())));  // a path, UTF-8
+            OnOpenFileRequest(path);
         } else {
             OpenWaitingFiles();
         }
         break;
+    }
     case UM_WRITEREGISTER:
         OnFilterWrite(m);
         break;
@@ -356,7 +356,6 @@ void MotorSession::OnLinkState(int linkState, std::int64_t value, std::uint32_t 
                 Read(reg, true, 2);
         }
         RequestAllRegisters();
-        view_.MotorCommandsChanged(state_.connected);
         break;
     }
     case LinkNotice::Lost:

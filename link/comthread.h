@@ -365,6 +365,7 @@ private:
     std::atomic<int> state_{LINK_STOPPED};
     std::atomic<std::uint32_t> connection_{0};  // changes under queueMutex_
     std::atomic<std::uint32_t> shown_{kAnyConnection};
+    std::atomic<std::int64_t> returnDueMs_{0};  // MonotonicMs; 0: no return pending
     std::atomic<int> errorCount_{0};
     std::atomic<int> address_{0};
     std::atomic<int> motorFamily_{0};
@@ -412,7 +413,6 @@ private:
     // Thread only.
     std::array<std::uint8_t, kModuleInfoSize> moduleInfo_{};
     std::atomic<bool> imageValid_{false};
-    std::atomic<std::int64_t> returnDueMs_{0};  // MonotonicMs; 0: no return pending
     int imageWidth_ = 2;
     std::array<std::uint8_t, kImageSize + 4> image_{};
     std::atomic<bool> profiPending_{false};

@@ -115,6 +115,13 @@ private:
     int fd_ = -1;
 };
 
+// Why a request did not go out when a setting kept it in; empty otherwise.
+std::string SettingFault(const std::exception& e)
+{
+    const auto* w = dynamic_cast<const EWininet*>(&e);
+    return w && w->Setting() ? std::string(e.what()) : std::string();
+}
+
 }  // namespace
 
 UpdateSettings ReadUpdateSettings()
@@ -300,17 +307,9 @@ void TWebUpdate::Execute()
             return;
         }
         names = ParseFileList(text);
-    } catch (const EWininet& e) {
-        // A setting that kept the request from going out says why.
-        if (!stop_ && e.Setting())
-            PostText(target_, UM_FIRMWARELIST, kWebNoConnection, 0, e.what());
-        else if (!stop_)
-            PostMessage(target_, UM_FIRMWARELIST, kWebNoConnection, 0);
-        finished_ = true;
-        return;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         if (!stop_)
-            PostMessage(target_, UM_FIRMWARELIST, kWebNoConnection, 0);
+            PostText(target_, UM_FIRMWARELIST, kWebNoConnection, 0, SettingFault(e));
         finished_ = true;
         return;
     }
@@ -452,10 +451,9 @@ void TWebUpdate2::Execute()
         const std::string text = client.ReadFile(baseUrl_ + kReleaseInfoName, &status);
         if (status >= 200 && status <= 299)
             info = ParseReleaseInfo(text);
-    } catch (const EWininet& e) {
-        if (!stop_ && e.Setting())
-            PostText(target_, UM_PROGRAMUPDATE, kUpdateError, 0, e.what());
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        if (!stop_ && !SettingFault(e).empty())
+            PostText(target_, UM_PROGRAMUPDATE, kUpdateError, 0, SettingFault(e));
     }
     if (stop_)
         return;

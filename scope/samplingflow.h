@@ -61,8 +61,8 @@ public:
     void Abort();
 
     // A phase of the run numbered `run` (the message's lParam); a phase of
-    // no run under way is ignored. Only a run not
-    // aborted (the one whose state box is open) shows anything: the state
+    // no run under way is ignored. Only a run not aborted (the one whose
+    // state box is open) shows anything: the state
     // text (empty for none); on phase 2 the new set, already handed to the
     // upload job. When the link did not take the upload, no set: the run is
     // lost. A run cut off after its move ends without a set too. An aborted

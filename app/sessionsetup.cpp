@@ -11,6 +11,7 @@
 #include "params/paramkinds.h"
 #include "params/paramvalue.h"
 #include "platform/cp1252.h"
+#include "platform/savefile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -127,11 +128,12 @@ bool MotorSession::SaveSetupFile(const QString& name)
     const std::vector<std::uint8_t> program = vizu_->SaveProgramToStream();
     if (!program.empty())
         lines.push_back(ProgramLine(HexTextFromStream(program)));
-    std::string error;
-    if (!WriteWholeFile(PathBytes(name), JoinTextLines(lines), &error)) {
+    std::string reason;
+    if (!SaveWholeFile(PathBytes(name), JoinTextLines(lines), &reason)) {
         // The program is still not saved anywhere: closing must still ask.
         vizu_->SetModified(wasModified);
-        prompts.error(QStringLiteral("Error saving the file <%1>").arg(name), QStringLiteral("Save error!"));
+        prompts.error(QStringLiteral("Error saving the file <%1>\nError: %2").arg(name, QString::fromStdString(reason)),
+                      QStringLiteral("Save error!"));
         return false;
     }
     vizu_->SetModified(false);

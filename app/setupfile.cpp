@@ -2,8 +2,6 @@
 
 #include "app/motortypes.h"
 
-#include <QSaveFile>
-
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -70,30 +68,6 @@ std::string JoinTextLines(const std::vector<std::string>& lines)
         out += "\r\n";
     }
     return out;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& text, std::string* error)
-{
-    QSaveFile file(QString::fromLocal8Bit(path.c_str()));
-    // A writable file in a folder where no new file may be made is written in place.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString().toStdString();
-        return false;
-    }
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
-        if (error)
-            *error = file.errorString().toStdString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString().toStdString();
-        return false;
-    }
-    return true;
 }
 
 SetupHeader ScanSetupHeader(const std::vector<std::string>& lines)

@@ -28,11 +28,6 @@ std::vector<std::string> SplitTextLines(const std::string& text);
 // Joins lines with CR LF after each.
 std::string JoinTextLines(const std::vector<std::string>& lines);
 
-// Writes a whole file so that a failure leaves the old file as it was: the text
-// goes to a temporary file that replaces the old one only when it was written
-// completely. Returns false and an error description when the write failed.
-bool WriteWholeFile(const std::string& path, const std::string& text, std::string* error = nullptr);
-
 struct SetupHeader {
     bool valid = false;   // the marker line was seen
     int motorType = 0;    // "[Motor type N]"

@@ -2,6 +2,7 @@
 
 #include "platform/numtext.h"
 #include "platform/regularfile.h"
+#include "platform/savefile.h"
 #include "scope/samplesetup.h"
 
 #include <algorithm>
@@ -533,6 +534,12 @@ std::vector<std::string> ScopeFileLines(const std::vector<std::shared_ptr<TSampl
         if (s)
             s->SaveToStrings(lines);
     return lines;
+}
+
+bool SaveScopeFile(const std::string& path, const std::vector<std::shared_ptr<TSampleSet>>& sets,
+                   std::string* reason)
+{
+    return SaveWholeFile(path, JoinLines(ScopeFileLines(sets)), reason);
 }
 
 std::string ClipboardText(const TSampleSet& set, char sep)

@@ -125,6 +125,11 @@ ScopeFileRead ReadScopeFile(const std::string& path, ScopeContents held = {});
 
 // The blocks of the given sets, in order.
 std::vector<std::string> ScopeFileLines(const std::vector<std::shared_ptr<TSampleSet>>& sets);
+// Saves the blocks of the given sets as the whole of the file at path
+// (SaveWholeFile): a save that fails leaves the file there as it was, and a
+// path that is no regular file is refused. False with the reason when not saved.
+bool SaveScopeFile(const std::string& path, const std::vector<std::shared_ptr<TSampleSet>>& sets,
+                   std::string* reason);
 
 // The tab-separated text of a set, lines ended by CR LF, floats with the given
 // decimal separator.

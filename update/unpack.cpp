@@ -1,5 +1,7 @@
 #include "update/unpack.h"
 
+#include "platform/savefile.h"
+
 #include <zip.h>
 
 #include <cerrno>
@@ -280,21 +282,6 @@ int UnpackArchive(const std::string& archive, const std::string& targetDir, cons
         rc = MoveIn(entries, staging, target);
     fs::remove_all(staging, ec);
     return rc;
-}
-
-bool WriteAll(int fd, const char* p, std::size_t n)
-{
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
 }
 
 }  // namespace quenor

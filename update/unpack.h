@@ -18,9 +18,6 @@ namespace quenor {
 // authenticates nothing.
 inline constexpr const char* kArchivePassword = "Hq5xVrMnLw";
 
-// Writes all n bytes, going on after interruptions; false on a write error.
-bool WriteAll(int fd, const char* p, std::size_t n);
-
 enum UnpackError : int {
     kUnpackOk = 0,
     kUnpackBadArchive = 1,     // cannot be opened, or is no zip archive

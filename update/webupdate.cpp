@@ -1,5 +1,6 @@
 #include "update/webupdate.h"
 
+#include "platform/savefile.h"
 #include "platform/settings.h"
 #include "update/unpack.h"
 
@@ -19,6 +20,8 @@ namespace {
 
 constexpr const char* kDefaultFirmwareUrl = "https://updates.example.com/quenor/firmware/";
 constexpr const char* kDefaultProgramUrl = "https://updates.example.com/quenor/program/";
+// A download is written under a hidden temporary name and renamed once whole.
+constexpr const char* kDownloadPrefix = ".quenor-download-";
 
 std::string Folder(std::string url)
 {
@@ -56,64 +59,6 @@ std::string Lower(std::string s)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
-
-// A file being written under a temporary name in its folder; Commit renames
-// it to its real name, anything else removes it.
-class TempFile {
-public:
-    explicit TempFile(const std::string& folder)
-    {
-        path_ = folder + "/.quenor-download-XXXXXX";
-        fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
-        if (fd_ < 0)
-            path_.clear();
-    }
-    ~TempFile() { Discard(); }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    bool Ok() const { return fd_ >= 0; }
-    const std::string& Path() const { return path_; }
-
-    bool Write(const char* p, std::size_t n) { return WriteAll(fd_, p, n); }
-
-    // Flushes and closes; the file keeps its temporary name.
-    bool Close()
-    {
-        if (fd_ < 0)
-            return false;
-        const bool ok = ::fsync(fd_) == 0;
-        const bool closed = ::close(fd_) == 0;
-        fd_ = -1;
-        return ok && closed;
-    }
-
-    bool Commit(const std::string& dest)
-    {
-        if (!Close())
-            return false;
-        if (::rename(path_.c_str(), dest.c_str()) != 0)
-            return false;
-        path_.clear();
-        return true;
-    }
-
-    void Discard()
-    {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-        if (!path_.empty()) {
-            ::unlink(path_.c_str());
-            path_.clear();
-        }
-    }
-
-private:
-    std::string path_;
-    int fd_ = -1;
-};
 
 // Why a request did not go out when a setting kept it in; empty otherwise.
 std::string SettingFault(const std::exception& e)
@@ -275,8 +220,8 @@ bool TWebUpdate::Fetch(THTTPClient& client, const std::string& name)
 {
     std::error_code ec;
     fs::create_directories(downloadFolder_, ec);
-    TempFile file(downloadFolder_);
-    if (!file.Ok())
+    StagedFile file(downloadFolder_, kDownloadPrefix);
+    if (!file.IsOpen())
         return false;
     try {
         client.ReadToStream(baseUrl_ + PercentEncode(name),
@@ -414,8 +359,8 @@ bool TWebUpdate2::Download(THTTPClient& client, const std::string& archive)
             PostMessage(target_, UM_PROGRAMUPDATE, kUpdateProgress, percent);
         }
     };
-    TempFile file(programDir_);
-    if (!file.Ok())  // the program's folder cannot be written: the unpacker's complaint
+    StagedFile file(programDir_, kDownloadPrefix);
+    if (!file.IsOpen())  // the program's folder cannot be written: the unpacker's complaint
         throw std::runtime_error("Unpacker returned errorcode " + std::to_string(kUnpackWrite));
     try {
         client.ReadToStream(baseUrl_ + PercentEncode(Lower(archive)),

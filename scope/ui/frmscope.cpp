@@ -27,7 +27,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTimer>
@@ -752,13 +751,9 @@ void TfrmScope::SaveSets(const std::shared_ptr<TSampleSet>& only)
 void TfrmScope::WriteFile(const QString& name, const std::vector<std::shared_ptr<TSampleSet>>& sets)
 {
     const std::string failure = Failure([&] {
-        const std::string text = JoinLines(ScopeFileLines(sets));
-        QSaveFile file(name);
-        const bool ok = file.open(QIODevice::WriteOnly)
-                        && file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size())
-                        && file.commit();
-        if (!ok)
-            throw std::runtime_error(ToCp1252(file.errorString()));
+        std::string reason;
+        if (!SaveScopeFile(QFile::encodeName(name).toStdString(), sets, &reason))
+            throw std::runtime_error(reason);
     });
     if (!failure.empty())
         prompts.error(Q(SaveErrorText(failure)), QStringLiteral("Error"));

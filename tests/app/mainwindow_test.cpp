@@ -27,6 +27,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QFile>
@@ -52,6 +53,7 @@
 #include <unistd.h>
 
 #include "support/qtapp.h"
+#include "support/savefaults.h"
 
 using namespace quenor;
 using quenor::motorsim::MotorSim;
@@ -1245,5 +1247,91 @@ TEST_P(HandOverWhileClosing, NothingOpensWhileTheWindowCloses)
 INSTANTIATE_TEST_SUITE_P(Answers, HandOverWhileClosing,
                          ::testing::Values(ExitAnswer::No, ExitAnswer::Yes, ExitAnswer::Cancel),
                          [](const ::testing::TestParamInfo<ExitAnswer>& info) {
+                             return ::testing::PrintToString(info.param);
+                         });
+
+namespace {
+
+// The roads by which the window saves its setup file.
+enum class SaveRoad { Save, SaveAs, ExitQuestion };
+
+void PrintTo(SaveRoad r, std::ostream* os)
+{
+    *os << (r == SaveRoad::Save ? "Save" : r == SaveRoad::SaveAs ? "SaveAs" : "ExitQuestion");
+}
+
+class SaveOntoAFullDisk : public ::testing::TestWithParam<SaveRoad> {};
+
+}  // namespace
+
+// A save that the disk cannot take, by whichever road: its box says so, the
+// old file keeps every byte, the title keeps its name, the program still
+// counts as unsaved, and the window that was to close stays open.
+TEST_P(SaveOntoAFullDisk, SaysSoAndChangesNothing)
+{
+    test::TestApp();
+    QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
+    setenv("QUENOR_COM1", "/dev/quenor-no-such-port", 1);
+    QTemporaryDir dir;
+    const QString old = dir.path() + "/old.vek";
+    QuenorOptions options;
+    options.timings = Fast();
+    TfrmQuenor window(options);
+    window.show();
+    window.InitAfterCreate(QString());
+    ASSERT_TRUE(window.Session().SaveSetupFile(old));
+    const QString oldText = ReadText(old);
+    const QString title = window.windowTitle();
+    ASSERT_EQ(title, QStringLiteral("Quenor - ") + old);
+    dynamic_cast<CParamControlEdit*>(ByCaption(window, "Max velocity"))->EnterPressed("777");
+    test::DeliverPosted();
+    window.Session().Program().Program().SetRemark(0, "pick and place");
+    window.Session().Program().SetModified(true);
+
+    const SaveRoad road = GetParam();
+    ModalWindows modal([&](QWindow* top) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(ModalWindows::WidgetOf(top))) {
+            auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(edit, nullptr);
+            edit->setText(old);  // typed, then Return: the dialog asks before it replaces
+            static_cast<QDialog*>(dialog)->accept();
+        } else if (top->title() == QStringLiteral("VekMRP program changed")) {
+            Click(top, QMessageBox::Yes);
+        } else if (auto* box = qobject_cast<QMessageBox*>(ModalWindows::WidgetOf(top));
+                   box && box->text().contains(QStringLiteral("already exists"))) {
+            Click(top, QMessageBox::Yes);
+        } else {
+            top->close();
+        }
+    });
+    {
+        test::FileSizeLimit full(1024);  // the file is some 3 KB
+        if (road == SaveRoad::Save)
+            window.SaveClick();
+        else if (road == SaveRoad::SaveAs)
+            window.SaveAsClick();
+        else
+            EXPECT_FALSE(window.close());
+    }
+    ASSERT_TRUE(SpinUntil([&] { return QGuiApplication::modalWindow() == nullptr; }));
+    std::vector<QString> boxes;
+    for (const auto& seen : modal.seen)
+        if (seen.title == QStringLiteral("Save error!"))
+            boxes.push_back(seen.text);
+    ASSERT_EQ(boxes.size(), 1u);
+    // Save As: the file dialog and its question whether to replace; exit: its question.
+    EXPECT_EQ(modal.seen.size(), road == SaveRoad::Save ? 1u : road == SaveRoad::SaveAs ? 3u : 2u);
+    EXPECT_EQ(boxes[0], QStringLiteral("Error saving the file <%1>\nError: The file cannot be written: file too large.")
+                            .arg(old));
+    EXPECT_EQ(ReadText(old), oldText);
+    EXPECT_EQ(window.windowTitle(), title);
+    EXPECT_TRUE(window.Session().Program().Modified());
+    EXPECT_TRUE(window.isVisible());
+    unsetenv("QUENOR_COM1");
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, SaveOntoAFullDisk,
+                         ::testing::Values(SaveRoad::Save, SaveRoad::SaveAs, SaveRoad::ExitQuestion),
+                         [](const ::testing::TestParamInfo<SaveRoad>& info) {
                              return ::testing::PrintToString(info.param);
                          });

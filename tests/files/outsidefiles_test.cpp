@@ -1,7 +1,9 @@
 // Every reader of a file from outside the program, and every folder the
 // program scans, against paths that are no regular file or too large: nothing
 // waits for a writer, nothing reads without end, a single file is refused
-// with its reason and a folder lists its other files.
+// with its reason and a folder lists its other files. Every save of a user's
+// file against paths it must not replace and writes that fail: what was there
+// stays as it was, and the save says why.
 
 #include "app/filterselector.h"
 #include "app/manyfilt.h"
@@ -11,6 +13,8 @@
 #include "program/graphicprogram.h"
 #include "program/vizucode.h"
 #include "scope/scopefile.h"
+#include "platform/savefile.h"
+#include "support/savefaults.h"
 #include "support/stuckreader.h"
 #include "update/firmwarefile.h"
 #include "update/firmwarelist.h"
@@ -19,12 +23,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <cstdio>
+#include <optional>
 #include <functional>
 #include <ostream>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace quenor {
@@ -344,6 +351,341 @@ INSTANTIATE_TEST_SUITE_P(EveryWriter, WrittenFiles,
                                             ::testing::Values(PipeAt::Path, PipeAt::BehindALink,
                                                               PipeAt::PathWithAReader)),
                          WriterCaseName);
+
+// The files the program writes for itself still say when the disk did not
+// take them whole.
+TEST(WrittenFiles, AFullDiskIsReported)
+{
+    char pattern[] = "/tmp/quenor-written-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    ByteStream stream;
+    for (std::uint32_t i = 0; i < 1000; ++i)
+        stream.WriteU32LE(i);
+    bool copied = true, written = true;
+    {
+        test::FileSizeLimit full(1024);
+        copied = stream.SaveToFile(dir + "/copy");
+        written = WriteRegularFile(dir + "/log", std::string(4000, 'x'));
+    }
+    EXPECT_FALSE(copied);
+    EXPECT_FALSE(written);
+    fs::remove_all(dir);
+}
+
+// The user's files that the program saves. Each writes more than the file
+// size limit below lets through, and less than a library keeps back in its
+// buffer until the file is closed.
+struct Saver {
+    const char* name;
+    const char* fileName;
+    std::function<bool(const std::string& path, std::string* reason)> save;
+    std::function<std::string()> text;  // what a save writes
+};
+
+void PrintTo(const Saver& s, std::ostream* os) { *os << s.name; }
+
+std::string SetupText()
+{
+    std::string text = "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 3]\r\n[Filter Type 2]\r\n";
+    for (int i = 0; text.size() < 3000; ++i)
+        text += "Parameter " + std::to_string(100 + i) + std::string(12, ' ') + " = " + std::to_string(i * 37) + "\r\n";
+    return text;
+}
+
+std::vector<std::shared_ptr<TSampleSet>> ScopeSets()
+{
+    auto set = std::make_shared<TSampleSet>();
+    set->name = "Scope 1";
+    set->SetCount(300);
+    auto* channel = set->AddChannel(std::make_unique<SChannelData>(300));
+    channel->name = "Actual velocity";
+    for (std::int32_t i = 0; i < 300; ++i)
+        channel->SetSample(i, 10000 + i);
+    return {set};
+}
+
+constexpr std::size_t kSizeLimit = 1024;
+
+const Saver kSavers[] = {
+    {"SetupFile", "a.vek", [](const std::string& p, std::string* r) { return SaveWholeFile(p, SetupText(), r); },
+     SetupText},
+    {"ScopeFile", "a.VekScopes", [](const std::string& p, std::string* r) { return SaveScopeFile(p, ScopeSets(), r); },
+     [] { return JoinLines(ScopeFileLines(ScopeSets())); }},
+};
+
+// What stands at a path: its kind, the device or link it is, the text of a file.
+struct Standing {
+    mode_t type = 0;
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::string link;
+    std::optional<std::string> text;
+    bool operator==(const Standing&) const = default;
+};
+
+void PrintTo(const Standing& s, std::ostream* os)
+{
+    *os << "type " << std::oct << s.type << std::dec << ", device " << s.device << ", link '" << s.link << "', "
+        << (s.text ? "text of " + std::to_string(s.text->size()) + " bytes" : "no text");
+}
+
+Standing StandingAt(const std::string& path)
+{
+    Standing s;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return s;
+    s.type = st.st_mode & S_IFMT;
+    s.device = st.st_rdev;
+    s.inode = st.st_ino;
+    std::error_code ec;
+    if (S_ISLNK(st.st_mode))
+        s.link = fs::read_symlink(path, ec).string();
+    if (S_ISREG(st.st_mode))
+        s.text = ReadWholeFile(path);
+    return s;
+}
+
+std::vector<std::string> Entries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class SaveFolders {
+protected:
+    // A folder where the user may write the file but make nothing new: root's
+    // with mode 0555 and a file of the other user's, or the user's own.
+    std::string FolderWithoutCreateRights(const std::string& dir, const std::string& name, const std::string& text)
+    {
+        const std::string folder = dir + "/fixed";
+        fs::create_directory(folder);
+        const std::string path = folder + "/" + name;
+        std::ofstream(path, std::ios::binary) << text;
+        if (::geteuid() == 0) {
+            EXPECT_EQ(::chown(path.c_str(), test::kOtherUser, test::kOtherUser), 0);
+        }
+        EXPECT_EQ(::chmod(dir.c_str(), 0755), 0);
+        EXPECT_EQ(::chmod(folder.c_str(), 0555), 0);
+        return path;
+    }
+    // A private copy of /dev/full, or the system's where no device may be
+    // made (never replaced then: only root could); empty when neither serves.
+    std::string FullDevice(const std::string& dir)
+    {
+        const std::string node = dir + "/full";
+        if (::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0)
+            return node;
+        return ::geteuid() == 0 ? std::string() : std::string("/dev/full");
+    }
+    static void Unfix(const std::string& dir) { ::chmod((dir + "/fixed").c_str(), 0755); }
+};
+
+enum class Refused { FullDisk, FullDiskInPlace, Device, LinkToDevice, Pipe, LinkToPipe, PipeWithAReader, Folder };
+
+struct RefusedCase {
+    const char* name;
+    Refused target;
+    const char* reason;
+};
+
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
+
+const RefusedCase kRefused[] = {
+    {"FullDisk", Refused::FullDisk, "The file cannot be written: file too large."},
+    {"FullDiskInPlace", Refused::FullDiskInPlace, "The file cannot be written: file too large."},
+    {"Device", Refused::Device, "The path is not a regular file."},
+    {"LinkToDevice", Refused::LinkToDevice, "The path is not a regular file."},
+    {"Pipe", Refused::Pipe, "The path is not a regular file."},
+    {"LinkToPipe", Refused::LinkToPipe, "The path is not a regular file."},
+    {"PipeWithAReader", Refused::PipeWithAReader, "The path is not a regular file."},
+    {"Folder", Refused::Folder, "The path is not a regular file."},
+};
+
+class RefusedSaves : public InTemporaryFolder<std::tuple<Saver, RefusedCase>>, protected SaveFolders {
+protected:
+    void TearDown() override
+    {
+        Unfix(dir_);
+        InTemporaryFolder::TearDown();
+    }
+};
+
+// A save that cannot be written whole, or onto what is no regular file,
+// leaves everything there as it was, leaves nothing of its own behind, waits
+// for no reader and says why.
+TEST_P(RefusedSaves, LeaveWhatWasThereAndSayWhy)
+{
+    const auto& [saver, c] = GetParam();
+    std::string path = dir_ + "/" + saver.fileName;
+    const std::string old = "[Vek Setup file]\r\nthe user's earlier file\r\n";
+    std::string behind;  // what a link leads to
+    std::string pipe;    // a named pipe to keep an eye on
+    int reader = -1;
+    switch (c.target) {
+    case Refused::FullDisk:
+        std::ofstream(path, std::ios::binary) << old;
+        break;
+    case Refused::FullDiskInPlace:
+        path = FolderWithoutCreateRights(dir_, saver.fileName, old);
+        break;
+    case Refused::Device:
+        if (::mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+            GTEST_SKIP() << "no device may be made here";
+        break;
+    case Refused::LinkToDevice:
+        behind = FullDevice(dir_);
+        if (behind.empty())
+            GTEST_SKIP() << "no device may be made here";
+        ASSERT_EQ(::symlink(behind.c_str(), path.c_str()), 0);
+        break;
+    case Refused::Pipe:
+    case Refused::PipeWithAReader:
+        pipe = path;
+        ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+        if (c.target == Refused::PipeWithAReader)
+            reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+        break;
+    case Refused::LinkToPipe:
+        pipe = behind = dir_ + "/fifo";
+        ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+        ASSERT_EQ(::symlink(pipe.c_str(), path.c_str()), 0);
+        break;
+    case Refused::Folder:
+        fs::create_directory(path);
+        break;
+    }
+    const Standing before = StandingAt(path), beforeBehind = StandingAt(behind);
+    const std::vector<std::string> entries = Entries(dir_), fixed = Entries(fs::path(path).parent_path());
+
+    std::atomic<bool> released{false};
+    std::jthread guard;
+    if (!pipe.empty())
+        guard = test::ReleaseStuckReader(pipe, released, O_RDONLY);
+    bool saved = true;
+    std::string reason;
+    const auto save = [&] {
+        test::FileSizeLimit full(kSizeLimit);
+        saved = saver.save(path, &reason);
+    };
+    if (c.target == Refused::FullDiskInPlace) {
+        ASSERT_TRUE(test::AsOtherUser(save));
+    } else {
+        save();
+    }
+    guard = {};
+
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(reason, c.reason);
+    EXPECT_FALSE(released) << "the save waited for a reader of the named pipe";
+    EXPECT_EQ(StandingAt(path), before);
+    EXPECT_EQ(StandingAt(behind), beforeBehind);
+    if (c.target == Refused::FullDisk || c.target == Refused::FullDiskInPlace) {
+        EXPECT_EQ(StandingAt(path).text, old);
+    }
+    if (reader >= 0) {
+        char byte = 0;
+        EXPECT_LE(::read(reader, &byte, 1), 0) << "the pipe got what was meant for a file";
+        ::close(reader);
+    }
+    EXPECT_EQ(Entries(dir_), entries);
+    EXPECT_EQ(Entries(fs::path(path).parent_path()), fixed);
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySave, RefusedSaves,
+                         ::testing::Combine(::testing::ValuesIn(kSavers), ::testing::ValuesIn(kRefused)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+                         });
+
+enum class Place { NewPath, OldFile, LinkToFile, DanglingLink, InPlace };
+
+const std::pair<const char*, Place> kPlaces[] = {
+    {"NewPath", Place::NewPath},         {"OldFile", Place::OldFile}, {"LinkToFile", Place::LinkToFile},
+    {"DanglingLink", Place::DanglingLink}, {"InPlace", Place::InPlace},
+};
+
+class Saves : public InTemporaryFolder<std::tuple<Saver, std::pair<const char*, Place>>>, protected SaveFolders {
+protected:
+    void TearDown() override
+    {
+        Unfix(dir_);
+        InTemporaryFolder::TearDown();
+    }
+};
+
+// A path that is not there yet, a file, the file a link leads to: the save
+// puts the whole text there, the file keeps its permissions, a link stays a
+// link, and nothing else is left in the folder.
+TEST_P(Saves, PutTheWholeFileInPlace)
+{
+    const auto& [saver, place] = GetParam();
+    std::string path = dir_ + "/" + saver.fileName;
+    std::string file = path;  // where the text goes
+    const std::string old = "old\r\n";
+    switch (place.second) {
+    case Place::NewPath:
+        break;
+    case Place::OldFile:
+        std::ofstream(path, std::ios::binary) << old;
+        ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+        break;
+    case Place::LinkToFile:
+        file = dir_ + "/target";
+        std::ofstream(file, std::ios::binary) << old;
+        ASSERT_EQ(::symlink("target", path.c_str()), 0);  // relative to the link's folder
+        break;
+    case Place::DanglingLink:
+        file = dir_ + "/gone";
+        ASSERT_EQ(::symlink(file.c_str(), path.c_str()), 0);
+        break;
+    case Place::InPlace:
+        path = file = FolderWithoutCreateRights(dir_, saver.fileName, old);
+        break;
+    }
+    const Standing before = StandingAt(file);
+    const std::vector<std::string> entries = Entries(dir_), fixed = Entries(fs::path(path).parent_path());
+    bool saved = false;
+    std::string reason;
+    const auto save = [&] { saved = saver.save(path, &reason); };
+    if (place.second == Place::InPlace) {
+        ASSERT_TRUE(test::AsOtherUser(save));
+    } else {
+        save();
+    }
+
+    EXPECT_TRUE(saved) << reason;
+    EXPECT_EQ(StandingAt(file).text, saver.text());
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_EQ(S_ISLNK(st.st_mode), path != file) << "a link no longer leads to the file";
+    if (place.second == Place::OldFile) {
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0640u);
+    }
+    if (place.second == Place::InPlace) {
+        EXPECT_EQ(StandingAt(file).inode, before.inode) << "not written in place";
+    }
+    std::vector<std::string> after = entries;
+    if (place.second == Place::NewPath || place.second == Place::DanglingLink) {
+        after.push_back(fs::path(file).filename().string());
+        std::sort(after.begin(), after.end());
+    }
+    EXPECT_EQ(Entries(dir_), after);
+    if (place.second == Place::InPlace) {
+        EXPECT_EQ(Entries(fs::path(path).parent_path()), fixed);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySave, Saves,
+                         ::testing::Combine(::testing::ValuesIn(kSavers), ::testing::ValuesIn(kPlaces)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).first;
+                         });
 
 }  // namespace
 }  // namespace quenor

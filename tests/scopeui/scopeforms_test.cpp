@@ -9,6 +9,7 @@
 #include "scope/ui/frmscope.h"
 #include "scope/ui/frmtrigstatus.h"
 #include "support/qtapp.h"
+#include "support/savefaults.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -29,6 +30,9 @@
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
+
+#include <optional>
+#include <sys/stat.h>
 
 using namespace quenor;
 
@@ -312,6 +316,52 @@ TEST_F(ScopeForms, TabsFilesClipboardAndLabels)
     EXPECT_EQ(scope->Sets().size(), 2u);
     ASSERT_EQ(shown.size(), 4u);
     EXPECT_EQ(shown[3].text, QStringLiteral("Could not load the file\nError: 'x' is not a valid integer value"));
+}
+
+// "Save" and "Save all" onto a disk that cannot take the file, or onto what is
+// no regular file: the box says why, and what was there stays as it was.
+TEST_F(ScopeForms, AFailedSaveKeepsWhatWasThere)
+{
+    scope->LoadScopes(WriteFile(kTwoSets));
+    ASSERT_EQ(scope->Sets().size(), 2u);
+    const QString old = dir.filePath(QStringLiteral("old.VekScopes"));
+    const QString pipe = dir.filePath(QStringLiteral("pipe.VekScopes"));
+    const QByteArray oldText = "[Scope v0.9]\r\nScopeName=kept\r\n[Scope end]\r\n";
+    {
+        QFile f(old);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(oldText);
+    }
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const struct {
+        QString path;
+        bool diskFull;
+        QString reason;
+    } cases[] = {
+        {old, true, QStringLiteral("The file cannot be written: file too large.")},
+        {pipe, false, QStringLiteral("The path is not a regular file.")},
+    };
+    for (const auto& c : cases)
+        for (bool all : {false, true}) {
+            SCOPED_TRACE(c.path.toStdString() + (all ? ", Save all" : ", Save"));
+            shown.clear();
+            scope->prompts.saveFileName = [&] { return c.path; };
+            {
+                std::optional<test::FileSizeLimit> full;
+                if (c.diskFull)
+                    full.emplace(1024);  // the sets take some 7 KB
+                scope->SaveSets(all ? nullptr : scope->Sets()[0]);
+            }
+            ASSERT_EQ(shown.size(), 1u);
+            EXPECT_EQ(shown[0].text, QStringLiteral("Could not save the file\nError: ") + c.reason);
+            QFile f(old);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            EXPECT_EQ(f.readAll(), oldText);
+            struct stat st {};
+            ASSERT_EQ(::stat(QFile::encodeName(pipe).constData(), &st), 0);
+            EXPECT_TRUE(S_ISFIFO(st.st_mode));
+        }
+    EXPECT_EQ(scope->Sets().size(), 2u);
 }
 
 TEST_F(ScopeForms, AFileAskingForTooManySamplesIsRefused)

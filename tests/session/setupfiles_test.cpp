@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -363,8 +364,11 @@ TEST_F(SetupFiles, AFileWithoutItsMarkerLoadsNoParameterButItsProgram)
     EXPECT_TRUE(errors.empty());
     // Save writes the program-only file back with its type and its program.
     WriteFile(Path("loaded.vek"), "[Vek Setup file]\r\n[Motor type 3]\r\n" + programLine + "\r\n");
+    (*session)->Program().SetModified(false);
     (*session)->LoadSetupFile(Path("loaded.vek"));
     test::DeliverPosted();
+    ASSERT_EQ((*session)->FileName(), Path("loaded.vek"));
+    WriteFile(Path("loaded.vek"), "");  // what Save writes, and nothing else
     ASSERT_TRUE((*session)->SaveSetupFile((*session)->FileName()));
     const auto saved = SplitTextLines(ReadFile(Path("loaded.vek")));
     EXPECT_EQ(ScanSetupHeader(saved).motorType, 3);

@@ -4,11 +4,13 @@
 
 #include "platform/recordingtarget.h"
 #include "update/webupdate.h"
+#include "support/savefaults.h"
 #include "updateserver.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <optional>
 #include <thread>
 
 namespace quenor {
@@ -72,6 +74,7 @@ TEST(WebUpdate, FetchesWhatIsMissing)
         QByteArray list;
         int code;
         QStringList userFiles;  // afterwards, sorted
+        bool diskFull = false;  // the disk takes no file of more than 1 KB
     };
     const std::vector<Case> cases = {
         {"all present", server.Url("fw/"), " in user.maf \r\n\r\ninprogram.maf", kWebNothingNew, {"in user.maf"}},
@@ -84,6 +87,8 @@ TEST(WebUpdate, FetchesWhatIsMissing)
          {"big.maf", "in user.maf"}},
         {"list answered 404", server.Url("fw/404/"), "", kWebNoConnection, {"in user.maf"}},
         {"no server", "https://127.0.0.1:1/fw/", "", kWebNoConnection, {"in user.maf"}},
+        {"a full disk keeps the file that did not fit out", server.Url("fw/"), "big.maf\na.maf\n", kWebNewFiles,
+         {"a.maf", "in user.maf"}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -98,10 +103,15 @@ TEST(WebUpdate, FetchesWhatIsMissing)
         QFile(program + "/inprogram.maf").open(QIODevice::WriteOnly);
 
         RecordingTarget target;
-        TWebUpdate thread(&target, c.url, user.toStdString(), {program.toStdString()}, server.Options());
-        thread.Resume();
-        ASSERT_TRUE(target.WaitForMessage(UM_FIRMWARELIST, 30s));
-        thread.Stop();
+        {
+            std::optional<test::FileSizeLimit> full;
+            if (c.diskFull)
+                full.emplace(1024);
+            TWebUpdate thread(&target, c.url, user.toStdString(), {program.toStdString()}, server.Options());
+            thread.Resume();
+            ASSERT_TRUE(target.WaitForMessage(UM_FIRMWARELIST, 30s));
+            thread.Stop();
+        }
         EXPECT_EQ(Codes(target, UM_FIRMWARELIST), std::vector<std::int64_t>{c.code});
         EXPECT_EQ(Entries(user), c.userFiles);
         EXPECT_EQ(Entries(program), QStringList{"inprogram.maf"});

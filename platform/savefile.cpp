@@ -1,0 +1,236 @@
+#include "platform/savefile.h"
+
+#include <cctype>
+#include <climits>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+
+namespace quenor {
+namespace {
+
+constexpr int kMaxLinks = 40;  // as the kernel follows them
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The path that a chain of links ends at, whether or not anything is there;
+// the path itself when it is no link. -1 (errno ELOOP) for a chain without end.
+int FollowLinks(std::string& path)
+{
+    for (int i = 0; i < kMaxLinks; ++i) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return 0;  // what is there (or why nothing can be) is seen later
+        std::string target(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n < 0)
+            return -1;
+        target.resize(static_cast<std::size_t>(n));
+        path = (target.empty() || target[0] == '/') ? target : FolderOf(path) + "/" + target;
+    }
+    errno = ELOOP;
+    return -1;
+}
+
+std::string CannotWrite(int error)
+{
+    std::string text = std::generic_category().message(error);
+    if (!text.empty())
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return "The file cannot be written: " + text + ".";
+}
+
+const char kNotRegular[] = "The path is not a regular file.";
+
+bool Refuse(std::string* reason, std::string text)
+{
+    if (reason)
+        *reason = std::move(text);
+    return false;
+}
+
+// Opens an existing file for writing without waiting for anything; -1 (errno)
+// when it cannot be opened, -2 when it is no regular file.
+int OpenExisting(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -2;
+    }
+    return fd;
+}
+
+// Where no new file may be made beside it: the file itself is written, once
+// the disk has given room for all of it (where the file system can say so
+// beforehand; a refusal leaves the file as it was).
+bool SaveInPlace(const std::string& path, std::string_view data, std::string* reason)
+{
+    const int fd = OpenExisting(path);
+    if (fd == -2)
+        return Refuse(reason, kNotRegular);
+    if (fd < 0)
+        return Refuse(reason, CannotWrite(errno));
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0;
+    const auto size = static_cast<off_t>(data.size());
+    if (ok && size > st.st_size && ::fallocate(fd, 0, 0, size) != 0) {
+        const int error = errno;
+        // No room, or more than this process may write: nothing is written.
+        // A file system that cannot take room beforehand is written all the same.
+        if (error != EOPNOTSUPP && error != ENOSYS && error != EINVAL) {
+            (void)::ftruncate(fd, st.st_size);  // room taken in part
+            ::close(fd);
+            return Refuse(reason, CannotWrite(error));
+        }
+    }
+    ok = ok && WriteAll(fd, data) && ::ftruncate(fd, size) == 0 && ::fsync(fd) == 0;
+    const int error = errno;
+    if (::close(fd) != 0 && ok)
+        return Refuse(reason, CannotWrite(errno));
+    return ok || Refuse(reason, CannotWrite(error));
+}
+
+// A file that is not there yet is made under its own name; one that was not
+// written whole is removed again.
+bool SaveNew(const std::string& path, std::string_view data, std::string* reason)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0)
+        return Refuse(reason, CannotWrite(errno));
+    bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
+    int error = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        ::unlink(path.c_str());
+        return Refuse(reason, CannotWrite(error));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool WriteAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+StagedFile::StagedFile(const std::string& folder, const std::string& prefix)
+{
+    path_ = folder + "/" + prefix + "XXXXXX";
+    fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        error_ = errno;
+        path_.clear();
+    }
+}
+
+StagedFile::~StagedFile() { Discard(); }
+
+bool StagedFile::Fail()
+{
+    error_ = errno;
+    return false;
+}
+
+bool StagedFile::Write(const char* data, std::size_t size)
+{
+    return (fd_ >= 0 && WriteAll(fd_, data, size)) || Fail();
+}
+
+bool StagedFile::Close()
+{
+    if (fd_ < 0)
+        return false;
+    const bool synced = ::fsync(fd_) == 0 || Fail();
+    const bool closed = ::close(fd_) == 0 || Fail();
+    fd_ = -1;
+    return synced && closed;
+}
+
+bool StagedFile::Commit(const std::string& dest)
+{
+    if (!Close())
+        return false;
+    if (::rename(path_.c_str(), dest.c_str()) != 0)
+        return Fail();
+    path_.clear();
+    return true;
+}
+
+void StagedFile::Discard()
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!path_.empty()) {
+        ::unlink(path_.c_str());
+        path_.clear();
+    }
+}
+
+bool SaveWholeFile(const std::string& path, std::string_view data, std::string* reason)
+{
+    std::string target = path;
+    if (FollowLinks(target) != 0)
+        return Refuse(reason, CannotWrite(errno));
+    struct stat st {};
+    if (::stat(target.c_str(), &st) != 0) {
+        if (errno != ENOENT)
+            return Refuse(reason, CannotWrite(errno));
+        return SaveNew(target, data, reason);
+    }
+    // A device, a named pipe or a folder is not the user's file to replace.
+    if (!S_ISREG(st.st_mode))
+        return Refuse(reason, kNotRegular);
+
+    // Hidden while it is written, and short enough to be made wherever the file is.
+    StagedFile staged(FolderOf(target), "." + NameOf(target).substr(0, 200) + ".");
+    if (!staged.IsOpen()) {
+        if (staged.Error() == EACCES || staged.Error() == EPERM)
+            return SaveInPlace(target, data, reason);
+        return Refuse(reason, CannotWrite(staged.Error()));
+    }
+    // The file keeps its owner where this process may give it, and its permissions.
+    (void)::fchown(staged.Fd(), st.st_uid, st.st_gid);
+    (void)::fchmod(staged.Fd(), st.st_mode & 07777);
+    if (!staged.Write(data) || !staged.Commit(target))
+        return Refuse(reason, CannotWrite(staged.Error()));
+    return true;
+}
+
+}  // namespace quenor

@@ -1,0 +1,63 @@
+#pragma once
+// Files written whole: the user's files that the program saves (setup files,
+// scope files) and the downloads. A file is written beside its place under a
+// temporary name and put in place only once every byte of it is on the disk,
+// so a write that fails (a full disk, a file size limit, a lost device) leaves
+// what was there before.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace quenor {
+
+// Writes all of data to fd, again after an interrupted or a partial write.
+// False (errno set) when a write fails.
+bool WriteAll(int fd, const char* data, std::size_t size);
+inline bool WriteAll(int fd, std::string_view data) { return WriteAll(fd, data.data(), data.size()); }
+
+// A new file under a temporary name in a folder (folder/prefixXXXXXX, mode
+// 0600); Commit puts it in its place, anything else removes it.
+class StagedFile {
+public:
+    StagedFile(const std::string& folder, const std::string& prefix);
+    ~StagedFile();
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    bool IsOpen() const { return fd_ >= 0; }
+    int Fd() const { return fd_; }
+    const std::string& Path() const { return path_; }
+    // The errno of the last step that failed (0 when none did).
+    int Error() const { return error_; }
+
+    bool Write(const char* data, std::size_t size);
+    bool Write(std::string_view data) { return Write(data.data(), data.size()); }
+    // Flushes to the disk and closes; the file keeps its temporary name.
+    bool Close();
+    // Closes as above and renames the file to dest.
+    bool Commit(const std::string& dest);
+    // Removes the file.
+    void Discard();
+
+private:
+    bool Fail();
+
+    std::string path_;
+    int fd_ = -1;
+    int error_ = 0;
+};
+
+// Saves data as the whole of the regular file at path, by the rule above. A
+// link is followed and the file it leads to is replaced (the link stays), with
+// its permissions; a path that is not there yet (or a link to nothing) is made.
+// A path that is there but is no regular file (a device, a named pipe, a
+// folder, or a link to one) is refused and nothing there changes; nothing
+// waits for a reader. Where no new file may be made in its folder, a file that
+// may be written is written in place, after its room on the disk has been
+// taken where the file system allows, so that a full disk still finds it as
+// it was. False when the file was not saved whole, with the reason, one
+// sentence ("The path is not a regular file.").
+bool SaveWholeFile(const std::string& path, std::string_view data, std::string* reason = nullptr);
+
+}  // namespace quenor

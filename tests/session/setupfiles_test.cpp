@@ -5,6 +5,7 @@
 #include "app/motortypes.h"
 #include "app/setupfile.h"
 #include "support/headlesssession.h"
+#include "support/savefaults.h"
 #include "support/stuckreader.h"
 #include "params/paramkinds.h"
 #include "tools/motorsim/motorsim.h"
@@ -393,21 +394,59 @@ TEST_F(SetupFiles, AValueThatDoesNotFitRefusesTheWholeFile)
     }
 }
 
+// A save that cannot be written whole, or that would replace what is no
+// regular file, says why in the save's box and changes nothing: the file there
+// keeps every byte, and the window its name, its recent files and the mark of
+// its unsaved program.
 TEST_F(SetupFiles, AFailedSaveKeepsTheOldFileAndSaysSo)
 {
     Open();
-    // The target is a folder.
-    QDir(dir.path()).mkdir("folder.vek");
-    EXPECT_FALSE((*session)->SaveSetupFile(Path("folder.vek")));
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].text, QStringLiteral("Error saving the file <%1>").arg(Path("folder.vek")));
-    EXPECT_EQ(errors[0].caption, QStringLiteral("Save error!"));
-    EXPECT_EQ((*session)->FileName(), QStringLiteral("Noname"));
-
-    // A folder that does not exist: nothing is written anywhere.
-    errors.clear();
-    EXPECT_FALSE((*session)->SaveSetupFile(Path("no/such/folder.vek")));
-    EXPECT_EQ(errors.size(), 1u);
+    ASSERT_TRUE((*session)->SaveSetupFile(Path("old.vek")));
+    const std::string old = ReadFile(Path("old.vek"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe.vek")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(Path("pipe.vek"), Path("lpipe.vek")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.vek"));
+    const std::string notRegular = "The path is not a regular file.";
+    const struct {
+        QString path;
+        std::string reason;
+        bool diskFull = false;
+    } cases[] = {
+        {Path("old.vek"), "The file cannot be written: file too large.", true},
+        {Path("pipe.vek"), notRegular},
+        {Path("lpipe.vek"), notRegular},
+        {Path("folder.vek"), notRegular},
+        {Path("no/such/folder.vek"), "The file cannot be written: no such file or directory."},
+    };
+    std::int32_t velocity = 300;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        dynamic_cast<CParamControlEdit*>(Control("Max velocity"))->EnterPressed(std::to_string(++velocity));
+        test::DeliverPosted();
+        (*session)->Program().Program().SetRemark(0, "changed");
+        (*session)->Program().SetModified(true);
+        errors.clear();
+        const std::vector<QString> recent = (*session)->RecentFiles();
+        bool saved = true;
+        {
+            std::optional<test::FileSizeLimit> full;
+            if (c.diskFull)
+                full.emplace(1024);  // the file is some 3 KB
+            saved = (*session)->SaveSetupFile(c.path);
+        }
+        EXPECT_FALSE(saved);
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_EQ(errors[0].text, QStringLiteral("Error saving the file <%1>\nError: %2")
+                                      .arg(c.path, QString::fromStdString(c.reason)));
+        EXPECT_EQ(errors[0].caption, QStringLiteral("Save error!"));
+        EXPECT_EQ(ReadFile(Path("old.vek")), old);
+        EXPECT_EQ((*session)->FileName(), Path("old.vek"));
+        EXPECT_EQ((*session)->RecentFiles(), recent);
+        EXPECT_TRUE((*session)->Program().Modified());
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(Path("pipe.vek")).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(SetupFiles, TheProgramTravelsInTheFileAndAFailedSaveStillCountsItUnsaved)

@@ -112,15 +112,20 @@ TEST_F(TestThreadTest, WithoutWaitTheCycleAlternatesOnTheMotor)
 // with the link not connected every write is answered at once, on the cycle's
 // own thread, and the target notes the time of each answer. The next move is
 // handed over only after the pause has run from there, so a gap is never
-// shorter than its delay, however late any thread runs.
+// shorter than its delay, however late any thread runs; and the pauses lie so
+// far apart that the short one stays well below the long one on a machine that
+// holds a thread up for a while.
 TEST_F(TestThreadTest, WithoutWaitTheCycleAlternatesWithItsPauses)
 {
+    constexpr int kShort = 20, kLong = 500;
     struct Case {
         int delay1;
         int delay2;
     };
-    // Either pause the long one: swapped, equal or missing pauses fall short in one of them.
-    const Case cases[] = {{150, 20}, {20, 150}};
+    // Either pause the long one: a pause that is missing or too short falls
+    // below its delay; swapped pauses do too; equal ones (both the long delay,
+    // say) make the short gap as long as the long one.
+    const Case cases[] = {{kLong, kShort}, {kShort, kLong}};
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "delay 1 " << c.delay1 << ", delay 2 " << c.delay2);
         timed.Clear();
@@ -138,9 +143,13 @@ TEST_F(TestThreadTest, WithoutWaitTheCycleAlternatesWithItsPauses)
         for (std::size_t i = 0; i < moves.size(); ++i)
             EXPECT_EQ(moves[i].position, i % 2 == 0 ? 1 : 2) << "move " << i;
         for (std::size_t i = 0; i + 1 < moves.size(); ++i) {
-            const std::int64_t delayUs = 1000LL * (moves[i].position == 1 ? c.delay1 : c.delay2);
+            const int delay = moves[i].position == 1 ? c.delay1 : c.delay2;
             const auto gap = std::chrono::duration_cast<std::chrono::microseconds>(moves[i + 1].at - moves[i].at);
-            EXPECT_GE(gap.count(), delayUs) << "pause after move " << i << " to position " << moves[i].position;
+            EXPECT_GE(gap.count(), 1000LL * delay) << "pause after move " << i << " to position " << moves[i].position;
+            if (delay == kShort) {
+                EXPECT_LT(gap.count(), 1000LL * kLong)
+                    << "the short pause after move " << i << " lasted as long as the long one";
+            }
         }
     }
 }

@@ -456,33 +456,40 @@ std::vector<std::string> Entries(const std::string& folder)
     return names;
 }
 
-class SaveFolders {
+// A test of saves with a folder of its own, which may hold a folder where no
+// new file may be made.
+template <class Param>
+class InSaveFolder : public InTemporaryFolder<Param> {
 protected:
+    void TearDown() override
+    {
+        ::chmod((this->dir_ + "/fixed").c_str(), 0755);
+        InTemporaryFolder<Param>::TearDown();
+    }
     // A folder where the user may write the file but make nothing new: root's
     // with mode 0555 and a file of the other user's, or the user's own.
-    std::string FolderWithoutCreateRights(const std::string& dir, const std::string& name, const std::string& text)
+    std::string FolderWithoutCreateRights(const std::string& name, const std::string& text)
     {
-        const std::string folder = dir + "/fixed";
+        const std::string folder = this->dir_ + "/fixed";
         fs::create_directory(folder);
         const std::string path = folder + "/" + name;
         std::ofstream(path, std::ios::binary) << text;
         if (::geteuid() == 0) {
             EXPECT_EQ(::chown(path.c_str(), test::kOtherUser, test::kOtherUser), 0);
         }
-        EXPECT_EQ(::chmod(dir.c_str(), 0755), 0);
+        EXPECT_EQ(::chmod(this->dir_.c_str(), 0755), 0);
         EXPECT_EQ(::chmod(folder.c_str(), 0555), 0);
         return path;
     }
     // A private copy of /dev/full, or the system's where no device may be
     // made (never replaced then: only root could); empty when neither serves.
-    std::string FullDevice(const std::string& dir)
+    std::string FullDevice()
     {
-        const std::string node = dir + "/full";
+        const std::string node = this->dir_ + "/full";
         if (::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0)
             return node;
         return ::geteuid() == 0 ? std::string() : std::string("/dev/full");
     }
-    static void Unfix(const std::string& dir) { ::chmod((dir + "/fixed").c_str(), 0755); }
 };
 
 enum class Refused { FullDisk, FullDiskInPlace, Device, LinkToDevice, Pipe, LinkToPipe, PipeWithAReader, Folder };
@@ -506,14 +513,7 @@ const RefusedCase kRefused[] = {
     {"Folder", Refused::Folder, "The path is not a regular file."},
 };
 
-class RefusedSaves : public InTemporaryFolder<std::tuple<Saver, RefusedCase>>, protected SaveFolders {
-protected:
-    void TearDown() override
-    {
-        Unfix(dir_);
-        InTemporaryFolder::TearDown();
-    }
-};
+class RefusedSaves : public InSaveFolder<std::tuple<Saver, RefusedCase>> {};
 
 // A save that cannot be written whole, or onto what is no regular file,
 // leaves everything there as it was, leaves nothing of its own behind, waits
@@ -531,14 +531,14 @@ TEST_P(RefusedSaves, LeaveWhatWasThereAndSayWhy)
         std::ofstream(path, std::ios::binary) << old;
         break;
     case Refused::FullDiskInPlace:
-        path = FolderWithoutCreateRights(dir_, saver.fileName, old);
+        path = FolderWithoutCreateRights(saver.fileName, old);
         break;
     case Refused::Device:
         if (::mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
             GTEST_SKIP() << "no device may be made here";
         break;
     case Refused::LinkToDevice:
-        behind = FullDevice(dir_);
+        behind = FullDevice();
         if (behind.empty())
             GTEST_SKIP() << "no device may be made here";
         ASSERT_EQ(::symlink(behind.c_str(), path.c_str()), 0);
@@ -609,14 +609,7 @@ const std::pair<const char*, Place> kPlaces[] = {
     {"DanglingLink", Place::DanglingLink}, {"InPlace", Place::InPlace},
 };
 
-class Saves : public InTemporaryFolder<std::tuple<Saver, std::pair<const char*, Place>>>, protected SaveFolders {
-protected:
-    void TearDown() override
-    {
-        Unfix(dir_);
-        InTemporaryFolder::TearDown();
-    }
-};
+class Saves : public InSaveFolder<std::tuple<Saver, std::pair<const char*, Place>>> {};
 
 // A path that is not there yet, a file, the file a link leads to: the save
 // puts the whole text there, the file keeps its permissions, a link stays a
@@ -644,7 +637,7 @@ TEST_P(Saves, PutTheWholeFileInPlace)
         ASSERT_EQ(::symlink(file.c_str(), path.c_str()), 0);
         break;
     case Place::InPlace:
-        path = file = FolderWithoutCreateRights(dir_, saver.fileName, old);
+        path = file = FolderWithoutCreateRights(saver.fileName, old);
         break;
     }
     const Standing before = StandingAt(file);

@@ -40,6 +40,10 @@ int FollowLinks(std::string& path)
         const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
         if (n < 0)
             return -1;
+        if (static_cast<std::size_t>(n) == target.size()) {
+            errno = ENAMETOOLONG;  // cut off
+            return -1;
+        }
         target.resize(static_cast<std::size_t>(n));
         path = (target.empty() || target[0] == '/') ? target : FolderOf(path) + "/" + target;
     }

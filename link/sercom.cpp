@@ -2,7 +2,7 @@
 
 #include "platform/clock.h"
 #include "platform/comports.h"
-#include "platform/regularfile.h"
+#include "platform/savefile.h"
 
 #include <algorithm>
 #include <cerrno>

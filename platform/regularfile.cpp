@@ -1,7 +1,5 @@
 #include "platform/regularfile.h"
 
-#include "platform/savefile.h"
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -172,19 +170,6 @@ std::optional<std::string> ReadUpTo(int fd, std::size_t limit, ReadFault* fault)
         if (n == 0)
             return text;
     }
-}
-
-bool WriteRegularFile(const std::string& path, std::string_view data, bool append)
-{
-    // Without a reader a named pipe refuses a non-blocking open instead of
-    // holding it; with one, it is no regular file and gets nothing.
-    const int fd = ::open(path.c_str(),
-                          O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (append ? O_APPEND : O_TRUNC), 0666);
-    if (fd < 0)
-        return false;
-    struct stat st {};
-    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && WriteAll(fd, data);
-    return ::close(fd) == 0 && ok;
 }
 
 bool IsRegularFile(const std::string& path)

@@ -4,7 +4,8 @@
 // rule: only a regular file is opened, after following links; nothing waits
 // for a writer (a named pipe is refused before it is opened); and no more is
 // read than such a file can hold, so a device such as /dev/zero or a file that
-// grows while it is read never takes memory without end.
+// grows while it is read never takes memory without end. (Files written by the
+// same rule: platform/savefile.h.)
 
 #include <cstddef>
 #include <cstdint>
@@ -75,13 +76,6 @@ std::optional<std::string> ReadUpTo(int fd, std::size_t limit, ReadFault* fault 
 // that is scanned for files skips any other entry, as it skips any file it
 // cannot use.
 bool IsRegularFile(const std::string& path);
-
-// Writes data to path as a regular file, made when it is not there and
-// emptied first unless append. Nothing waits for a reader: a named pipe in
-// its place, with or without a reader, is refused like anything else that is
-// no regular file (a folder, a device). False when the file was not written
-// whole.
-bool WriteRegularFile(const std::string& path, std::string_view data, bool append = false);
 
 // The reason shown to the user, one sentence ("The path is not a regular
 // file."); `kind` names the file in the text of TooLarge ("a setup file").

@@ -68,11 +68,11 @@ bool Refuse(std::string* reason, std::string text)
     return false;
 }
 
-// Opens an existing file for writing without waiting for anything; -1 (errno)
-// when it cannot be opened, -2 when it is no regular file.
-int OpenExisting(const std::string& path)
+// Opens path for writing without waiting for anything (flags add to
+// O_WRONLY); -1 (errno) when it cannot be opened, -2 when it is no regular file.
+int OpenRegularForWriting(const std::string& path, int flags)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | flags, 0666);
     if (fd < 0)
         return -1;
     struct stat st {};
@@ -83,34 +83,46 @@ int OpenExisting(const std::string& path)
     return fd;
 }
 
+// Writes data to fd, flushes it to the disk and closes fd; false with the
+// errno of the first step that failed.
+bool WriteAndClose(int fd, std::string_view data, int& error)
+{
+    bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
+    error = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    return ok;
+}
+
 // Where no new file may be made beside it: the file itself is written, once
 // the disk has given room for all of it (where the file system can say so
 // beforehand; a refusal leaves the file as it was).
 bool SaveInPlace(const std::string& path, std::string_view data, std::string* reason)
 {
-    const int fd = OpenExisting(path);
+    const int fd = OpenRegularForWriting(path, 0);
     if (fd == -2)
         return Refuse(reason, kNotRegular);
     if (fd < 0)
         return Refuse(reason, CannotWrite(errno));
     struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0;
     const auto size = static_cast<off_t>(data.size());
-    if (ok && size > st.st_size && ::fallocate(fd, 0, 0, size) != 0) {
-        const int error = errno;
+    int error = ::fstat(fd, &st) == 0 ? 0 : errno;
+    if (!error && size > st.st_size && ::fallocate(fd, 0, 0, size) != 0) {
         // No room, or more than this process may write: nothing is written.
         // A file system that cannot take room beforehand is written all the same.
-        if (error != EOPNOTSUPP && error != ENOSYS && error != EINVAL) {
+        error = errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL ? 0 : errno;
+        if (error)
             (void)::ftruncate(fd, st.st_size);  // room taken in part
-            ::close(fd);
-            return Refuse(reason, CannotWrite(error));
-        }
     }
-    ok = ok && WriteAll(fd, data) && ::ftruncate(fd, size) == 0 && ::fsync(fd) == 0;
-    const int error = errno;
-    if (::close(fd) != 0 && ok)
-        return Refuse(reason, CannotWrite(errno));
-    return ok || Refuse(reason, CannotWrite(error));
+    if (!error && ::ftruncate(fd, size) != 0)
+        error = errno;
+    if (error) {
+        ::close(fd);
+        return Refuse(reason, CannotWrite(error));
+    }
+    return WriteAndClose(fd, data, error) || Refuse(reason, CannotWrite(error));
 }
 
 // A file that is not there yet is made under its own name; one that was not
@@ -120,13 +132,7 @@ bool SaveNew(const std::string& path, std::string_view data, std::string* reason
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0)
         return Refuse(reason, CannotWrite(errno));
-    bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
-    int error = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
+    if (int error = 0; !WriteAndClose(fd, data, error)) {
         ::unlink(path.c_str());
         return Refuse(reason, CannotWrite(error));
     }
@@ -150,6 +156,17 @@ bool WriteAll(int fd, const char* data, std::size_t size)
         size -= static_cast<std::size_t>(n);
     }
     return true;
+}
+
+bool WriteRegularFile(const std::string& path, std::string_view data, bool append)
+{
+    // Without a reader a named pipe refuses a non-blocking open instead of
+    // holding it; with one, it is no regular file and gets nothing.
+    const int fd = OpenRegularForWriting(path, O_CREAT | (append ? O_APPEND : O_TRUNC));
+    if (fd < 0)
+        return false;
+    const bool ok = WriteAll(fd, data);
+    return ::close(fd) == 0 && ok;
 }
 
 StagedFile::StagedFile(const std::string& folder, const std::string& prefix)

@@ -1,9 +1,9 @@
 #pragma once
-// Files written whole: the user's files that the program saves (setup files,
-// scope files) and the downloads. A file is written beside its place under a
-// temporary name and put in place only once every byte of it is on the disk,
-// so a write that fails (a full disk, a file size limit, a lost device) leaves
-// what was there before.
+// Files the program writes. The user's files that it saves (setup files,
+// scope files) and the downloads are written beside their place under a
+// temporary name and put in place only once every byte is on the disk, so a
+// write that fails (a full disk, a file size limit, a lost device) leaves what
+// was there before. Nothing is written into what is no regular file.
 
 #include <cstddef>
 #include <string>
@@ -15,6 +15,13 @@ namespace quenor {
 // False (errno set) when a write fails.
 bool WriteAll(int fd, const char* data, std::size_t size);
 inline bool WriteAll(int fd, std::string_view data) { return WriteAll(fd, data.data(), data.size()); }
+
+// The program's own files (logs, debug copies): writes data to path as a
+// regular file, made when it is not there and emptied first unless append.
+// Nothing waits for a reader: a named pipe in its place, with or without a
+// reader, is refused like anything else that is no regular file (a folder, a
+// device). False when the file was not written whole.
+bool WriteRegularFile(const std::string& path, std::string_view data, bool append = false);
 
 // A new file under a temporary name in a folder (folder/prefixXXXXXX, mode
 // 0600); Commit puts it in its place, anything else removes it.

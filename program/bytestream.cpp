@@ -1,6 +1,7 @@
 #include "program/bytestream.h"
 
 #include "platform/regularfile.h"
+#include "platform/savefile.h"
 
 #include <algorithm>
 #include <cstring>

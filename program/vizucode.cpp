@@ -1,7 +1,7 @@
 #include "program/vizucode.h"
 
 #include "platform/datapaths.h"
-#include "platform/regularfile.h"
+#include "platform/savefile.h"
 #include "program/bytestream.h"
 #include "program/vizuoutput.h"
 

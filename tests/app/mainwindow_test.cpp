@@ -117,6 +117,30 @@ protected:
     std::unique_ptr<TfrmQuenor> window;
 };
 
+// A main window with no motor: COM1 is missing.
+class MainWindowOffline : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::TestApp();
+        QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
+        setenv("QUENOR_COM1", "/dev/quenor-no-such-port", 1);
+    }
+    void TearDown() override { unsetenv("QUENOR_COM1"); }
+    // The window, shown, opening file (none when empty).
+    TfrmQuenor& Open(const QString& file = QString())
+    {
+        QuenorOptions options;
+        options.timings = Fast();
+        window = std::make_unique<TfrmQuenor>(options);
+        window->show();
+        window->InitAfterCreate(file);
+        return *window;
+    }
+
+    std::unique_ptr<TfrmQuenor> window;
+};
+
 }  // namespace
 
 TEST(MainWindow, OpensWithTheNonameCaption)
@@ -1089,7 +1113,7 @@ const ModalRoad kModalRoads[] = {
 
 void PrintTo(const ModalRoad& road, std::ostream* os) { *os << road.name; }
 
-class HandOverUnderModal : public ::testing::TestWithParam<ModalRoad> {};
+class HandOverUnderModal : public MainWindowOffline, public ::testing::WithParamInterface<ModalRoad> {};
 
 }  // namespace
 
@@ -1098,20 +1122,13 @@ class HandOverUnderModal : public ::testing::TestWithParam<ModalRoad> {};
 // files handed over meanwhile open afterwards, in the order they came.
 TEST_P(HandOverUnderModal, WaitsUntilTheWindowHasClosed)
 {
-    test::TestApp();
-    QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
-    setenv("QUENOR_COM1", "/dev/quenor-no-such-port", 1);
     QTemporaryDir dir;
     const QString a = dir.path() + "/A.vek", w = dir.path() + "/W.vek", v = dir.path() + "/V.vek";
     const QString saved = dir.path() + "/S.vek";
     WriteText(a, "[Vek Setup file]\r\n[Motor type 3]\r\n[Filter Type 2]\r\nMax velocity = 1111\r\n");
     WriteText(w, "[Vek Setup file]\r\n[Motor type 4]\r\n[Filter Type 2]\r\nMax velocity = 6666\r\n");
     WriteText(v, "[Vek Setup file]\r\n[Motor type 4]\r\n[Filter Type 2]\r\nMax velocity = 3333\r\n");
-    QuenorOptions options;
-    options.timings = Fast();
-    TfrmQuenor window(options);
-    window.show();
-    window.InitAfterCreate(a);
+    TfrmQuenor& window = Open(a);
     ASSERT_TRUE(SpinUntil([&] { return window.Session().FileName() == a; }));
     ASSERT_EQ(ByCaption(window, "Max velocity")->Value(), 1111);
 
@@ -1156,7 +1173,6 @@ TEST_P(HandOverUnderModal, WaitsUntilTheWindowHasClosed)
     expected.emplace_back("Quenor - " + w.toStdString(), false);
     expected.emplace_back("Quenor - " + v.toStdString(), false);
     EXPECT_EQ(named, expected);
-    unsetenv("QUENOR_COM1");
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, HandOverUnderModal, ::testing::ValuesIn(kModalRoads),
@@ -1260,7 +1276,7 @@ void PrintTo(SaveRoad r, std::ostream* os)
     *os << (r == SaveRoad::Save ? "Save" : r == SaveRoad::SaveAs ? "SaveAs" : "ExitQuestion");
 }
 
-class SaveOntoAFullDisk : public ::testing::TestWithParam<SaveRoad> {};
+class SaveOntoAFullDisk : public MainWindowOffline, public ::testing::WithParamInterface<SaveRoad> {};
 
 }  // namespace
 
@@ -1269,16 +1285,9 @@ class SaveOntoAFullDisk : public ::testing::TestWithParam<SaveRoad> {};
 // counts as unsaved, and the window that was to close stays open.
 TEST_P(SaveOntoAFullDisk, SaysSoAndChangesNothing)
 {
-    test::TestApp();
-    QSettings(QStringLiteral("Tovik"), QStringLiteral("Quenor")).clear();
-    setenv("QUENOR_COM1", "/dev/quenor-no-such-port", 1);
     QTemporaryDir dir;
     const QString old = dir.path() + "/old.vek";
-    QuenorOptions options;
-    options.timings = Fast();
-    TfrmQuenor window(options);
-    window.show();
-    window.InitAfterCreate(QString());
+    TfrmQuenor& window = Open();
     ASSERT_TRUE(window.Session().SaveSetupFile(old));
     const QString oldText = ReadText(old);
     const QString title = window.windowTitle();
@@ -1327,7 +1336,6 @@ TEST_P(SaveOntoAFullDisk, SaysSoAndChangesNothing)
     EXPECT_EQ(window.windowTitle(), title);
     EXPECT_TRUE(window.Session().Program().Modified());
     EXPECT_TRUE(window.isVisible());
-    unsetenv("QUENOR_COM1");
 }
 
 INSTANTIATE_TEST_SUITE_P(Roads, SaveOntoAFullDisk,

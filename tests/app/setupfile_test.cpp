@@ -208,31 +208,6 @@ TEST(SetupText, WriteOrderPutsRegister37Last)
     EXPECT_TRUE(SetupWriteOrder(loaded).empty());
 }
 
-TEST(SetupFiles, AFailedSaveLeavesTheOldFileIntact)
-{
-    QTemporaryDir dir;
-    const std::string path = (dir.path() + "/pump.vek").toStdString();
-    std::string error;
-    ASSERT_TRUE(SaveWholeFile(path, "old\r\n", &error)) << error;
-    EXPECT_EQ(ReadWholeFile(path), std::string("old\r\n"));
-    ASSERT_TRUE(SaveWholeFile(path, "new\r\n", &error)) << error;
-    EXPECT_EQ(ReadWholeFile(path), std::string("new\r\n"));
-
-    // A path in a folder that does not exist fails and says so.
-    EXPECT_FALSE(SaveWholeFile((dir.path() + "/missing/pump.vek").toStdString(), "x", &error));
-    EXPECT_EQ(error, "The file cannot be written: no such file or directory.");
-    EXPECT_FALSE(ReadWholeFile((dir.path() + "/missing.vek").toStdString()).has_value());
-
-    if (::geteuid() != 0) {
-        // A read-only file in a read-only folder is refused and keeps its text.
-        ::chmod(path.c_str(), 0444);
-        ::chmod(dir.path().toLocal8Bit().constData(), 0555);
-        EXPECT_FALSE(SaveWholeFile(path, "lost\r\n", &error));
-        ::chmod(dir.path().toLocal8Bit().constData(), 0755);
-        EXPECT_EQ(ReadWholeFile(path), std::string("new\r\n"));
-    }
-}
-
 // Only an existing regular file that may be read is read; the path's fault
 // is known before any reading. (Pipes, devices, folders and missing paths
 // are refused through the session's own tables.)

@@ -3,6 +3,7 @@
 // by posted phases.
 
 #include "app/ui/modalresult.h"
+#include "platform/regularfile.h"
 #include "platform/settings.h"
 #include "scope/scopefile.h"
 #include "scope/ui/frmsamplesetup.h"
@@ -31,7 +32,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <sys/stat.h>
 
 using namespace quenor;
@@ -324,44 +324,26 @@ TEST_F(ScopeForms, AFailedSaveKeepsWhatWasThere)
 {
     scope->LoadScopes(WriteFile(kTwoSets));
     ASSERT_EQ(scope->Sets().size(), 2u);
-    const QString old = dir.filePath(QStringLiteral("old.VekScopes"));
-    const QString pipe = dir.filePath(QStringLiteral("pipe.VekScopes"));
-    const QByteArray oldText = "[Scope v0.9]\r\nScopeName=kept\r\n[Scope end]\r\n";
-    {
-        QFile f(old);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(oldText);
-    }
+    const std::string oldText = "[Scope v0.9]\r\nScopeName=kept\r\n[Scope end]\r\n";
+    const QString old = WriteFile(oldText), pipe = dir.filePath(QStringLiteral("pipe.VekScopes"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    const struct {
-        QString path;
-        bool diskFull;
-        QString reason;
-    } cases[] = {
-        {old, true, QStringLiteral("The file cannot be written: file too large.")},
-        {pipe, false, QStringLiteral("The path is not a regular file.")},
-    };
-    for (const auto& c : cases)
-        for (bool all : {false, true}) {
-            SCOPED_TRACE(c.path.toStdString() + (all ? ", Save all" : ", Save"));
+    for (const QString& path : {old, pipe})
+        for (const auto& set : {scope->Sets()[0], std::shared_ptr<TSampleSet>()}) {
             shown.clear();
-            scope->prompts.saveFileName = [&] { return c.path; };
+            scope->prompts.saveFileName = [&] { return path; };
             {
-                std::optional<test::FileSizeLimit> full;
-                if (c.diskFull)
-                    full.emplace(1024);  // the sets take some 7 KB
-                scope->SaveSets(all ? nullptr : scope->Sets()[0]);
+                test::FileSizeLimit full(1024);  // the sets take some 7 KB
+                scope->SaveSets(set);
             }
             ASSERT_EQ(shown.size(), 1u);
-            EXPECT_EQ(shown[0].text, QStringLiteral("Could not save the file\nError: ") + c.reason);
-            QFile f(old);
-            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-            EXPECT_EQ(f.readAll(), oldText);
+            EXPECT_EQ(shown[0].text, QStringLiteral("Could not save the file\nError: ") +
+                                         (path == old ? QStringLiteral("The file cannot be written: file too large.")
+                                                      : QStringLiteral("The path is not a regular file.")));
+            EXPECT_EQ(ReadWholeFile(QFile::encodeName(old).toStdString()), oldText);
             struct stat st {};
             ASSERT_EQ(::stat(QFile::encodeName(pipe).constData(), &st), 0);
             EXPECT_TRUE(S_ISFIFO(st.st_mode));
         }
-    EXPECT_EQ(scope->Sets().size(), 2u);
 }
 
 TEST_F(ScopeForms, AFileAskingForTooManySamplesIsRefused)

@@ -96,16 +96,12 @@ bool WriteAndClose(int fd, std::string_view data, int& error)
     return ok;
 }
 
-// Where no new file may be made beside it: the file itself is written, once
-// the disk has given room for all of it (where the file system can say so
-// beforehand; a refusal leaves the file as it was).
-bool SaveInPlace(const std::string& path, std::string_view data, std::string* reason)
+// Where no new file may be made beside it: the file itself (fd, open for
+// writing and closed here) is written, once the disk has given room for all of
+// it (where the file system can say so beforehand; a refusal leaves the file
+// as it was).
+bool SaveInPlace(int fd, std::string_view data, std::string* reason)
 {
-    const int fd = OpenRegularForWriting(path, 0);
-    if (fd == -2)
-        return Refuse(reason, kNotRegular);
-    if (fd < 0)
-        return Refuse(reason, CannotWrite(errno));
     struct stat st {};
     const auto size = static_cast<off_t>(data.size());
     int error = ::fstat(fd, &st) == 0 ? 0 : errno;
@@ -238,16 +234,25 @@ bool SaveWholeFile(const std::string& path, std::string_view data, std::string* 
     // A device, a named pipe or a folder is not the user's file to replace.
     if (!S_ISREG(st.st_mode))
         return Refuse(reason, kNotRegular);
+    // Putting a file in its place asks only the folder, so the file itself is
+    // asked whether this user may write it (a read-only file, another's).
+    const int fd = OpenRegularForWriting(target, 0);
+    if (fd == -2)
+        return Refuse(reason, kNotRegular);
+    if (fd < 0)
+        return Refuse(reason, CannotWrite(errno));
 
     // Hidden while it is written, and short enough to be made wherever the file is.
     StagedFile staged(FolderOf(target), "." + NameOf(target).substr(0, 200) + ".");
-    if (!staged.IsOpen()) {
-        if (staged.Error() == EACCES || staged.Error() == EPERM)
-            return SaveInPlace(target, data, reason);
+    if (!staged.IsOpen() && (staged.Error() == EACCES || staged.Error() == EPERM))
+        return SaveInPlace(fd, data, reason);
+    ::close(fd);
+    if (!staged.IsOpen())
         return Refuse(reason, CannotWrite(staged.Error()));
-    }
-    // The file keeps its owner where this process may give it, and its permissions.
-    (void)::fchown(staged.Fd(), st.st_uid, st.st_gid);
+    // The file keeps its owner where this process may give it (root), else
+    // its group where this user belongs to it, and its permissions.
+    if (::fchown(staged.Fd(), st.st_uid, st.st_gid) != 0)
+        (void)::fchown(staged.Fd(), static_cast<uid_t>(-1), st.st_gid);
     (void)::fchmod(staged.Fd(), st.st_mode & 07777);
     if (!staged.Write(data) || !staged.Commit(target))
         return Refuse(reason, CannotWrite(staged.Error()));

@@ -1276,20 +1276,34 @@ void PrintTo(SaveRoad r, std::ostream* os)
     *os << (r == SaveRoad::Save ? "Save" : r == SaveRoad::SaveAs ? "SaveAs" : "ExitQuestion");
 }
 
-class SaveOntoAFullDisk : public MainWindowOffline, public ::testing::WithParamInterface<SaveRoad> {};
+// Why a save fails: the disk cannot take the file, or the file is one that
+// the user may not write (his own, made read-only).
+enum class SaveFault { FullDisk, ReadOnlyFile };
+
+class FailedSave : public MainWindowOffline,
+                   public ::testing::WithParamInterface<std::tuple<SaveRoad, SaveFault>> {};
 
 }  // namespace
 
-// A save that the disk cannot take, by whichever road: its box says so, the
-// old file keeps every byte, the title keeps its name, the program still
-// counts as unsaved, and the window that was to close stays open.
-TEST_P(SaveOntoAFullDisk, SaysSoAndChangesNothing)
+// A save that fails, by whichever road: its box says why, the old file keeps
+// every byte, the title keeps its name, the program still counts as unsaved,
+// and the window that was to close stays open.
+TEST_P(FailedSave, SaysWhyAndChangesNothing)
 {
+    const auto [road, fault] = GetParam();
     QTemporaryDir dir;
-    const QString old = dir.path() + "/old.vek";
+    QString old = dir.path() + "/old.vek";
     TfrmQuenor& window = Open();
     ASSERT_TRUE(window.Session().SaveSetupFile(old));
     const QString oldText = ReadText(old);
+    const test::UsersFolder users;
+    if (fault == SaveFault::ReadOnlyFile) {
+        // The window shows a file of the user's that he made read-only.
+        old = QFile::decodeName(users.ReadOnlyFile("old.vek", oldText.toStdString()).c_str());
+        ASSERT_FALSE(old.isEmpty());
+        window.Session().LoadSetupFile(old);
+        test::DeliverPosted();
+    }
     const QString title = window.windowTitle();
     ASSERT_EQ(title, QStringLiteral("Quenor - ") + old);
     dynamic_cast<CParamControlEdit*>(ByCaption(window, "Max velocity"))->EnterPressed("777");
@@ -1297,7 +1311,6 @@ TEST_P(SaveOntoAFullDisk, SaysSoAndChangesNothing)
     window.Session().Program().Program().SetRemark(0, "pick and place");
     window.Session().Program().SetModified(true);
 
-    const SaveRoad road = GetParam();
     ModalWindows modal([&](QWindow* top) {
         if (auto* dialog = qobject_cast<QFileDialog*>(ModalWindows::WidgetOf(top))) {
             auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
@@ -1313,14 +1326,19 @@ TEST_P(SaveOntoAFullDisk, SaysSoAndChangesNothing)
             top->close();
         }
     });
-    {
-        test::FileSizeLimit full(1024);  // the file is some 3 KB
+    const auto save = [&] {
         if (road == SaveRoad::Save)
             window.SaveClick();
         else if (road == SaveRoad::SaveAs)
             window.SaveAsClick();
         else
             EXPECT_FALSE(window.close());
+    };
+    if (fault == SaveFault::FullDisk) {
+        test::FileSizeLimit full(1024);  // the file is some 3 KB
+        save();
+    } else {
+        ASSERT_TRUE(test::AsOtherUser(save));
     }
     ASSERT_TRUE(SpinUntil([&] { return QGuiApplication::modalWindow() == nullptr; }));
     std::vector<QString> boxes;
@@ -1330,16 +1348,18 @@ TEST_P(SaveOntoAFullDisk, SaysSoAndChangesNothing)
     ASSERT_EQ(boxes.size(), 1u);
     // Save As: the file dialog and its question whether to replace; exit: its question.
     EXPECT_EQ(modal.seen.size(), road == SaveRoad::Save ? 1u : road == SaveRoad::SaveAs ? 3u : 2u);
-    EXPECT_EQ(boxes[0], QStringLiteral("Error saving the file <%1>\nError: The file cannot be written: file too large.")
-                            .arg(old));
+    EXPECT_EQ(boxes[0], QStringLiteral("Error saving the file <%1>\nError: The file cannot be written: %2.")
+                            .arg(old, fault == SaveFault::FullDisk ? "file too large" : "permission denied"));
     EXPECT_EQ(ReadText(old), oldText);
     EXPECT_EQ(window.windowTitle(), title);
     EXPECT_TRUE(window.Session().Program().Modified());
     EXPECT_TRUE(window.isVisible());
 }
 
-INSTANTIATE_TEST_SUITE_P(Roads, SaveOntoAFullDisk,
-                         ::testing::Values(SaveRoad::Save, SaveRoad::SaveAs, SaveRoad::ExitQuestion),
-                         [](const ::testing::TestParamInfo<SaveRoad>& info) {
-                             return ::testing::PrintToString(info.param);
+INSTANTIATE_TEST_SUITE_P(Roads, FailedSave,
+                         ::testing::Combine(::testing::Values(SaveRoad::Save, SaveRoad::SaveAs, SaveRoad::ExitQuestion),
+                                            ::testing::Values(SaveFault::FullDisk, SaveFault::ReadOnlyFile)),
+                         [](const auto& info) {
+                             return ::testing::PrintToString(std::get<0>(info.param)) +
+                                    (std::get<1>(info.param) == SaveFault::FullDisk ? "_FullDisk" : "_ReadOnlyFile");
                          });

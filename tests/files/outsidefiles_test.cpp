@@ -405,15 +405,16 @@ const Saver kSavers[] = {
      [] { return JoinLines(ScopeFileLines(ScopeSets())); }},
 };
 
-// What stands at a path: its kind and inode, the device it is, where a link
-// leads, the text of a file.
+// What stands at a path: its kind, permissions, owner and inode, the device
+// it is, where a link leads, the text of a file.
 std::string StandingAt(const std::string& path)
 {
     struct stat st {};
     if (path.empty() || ::lstat(path.c_str(), &st) != 0)
         return "nothing";
     std::error_code ec;
-    return std::to_string(st.st_mode & S_IFMT) + " " + std::to_string(st.st_ino) + " " +
+    return std::to_string(st.st_mode) + " " + std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + " " +
+           std::to_string(st.st_ino) + " " +
            std::to_string(st.st_rdev) + " '" + fs::read_symlink(path, ec).string() + "' " +
            (S_ISREG(st.st_mode) ? ReadWholeFile(path).value_or("unread") : "");
 }
@@ -465,9 +466,17 @@ protected:
 };
 
 enum class Target {
-    NewPath, OldFile, LinkToFile, DanglingLink, InPlace,  // saved
+    NewPath, OldFile, LinkToFile, DanglingLink, InPlace, GroupsFile, ReadOnlyToRoot,  // saved
     FullDisk, FullDiskInPlace, MissingFolder, Device, LinkToDevice, Pipe, LinkToPipe, PipeWithAReader, Folder,
+    ReadOnlyFile, OthersFile,
 };
+
+// The rows saved by the other user (or the user himself where this is no root).
+bool ByTheOtherUser(Target t)
+{
+    return t == Target::InPlace || t == Target::FullDiskInPlace || t == Target::GroupsFile ||
+           t == Target::ReadOnlyFile || t == Target::OthersFile;
+}
 
 struct SaveCase {
     const char* name;
@@ -479,6 +488,7 @@ void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.name; }
 
 const char kFull[] = "The file cannot be written: file too large.";
 const char kNotRegular[] = "The path is not a regular file.";
+const char kDenied[] = "The file cannot be written: permission denied.";
 
 const SaveCase kSaveCases[] = {
     {"NewPath", Target::NewPath, ""},
@@ -486,6 +496,8 @@ const SaveCase kSaveCases[] = {
     {"LinkToFile", Target::LinkToFile, ""},
     {"DanglingLink", Target::DanglingLink, ""},
     {"InPlace", Target::InPlace, ""},
+    {"GroupsFile", Target::GroupsFile, ""},
+    {"ReadOnlyToRoot", Target::ReadOnlyToRoot, ""},
     {"FullDisk", Target::FullDisk, kFull},
     {"FullDiskInPlace", Target::FullDiskInPlace, kFull},
     {"MissingFolder", Target::MissingFolder, "The file cannot be written: no such file or directory."},
@@ -495,6 +507,8 @@ const SaveCase kSaveCases[] = {
     {"LinkToPipe", Target::LinkToPipe, kNotRegular},
     {"PipeWithAReader", Target::PipeWithAReader, kNotRegular},
     {"Folder", Target::Folder, kNotRegular},
+    {"ReadOnlyFile", Target::ReadOnlyFile, kDenied},
+    {"OthersFile", Target::OthersFile, kDenied},
 };
 
 class Saves : public InSaveFolder<std::tuple<Saver, SaveCase>> {};
@@ -514,6 +528,7 @@ TEST_P(Saves, PutTheWholeFileInPlaceOrNothing)
     std::string behind;  // what a link leads to
     std::string pipe;    // a named pipe to keep an eye on
     int reader = -1;
+    const test::UsersFolder users;
     switch (t) {
     case Target::NewPath:
         break;
@@ -521,6 +536,12 @@ TEST_P(Saves, PutTheWholeFileInPlaceOrNothing)
     case Target::FullDisk:
         std::ofstream(path, std::ios::binary) << old;
         ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+        break;
+    case Target::ReadOnlyToRoot:  // root may write any file
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "not root";
+        std::ofstream(path, std::ios::binary) << old;
+        ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
         break;
     case Target::LinkToFile:
         file = behind = dir_ + "/target";
@@ -563,6 +584,30 @@ TEST_P(Saves, PutTheWholeFileInPlaceOrNothing)
     case Target::Folder:
         fs::create_directory(path);
         break;
+    case Target::ReadOnlyFile:
+        path = file = users.ReadOnlyFile(saver.fileName, old);
+        ASSERT_FALSE(path.empty());
+        break;
+    case Target::GroupsFile:
+        // Root's file that his group may write, in a folder whose new files
+        // take another group: the file stays in its group.
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "no file of another user may be made here";
+        path = file = users.ReadOnlyFile(saver.fileName, old);
+        ASSERT_FALSE(path.empty());
+        ASSERT_EQ(::chown(path.c_str(), 0, ::getegid()), 0);
+        ASSERT_EQ(::chmod(path.c_str(), 0664), 0);
+        ASSERT_EQ(::chown(users.Path().c_str(), test::kOtherUser, test::kOtherUser), 0);
+        ASSERT_EQ(::chmod(users.Path().c_str(), 02755), 0);
+        break;
+    case Target::OthersFile:
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "no file of another user may be made here";
+        path = file = users.ReadOnlyFile(saver.fileName, old);
+        ASSERT_FALSE(path.empty());
+        ASSERT_EQ(::chown(path.c_str(), 0, 0), 0);
+        ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+        break;
     }
     const std::string before = StandingAt(path), beforeBehind = StandingAt(behind);
     const std::string folder = fs::path(file).parent_path();  // when not dir_, nothing new is made there
@@ -582,7 +627,7 @@ TEST_P(Saves, PutTheWholeFileInPlaceOrNothing)
             full.emplace(1024);
         saved = saver.save(path, &reason);
     };
-    if (t == Target::InPlace || t == Target::FullDiskInPlace) {
+    if (ByTheOtherUser(t)) {
         ASSERT_TRUE(test::AsOtherUser(save));
     } else {
         save();
@@ -607,8 +652,9 @@ TEST_P(Saves, PutTheWholeFileInPlaceOrNothing)
         ASSERT_EQ(::lstat(path.c_str(), &st), 0);
         EXPECT_EQ(S_ISLNK(st.st_mode), path != file) << "a link no longer leads to the file";
         ASSERT_EQ(::stat(file.c_str(), &st), 0);
-        if (was.st_ino != 0) {  // a file that was there keeps its permissions
+        if (was.st_ino != 0) {  // a file that was there keeps its permissions and group
             EXPECT_EQ(st.st_mode & 07777, was.st_mode & 07777);
+            EXPECT_EQ(st.st_gid, was.st_gid);
         }
         if (t == Target::InPlace) {
             EXPECT_EQ(st.st_ino, was.st_ino) << "not written in place";

@@ -404,14 +404,19 @@ TEST_F(SetupFiles, AFailedSaveKeepsTheOldFileAndSaysSo)
     ASSERT_TRUE((*session)->SaveSetupFile(Path("old.vek")));
     const std::string old = ReadFile(Path("old.vek"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe.vek")).constData(), 0600), 0);
+    const test::UsersFolder users;
+    const QString readOnly = QString::fromStdString(users.ReadOnlyFile("ro.vek", old));
+    ASSERT_FALSE(readOnly.isEmpty());
     const struct {
         QString path;
         std::string reason;
         bool diskFull = false;
+        bool otherUser = false;
     } cases[] = {
         {Path("old.vek"), "The file cannot be written: file too large.", true},
         {Path("pipe.vek"), "The path is not a regular file."},
         {Path("no/such/folder.vek"), "The file cannot be written: no such file or directory."},
+        {readOnly, "The file cannot be written: permission denied.", false, true},
     };
     std::int32_t velocity = 300;
     for (const auto& c : cases) {
@@ -427,7 +432,11 @@ TEST_F(SetupFiles, AFailedSaveKeepsTheOldFileAndSaysSo)
             std::optional<test::FileSizeLimit> full;
             if (c.diskFull)
                 full.emplace(1024);  // the file is some 3 KB
-            saved = (*session)->SaveSetupFile(c.path);
+            const auto save = [&] { saved = (*session)->SaveSetupFile(c.path); };
+            if (c.otherUser)
+                ASSERT_TRUE(test::AsOtherUser(save));
+            else
+                save();
         }
         EXPECT_FALSE(saved);
         ASSERT_EQ(errors.size(), 1u);
@@ -435,6 +444,7 @@ TEST_F(SetupFiles, AFailedSaveKeepsTheOldFileAndSaysSo)
                                       .arg(c.path, QString::fromStdString(c.reason)));
         EXPECT_EQ(errors[0].caption, QStringLiteral("Save error!"));
         EXPECT_EQ(ReadFile(Path("old.vek")), old);
+        EXPECT_EQ(ReadFile(readOnly), old);
         EXPECT_EQ((*session)->FileName(), Path("old.vek"));
         EXPECT_EQ((*session)->RecentFiles(), recent);
         EXPECT_TRUE((*session)->Program().Modified());

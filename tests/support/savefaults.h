@@ -1,11 +1,16 @@
 #pragma once
 // Saves that cannot be written, made without a full disk: a file size limit
 // stands for the disk that runs full, and another user for one who may write a
-// file but make nothing new in its folder.
+// file but make nothing new in its folder, or who may not write a file.
 
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <string>
+#include <system_error>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quenor::test {
@@ -51,5 +56,53 @@ inline bool AsOtherUser(const std::function<void()>& work)
     work();
     return !root || ::seteuid(0) == 0;
 }
+
+// A folder of the user's own, where he may make files: made under /tmp, which
+// anyone may pass through, and removed with all it holds at the end. Where
+// this process is root it is kOtherUser's, and what the user does there is
+// done AsOtherUser. Path() is empty when no such folder could be had.
+class UsersFolder {
+public:
+    UsersFolder()
+    {
+        char pattern[] = "/tmp/quenor-users-XXXXXX";
+        if (!::mkdtemp(pattern))
+            return;
+        path_ = pattern;
+        bool reached = ::chmod(pattern, 0755) == 0 && (::geteuid() != 0 || ::chown(pattern, kOtherUser, kOtherUser) == 0);
+        if (reached && !AsOtherUser([&] { reached = ::access(pattern, W_OK | X_OK) == 0; }))
+            reached = false;
+        if (!reached)
+            Remove();
+    }
+    ~UsersFolder() { Remove(); }
+    UsersFolder(const UsersFolder&) = delete;
+    UsersFolder& operator=(const UsersFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+
+    // A file of his that he made read-only (mode 0444), holding text; empty
+    // when it could not be made.
+    std::string ReadOnlyFile(const std::string& name, const std::string& text) const
+    {
+        const std::string path = path_ + "/" + name;
+        if (path_.empty() || !(std::ofstream(path, std::ios::binary) << text).flush())
+            return {};
+        if (::geteuid() == 0 && ::chown(path.c_str(), kOtherUser, kOtherUser) != 0)
+            return {};
+        return ::chmod(path.c_str(), 0444) == 0 ? path : std::string();
+    }
+
+private:
+    void Remove()
+    {
+        std::error_code ec;
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ec);
+        path_.clear();
+    }
+
+    std::string path_;
+};
 
 }  // namespace quenor::test

@@ -3,6 +3,7 @@
 #include "app/ui/pngimages.h"
 #include "app/ui/quenormain.h"
 #include "platform/quitsignal.h"
+#include "platform/savefile.h"
 #include "platform/singleinstance.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 
 int main(int argc, char* argv[])
 {
+    quenor::IgnoreFileSizeSignal();
     // Options are answered before anything else: no window, no display, no
     // hand-over to a running Quenor.
     const std::vector<std::string> options =

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <climits>
+#include <csignal>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -136,6 +137,8 @@ bool SaveNew(const std::string& path, std::string_view data, std::string* reason
 }
 
 }  // namespace
+
+void IgnoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
 bool WriteAll(int fd, const char* data, std::size_t size)
 {

@@ -11,6 +11,11 @@
 
 namespace quenor {
 
+// The program calls this first: a write past the file size limit (ulimit -f)
+// then fails with EFBIG, so that a save refuses it like a full disk, instead
+// of the signal for it ending the program.
+void IgnoreFileSizeSignal();
+
 // Writes all of data to fd, again after an interrupted or a partial write.
 // False (errno set) when a write fails.
 bool WriteAll(int fd, const char* data, std::size_t size);

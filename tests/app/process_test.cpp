@@ -19,6 +19,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,26 +36,53 @@ bool WaitFor(const std::function<bool()>& done, int ms)
     return done();
 }
 
+// Whether process pid has a handler of its own for sig (Linux: its status
+// lists the signals it catches as a mask in hexadecimal).
+bool Catches(qint64 pid, int sig)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine())
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (sig - 1)) & 1;
+    return false;
+}
+
+// The surroundings of a Quenor that opens its window: a home of its own and a
+// runtime folder for its instance socket. A local socket's path has room for
+// about 100 characters: the runtime folder sits right under /tmp, however
+// deep the test's own folders are.
+struct Surroundings {
+    Surroundings()
+    {
+        QFile::setPermissions(runtimeDir.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+        env.insert("XDG_DATA_HOME", home.path() + "/data");
+        env.insert("XDG_RUNTIME_DIR", runtimeDir.path());
+        env.insert("QUENOR_COM1", "/dev/quenor-no-such-port");
+        env.insert("ASAN_OPTIONS", "detect_leaks=0");
+    }
+    bool IsValid() const { return home.isValid() && runtimeDir.isValid(); }
+    // The socket by which a running start is found.
+    QString Socket() const { return runtimeDir.path() + QStringLiteral("/quenor-%1.socket").arg(::getuid()); }
+
+    QTemporaryDir home;
+    QTemporaryDir runtimeDir{QStringLiteral("/tmp/quenor-run-XXXXXX")};
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+};
+
 }  // namespace
 
 TEST(QuenorProcess, ASecondStartHandsOverItsFileAndExits)
 {
     App();
-    QTemporaryDir home;
-    ASSERT_TRUE(home.isValid());
-    // A local socket's path has room for about 100 characters: the runtime
-    // folder sits right under /tmp, however deep the test's own folders are.
-    QTemporaryDir runtimeDir(QStringLiteral("/tmp/quenor-run-XXXXXX"));
-    ASSERT_TRUE(runtimeDir.isValid());
-    const QString runtime = runtimeDir.path();
-    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_CONFIG_HOME", home.path() + "/config");
-    env.insert("XDG_DATA_HOME", home.path() + "/data");
-    env.insert("XDG_RUNTIME_DIR", runtime);
-    env.insert("QUENOR_COM1", "/dev/quenor-no-such-port");
-    env.insert("ASAN_OPTIONS", "detect_leaks=0");
+    Surroundings around;
+    ASSERT_TRUE(around.IsValid());
+    const QTemporaryDir& home = around.home;
+    const QProcessEnvironment& env = around.env;
 
     // A stepper setup file: opening it offline switches to family 2. The test
     // is told when the running start reads it.
@@ -72,8 +100,7 @@ TEST(QuenorProcess, ASecondStartHandsOverItsFileAndExits)
     first.setProcessEnvironment(env);
     first.start(QStringLiteral(QUENOR_EXE), {});
     ASSERT_TRUE(first.waitForStarted(10000));
-    const QString socket = runtime + QStringLiteral("/quenor-%1.socket").arg(::getuid());
-    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(socket); }, 30000)) << "the first start never listened";
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(around.Socket()); }, 30000)) << "the first start never listened";
 
     QProcess second;
     second.setProcessEnvironment(env);
@@ -168,4 +195,31 @@ TEST(QuenorProcess, OptionsAreAnsweredWithoutAWindow)
     withFile.start(QStringLiteral(QUENOR_EXE), {file});
     ASSERT_TRUE(withFile.waitForFinished(30000));
     EXPECT_FALSE(withFile.exitStatus() == QProcess::NormalExit && withFile.exitCode() == 0);
+}
+
+// Started from a shell with a file size limit (ulimit -f), where the signal
+// for a write past the limit is at its default action: such a write fails,
+// and the program goes on. The settings it writes when the session ends it
+// are larger than the limit.
+TEST(QuenorProcess, AWritePastTheFileSizeLimitDoesNotEndIt)
+{
+    App();
+    Surroundings around;
+    ASSERT_TRUE(around.IsValid());
+    QProcess quenor;
+    quenor.setProcessEnvironment(around.env);
+    quenor.setChildProcessModifier([] {
+        ::signal(SIGXFSZ, SIG_DFL);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 1024;  // ulimit -f 1
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    quenor.start(QStringLiteral(QUENOR_EXE), {});
+    ASSERT_TRUE(quenor.waitForStarted(10000));
+    ASSERT_TRUE(WaitFor([&] { return Catches(quenor.processId(), SIGTERM); }, 30000)) << "it never got ready";
+    ::kill(static_cast<pid_t>(quenor.processId()), SIGTERM);
+    ASSERT_TRUE(quenor.waitForFinished(30000));
+    EXPECT_EQ(quenor.exitStatus(), QProcess::NormalExit) << "ended by signal " << quenor.exitCode();
+    EXPECT_EQ(quenor.exitCode(), 0);
 }

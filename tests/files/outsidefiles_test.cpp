@@ -467,7 +467,7 @@ protected:
 
 enum class Target {
     NewPath, OldFile, LinkToFile, DanglingLink, InPlace, GroupsFile, ReadOnlyToRoot,  // saved
-    FullDisk, FullDiskInPlace, MissingFolder, Device, LinkToDevice, Pipe, LinkToPipe, PipeWithAReader, Folder,
+    FullDisk, FullDiskNewPath, FullDiskInPlace, MissingFolder, Device, LinkToDevice, Pipe, LinkToPipe, PipeWithAReader, Folder,
     ReadOnlyFile, OthersFile,
 };
 
@@ -499,6 +499,7 @@ const SaveCase kSaveCases[] = {
     {"GroupsFile", Target::GroupsFile, ""},
     {"ReadOnlyToRoot", Target::ReadOnlyToRoot, ""},
     {"FullDisk", Target::FullDisk, kFull},
+    {"FullDiskNewPath", Target::FullDiskNewPath, kFull},
     {"FullDiskInPlace", Target::FullDiskInPlace, kFull},
     {"MissingFolder", Target::MissingFolder, "The file cannot be written: no such file or directory."},
     {"Device", Target::Device, kNotRegular},
@@ -531,6 +532,7 @@ TEST_P(Saves, PutTheWholeFileInPlaceOrNothing)
     const test::UsersFolder users;
     switch (t) {
     case Target::NewPath:
+    case Target::FullDiskNewPath:
         break;
     case Target::OldFile:
     case Target::FullDisk:
@@ -623,7 +625,7 @@ TEST_P(Saves, PutTheWholeFileInPlaceOrNothing)
     std::string reason;
     const auto save = [&] {
         std::optional<test::FileSizeLimit> full;
-        if (t == Target::FullDisk || t == Target::FullDiskInPlace)
+        if (t == Target::FullDisk || t == Target::FullDiskNewPath || t == Target::FullDiskInPlace)
             full.emplace(1024);
         saved = saver.save(path, &reason);
     };

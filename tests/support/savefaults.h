@@ -3,7 +3,8 @@
 // stands for the disk that runs full, and another user for one who may write a
 // file but make nothing new in its folder, or who may not write a file.
 
-#include <csignal>
+#include "platform/savefile.h"
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -16,30 +17,26 @@
 namespace quenor::test {
 
 // While it lives, this process writes no regular file past `bytes`: such a
-// write fails with EFBIG (SIGXFSZ is ignored meanwhile), as one onto a full
-// disk fails with ENOSPC, and it fails however small the write, even one that
-// a library held back in its buffer until the file was closed.
+// write fails with EFBIG, as one onto a full disk fails with ENOSPC, and it
+// fails however small the write, even one that a library held back in its
+// buffer until the file was closed. The process is set up as the program
+// sets itself up, so that the signal for such a write does not end it.
 class FileSizeLimit {
 public:
     explicit FileSizeLimit(rlim_t bytes)
     {
+        IgnoreFileSizeSignal();
         ::getrlimit(RLIMIT_FSIZE, &old_);
-        handler_ = std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit = old_;
         limit.rlim_cur = bytes;
         ::setrlimit(RLIMIT_FSIZE, &limit);
     }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, handler_);
-    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &old_); }
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
 private:
     rlimit old_{};
-    void (*handler_)(int) = SIG_DFL;
 };
 
 // The user "nobody", whom a folder of root's with mode 0555 lets make nothing.

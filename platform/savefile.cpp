@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -84,11 +85,12 @@ int OpenRegularForWriting(const std::string& path, int flags)
     return fd;
 }
 
-// Writes data to fd, flushes it to the disk and closes fd; false with the
-// errno of the first step that failed.
+// Writes data to fd from its start, cuts off what the file held beyond it,
+// flushes it to the disk and closes fd; false with the errno of the first
+// step that failed.
 bool WriteAndClose(int fd, std::string_view data, int& error)
 {
-    bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
+    bool ok = WriteAll(fd, data) && ::ftruncate(fd, static_cast<off_t>(data.size())) == 0 && ::fsync(fd) == 0;
     error = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -97,24 +99,32 @@ bool WriteAndClose(int fd, std::string_view data, int& error)
     return ok;
 }
 
+// Whether this process may make a file of size bytes (ulimit -f).
+bool WithinSizeLimit(std::size_t size)
+{
+    rlimit limit {};
+    return ::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || size <= limit.rlim_cur;
+}
+
 // Where no new file may be made beside it: the file itself (fd, open for
-// writing and closed here) is written, once the disk has given room for all of
-// it (where the file system can say so beforehand; a refusal leaves the file
-// as it was).
+// writing and closed here) is written over. Before its first byte changes,
+// what can be known beforehand is asked: whether this process may make a file
+// that long, and whether the disk has room for all of it (where the file
+// system can say so; a refusal leaves the file as it was).
 bool SaveInPlace(int fd, std::string_view data, std::string* reason)
 {
     struct stat st {};
     const auto size = static_cast<off_t>(data.size());
     int error = ::fstat(fd, &st) == 0 ? 0 : errno;
-    if (!error && size > st.st_size && ::fallocate(fd, 0, 0, size) != 0) {
-        // No room, or more than this process may write: nothing is written.
+    if (!error && !WithinSizeLimit(data.size()))
+        error = EFBIG;
+    // Over the whole length: an old file with holes needs room where they are.
+    if (!error && ::fallocate(fd, 0, 0, size) != 0) {
         // A file system that cannot take room beforehand is written all the same.
         error = errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL ? 0 : errno;
-        if (error)
+        if (error && size > st.st_size)
             (void)::ftruncate(fd, st.st_size);  // room taken in part
     }
-    if (!error && ::ftruncate(fd, size) != 0)
-        error = errno;
     if (error) {
         ::close(fd);
         return Refuse(reason, CannotWrite(error));

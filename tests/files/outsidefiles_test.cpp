@@ -467,14 +467,15 @@ protected:
 
 enum class Target {
     NewPath, OldFile, LinkToFile, DanglingLink, InPlace, GroupsFile, ReadOnlyToRoot,  // saved
-    FullDisk, FullDiskNewPath, FullDiskInPlace, MissingFolder, Device, LinkToDevice, Pipe, LinkToPipe, PipeWithAReader, Folder,
+    FullDisk, FullDiskNewPath, FullDiskInPlace, FullDiskInPlaceShorter, MissingFolder, Device, LinkToDevice, Pipe, LinkToPipe, PipeWithAReader, Folder,
     ReadOnlyFile, OthersFile,
 };
 
 // The rows saved by the other user (or the user himself where this is no root).
 bool ByTheOtherUser(Target t)
 {
-    return t == Target::InPlace || t == Target::FullDiskInPlace || t == Target::GroupsFile ||
+    return t == Target::InPlace || t == Target::FullDiskInPlace || t == Target::FullDiskInPlaceShorter ||
+           t == Target::GroupsFile ||
            t == Target::ReadOnlyFile || t == Target::OthersFile;
 }
 
@@ -501,6 +502,7 @@ const SaveCase kSaveCases[] = {
     {"FullDisk", Target::FullDisk, kFull},
     {"FullDiskNewPath", Target::FullDiskNewPath, kFull},
     {"FullDiskInPlace", Target::FullDiskInPlace, kFull},
+    {"FullDiskInPlaceShorter", Target::FullDiskInPlaceShorter, kFull},
     {"MissingFolder", Target::MissingFolder, "The file cannot be written: no such file or directory."},
     {"Device", Target::Device, kNotRegular},
     {"LinkToDevice", Target::LinkToDevice, kNotRegular},
@@ -557,6 +559,9 @@ TEST_P(Saves, PutTheWholeFileInPlaceOrNothing)
     case Target::InPlace:
     case Target::FullDiskInPlace:
         path = file = FolderWithoutCreateRights(saver.fileName, old);
+        break;
+    case Target::FullDiskInPlaceShorter:  // the old file is longer than the new one
+        path = file = FolderWithoutCreateRights(saver.fileName, old + std::string(6000, 'o'));
         break;
     case Target::MissingFolder:
         path = dir_ + "/missing/" + saver.fileName;
@@ -625,7 +630,7 @@ TEST_P(Saves, PutTheWholeFileInPlaceOrNothing)
     std::string reason;
     const auto save = [&] {
         std::optional<test::FileSizeLimit> full;
-        if (t == Target::FullDisk || t == Target::FullDiskNewPath || t == Target::FullDiskInPlace)
+        if (*c.reason && c.reason == std::string(kFull))
             full.emplace(1024);
         saved = saver.save(path, &reason);
     };

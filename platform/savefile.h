@@ -1,9 +1,13 @@
 #pragma once
-// Files the program writes. The user's files that it saves (setup files,
-// scope files) and the downloads are written beside their place under a
-// temporary name and put in place only once every byte is on the disk, so a
-// write that fails (a full disk, a file size limit, a lost device) leaves what
-// was there before. Nothing is written into what is no regular file.
+// Files the program writes. A save of the user's files (setup files, scope
+// files) puts all of the new file in its place or leaves what was there: a
+// file that is there is replaced by one written beside it under a temporary
+// name (as the downloads are) once every byte is on the disk; a new path gets
+// a file under its own name, removed again when it was not written whole;
+// where no new file may be made beside it, the file is written over in place
+// once what can be known beforehand (the file size limit, the room on the
+// disk) allows all of it. Nothing is written into what is no regular file, nor
+// into a file that this user may not write.
 
 #include <cstddef>
 #include <string>
@@ -61,15 +65,14 @@ private:
 };
 
 // Saves data as the whole of the regular file at path, by the rule above. A
-// link is followed and the file it leads to is replaced (the link stays), with
-// its permissions; a path that is not there yet (or a link to nothing) is made.
-// A path that is there but is no regular file (a device, a named pipe, a
-// folder, or a link to one) is refused and nothing there changes; nothing
-// waits for a reader. Where no new file may be made in its folder, a file that
-// may be written is written in place, after its room on the disk has been
-// taken where the file system allows, so that a full disk still finds it as
-// it was. False when the file was not saved whole, with the reason, one
-// sentence ("The path is not a regular file.").
+// link is followed and the file it leads to is replaced (the link stays),
+// with its permissions, and its owner and group where this process may give
+// them (root), else its group where this user belongs to it; a path that is
+// not there yet (or a link to nothing) is made. A path that is there but is
+// no regular file (a device, a named pipe, a folder, or a link to one), or a
+// file that this user may not write, is refused and nothing there changes;
+// nothing waits for a reader. False when the file was not saved whole, with
+// the reason, one sentence ("The path is not a regular file.").
 bool SaveWholeFile(const std::string& path, std::string_view data, std::string* reason = nullptr);
 
 }  // namespace quenor

@@ -1,16 +1,22 @@
 #include "program/ui/printprogram.h"
 
 #include "platform/cp1252.h"
+#include "platform/savefile.h"
 #include "program/ui/vizuwareselectcommand.h"
 
+#include <QBuffer>
 #include <QDateTime>
+#include <QFile>
 #include <QFontMetrics>
 #include <QLocale>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
 
 #include <exception>
+#include <optional>
+#include <string_view>
 
 namespace quenor {
 
@@ -60,13 +66,40 @@ std::string NowText()
 }
 
 // The em height of the painter's font in device pixels.
-int FontHeight(const QPainter& painter, const QPrinter& printer)
+int FontHeight(const QPainter& painter, const QPaintDevice& device)
 {
     const QFont font = painter.font();
     if (font.pixelSize() > 0)
         return font.pixelSize();
-    return qRound(font.pointSizeF() * printer.logicalDpiY() / 72.0);
+    return qRound(font.pointSizeF() * device.logicalDpiY() / 72.0);
 }
+
+// A listing printed into a file: drawn into memory as the printer would draw
+// it into the file, and saved the way the user's files are saved, so that a
+// file that cannot take all of it keeps what it held and says why.
+class PrintToFile {
+public:
+    explicit PrintToFile(const QPrinter& printer)
+    {
+        buffer_.open(QIODevice::WriteOnly);
+        writer_.setPageLayout(printer.pageLayout());
+        writer_.setResolution(printer.resolution());
+        writer_.setTitle(printer.docName());
+        writer_.setCreator(printer.creator());
+    }
+    QPagedPaintDevice& Device() { return writer_; }
+    // Once the painter has ended: false with the reason when the file was not saved.
+    bool Save(const QString& file, std::string& reason)
+    {
+        return SaveWholeFile(QFile::encodeName(file).toStdString(),
+                             std::string_view(data_.constData(), static_cast<std::size_t>(data_.size())), &reason);
+    }
+
+private:
+    QByteArray data_;
+    QBuffer buffer_{&data_};
+    QPdfWriter writer_{&buffer_};
+};
 
 }  // namespace
 
@@ -143,22 +176,29 @@ void PrintProgram(CVizuWareDocument& document, const QString& title, const Progr
     if (outcome.kind != PrintDialogOutcome::Kind::Print)
         return;
 
+    const QString file = printer.outputFileName();
+    std::optional<PrintToFile> toFile;
+    if (!file.isEmpty())
+        toFile.emplace(printer);
+    QPagedPaintDevice& device = toFile ? toFile->Device() : printer;
     QPainter painter;
-    if (!painter.begin(&printer)) {
+    if (!painter.begin(&device)) {
         if (hooks.message)
             hooks.message(UnablePrintText("The printer could not be opened."));
         return;
     }
     PrintPage page;
-    page.width = printer.width();
-    page.height = printer.height();
-    page.dpiX = printer.logicalDpiX();
-    page.dpiY = printer.logicalDpiY();
-    page.fontHeight = FontHeight(painter, printer);
+    page.width = device.width();
+    page.height = device.height();
+    page.dpiX = device.logicalDpiX();
+    page.dpiY = device.logicalDpiY();
+    page.fontHeight = FontHeight(painter, device);
     const ProgramPrintLayout layout = LayoutProgramPrint(document.Program(), document.Options(), checksum, page,
                                                          ToCp1252(title), NowText());
-    PaintProgramLayout(painter, layout, [&printer] { return printer.newPage(); }, hooks.icon);
+    PaintProgramLayout(painter, layout, [&device] { return device.newPage(); }, hooks.icon);
     painter.end();
+    if (std::string reason; toFile && !toFile->Save(file, reason) && hooks.message)
+        hooks.message(UnablePrintText(reason));
 }
 
 }  // namespace quenor

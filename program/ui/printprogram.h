@@ -1,6 +1,8 @@
 #pragma once
 // "Print program": lets the user choose a printer and prints the listing of
-// the editor's program on it, laid out by LayoutProgramPrint.
+// the editor's program on it, laid out by LayoutProgramPrint. A listing
+// printed into a file (a PDF) is saved as the user's files are: whole, or not
+// at all with the reason in the box.
 //
 // The print dialog is handed in, so that tests print into a PDF file without
 // one: it sets the printer up and says whether to print.

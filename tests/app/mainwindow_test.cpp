@@ -1286,8 +1286,8 @@ class FailedSave : public MainWindowOffline,
 }  // namespace
 
 // A save that fails, by whichever road: its box says why, the old file keeps
-// every byte, the title keeps its name, the program still counts as unsaved,
-// and the window that was to close stays open.
+// every byte, the title its name, the recent files stay as they were, the
+// program still counts as unsaved, and the window that was to close stays open.
 TEST_P(FailedSave, SaysWhyAndChangesNothing)
 {
     const auto [road, fault] = GetParam();
@@ -1310,6 +1310,7 @@ TEST_P(FailedSave, SaysWhyAndChangesNothing)
     test::DeliverPosted();
     window.Session().Program().Program().SetRemark(0, "pick and place");
     window.Session().Program().SetModified(true);
+    const std::vector<QString> recent = window.Session().RecentFiles();
 
     ModalWindows modal([&](QWindow* top) {
         if (auto* dialog = qobject_cast<QFileDialog*>(ModalWindows::WidgetOf(top))) {
@@ -1352,6 +1353,7 @@ TEST_P(FailedSave, SaysWhyAndChangesNothing)
                             .arg(old, fault == SaveFault::FullDisk ? "file too large" : "permission denied"));
     EXPECT_EQ(ReadText(old), oldText);
     EXPECT_EQ(window.windowTitle(), title);
+    EXPECT_EQ(window.Session().RecentFiles(), recent);
     EXPECT_TRUE(window.Session().Program().Modified());
     EXPECT_TRUE(window.isVisible());
 }

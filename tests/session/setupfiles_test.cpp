@@ -5,7 +5,6 @@
 #include "app/motortypes.h"
 #include "app/setupfile.h"
 #include "support/headlesssession.h"
-#include "support/savefaults.h"
 #include "support/stuckreader.h"
 #include "params/paramkinds.h"
 #include "tools/motorsim/motorsim.h"
@@ -20,7 +19,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
-#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -391,63 +389,6 @@ TEST_F(SetupFiles, AValueThatDoesNotFitRefusesTheWholeFile)
         EXPECT_EQ(errors[0].text, QStringLiteral("An error occured reading the setup file\n") + Path("wide.vek"));
         EXPECT_EQ(Control("Max velocity")->Value(), velocity) << line;
         EXPECT_NE(Control("Acceleration")->Value(), 7) << line;
-    }
-}
-
-// A save that cannot be written whole, or that would replace what is no
-// regular file, says why in the save's box and changes nothing: the file there
-// keeps every byte, and the window its name, its recent files and the mark of
-// its unsaved program.
-TEST_F(SetupFiles, AFailedSaveKeepsTheOldFileAndSaysSo)
-{
-    Open();
-    ASSERT_TRUE((*session)->SaveSetupFile(Path("old.vek")));
-    const std::string old = ReadFile(Path("old.vek"));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe.vek")).constData(), 0600), 0);
-    const test::UsersFolder users;
-    const QString readOnly = QString::fromStdString(users.ReadOnlyFile("ro.vek", old));
-    ASSERT_FALSE(readOnly.isEmpty());
-    const struct {
-        QString path;
-        std::string reason;
-        bool diskFull = false;
-        bool otherUser = false;
-    } cases[] = {
-        {Path("old.vek"), "The file cannot be written: file too large.", true},
-        {Path("pipe.vek"), "The path is not a regular file."},
-        {Path("no/such/folder.vek"), "The file cannot be written: no such file or directory."},
-        {readOnly, "The file cannot be written: permission denied.", false, true},
-    };
-    std::int32_t velocity = 300;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path.toStdString());
-        dynamic_cast<CParamControlEdit*>(Control("Max velocity"))->EnterPressed(std::to_string(++velocity));
-        test::DeliverPosted();
-        (*session)->Program().Program().SetRemark(0, "changed");
-        (*session)->Program().SetModified(true);
-        errors.clear();
-        const std::vector<QString> recent = (*session)->RecentFiles();
-        bool saved = true;
-        {
-            std::optional<test::FileSizeLimit> full;
-            if (c.diskFull)
-                full.emplace(1024);  // the file is some 3 KB
-            const auto save = [&] { saved = (*session)->SaveSetupFile(c.path); };
-            if (c.otherUser)
-                ASSERT_TRUE(test::AsOtherUser(save));
-            else
-                save();
-        }
-        EXPECT_FALSE(saved);
-        ASSERT_EQ(errors.size(), 1u);
-        EXPECT_EQ(errors[0].text, QStringLiteral("Error saving the file <%1>\nError: %2")
-                                      .arg(c.path, QString::fromStdString(c.reason)));
-        EXPECT_EQ(errors[0].caption, QStringLiteral("Save error!"));
-        EXPECT_EQ(ReadFile(Path("old.vek")), old);
-        EXPECT_EQ(ReadFile(readOnly), old);
-        EXPECT_EQ((*session)->FileName(), Path("old.vek"));
-        EXPECT_EQ((*session)->RecentFiles(), recent);
-        EXPECT_TRUE((*session)->Program().Modified());
     }
 }
 

@@ -1,6 +1,8 @@
 #include "platform/savefile.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <climits>
 #include <csignal>
 #include <cerrno>
@@ -106,30 +108,107 @@ bool WithinSizeLimit(std::size_t size)
     return ::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || size <= limit.rlim_cur;
 }
 
+// Writes size bytes of data to fd at offset; false (errno) when a write fails.
+bool WriteAllAt(int fd, const char* data, std::size_t size, off_t offset)
+{
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, data, size, offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        offset += n;
+    }
+    return true;
+}
+
+// Writes zeros into the holes of fd before end, which read as zeros already:
+// the text is the same, and writing over it afterwards needs no more room.
+// False (errno) when the disk has no room for them.
+bool FillHoles(int fd, off_t end)
+{
+    static const char zeros[4096] {};
+    for (off_t at = 0; at < end;) {
+        const off_t hole = ::lseek(fd, at, SEEK_HOLE);
+        if (hole < 0 || hole >= end)
+            return true;  // none before end (or no file system that can say)
+        off_t data = ::lseek(fd, hole, SEEK_DATA);
+        if (data < 0 || data > end)
+            data = end;  // a hole up to the end
+        for (off_t p = hole; p < data;) {
+            const auto n = static_cast<std::size_t>(std::min<off_t>(sizeof zeros, data - p));
+            if (!WriteAllAt(fd, zeros, n, p))
+                return false;
+            p += static_cast<off_t>(n);
+        }
+        at = data;
+    }
+    return true;
+}
+
+std::int64_t Milliseconds(const timespec& t) { return std::int64_t {t.tv_sec} * 1000 + t.tv_nsec / 1000000; }
+
+// Readers that keep what they read of a file until it changes (QSettings, for
+// the settings) tell a new text from the old by size and modification time
+// alone, to the millisecond. Where the new text of fd has the size of the old
+// one (old) and was written within the same millisecond, its time is put a
+// millisecond after the old one.
+void ApartFrom(int fd, const struct stat& old)
+{
+    struct stat now {};
+    if (::fstat(fd, &now) != 0 || now.st_size != old.st_size || Milliseconds(now.st_mtim) != Milliseconds(old.st_mtim))
+        return;
+    const std::int64_t next = Milliseconds(old.st_mtim) + 1;
+    const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(next / 1000), static_cast<long>(next % 1000) * 1000000}};
+    (void)::futimens(fd, times);
+}
+
 // Where no new file may be made beside it: the file itself (fd, open for
-// writing and closed here) is written over. Before its first byte changes,
-// what can be known beforehand is asked: whether this process may make a file
-// that long, and whether the disk has room for all of it (where the file
-// system can say so; a refusal leaves the file as it was).
+// writing and closed here) is written over. No byte of the old text changes
+// before the whole new text is known to fit: the file size limit is asked,
+// and room for all of it is taken on the disk beforehand; where the file
+// system cannot take room beforehand, the holes of the old text are filled
+// with the zeros they read as and the new text beyond the old end is written
+// first, and a disk that runs out there leaves the old text as it was. Then
+// the old text is written over, which takes no more room.
 bool SaveInPlace(int fd, std::string_view data, std::string* reason)
 {
     struct stat st {};
     const auto size = static_cast<off_t>(data.size());
     int error = ::fstat(fd, &st) == 0 ? 0 : errno;
+    const off_t old = st.st_size;
+    const off_t kept = std::min(old, size);
     if (!error && !WithinSizeLimit(data.size()))
         error = EFBIG;
     // Over the whole length: an old file with holes needs room where they are.
     if (!error && ::fallocate(fd, 0, 0, size) != 0) {
-        // A file system that cannot take room beforehand is written all the same.
-        error = errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL ? 0 : errno;
-        if (error && size > st.st_size)
-            (void)::ftruncate(fd, st.st_size);  // room taken in part
+        const bool cannotTakeRoom = errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL;
+        if (!cannotTakeRoom || !FillHoles(fd, kept))
+            error = errno;
     }
+    if (!error && size > old && !WriteAllAt(fd, data.data() + old, static_cast<std::size_t>(size - old), old))
+        error = errno;
     if (error) {
+        if (size > old)
+            (void)::ftruncate(fd, old);  // the room taken or the part written beyond the old end
         ::close(fd);
         return Refuse(reason, CannotWrite(error));
     }
-    return WriteAndClose(fd, data, error) || Refuse(reason, CannotWrite(error));
+    bool ok = WriteAllAt(fd, data.data(), static_cast<std::size_t>(kept), 0) && ::ftruncate(fd, size) == 0;
+    if (ok)
+        ApartFrom(fd, st);
+    ok = ok && ::fsync(fd) == 0;
+    error = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    return ok || Refuse(reason, CannotWrite(error));
 }
 
 // A file that is not there yet is made under its own name; one that was not
@@ -267,7 +346,10 @@ bool SaveWholeFile(const std::string& path, std::string_view data, std::string* 
     if (::fchown(staged.Fd(), st.st_uid, st.st_gid) != 0)
         (void)::fchown(staged.Fd(), static_cast<uid_t>(-1), st.st_gid);
     (void)::fchmod(staged.Fd(), st.st_mode & 07777);
-    if (!staged.Write(data) || !staged.Commit(target))
+    if (!staged.Write(data))
+        return Refuse(reason, CannotWrite(staged.Error()));
+    ApartFrom(staged.Fd(), st);
+    if (!staged.Commit(target))
         return Refuse(reason, CannotWrite(staged.Error()));
     return true;
 }

@@ -1,13 +1,16 @@
 #pragma once
 // Files the program writes. A save of the user's files (setup files, scope
-// files) puts all of the new file in its place or leaves what was there: a
-// file that is there is replaced by one written beside it under a temporary
-// name (as the downloads are) once every byte is on the disk; a new path gets
-// a file under its own name, removed again when it was not written whole;
-// where no new file may be made beside it, the file is written over in place
-// once what can be known beforehand (the file size limit, the room on the
-// disk) allows all of it. Nothing is written into what is no regular file, nor
-// into a file that this user may not write.
+// files) and of the settings puts all of the new file in its place or leaves
+// what was there: a file that is there is replaced by one written beside it
+// under a temporary name (as the downloads are) once every byte is on the
+// disk; a new path gets a file under its own name, removed again when it was
+// not written whole; where no new file may be made beside it, the file is
+// written over in place, and no byte of the old text changes before the file
+// size limit and the room on the disk are known to take all of the new text
+// (room is taken beforehand, or, where the file system cannot, the new text
+// beyond the old end is written first). Nothing is written into what is no
+// regular file, nor into a file that this user may not write. A saved file of
+// the old size never shows the old modification time (to the millisecond).
 
 #include <cstddef>
 #include <string>

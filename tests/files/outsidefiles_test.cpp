@@ -381,7 +381,7 @@ void PrintTo(const Saver& s, std::ostream* os) { *os << s.name; }
 std::string SetupText()
 {
     std::string text = "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 3]\r\n[Filter Type 2]\r\n";
-    for (int i = 0; text.size() < 3000; ++i)
+    for (int i = 0; text.size() < 12000; ++i)
         text += "Parameter " + std::to_string(100 + i) + std::string(12, ' ') + " = " + std::to_string(i * 37) + "\r\n";
     return text;
 }
@@ -390,10 +390,10 @@ std::vector<std::shared_ptr<TSampleSet>> ScopeSets()
 {
     auto set = std::make_shared<TSampleSet>();
     set->name = "Scope 1";
-    set->SetCount(300);
-    auto* channel = set->AddChannel(std::make_unique<SChannelData>(300));
+    set->SetCount(1500);
+    auto* channel = set->AddChannel(std::make_unique<SChannelData>(1500));
     channel->name = "Actual velocity";
-    for (std::int32_t i = 0; i < 300; ++i)
+    for (std::int32_t i = 0; i < 1500; ++i)
         channel->SetSample(i, 10000 + i);
     return {set};
 }
@@ -469,13 +469,21 @@ enum class Target {
     NewPath, OldFile, LinkToFile, DanglingLink, InPlace, GroupsFile,  // saved
     FullDisk, FullDiskNewPath, FullDiskInPlace, FullDiskInPlaceShorter, MissingFolder, Device, LinkToDevice, Pipe,
     LinkToPipe, PipeWithAReader, Folder, ReadOnlyFile, OthersFile,
+    // On a small disk of the test's own, where the user may make no new file.
+    OnDiskInPlace,        // a short file, and room for the save
+    NoRoomInPlace,        // a short file on the disk that ran full
+    NoRoomInPlaceSparse,  // a file with holes, longer than the save, on the disk that ran full
 };
+
+// A disk of the test's own, and whether it takes room beforehand.
+enum class Disk { None, TakesRoom, CannotTakeRoom };
 
 struct SaveCase {
     const char* name;
     Target target;
     const char* reason;       // empty: the file is saved
     bool byTheUser = false;   // saved by the other user (the user himself where this is no root)
+    Disk disk = Disk::None;
 };
 
 void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.name; }
@@ -483,6 +491,7 @@ void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.name; }
 const char kFull[] = "The file cannot be written: file too large.";
 const char kNotRegular[] = "The path is not a regular file.";
 const char kDenied[] = "The file cannot be written: permission denied.";
+const char kNoRoom[] = "The file cannot be written: no space left on device.";
 
 const SaveCase kSaveCases[] = {
     {"NewPath", Target::NewPath, ""},
@@ -504,6 +513,11 @@ const SaveCase kSaveCases[] = {
     {"Folder", Target::Folder, kNotRegular},
     {"ReadOnlyFile", Target::ReadOnlyFile, kDenied, true},
     {"OthersFile", Target::OthersFile, kDenied, true},
+    {"InPlaceCannotTakeRoom", Target::OnDiskInPlace, "", true, Disk::CannotTakeRoom},
+    {"NoRoomInPlace", Target::NoRoomInPlace, kNoRoom, true, Disk::TakesRoom},
+    {"NoRoomInPlaceCannotTakeRoom", Target::NoRoomInPlace, kNoRoom, true, Disk::CannotTakeRoom},
+    {"NoRoomInPlaceSparse", Target::NoRoomInPlaceSparse, kNoRoom, true, Disk::TakesRoom},
+    {"NoRoomInPlaceSparseCannotTakeRoom", Target::NoRoomInPlaceSparse, kNoRoom, true, Disk::CannotTakeRoom},
 };
 
 class Saves : public InSaveFolder<std::tuple<Saver, SaveCase>> {};
@@ -524,6 +538,14 @@ TEST_P(Saves, PutTheWholeFileInPlaceOrNothing)
     std::string pipe;    // a named pipe to keep an eye on
     int reader = -1;
     const test::UsersFolder users;
+    std::optional<test::SmallDisk> disk;
+    if (c.disk != Disk::None) {
+        disk.emplace(dir_, c.disk == Disk::TakesRoom ? test::SmallDisk::TakesRoomBeforehand
+                                                     : test::SmallDisk::CannotTakeRoom);
+        if (disk->Path().empty())
+            GTEST_SKIP() << disk->Why();
+        ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);
+    }
     switch (t) {
     case Target::NewPath:
     case Target::FullDiskNewPath:
@@ -548,8 +570,28 @@ TEST_P(Saves, PutTheWholeFileInPlaceOrNothing)
         path = file = FolderWithoutCreateRights(saver.fileName, old);
         break;
     case Target::FullDiskInPlaceShorter:  // the old file is longer than the new one
-        path = file = FolderWithoutCreateRights(saver.fileName, old + std::string(6000, 'o'));
+        path = file = FolderWithoutCreateRights(saver.fileName, old + std::string(20000, 'o'));
         break;
+    case Target::OnDiskInPlace:
+    case Target::NoRoomInPlace:
+    case Target::NoRoomInPlaceSparse: {
+        // The user's file in root's folder, of more than a page (the kernel
+        // writes a page of it or none) and shorter than the save, which
+        // needs more room than the file has; a sparse one is followed by a
+        // hole to 64 KiB, which reads as zeros but takes no room.
+        path = file = disk->Path() + "/" + saver.fileName;
+        std::ofstream(path, std::ios::binary) << old + std::string(6000, 'o');
+        ASSERT_EQ(::chown(path.c_str(), test::kOtherUser, test::kOtherUser), 0);
+        ASSERT_GT(saver.text().size(), 8192u);
+        if (t == Target::NoRoomInPlaceSparse) {
+            ASSERT_EQ(::truncate(path.c_str(), 65536), 0);
+            ASSERT_GT(65536u, saver.text().size());
+        }
+        if (t != Target::OnDiskInPlace) {
+            ASSERT_TRUE(disk->Fill());
+        }
+        break;
+    }
     case Target::MissingFolder:
         path = dir_ + "/missing/" + saver.fileName;
         break;
@@ -645,7 +687,7 @@ TEST_P(Saves, PutTheWholeFileInPlaceOrNothing)
             EXPECT_EQ(st.st_mode & 07777, was.st_mode & 07777);
             EXPECT_EQ(st.st_gid, was.st_gid);
         }
-        if (t == Target::InPlace) {
+        if (t == Target::InPlace || t == Target::OnDiskInPlace) {
             EXPECT_EQ(st.st_ino, was.st_ino) << "not written in place";
         }
         if (t == Target::NewPath || t == Target::DanglingLink) {

@@ -1,15 +1,20 @@
 #pragma once
-// Saves that cannot be written, made without a full disk: a file size limit
-// stands for the disk that runs full, and another user for one who may write a
-// file but make nothing new in its folder, or who may not write a file.
+// Saves that cannot be written: a file size limit stands for the disk that
+// runs full, a small file system of the test's own is one that really does,
+// and another user is one who may write a file but make nothing new in its
+// folder, or who may not write a file.
 
 #include "platform/savefile.h"
 
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <system_error>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -100,6 +105,75 @@ private:
     }
 
     std::string path_;
+};
+
+// A small file system of the test's own, mounted on folder/disk while the
+// object lives (only root may): either one that takes room for a file
+// beforehand (ext4, with fallocate) or one that cannot (ext2, whose files take
+// room only as they are written). Its top folder is root's, mode 0755. Path()
+// is empty, and Why() says why, where none can be mounted here.
+class SmallDisk {
+public:
+    enum Kind { TakesRoomBeforehand, CannotTakeRoom };
+
+    SmallDisk(const std::string& folder, Kind kind, std::size_t kib = 512)
+        : point_(folder + "/disk"), image_(folder + "/disk.img")
+    {
+        if (::geteuid() != 0) {
+            why_ = "only root may mount a file system";
+            return;
+        }
+        std::error_code ec;
+        std::filesystem::create_directories(point_, ec);
+        // Blocks of 1 KiB, as small as files are; ext4 without a journal, which
+        // would take most of so small a disk.
+        const std::string format = kind == TakesRoomBeforehand ? "mkfs.ext4 -O ^has_journal" : "mkfs.ext2";
+        std::ofstream(image_, std::ios::binary).flush();
+        const bool mounted = ::truncate(image_.c_str(), static_cast<off_t>(kib) * 1024) == 0 &&
+                             Run(format + " -q -F -b 1024 -m 0 '" + image_ + "'") &&
+                             Run("mount -o loop,nosuid,nodev '" + image_ + "' '" + point_ + "'");
+        if (!mounted) {
+            why_ = "no file system could be mounted here";
+            return;
+        }
+        path_ = point_;
+    }
+    ~SmallDisk()
+    {
+        if (!path_.empty())
+            ::umount2(point_.c_str(), MNT_DETACH);
+        std::error_code ec;
+        std::filesystem::remove(image_, ec);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+
+    const std::string& Path() const { return path_; }
+    const std::string& Why() const { return why_; }
+
+    // Takes the room that is left with a file of root's, all but about
+    // `leave` bytes of it; false when the disk did not run full.
+    bool Fill(std::size_t leave = 0) const
+    {
+        const std::string filler = path_ + "/filler";
+        const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return false;
+        static const char block[1024] {};
+        ssize_t n = 0;
+        while ((n = ::write(fd, block, sizeof block)) > 0) {
+        }
+        const bool full = n < 0 && errno == ENOSPC;
+        struct stat st {};
+        const bool left = ::fstat(fd, &st) == 0 &&
+                          ::ftruncate(fd, st.st_size > static_cast<off_t>(leave) ? st.st_size - static_cast<off_t>(leave) : 0) == 0;
+        return ::fsync(fd) == 0 && ::close(fd) == 0 && full && left;
+    }
+
+private:
+    static bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+    std::string point_, image_, path_, why_;
 };
 
 }  // namespace quenor::test

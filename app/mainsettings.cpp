@@ -20,7 +20,7 @@ std::optional<int> ReadInt(const Settings& s, const QString& name)
     if (!s.Contains(name))
         return std::nullopt;
     bool ok = false;
-    const int v = const_cast<Settings&>(s).Raw().value(name).toInt(&ok);
+    const int v = s.Value(name).toInt(&ok);
     if (!ok)
         return std::nullopt;
     return v;
@@ -59,11 +59,11 @@ MainSettings MainSettings::Load(const Settings& settings)
         m.baudIndex = *baud;
         m.lastGeneration = *generation;
         if (settings.Contains(kToolbarPositions)) {
-            m.toolbarLayout = const_cast<Settings&>(settings).Raw().value(kToolbarPositions).toByteArray();
+            m.toolbarLayout = settings.Value(kToolbarPositions).toByteArray();
             m.firstGroupRead = true;
             for (std::size_t i = 1; i <= kMaxRecentFiles; ++i) {
                 const QString name =
-                    const_cast<Settings&>(settings).Raw().value(QStringLiteral("MRUList/MRU%1").arg(i)).toString();
+                    settings.Value(QStringLiteral("MRUList/MRU%1").arg(i)).toString();
                 if (!name.isEmpty() && std::find(m.recentFiles.begin(), m.recentFiles.end(), name) == m.recentFiles.end())
                     m.recentFiles.push_back(name);
             }
@@ -73,27 +73,27 @@ MainSettings MainSettings::Load(const Settings& settings)
         m.baudIndex = 1;
     }
     if (settings.Contains(kWindowPlacement))
-        m.windowPlacement = const_cast<Settings&>(settings).Raw().value(kWindowPlacement).toByteArray();
+        m.windowPlacement = settings.Value(kWindowPlacement).toByteArray();
     m.dontConnectionHelp = settings.ReadBool(kConnectionHelp, false);
     m.comOptions = ReadInt(settings, kComOptions).value_or(0);
     return m;
 }
 
-void MainSettings::Save(Settings& settings) const
+bool MainSettings::Save(Settings& settings) const
 {
     settings.WriteInteger(kComPort, portIndex);
     settings.WriteInteger(kBaudrate, baudIndex);
     settings.WriteBool(kConnectionHelp, dontConnectionHelp);
     settings.WriteInteger(kComOptions, comOptions);
     if (windowPlacement)
-        settings.Raw().setValue(kWindowPlacement, *windowPlacement);
+        settings.SetValue(kWindowPlacement, *windowPlacement);
     settings.WriteInteger(kLastGeneration, lastGeneration);
     if (toolbarLayout)
-        settings.Raw().setValue(kToolbarPositions, *toolbarLayout);
-    settings.Raw().remove(QStringLiteral("MRUList"));
+        settings.SetValue(kToolbarPositions, *toolbarLayout);
+    settings.Remove(QStringLiteral("MRUList"));
     for (std::size_t i = 0; i < recentFiles.size() && i < kMaxRecentFiles; ++i)
-        settings.Raw().setValue(QStringLiteral("MRUList/MRU%1").arg(i + 1), recentFiles[i]);
-    settings.Sync();
+        settings.SetValue(QStringLiteral("MRUList/MRU%1").arg(i + 1), recentFiles[i]);
+    return settings.Sync();
 }
 
 }  // namespace quenor

@@ -28,8 +28,9 @@ struct MainSettings {
     // group is not read. The other values fall back one by one.
     static MainSettings Load(const Settings& settings);
     // Writes everything back (at exit); the window placement and the tool bar
-    // layout only when given.
-    void Save(Settings& settings) const;
+    // layout only when given. False when the settings file was not saved (the
+    // file stays as it was; Settings says why on standard error).
+    bool Save(Settings& settings) const;
 };
 
 constexpr int kPortCount = 24;

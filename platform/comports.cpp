@@ -72,10 +72,7 @@ std::map<int, ComMapping> ReadMappings()
             out[n] = ComMapping{ComSource::Environment, env, {}};
     }
     Settings settings;
-    QSettings& raw = settings.Raw();
-    raw.beginGroup(QStringLiteral("Ports"));
-    const QStringList keys = raw.childKeys();
-    raw.endGroup();
+    const QStringList keys = settings.ChildKeys(QStringLiteral("Ports"));
     for (const QString& key : keys) {
         int n = 0;
         if (!NumberAfter(key.toStdString(), "COM", n) || n < 1 || n > kMaxComPort || out.count(n))

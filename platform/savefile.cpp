@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdint>
 #include <climits>
 #include <csignal>
 #include <cerrno>
@@ -151,23 +150,6 @@ bool FillHoles(int fd, off_t end)
     return true;
 }
 
-std::int64_t Milliseconds(const timespec& t) { return std::int64_t {t.tv_sec} * 1000 + t.tv_nsec / 1000000; }
-
-// Readers that keep what they read of a file until it changes (QSettings, for
-// the settings) tell a new text from the old by size and modification time
-// alone, to the millisecond. Where the new text of fd has the size of the old
-// one (old) and was written within the same millisecond, its time is put a
-// millisecond after the old one.
-void ApartFrom(int fd, const struct stat& old)
-{
-    struct stat now {};
-    if (::fstat(fd, &now) != 0 || now.st_size != old.st_size || Milliseconds(now.st_mtim) != Milliseconds(old.st_mtim))
-        return;
-    const std::int64_t next = Milliseconds(old.st_mtim) + 1;
-    const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(next / 1000), static_cast<long>(next % 1000) * 1000000}};
-    (void)::futimens(fd, times);
-}
-
 // Where no new file may be made beside it: the file itself (fd, open for
 // writing and closed here) is written over. No byte of the old text changes
 // before the whole new text is known to fit: the file size limit is asked,
@@ -199,10 +181,8 @@ bool SaveInPlace(int fd, std::string_view data, std::string* reason)
         ::close(fd);
         return Refuse(reason, CannotWrite(error));
     }
-    bool ok = WriteAllAt(fd, data.data(), static_cast<std::size_t>(kept), 0) && ::ftruncate(fd, size) == 0;
-    if (ok)
-        ApartFrom(fd, st);
-    ok = ok && ::fsync(fd) == 0;
+    bool ok = WriteAllAt(fd, data.data(), static_cast<std::size_t>(kept), 0) && ::ftruncate(fd, size) == 0 &&
+              ::fsync(fd) == 0;
     error = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -346,10 +326,7 @@ bool SaveWholeFile(const std::string& path, std::string_view data, std::string* 
     if (::fchown(staged.Fd(), st.st_uid, st.st_gid) != 0)
         (void)::fchown(staged.Fd(), static_cast<uid_t>(-1), st.st_gid);
     (void)::fchmod(staged.Fd(), st.st_mode & 07777);
-    if (!staged.Write(data))
-        return Refuse(reason, CannotWrite(staged.Error()));
-    ApartFrom(staged.Fd(), st);
-    if (!staged.Commit(target))
+    if (!staged.Write(data) || !staged.Commit(target))
         return Refuse(reason, CannotWrite(staged.Error()));
     return true;
 }

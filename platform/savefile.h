@@ -9,8 +9,7 @@
 // size limit and the room on the disk are known to take all of the new text
 // (room is taken beforehand, or, where the file system cannot, the new text
 // beyond the old end is written first). Nothing is written into what is no
-// regular file, nor into a file that this user may not write. A saved file of
-// the old size never shows the old modification time (to the millisecond).
+// regular file, nor into a file that this user may not write.
 
 #include <cstddef>
 #include <string>

@@ -1,9 +1,22 @@
 #pragma once
 // The per-user settings store, in place of the registry key
-// "Software\Tovik\Quenor". Value names are the registry's.
+// "Software\Tovik\Quenor": the file ~/.config/Tovik/Quenor.conf (organisation
+// "Tovik", application "Quenor"), in the form QSettings reads and writes.
+// Value names are the registry's.
+//
+// Values are read through QSettings (with its fallbacks, the system-wide
+// files). A value written here is kept in the process, where every Settings
+// object sees it at once, until Sync writes it: the file is read again (what
+// another program or the user put there stays), the changes are laid over it,
+// and the whole text is saved by the rule for the user's files
+// (platform/savefile.h), so the file is replaced whole or left as it was. A
+// write that fails is said on standard error and is not taken as done: its
+// changes stay in the process and the next Sync writes them with its own.
 
 #include <QSettings>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,25 +26,46 @@ namespace quenor {
 
 class Settings {
 public:
-    Settings();  // organisation "Tovik", application "Quenor"
+    Settings();
+    // Writes what this object changed and did not write yet.
+    ~Settings();
+    Settings(const Settings&) = delete;
+    Settings& operator=(const Settings&) = delete;
+
+    QString FileName() const;
+
+    // The value of name ("ComPort", "MRUList/MRU1"); invalid when missing.
+    QVariant Value(const QString& name) const;
+    bool Contains(const QString& name) const;
+    // The names of the values directly under group ("Ports": "COM1", ...).
+    QStringList ChildKeys(const QString& group) const;
 
     int ReadInteger(const QString& name, int def) const;
-    void WriteInteger(const QString& name, int value);
     bool ReadBool(const QString& name, bool def) const;
-    void WriteBool(const QString& name, bool value);
     std::string ReadString(const QString& name, const std::string& def) const;  // 8-bit text
-    void WriteString(const QString& name, const std::string& value);
     // Binary values; nullopt when the value is missing.
     std::optional<std::vector<std::uint8_t>> ReadBinary(const QString& name) const;
-    void WriteBinary(const QString& name, const std::vector<std::uint8_t>& value);
-    bool Contains(const QString& name) const;
-    void Remove(const QString& name);
-    void Sync();
 
-    QSettings& Raw() { return settings_; }
+    void SetValue(const QString& name, const QVariant& value);
+    void WriteInteger(const QString& name, int value) { SetValue(name, value); }
+    void WriteBool(const QString& name, bool value) { SetValue(name, value); }
+    void WriteString(const QString& name, const std::string& value);
+    void WriteBinary(const QString& name, const std::vector<std::uint8_t>& value);
+    // Removes the value and every value under it as a group; an empty name
+    // removes every value.
+    void Remove(const QString& name);
+
+    // Writes every change not written yet (of any Settings object) into the
+    // file. False, with the reason, when the file was not saved whole: the
+    // file stays as it was and the changes stay to be written.
+    bool Sync(std::string* reason = nullptr);
 
 private:
-    mutable QSettings settings_;
+    QSettings& Reader() const;
+
+    mutable QSettings reader_;  // never written through
+    mutable std::uint64_t readerWrites_ = 0;
+    bool changed_ = false;
 };
 
 }  // namespace quenor

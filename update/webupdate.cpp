@@ -73,7 +73,7 @@ UpdateSettings ReadUpdateSettings()
 {
     Settings settings;
     auto read = [&](const char* name, const char* def) {
-        const QVariant v = settings.Raw().value(QString::fromLatin1(name));
+        const QVariant v = settings.Value(QString::fromLatin1(name));
         return v.isValid() ? v.toString().toStdString() : std::string(def);
     };
     UpdateSettings s;

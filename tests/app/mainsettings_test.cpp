@@ -11,7 +11,7 @@ namespace {
 void ClearAll()
 {
     Settings s;
-    s.Raw().clear();
+    s.Remove(QString());
     s.Sync();
 }
 
@@ -57,7 +57,7 @@ TEST(MainSettings, AMissingValueOfTheFirstGroupSkipsTheRestOfIt)
     Settings s;
     s.WriteInteger(QStringLiteral("ComPort"), 5);
     s.WriteInteger(QStringLiteral("Baudrate"), 4);
-    s.Raw().setValue(QStringLiteral("ToolbarPositions"), QByteArray("layout"));
+    s.SetValue(QStringLiteral("ToolbarPositions"), QByteArray("layout"));
     s.WriteInteger(QStringLiteral("ComOptions"), 1);
     s.Sync();
     // "LastGeneration" is missing: COM1 at 19200 and no tool bar layout, but the

@@ -15,8 +15,10 @@
 #include <gtest/gtest.h>
 
 #include "support/qtcore.h"
+#include "support/savefaults.h"
 
 #include <csignal>
+#include <optional>
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
@@ -197,24 +199,70 @@ TEST(QuenorProcess, OptionsAreAnsweredWithoutAWindow)
     EXPECT_FALSE(withFile.exitStatus() == QProcess::NormalExit && withFile.exitCode() == 0);
 }
 
-// Started from a shell with a file size limit (ulimit -f), where the signal
-// for a write past the limit is at its default action: such a write fails,
-// and the program goes on. The settings it writes when the session ends it
-// are larger than the limit.
-TEST(QuenorProcess, AWritePastTheFileSizeLimitDoesNotEndIt)
+// The settings that Quenor writes when it ends replace the file whole or leave
+// it as it was. The file holds lines that the user wrote by hand; the program
+// writes more than a file size limit (ulimit -f, with the signal for a write
+// past it at its default action, as a shell leaves it) or a disk that runs
+// full (2 KiB left) takes: its writes fail, a line on standard error says why,
+// the file keeps every byte, and the program goes on to its normal end. With
+// room, the file gets the program's values and keeps the hand-written lines.
+enum class SettingsRoom { Enough, FileSizeLimit, FullDisk };
+
+std::string RoomName(SettingsRoom room)
+{
+    return room == SettingsRoom::Enough ? "Enough" : room == SettingsRoom::FileSizeLimit ? "FileSizeLimit" : "FullDisk";
+}
+void PrintTo(SettingsRoom room, std::ostream* os) { *os << RoomName(room); }
+
+class SettingsAtTheEnd : public ::testing::TestWithParam<SettingsRoom> {};
+
+TEST_P(SettingsAtTheEnd, ReplaceTheFileWholeOrLeaveItAsItWas)
 {
     App();
+    const SettingsRoom room = GetParam();
     Surroundings around;
     ASSERT_TRUE(around.IsValid());
+    std::optional<quenor::test::SmallDisk> disk;
+    QString config = around.home.path() + "/config";
+    if (room == SettingsRoom::FullDisk) {
+        disk.emplace(around.home.path().toStdString(), quenor::test::SmallDisk::CannotTakeRoom);
+        if (disk->Path().empty())
+            GTEST_SKIP() << disk->Why();
+        config = QString::fromStdString(disk->Path()) + "/config";
+        around.env.insert("XDG_CONFIG_HOME", config);
+    }
+    const QString path = config + "/Tovik/Quenor.conf";
+    ASSERT_TRUE(QDir().mkpath(config + "/Tovik"));
+    // Adapters under their stable names, as the README tells the user to name
+    // them: more than any of the program's writes at the end finds room for,
+    // so that each of them fails.
+    QByteArray handWritten = "[Ports]\n";
+    for (int n = 3; n <= 24; ++n)
+        handWritten += "COM" + QByteArray::number(n) + "=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285" +
+                       QByteArray::number(n) + "-if00-port0\n";
+    handWritten += "\n[Update]\nFirmwareURL=https://updates.example.org/quenor/firmware/\n"
+                   "ProgramURL=https://updates.example.org/quenor/program/\n";
+    ASSERT_GT(handWritten.size(), 1500);
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(handWritten), handWritten.size());
+    }
+    if (disk) {
+        ASSERT_TRUE(disk->Fill(2048));
+    }
+
     QProcess quenor;
     quenor.setProcessEnvironment(around.env);
-    quenor.setChildProcessModifier([] {
-        ::signal(SIGXFSZ, SIG_DFL);
-        rlimit limit{};
-        ::getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = 1024;  // ulimit -f 1
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    });
+    if (room == SettingsRoom::FileSizeLimit) {
+        quenor.setChildProcessModifier([] {
+            ::signal(SIGXFSZ, SIG_DFL);
+            rlimit limit{};
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = 1024;  // ulimit -f 1
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
     quenor.start(QStringLiteral(QUENOR_EXE), {});
     ASSERT_TRUE(quenor.waitForStarted(10000));
     ASSERT_TRUE(WaitFor([&] { return Catches(quenor.processId(), SIGTERM); }, 30000)) << "it never got ready";
@@ -222,4 +270,32 @@ TEST(QuenorProcess, AWritePastTheFileSizeLimitDoesNotEndIt)
     ASSERT_TRUE(quenor.waitForFinished(30000));
     EXPECT_EQ(quenor.exitStatus(), QProcess::NormalExit) << "ended by signal " << quenor.exitCode();
     EXPECT_EQ(quenor.exitCode(), 0);
+    const QString err = QString::fromLocal8Bit(quenor.readAllStandardError());
+
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    EXPECT_EQ(QDir(config + "/Tovik").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("Quenor.conf")});
+    if (room == SettingsRoom::Enough) {
+        EXPECT_FALSE(err.contains(QStringLiteral("settings"))) << err.toStdString();
+        const QSettings written(path, QSettings::IniFormat);
+        EXPECT_EQ(written.value("Ports/COM24").toString(),
+                  QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A5028524-if00-port0"));
+        EXPECT_EQ(written.value("Update/FirmwareURL").toString(),
+                  QStringLiteral("https://updates.example.org/quenor/firmware/"));
+        EXPECT_EQ(written.value("ComPort").toInt(), 0);
+        EXPECT_EQ(written.value("SampleSetup").toByteArray().size(), 1072);
+        return;
+    }
+    EXPECT_EQ(text, handWritten);
+    const QString why = room == SettingsRoom::FileSizeLimit ? QStringLiteral("file too large")
+                                                            : QStringLiteral("no space left on device");
+    EXPECT_TRUE(err.contains(QStringLiteral("quenor: the settings were not saved in ") + path +
+                             QStringLiteral(": The file cannot be written: ") + why + QLatin1Char('.')))
+        << err.toStdString();
 }
+
+INSTANTIATE_TEST_SUITE_P(Settings, SettingsAtTheEnd,
+                         ::testing::Values(SettingsRoom::Enough, SettingsRoom::FileSizeLimit, SettingsRoom::FullDisk),
+                         [](const auto& info) { return RoomName(info.param); });

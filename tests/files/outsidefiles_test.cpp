@@ -469,6 +469,7 @@ enum class Target {
     NewPath, OldFile, LinkToFile, DanglingLink, InPlace, GroupsFile,  // saved
     FullDisk, FullDiskNewPath, FullDiskInPlace, FullDiskInPlaceShorter, MissingFolder, Device, LinkToDevice, Pipe,
     LinkToPipe, PipeWithAReader, Folder, ReadOnlyFile, OthersFile,
+    OthersFileInStickyFolder,  // one the user may write, where only its owner may replace it
     // On a small disk of the test's own, where the user may make no new file.
     OnDiskInPlace,        // a short file, and room for the save
     NoRoomInPlace,        // a short file on the disk that ran full
@@ -513,6 +514,8 @@ const SaveCase kSaveCases[] = {
     {"Folder", Target::Folder, kNotRegular},
     {"ReadOnlyFile", Target::ReadOnlyFile, kDenied, true},
     {"OthersFile", Target::OthersFile, kDenied, true},
+    {"OthersFileInStickyFolder", Target::OthersFileInStickyFolder,
+     "The file cannot be written: operation not permitted.", true},
     {"InPlaceCannotTakeRoom", Target::OnDiskInPlace, "", true, Disk::CannotTakeRoom},
     {"NoRoomInPlace", Target::NoRoomInPlace, kNoRoom, true, Disk::TakesRoom},
     {"NoRoomInPlaceCannotTakeRoom", Target::NoRoomInPlace, kNoRoom, true, Disk::CannotTakeRoom},
@@ -626,17 +629,26 @@ TEST_P(Saves, PutTheWholeFileInPlaceOrNothing)
         break;
     case Target::GroupsFile:
     case Target::OthersFile:
+    case Target::OthersFileInStickyFolder:
         // Root's file in the user's folder, which root's group may write (the
         // user's is root's group then; the folder gives its new files another
-        // group, so that the group kept shows), or root alone.
+        // group, so that the group kept shows), or root alone, or anyone in a
+        // folder where only a file's owner may replace it.
         if (::geteuid() != 0)
             GTEST_SKIP() << "no file of another user may be made here";
         path = file = users.ReadOnlyFile(saver.fileName, old);
         ASSERT_FALSE(path.empty());
         ASSERT_EQ(::chown(path.c_str(), 0, 0), 0);
-        ASSERT_EQ(::chmod(path.c_str(), t == Target::GroupsFile ? 0664 : 0644), 0);
+        ASSERT_EQ(::chmod(path.c_str(), t == Target::GroupsFile ? 0664 : t == Target::OthersFile ? 0644 : 0666), 0);
         if (t == Target::GroupsFile) {
             ASSERT_EQ(::chmod(users.Path().c_str(), 02755), 0);
+        }
+        if (t == Target::OthersFileInStickyFolder) {  // a folder of root's, as /tmp is
+            const std::string sticky = users.Path() + "/sticky";
+            ASSERT_EQ(::mkdir(sticky.c_str(), 0755), 0);
+            ASSERT_EQ(::chmod(sticky.c_str(), 01777), 0);
+            path = file = sticky + "/" + saver.fileName;
+            ASSERT_EQ(::rename((users.Path() + "/" + saver.fileName).c_str(), path.c_str()), 0);
         }
         break;
     }

@@ -165,8 +165,8 @@ public:
         }
         const bool full = n < 0 && errno == ENOSPC;
         struct stat st {};
-        const bool left = ::fstat(fd, &st) == 0 &&
-                          ::ftruncate(fd, st.st_size > static_cast<off_t>(leave) ? st.st_size - static_cast<off_t>(leave) : 0) == 0;
+        const auto room = static_cast<off_t>(leave);
+        const bool left = ::fstat(fd, &st) == 0 && ::ftruncate(fd, st.st_size > room ? st.st_size - room : 0) == 0;
         return ::fsync(fd) == 0 && ::close(fd) == 0 && full && left;
     }
 

@@ -107,11 +107,13 @@ bool WithinSizeLimit(std::size_t size)
     return ::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || size <= limit.rlim_cur;
 }
 
-// Writes size bytes of data to fd at offset; false (errno) when a write fails.
+// Writes size bytes of data to fd at offset, or where the file stands when
+// offset is negative; again after an interrupted or a partial write. False
+// (errno) when a write fails.
 bool WriteAllAt(int fd, const char* data, std::size_t size, off_t offset)
 {
     while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size, offset);
+        const ssize_t n = offset < 0 ? ::write(fd, data, size) : ::pwrite(fd, data, size, offset);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -121,7 +123,8 @@ bool WriteAllAt(int fd, const char* data, std::size_t size, off_t offset)
         }
         data += n;
         size -= static_cast<std::size_t>(n);
-        offset += n;
+        if (offset >= 0)
+            offset += n;
     }
     return true;
 }
@@ -209,22 +212,7 @@ bool SaveNew(const std::string& path, std::string_view data, std::string* reason
 
 void IgnoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
-bool WriteAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
+bool WriteAll(int fd, const char* data, std::size_t size) { return WriteAllAt(fd, data, size, -1); }
 
 bool WriteRegularFile(const std::string& path, std::string_view data, bool append)
 {

@@ -101,12 +101,6 @@ Settings::Settings()
 {
 }
 
-Settings::~Settings()
-{
-    if (changed_)
-        Sync();
-}
-
 QString Settings::FileName() const { return reader_.fileName(); }
 
 QSettings& Settings::Reader() const
@@ -206,7 +200,6 @@ void Settings::SetValue(const QString& name, const QVariant& value)
     std::lock_guard lock(journal.mutex);
     std::erase_if(journal.changes, [&](const Change& c) { return c.value && c.name == name; });
     journal.changes.push_back({name, value});
-    changed_ = true;
 }
 
 void Settings::WriteString(const QString& name, const std::string& value) { SetValue(name, FromCp1252(value)); }
@@ -222,12 +215,10 @@ void Settings::Remove(const QString& name)
     std::lock_guard lock(journal.mutex);
     std::erase_if(journal.changes, [&](const Change& c) { return Covers(name, c.name); });
     journal.changes.push_back({name, std::nullopt});
-    changed_ = true;
 }
 
 bool Settings::Sync(std::string* reason)
 {
-    changed_ = false;
     const QString path = FileName();
     Journal& journal = JournalOf(path);
     std::lock_guard lock(journal.mutex);

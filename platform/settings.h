@@ -6,7 +6,8 @@
 //
 // Values are read through QSettings (with its fallbacks, the system-wide
 // files). A value written here is kept in the process, where every Settings
-// object sees it at once, until Sync writes it: the file is read again (what
+// object sees it at once, until a Sync (of any Settings object) writes it;
+// nothing is written before. Sync reads the file again (what
 // another program or the user put there stays), the changes are laid over it,
 // and the whole text is saved by the rule for the user's files
 // (platform/savefile.h), so the file is replaced whole or left as it was. A
@@ -27,8 +28,6 @@ namespace quenor {
 class Settings {
 public:
     Settings();
-    // Writes what this object changed and did not write yet.
-    ~Settings();
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
 
@@ -65,7 +64,6 @@ private:
 
     mutable QSettings reader_;  // never written through
     mutable std::uint64_t readerWrites_ = 0;
-    bool changed_ = false;
 };
 
 }  // namespace quenor

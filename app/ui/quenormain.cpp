@@ -99,10 +99,12 @@ TfrmQuenor::~TfrmQuenor()
     settings_.recentFiles = session_->RecentFiles();
     settings_.windowPlacement = saveGeometry();
     settings_.toolbarLayout = saveState();
-    Settings settings;
-    settings_.Save(settings);
+    // The forms put what they keep into the settings as they go (the sample
+    // setup); the window's own go with it in one write.
     delete forms_;
     forms_ = nullptr;
+    Settings settings;
+    settings_.Save(settings);
     session_.reset();
 }
 

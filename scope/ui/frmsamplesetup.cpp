@@ -167,6 +167,7 @@ TfrmSampleSetup::TfrmSampleSetup(QWidget* parent) : QDialog(parent)
 TfrmSampleSetup::~TfrmSampleSetup()
 {
     if (saveAtExit_) {
+        // Written with the main window's settings when the program ends.
         Settings settings;
         SaveToRegistry(settings);
     }

@@ -106,8 +106,7 @@ TEST(SettingsText, IsTheTextQSettingsWrites)
 // A write that fails part way (here past the file size limit, as on a disk
 // that runs full) leaves the file byte for byte as it was, the hand-written
 // lines too, says why and is not taken as done: the process still reads the
-// values, and the next write, of any Settings object, takes them along. A
-// Settings object writes what it changed when it goes.
+// values, and the next write, of any Settings object, takes them along.
 TEST(SettingsFile, AWriteThatFailsLeavesTheFileAsItWasAndIsNotTakenAsDone)
 {
     const QString path = HandWrittenFile(kHandWritten);
@@ -126,10 +125,9 @@ TEST(SettingsFile, AWriteThatFailsLeavesTheFileAsItWasAndIsNotTakenAsDone)
               QStringList{QStringLiteral("Quenor.conf")});
     EXPECT_EQ(Settings().ReadInteger(QStringLiteral("ComPort"), 0), 5);
 
-    {
-        Settings later;
-        later.WriteBool(QStringLiteral("Don't Connection Help"), true);
-    }
+    Settings later;
+    later.WriteBool(QStringLiteral("Don't Connection Help"), true);
+    EXPECT_TRUE(later.Sync());
     const QSettings file(path, QSettings::IniFormat);
     EXPECT_EQ(file.value(QStringLiteral("ComPort")).toInt(), 5);
     EXPECT_EQ(file.value(QStringLiteral("SampleSetup")).toByteArray(), QByteArray(1072, 0x5a));
@@ -173,10 +171,9 @@ TEST(SettingsFile, EachWriteIsReadBackAtOnce)
     const QString path = HandWrittenFile(kHandWritten);
     const timespec frozen[2] = {{1577836800, 0}, {1577836800, 0}};
     for (int i = 0; i < 4; ++i) {
-        {
-            Settings settings;
-            settings.WriteInteger(QStringLiteral("Baudrate"), 1 + i % 2);
-        }
+        Settings settings;
+        settings.WriteInteger(QStringLiteral("Baudrate"), 1 + i % 2);
+        ASSERT_TRUE(settings.Sync());
         ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), frozen, 0), 0);
         ASSERT_EQ(Settings().ReadInteger(QStringLiteral("Baudrate"), 0), 1 + i % 2) << "write " << i;
     }

@@ -165,7 +165,8 @@ bool SaveInPlace(int fd, std::string_view data, std::string* reason)
 {
     struct stat st {};
     const auto size = static_cast<off_t>(data.size());
-    int error = ::fstat(fd, &st) == 0 ? 0 : errno;
+    const bool known = ::fstat(fd, &st) == 0;  // the old length
+    int error = known ? 0 : errno;
     const off_t old = st.st_size;
     const off_t kept = std::min(old, size);
     if (!error && !WithinSizeLimit(data.size()))
@@ -179,7 +180,7 @@ bool SaveInPlace(int fd, std::string_view data, std::string* reason)
     if (!error && size > old && !WriteAllAt(fd, data.data() + old, static_cast<std::size_t>(size - old), old))
         error = errno;
     if (error) {
-        if (size > old)
+        if (known && size > old)
             (void)::ftruncate(fd, old);  // the room taken or the part written beyond the old end
         ::close(fd);
         return Refuse(reason, CannotWrite(error));

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -67,7 +68,10 @@ bool WriteChanges(const QString& path, const std::vector<Change>& changes, std::
     std::error_code ec;
     std::filesystem::create_directories(QFile::encodeName(QFileInfo(path).absolutePath()).toStdString(), ec);
     if (ec) {
-        reason = "The settings folder cannot be made: " + ec.message() + ".";
+        std::string why = ec.message();
+        if (!why.empty())
+            why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
+        reason = "The settings folder cannot be made: " + why + ".";
         return false;
     }
     // Other programs that write the file through QSettings take the same lock.

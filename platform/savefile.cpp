@@ -86,27 +86,6 @@ int OpenRegularForWriting(const std::string& path, int flags)
     return fd;
 }
 
-// Writes data to fd from its start, cuts off what the file held beyond it,
-// flushes it to the disk and closes fd; false with the errno of the first
-// step that failed.
-bool WriteAndClose(int fd, std::string_view data, int& error)
-{
-    bool ok = WriteAll(fd, data) && ::ftruncate(fd, static_cast<off_t>(data.size())) == 0 && ::fsync(fd) == 0;
-    error = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    return ok;
-}
-
-// Whether this process may make a file of size bytes (ulimit -f).
-bool WithinSizeLimit(std::size_t size)
-{
-    rlimit limit {};
-    return ::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || size <= limit.rlim_cur;
-}
-
 // Writes size bytes of data to fd at offset, or where the file stands when
 // offset is negative; again after an interrupted or a partial write. False
 // (errno) when a write fails.
@@ -127,6 +106,28 @@ bool WriteAllAt(int fd, const char* data, std::size_t size, off_t offset)
             offset += n;
     }
     return true;
+}
+
+// Writes data to fd from its start, cuts off what the file held beyond it,
+// flushes it to the disk and closes fd; false with the errno of the first
+// step that failed.
+bool WriteAndClose(int fd, std::string_view data, int& error)
+{
+    bool ok = WriteAllAt(fd, data.data(), data.size(), 0) && ::ftruncate(fd, static_cast<off_t>(data.size())) == 0 &&
+              ::fsync(fd) == 0;
+    error = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    return ok;
+}
+
+// Whether this process may make a file of size bytes (ulimit -f).
+bool WithinSizeLimit(std::size_t size)
+{
+    rlimit limit {};
+    return ::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || size <= limit.rlim_cur;
 }
 
 // Writes zeros into the holes of fd before end, which read as zeros already:
@@ -160,7 +161,7 @@ bool FillHoles(int fd, off_t end)
 // system cannot take room beforehand, the holes of the old text are filled
 // with the zeros they read as and the new text beyond the old end is written
 // first, and a disk that runs out there leaves the old text as it was. Then
-// the old text is written over, which takes no more room.
+// the whole text is written from the start, which takes no more room.
 bool SaveInPlace(int fd, std::string_view data, std::string* reason)
 {
     struct stat st {};
@@ -168,13 +169,12 @@ bool SaveInPlace(int fd, std::string_view data, std::string* reason)
     const bool known = ::fstat(fd, &st) == 0;  // the old length
     int error = known ? 0 : errno;
     const off_t old = st.st_size;
-    const off_t kept = std::min(old, size);
     if (!error && !WithinSizeLimit(data.size()))
         error = EFBIG;
     // Over the whole length: an old file with holes needs room where they are.
     if (!error && ::fallocate(fd, 0, 0, size) != 0) {
         const bool cannotTakeRoom = errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL;
-        if (!cannotTakeRoom || !FillHoles(fd, kept))
+        if (!cannotTakeRoom || !FillHoles(fd, std::min(old, size)))
             error = errno;
     }
     if (!error && size > old && !WriteAllAt(fd, data.data() + old, static_cast<std::size_t>(size - old), old))
@@ -185,14 +185,7 @@ bool SaveInPlace(int fd, std::string_view data, std::string* reason)
         ::close(fd);
         return Refuse(reason, CannotWrite(error));
     }
-    bool ok = WriteAllAt(fd, data.data(), static_cast<std::size_t>(kept), 0) && ::ftruncate(fd, size) == 0 &&
-              ::fsync(fd) == 0;
-    error = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    return ok || Refuse(reason, CannotWrite(error));
+    return WriteAndClose(fd, data, error) || Refuse(reason, CannotWrite(error));
 }
 
 // A file that is not there yet is made under its own name; one that was not

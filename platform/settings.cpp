@@ -8,13 +8,11 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <atomic>
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <system_error>
 
 namespace quenor {
@@ -65,15 +63,9 @@ void Apply(const std::vector<Change>& changes, std::map<QString, QVariant>& valu
 // Writes the file as it is now with the changes laid over it; false with the reason.
 bool WriteChanges(const QString& path, const std::vector<Change>& changes, std::string& reason)
 {
+    // The folder is made on the first write; where it cannot be, the save says why.
     std::error_code ec;
     std::filesystem::create_directories(QFile::encodeName(QFileInfo(path).absolutePath()).toStdString(), ec);
-    if (ec) {
-        std::string why = ec.message();
-        if (!why.empty())
-            why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
-        reason = "The settings folder cannot be made: " + why + ".";
-        return false;
-    }
     // Other programs that write the file through QSettings take the same lock.
     QLockFile lock(path + QStringLiteral(".lock"));
     lock.lock();
@@ -118,53 +110,45 @@ QSettings& Settings::Reader() const
     return reader_;
 }
 
+// What the changes not yet written say of name: nothing (nullopt), that it
+// was removed (an empty change), or its value.
+std::optional<std::optional<QVariant>> Settings::Pending(const QString& name) const
+{
+    Journal& journal = JournalOf(FileName());
+    std::lock_guard lock(journal.mutex);
+    for (auto c = journal.changes.rbegin(); c != journal.changes.rend(); ++c)
+        if (c->value ? c->name == name : Covers(c->name, name))
+            return c->value;
+    return std::nullopt;
+}
+
 QVariant Settings::Value(const QString& name) const
 {
-    {
-        Journal& journal = JournalOf(FileName());
-        std::lock_guard lock(journal.mutex);
-        for (auto c = journal.changes.rbegin(); c != journal.changes.rend(); ++c) {
-            if (c->value && c->name == name)
-                return *c->value;
-            if (!c->value && Covers(c->name, name))
-                return {};
-        }
-    }
+    if (const auto pending = Pending(name))
+        return pending->value_or(QVariant());
     return Reader().value(name);
 }
 
 bool Settings::Contains(const QString& name) const
 {
-    {
-        Journal& journal = JournalOf(FileName());
-        std::lock_guard lock(journal.mutex);
-        for (auto c = journal.changes.rbegin(); c != journal.changes.rend(); ++c) {
-            if (c->value && c->name == name)
-                return true;
-            if (!c->value && Covers(c->name, name))
-                return false;
-        }
-    }
+    if (const auto pending = Pending(name))
+        return pending->has_value();
     return Reader().contains(name);
 }
 
 QStringList Settings::ChildKeys(const QString& group) const
 {
-    const QStringList stored = Reader().allKeys();
-    std::set<QString> names(stored.begin(), stored.end());
+    std::map<QString, QVariant> names;
+    for (const QString& name : Reader().allKeys())
+        names[name];
     {
         Journal& journal = JournalOf(FileName());
         std::lock_guard lock(journal.mutex);
-        for (const Change& c : journal.changes) {
-            if (c.value)
-                names.insert(c.name);
-            else
-                std::erase_if(names, [&](const QString& n) { return Covers(c.name, n); });
-        }
+        Apply(journal.changes, names);
     }
     const QString prefix = group.isEmpty() ? QString() : group + QLatin1Char('/');
     QStringList out;
-    for (const QString& n : names)
+    for (const auto& [n, value] : names)
         if (n.startsWith(prefix) && !n.sliced(prefix.size()).contains(QLatin1Char('/')))
             out.append(n.sliced(prefix.size()));
     return out;

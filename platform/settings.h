@@ -61,6 +61,7 @@ public:
 
 private:
     QSettings& Reader() const;
+    std::optional<std::optional<QVariant>> Pending(const QString& name) const;
 
     mutable QSettings reader_;  // never written through
     mutable std::uint64_t readerWrites_ = 0;

@@ -207,25 +207,25 @@ TEST(QuenorProcess, OptionsAreAnsweredWithoutAWindow)
 // fails, a line on standard error says why, the file keeps every byte, and
 // the program goes on to its normal end. With room, the file gets the
 // program's values and keeps the hand-written lines.
-enum class SettingsRoom { Enough, FileSizeLimit, FullDisk };
+struct SettingsRoom {
+    const char* name;
+    const char* why;  // what the write says; empty: it finds room
+    bool onFullDisk = false;
+};
 
-std::string RoomName(SettingsRoom room)
-{
-    return room == SettingsRoom::Enough ? "Enough" : room == SettingsRoom::FileSizeLimit ? "FileSizeLimit" : "FullDisk";
-}
-void PrintTo(SettingsRoom room, std::ostream* os) { *os << RoomName(room); }
+void PrintTo(const SettingsRoom& room, std::ostream* os) { *os << room.name; }
 
 class SettingsAtTheEnd : public ::testing::TestWithParam<SettingsRoom> {};
 
 TEST_P(SettingsAtTheEnd, ReplaceTheFileWholeOrLeaveItAsItWas)
 {
     App();
-    const SettingsRoom room = GetParam();
+    const SettingsRoom& room = GetParam();
     Surroundings around;
     ASSERT_TRUE(around.IsValid());
     std::optional<quenor::test::SmallDisk> disk;
     QString config = around.home.path() + "/config";
-    if (room == SettingsRoom::FullDisk) {
+    if (room.onFullDisk) {
         disk.emplace(around.home.path().toStdString(), quenor::test::SmallDisk::CannotTakeRoom);
         if (disk->Path().empty())
             GTEST_SKIP() << disk->Why();
@@ -239,8 +239,7 @@ TEST_P(SettingsAtTheEnd, ReplaceTheFileWholeOrLeaveItAsItWas)
         "[Ports]\nCOM7=/dev/ttyUSB9\n\n[Update]\nFirmwareURL=https://updates.example.org/quenor/firmware/\n";
     {
         QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        ASSERT_EQ(f.write(handWritten), handWritten.size());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(handWritten) == handWritten.size());
     }
     if (disk) {
         ASSERT_TRUE(disk->Fill(2048));
@@ -248,7 +247,7 @@ TEST_P(SettingsAtTheEnd, ReplaceTheFileWholeOrLeaveItAsItWas)
 
     QProcess quenor;
     quenor.setProcessEnvironment(around.env);
-    if (room == SettingsRoom::FileSizeLimit) {
+    if (room.why == std::string("file too large")) {
         quenor.setChildProcessModifier([] {
             ::signal(SIGXFSZ, SIG_DFL);
             rlimit limit{};
@@ -266,30 +265,31 @@ TEST_P(SettingsAtTheEnd, ReplaceTheFileWholeOrLeaveItAsItWas)
     EXPECT_EQ(quenor.exitCode(), 0);
     const QString err = QString::fromLocal8Bit(quenor.readAllStandardError());
 
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray text = f.readAll();
     EXPECT_EQ(QDir(config + "/Tovik").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList{QStringLiteral("Quenor.conf")});
-    if (room == SettingsRoom::Enough) {
+    const QSettings written(path, QSettings::IniFormat);
+    EXPECT_EQ(written.value("Ports/COM7").toString(), QStringLiteral("/dev/ttyUSB9"));
+    EXPECT_EQ(written.value("Update/FirmwareURL").toString(),
+              QStringLiteral("https://updates.example.org/quenor/firmware/"));
+    if (!*room.why) {
         EXPECT_FALSE(err.contains(QStringLiteral("settings"))) << err.toStdString();
-        const QSettings written(path, QSettings::IniFormat);
-        EXPECT_EQ(written.value("Ports/COM7").toString(), QStringLiteral("/dev/ttyUSB9"));
-        EXPECT_EQ(written.value("Update/FirmwareURL").toString(),
-                  QStringLiteral("https://updates.example.org/quenor/firmware/"));
         EXPECT_EQ(written.value("ComPort").toInt(), 0);
         EXPECT_EQ(written.value("SampleSetup").toByteArray().size(), 1072);
         return;
     }
-    EXPECT_EQ(text, handWritten);
-    const QString why = room == SettingsRoom::FileSizeLimit ? QStringLiteral("file too large")
-                                                            : QStringLiteral("no space left on device");
-    EXPECT_TRUE(err.contains(QStringLiteral("quenor: the settings were not saved in ") + path +
-                             QStringLiteral(": The file cannot be written: ") + why + QLatin1Char('.')))
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly) && f.readAll() == handWritten);
+    EXPECT_EQ(err.count(QStringLiteral("quenor: the settings were not saved in ") + path +
+                        QStringLiteral(": The file cannot be written: ") + room.why + QLatin1Char('.')),
+              1)
         << err.toStdString();
-    EXPECT_EQ(err.count(QStringLiteral("settings were not saved")), 1) << err.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Settings, SettingsAtTheEnd,
-                         ::testing::Values(SettingsRoom::Enough, SettingsRoom::FileSizeLimit, SettingsRoom::FullDisk),
-                         [](const auto& info) { return RoomName(info.param); });
+const SettingsRoom kSettingsRooms[] = {
+    {"Enough", ""},
+    {"FileSizeLimit", "file too large"},
+    {"FullDisk", "no space left on device", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Settings, SettingsAtTheEnd, ::testing::ValuesIn(kSettingsRooms),
+                         [](const auto& info) { return std::string(info.param.name); });

@@ -6,9 +6,7 @@
 
 #include "platform/savefile.h"
 
-#include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -116,64 +114,41 @@ class SmallDisk {
 public:
     enum Kind { TakesRoomBeforehand, CannotTakeRoom };
 
-    SmallDisk(const std::string& folder, Kind kind, std::size_t kib = 512)
-        : point_(folder + "/disk"), image_(folder + "/disk.img")
+    SmallDisk(const std::string& folder, Kind kind) : point_(folder + "/disk"), image_(folder + "/disk.img")
     {
-        if (::geteuid() != 0) {
-            why_ = "only root may mount a file system";
-            return;
-        }
-        std::error_code ec;
-        std::filesystem::create_directories(point_, ec);
         // Blocks of 1 KiB, as small as files are; ext4 without a journal, which
         // would take most of so small a disk.
         const std::string format = kind == TakesRoomBeforehand ? "mkfs.ext4 -O ^has_journal" : "mkfs.ext2";
-        std::ofstream(image_, std::ios::binary).flush();
-        const bool mounted = ::truncate(image_.c_str(), static_cast<off_t>(kib) * 1024) == 0 &&
-                             Run(format + " -q -F -b 1024 -m 0 '" + image_ + "'") &&
-                             Run("mount -o loop,nosuid,nodev '" + image_ + "' '" + point_ + "'");
-        if (!mounted) {
-            why_ = "no file system could be mounted here";
-            return;
-        }
-        path_ = point_;
+        if (::geteuid() == 0 && Run("mkdir -p '" + point_ + "' && truncate -s 512K '" + image_ + "' && " + format +
+                                    " -q -F -b 1024 -m 0 '" + image_ + "' && mount -o loop,nosuid,nodev '" + image_ +
+                                    "' '" + point_ + "'"))
+            path_ = point_;
     }
     ~SmallDisk()
     {
         if (!path_.empty())
             ::umount2(point_.c_str(), MNT_DETACH);
-        std::error_code ec;
-        std::filesystem::remove(image_, ec);
+        ::unlink(image_.c_str());
     }
     SmallDisk(const SmallDisk&) = delete;
     SmallDisk& operator=(const SmallDisk&) = delete;
 
     const std::string& Path() const { return path_; }
-    const std::string& Why() const { return why_; }
+    std::string Why() const { return "no file system can be mounted here (only root may)"; }
 
-    // Takes the room that is left with a file of root's, all but about
-    // `leave` bytes of it; false when the disk did not run full.
+    // Takes the room that is left with a file of root's, all but `leave`
+    // bytes of it; false when the disk did not run full.
     bool Fill(std::size_t leave = 0) const
     {
-        const std::string filler = path_ + "/filler";
-        const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-        if (fd < 0)
-            return false;
-        static const char block[1024] {};
-        ssize_t n = 0;
-        while ((n = ::write(fd, block, sizeof block)) > 0) {
-        }
-        const bool full = n < 0 && errno == ENOSPC;
-        struct stat st {};
-        const auto room = static_cast<off_t>(leave);
-        const bool left = ::fstat(fd, &st) == 0 && ::ftruncate(fd, st.st_size > room ? st.st_size - room : 0) == 0;
-        return ::fsync(fd) == 0 && ::close(fd) == 0 && full && left;
+        const std::string filler = "'" + path_ + "/filler'";
+        return !Run("dd if=/dev/zero of=" + filler + " bs=1024") &&
+               Run("truncate -s -" + std::to_string(leave) + " " + filler + " && sync -f " + filler);
     }
 
 private:
     static bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
-    std::string point_, image_, path_, why_;
+    std::string point_, image_, path_;
 };
 
 }  // namespace quenor::test

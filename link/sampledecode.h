@@ -10,7 +10,9 @@
 // tag byte whose bit pairs, channel 0 in the top pair, say what follows for
 // each channel (1: a signed 8-bit delta, 2: a signed 16-bit delta low byte
 // first, 0 and 3: nothing); each channel's 16-bit accumulator starts at 0 in
-// every reply and wraps at 16 bits.
+// every reply and wraps at 16 bits. A wide channel of family 2 is rebuilt to
+// 32 bits in the same way as in the other families: kept as signed 16-bit
+// values, a position trace would jump by 65,536 where it crosses ±32,768.
 
 #include <array>
 #include <cstdint>

@@ -110,6 +110,8 @@ void CVizuEditor::InsertLine(std::uint16_t line)
 void CVizuEditor::RemoveLine(std::uint16_t line)
 {
     document_.SetExpectedChecksum(-1);
+    // A deleted line is a change like any other: without the mark, closing or
+    // opening another program would lose it without a question.
     document_.SetModified(true);
     if (jumpSource_ == line)
         EndPicking();

@@ -68,6 +68,8 @@ std::vector<ChannelTrace> TSampleSet::LayoutChannels(const PlotArea& plot, int y
                 continue;
             const int px = static_cast<int>(x) + plot.left;
             t.points.push_back({px, ValueRow(ch->Sample(static_cast<std::int32_t>(i)) * factor, scale, plot.top, y0)});
+            // Only every per-th sample is a point; a stroke from the least to
+            // the greatest sample of the step shows a spike between them.
             if (per > 1) {
                 std::int32_t lo = ch->Sample(static_cast<std::int32_t>(i));
                 std::int32_t hi = lo;

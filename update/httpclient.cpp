@@ -69,6 +69,8 @@ bool EndOfHeaders(Transfer& t)
     t.headersDone = true;
     if (!t.toStream)
         return true;
+    // An answer outside 2xx carries no content: its body is the server's error
+    // page, which must never be taken for a firmware file or a list.
     if (t.status > 299) {
         t.error = kHttpReadError;
         return false;

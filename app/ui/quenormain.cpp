@@ -163,6 +163,8 @@ void TfrmQuenor::LoadImages()
         // A picture that cannot be had leaves its list short; the window still works.
     }
     // The bit lamps: input lamps use 0 (lit) and 1 (unlit), outputs 2 and 3.
+    // Each pair is the lit and the unlit picture (201, 200), so a lit input
+    // lamp never looks like an unlit one.
     lampImages_ = std::make_unique<QtLampImageList>(10, 10, face);
     for (int id : {201, 200, 201, 200}) {
         QImage image;

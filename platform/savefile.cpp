@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
@@ -108,13 +110,13 @@ bool WriteAllAt(int fd, const char* data, std::size_t size, off_t offset)
     return true;
 }
 
-// Writes data to fd from its start, cuts off what the file held beyond it,
-// flushes it to the disk and closes fd; false with the errno of the first
-// step that failed.
-bool WriteAndClose(int fd, std::string_view data, int& error)
+// Writes data to fd from its start, up to `upTo` where the rest is there
+// already, cuts off what the file held beyond it, flushes it to the disk and
+// closes fd; false with the errno of the first step that failed.
+bool WriteAndClose(int fd, std::string_view data, int& error, std::size_t upTo = std::string_view::npos)
 {
-    bool ok = WriteAllAt(fd, data.data(), data.size(), 0) && ::ftruncate(fd, static_cast<off_t>(data.size())) == 0 &&
-              ::fsync(fd) == 0;
+    bool ok = WriteAllAt(fd, data.data(), std::min(upTo, data.size()), 0) &&
+              ::ftruncate(fd, static_cast<off_t>(data.size())) == 0 && ::fsync(fd) == 0;
     error = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -154,14 +156,49 @@ bool FillHoles(int fd, off_t end)
     return true;
 }
 
+// The block size of fd's file system where it writes every change to new
+// blocks, so that writing over a file takes as much room again as the part
+// written over, until the change is on the disk; 0 where it writes over the
+// old blocks.
+long CopyOnWriteBlock(int fd)
+{
+    constexpr unsigned long kBtrfs = 0x9123683E, kBcachefs = 0xCA451A4E, kZfs = 0x2FC12FC1, kNilfs = 0x3434;
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0)
+        return 0;
+    const auto type = static_cast<unsigned long>(fs.f_type) & 0xFFFFFFFFul;
+    if (type != kBtrfs && type != kBcachefs && type != kZfs && type != kNilfs)
+        return 0;
+    return fs.f_frsize > 0 ? static_cast<long>(fs.f_frsize) : static_cast<long>(fs.f_bsize);
+}
+
+// Whether the disk of fd has room for `blocks` blocks of `block` bytes that
+// nothing has taken yet (what this user may take); false (errno) when not.
+bool RoomFor(int fd, off_t blocks, long block)
+{
+    struct statvfs vfs {};
+    if (::fstatvfs(fd, &vfs) != 0)
+        return false;
+    const unsigned long unit = vfs.f_frsize > 0 ? vfs.f_frsize : vfs.f_bsize;
+    if (static_cast<unsigned long long>(vfs.f_bavail) * unit < static_cast<unsigned long long>(blocks) * block) {
+        errno = ENOSPC;
+        return false;
+    }
+    return true;
+}
+
 // Where no new file may be made beside it: the file itself (fd, open for
 // writing and closed here) is written over. No byte of the old text changes
-// before the whole new text is known to fit: the file size limit is asked,
-// and room for all of it is taken on the disk beforehand; where the file
-// system cannot take room beforehand, the holes of the old text are filled
-// with the zeros they read as and the new text beyond the old end is written
-// first, and a disk that runs out there leaves the old text as it was. Then
-// the whole text is written from the start, which takes no more room.
+// before the whole new text is known to fit: the file size limit is asked;
+// where the file system writes every change to new blocks, the disk is asked
+// for room for all of the new text (asked before room is taken, which the
+// file system may show as free until it is on the disk); room for all of it
+// is taken on the disk beforehand, or, where the file system cannot take
+// room beforehand, the holes of the old text are filled with the zeros they
+// read as; the new text beyond the old end is written, and all of that is
+// flushed to the disk, so that a disk that runs out, or says so only at the
+// flush, leaves the old text as it was. Then the old part is written over,
+// which takes no room that was not asked for.
 bool SaveInPlace(int fd, std::string_view data, std::string* reason)
 {
     struct stat st {};
@@ -171,13 +208,26 @@ bool SaveInPlace(int fd, std::string_view data, std::string* reason)
     const off_t old = st.st_size;
     if (!error && !WithinSizeLimit(data.size()))
         error = EFBIG;
+    // Where every change goes to new blocks, each block of the new text
+    // takes one, the old blocks it is written over too: the disk must have
+    // room for them all. The block that holds the old end is then written
+    // once, with the old part.
+    const long block = error ? 0 : CopyOnWriteBlock(fd);
+    off_t split = old;
+    if (block > 0) {
+        if (!RoomFor(fd, (size + block - 1) / block, block))
+            error = errno;
+        split = std::min(size, (old + block - 1) / block * block);
+    }
     // Over the whole length: an old file with holes needs room where they are.
     if (!error && ::fallocate(fd, 0, 0, size) != 0) {
         const bool cannotTakeRoom = errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL;
         if (!cannotTakeRoom || !FillHoles(fd, std::min(old, size)))
             error = errno;
     }
-    if (!error && size > old && !WriteAllAt(fd, data.data() + old, static_cast<std::size_t>(size - old), old))
+    if (!error && size > split && !WriteAllAt(fd, data.data() + split, static_cast<std::size_t>(size - split), split))
+        error = errno;
+    if (!error && ::fsync(fd) != 0)
         error = errno;
     if (error) {
         if (known && size > old)
@@ -185,7 +235,8 @@ bool SaveInPlace(int fd, std::string_view data, std::string* reason)
         ::close(fd);
         return Refuse(reason, CannotWrite(error));
     }
-    return WriteAndClose(fd, data, error) || Refuse(reason, CannotWrite(error));
+    return WriteAndClose(fd, data, error, static_cast<std::size_t>(std::min(split, size))) ||
+           Refuse(reason, CannotWrite(error));
 }
 
 // A file that is not there yet is made under its own name; one that was not

@@ -7,9 +7,11 @@
 // not written whole; where no new file may be made beside it, the file is
 // written over in place, and no byte of the old text changes before the file
 // size limit and the room on the disk are known to take all of the new text
-// (room is taken beforehand, or, where the file system cannot, the new text
-// beyond the old end is written first). Nothing is written into what is no
-// regular file, nor into a file that this user may not write.
+// (where every change goes to new blocks, as on btrfs, the disk is asked for
+// room for all of it; room is taken beforehand, or, where the file system
+// cannot, the new text beyond the old end is written first; what that took
+// is flushed to the disk). Nothing is written into what is no regular file,
+// nor into a file that this user may not write.
 
 #include <cstddef>
 #include <string>

@@ -10,7 +10,7 @@ packages=(
   libpng-dev zlib1g-dev libzip-dev libcurl4-openssl-dev
   fonts-dejavu-core
   python3 openssl ca-certificates
-  e2fsprogs mount
+  e2fsprogs btrfs-progs mount
 )
 
 missing=()

@@ -471,13 +471,16 @@ enum class Target {
     LinkToPipe, PipeWithAReader, Folder, ReadOnlyFile, OthersFile,
     OthersFileInStickyFolder,  // one the user may write, where only its owner may replace it
     // On a small disk of the test's own, where the user may make no new file.
-    OnDiskInPlace,        // a short file, and room for the save
+    OnDiskInPlace,        // a short file
+    OnDiskEmpty,          // an empty file
+    OnDiskSameLength,     // a file as long as the save
     NoRoomInPlace,        // a short file on the disk that ran full
     NoRoomInPlaceSparse,  // a file with holes, longer than the save, on the disk that ran full
 };
 
-// A disk of the test's own, and whether it takes room beforehand.
-enum class Disk { None, TakesRoom, CannotTakeRoom };
+// A disk of the test's own, and whether it takes room beforehand or writes
+// every change to new blocks.
+enum class Disk { None, TakesRoom, CannotTakeRoom, CopiesOnWrite };
 
 struct SaveCase {
     const char* name;
@@ -485,6 +488,7 @@ struct SaveCase {
     const char* reason;       // empty: the file is saved
     bool byTheUser = false;   // saved by the other user (the user himself where this is no root)
     Disk disk = Disk::None;
+    int left = -1;            // blocks of 4 KiB left on the disk once filled; -1: not filled
 };
 
 void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.name; }
@@ -517,10 +521,17 @@ const SaveCase kSaveCases[] = {
     {"OthersFileInStickyFolder", Target::OthersFileInStickyFolder,
      "The file cannot be written: operation not permitted.", true},
     {"InPlaceCannotTakeRoom", Target::OnDiskInPlace, "", true, Disk::CannotTakeRoom},
-    {"NoRoomInPlace", Target::NoRoomInPlace, kNoRoom, true, Disk::TakesRoom},
-    {"NoRoomInPlaceCannotTakeRoom", Target::NoRoomInPlace, kNoRoom, true, Disk::CannotTakeRoom},
-    {"NoRoomInPlaceSparse", Target::NoRoomInPlaceSparse, kNoRoom, true, Disk::TakesRoom},
-    {"NoRoomInPlaceSparseCannotTakeRoom", Target::NoRoomInPlaceSparse, kNoRoom, true, Disk::CannotTakeRoom},
+    {"NoRoomInPlace", Target::NoRoomInPlace, kNoRoom, true, Disk::TakesRoom, 0},
+    {"NoRoomInPlaceCannotTakeRoom", Target::NoRoomInPlace, kNoRoom, true, Disk::CannotTakeRoom, 0},
+    {"NoRoomInPlaceSparse", Target::NoRoomInPlaceSparse, kNoRoom, true, Disk::TakesRoom, 0},
+    {"NoRoomInPlaceSparseCannotTakeRoom", Target::NoRoomInPlaceSparse, kNoRoom, true, Disk::CannotTakeRoom, 0},
+    // Where every block written over takes a new one, the save (3 blocks)
+    // needs room for all of it, and no more.
+    {"InPlaceCopyOnWrite", Target::OnDiskInPlace, "", true, Disk::CopiesOnWrite, 3},
+    {"InPlaceEmptyCopyOnWrite", Target::OnDiskEmpty, "", true, Disk::CopiesOnWrite, 3},
+    {"NoRoomInPlaceCopyOnWrite", Target::NoRoomInPlace, kNoRoom, true, Disk::CopiesOnWrite, 2},
+    {"NoRoomInPlaceSameLengthCopyOnWrite", Target::OnDiskSameLength, kNoRoom, true, Disk::CopiesOnWrite, 2},
+    {"NoRoomInPlaceSparseCopyOnWrite", Target::NoRoomInPlaceSparse, kNoRoom, true, Disk::CopiesOnWrite, 2},
 };
 
 class Saves : public InSaveFolder<std::tuple<Saver, SaveCase>> {};
@@ -543,8 +554,9 @@ TEST_P(Saves, PutTheWholeFileInPlaceOrNothing)
     const test::UsersFolder users;
     std::optional<test::SmallDisk> disk;
     if (c.disk != Disk::None) {
-        disk.emplace(dir_, c.disk == Disk::TakesRoom ? test::SmallDisk::TakesRoomBeforehand
-                                                     : test::SmallDisk::CannotTakeRoom);
+        disk.emplace(dir_, c.disk == Disk::TakesRoom        ? test::SmallDisk::TakesRoomBeforehand
+                           : c.disk == Disk::CannotTakeRoom ? test::SmallDisk::CannotTakeRoom
+                                                            : test::SmallDisk::CopiesOnWrite);
         if (disk->Path().empty())
             GTEST_SKIP() << disk->Why();
         ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);
@@ -576,22 +588,30 @@ TEST_P(Saves, PutTheWholeFileInPlaceOrNothing)
         path = file = FolderWithoutCreateRights(saver.fileName, old + std::string(20000, 'o'));
         break;
     case Target::OnDiskInPlace:
+    case Target::OnDiskEmpty:
+    case Target::OnDiskSameLength:
     case Target::NoRoomInPlace:
     case Target::NoRoomInPlaceSparse: {
         // The user's file in root's folder, of more than a page (the kernel
-        // writes a page of it or none) and shorter than the save, which
-        // needs more room than the file has; a sparse one is followed by a
-        // hole to 64 KiB, which reads as zeros but takes no room.
+        // writes a page of it or none) and shorter than the save of three
+        // blocks of 4 KiB, which needs more room than the file has; a sparse
+        // one is followed by a hole to 64 KiB, which reads as zeros but
+        // takes no room.
         path = file = disk->Path() + "/" + saver.fileName;
-        std::ofstream(path, std::ios::binary) << old + std::string(6000, 'o');
-        ASSERT_EQ(::chown(path.c_str(), test::kOtherUser, test::kOtherUser), 0);
         ASSERT_GT(saver.text().size(), 8192u);
+        ASSERT_LE(saver.text().size(), 12288u);
+        std::string text = old + std::string(6000, 'o');
+        if (t == Target::OnDiskEmpty)
+            text.clear();
+        if (t == Target::OnDiskSameLength)
+            text.assign(saver.text().size(), 'o');
+        std::ofstream(path, std::ios::binary) << text;
+        ASSERT_EQ(::chown(path.c_str(), test::kOtherUser, test::kOtherUser), 0);
         if (t == Target::NoRoomInPlaceSparse) {
             ASSERT_EQ(::truncate(path.c_str(), 65536), 0);
-            ASSERT_GT(65536u, saver.text().size());
         }
-        if (t != Target::OnDiskInPlace) {
-            ASSERT_TRUE(disk->Fill());
+        if (c.left >= 0) {
+            ASSERT_TRUE(disk->Fill(static_cast<std::size_t>(c.left) * 4096));
         }
         break;
     }
@@ -699,7 +719,7 @@ TEST_P(Saves, PutTheWholeFileInPlaceOrNothing)
             EXPECT_EQ(st.st_mode & 07777, was.st_mode & 07777);
             EXPECT_EQ(st.st_gid, was.st_gid);
         }
-        if (t == Target::InPlace || t == Target::OnDiskInPlace) {
+        if (t == Target::InPlace || t == Target::OnDiskInPlace || t == Target::OnDiskEmpty) {
             EXPECT_EQ(st.st_ino, was.st_ino) << "not written in place";
         }
         if (t == Target::NewPath || t == Target::DanglingLink) {

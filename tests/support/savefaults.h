@@ -106,22 +106,29 @@ private:
 };
 
 // A small file system of the test's own, mounted on folder/disk while the
-// object lives (only root may): either one that takes room for a file
-// beforehand (ext4, with fallocate) or one that cannot (ext2, whose files take
-// room only as they are written). Its top folder is root's, mode 0755. Path()
-// is empty, and Why() says why, where none can be mounted here.
+// object lives (only root may): one that takes room for a file beforehand
+// (ext4, with fallocate), one that cannot (ext2, whose files take room only
+// as they are written), or one that writes every change to new blocks
+// (btrfs, whose blocks are 4 KiB). Its top folder is root's, mode 0755.
+// Path() is empty, and Why() says why, where none can be mounted here.
 class SmallDisk {
 public:
-    enum Kind { TakesRoomBeforehand, CannotTakeRoom };
+    enum Kind { TakesRoomBeforehand, CannotTakeRoom, CopiesOnWrite };
 
-    SmallDisk(const std::string& folder, Kind kind) : point_(folder + "/disk"), image_(folder + "/disk.img")
+    SmallDisk(const std::string& folder, Kind kind)
+        : point_(folder + "/disk"), image_(folder + "/disk.img"), kind_(kind)
     {
-        // Blocks of 1 KiB, as small as files are; ext4 without a journal, which
-        // would take most of so small a disk.
-        const std::string format = kind == TakesRoomBeforehand ? "mkfs.ext4 -O ^has_journal" : "mkfs.ext2";
-        if (::geteuid() == 0 && Run("mkdir -p '" + point_ + "' && truncate -s 512K '" + image_ + "' && " + format +
-                                    " -q -F -b 1024 -m 0 '" + image_ + "' && mount -o loop,nosuid,nodev '" + image_ +
-                                    "' '" + point_ + "'"))
+        // ext: blocks of 1 KiB, as small as files are, and ext4 without a
+        // journal, which would take most of so small a disk. btrfs: as it
+        // is made by default, as small as it may be.
+        const std::string image = "'" + image_ + "'";
+        std::string format = "truncate -s 512K " + image + " && " +
+                             (kind == TakesRoomBeforehand ? "mkfs.ext4 -O ^has_journal" : "mkfs.ext2") +
+                             " -q -F -b 1024 -m 0 " + image;
+        if (kind == CopiesOnWrite)
+            format = "truncate -s 109M " + image + " && mkfs.btrfs -q -f " + image;
+        if (::geteuid() == 0 && Run("mkdir -p '" + point_ + "' && " + format + " && mount -o loop,nosuid,nodev '" +
+                                    image_ + "' '" + point_ + "'"))
             path_ = point_;
     }
     ~SmallDisk()
@@ -136,19 +143,42 @@ public:
     const std::string& Path() const { return path_; }
     std::string Why() const { return "no file system can be mounted here (only root may)"; }
 
-    // Takes the room that is left with a file of root's, all but `leave`
-    // bytes of it; false when the disk did not run full.
+    // Takes the room that is left with files of root's, all but `leave`
+    // bytes of it (whole blocks of 4 KiB on btrfs); false when the disk did
+    // not run full.
     bool Fill(std::size_t leave = 0) const
     {
+        if (kind_ == CopiesOnWrite)
+            return FillBlocks(leave / 4096);
         const std::string filler = "'" + path_ + "/filler'";
         return !Run("dd if=/dev/zero of=" + filler + " bs=1024") &&
                Run("truncate -s -" + std::to_string(leave) + " " + filler + " && sync -f " + filler);
     }
 
 private:
-    static bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+    // btrfs gives back the room of a block only with the whole extent that
+    // holds it: the last of the room is taken by files of one block each,
+    // and `leave` of them are removed again once all is on the disk.
+    bool FillBlocks(std::size_t leave) const
+    {
+        const std::string disk = "'" + path_ + "'", blocks = "'" + path_ + "/blocks/'";
+        const std::string left = "$(stat -f -c %a " + disk + ")";
+        return Run("n=" + left + " && { [ $n -le 64 ] || dd if=/dev/zero of=" + disk +
+                   "/filler bs=4096 count=$((n - 64)); } && mkdir " + blocks +
+                   " && i=0 && while head -c 4096 /dev/zero >" + blocks + "$i; do i=$((i + 1)); done; rm " + blocks +
+                   "$i && sync -f " + disk + " && [ " + left + " -eq 0 ]") &&
+               Run("i=0 && while [ $i -lt " + std::to_string(leave) + " ]; do rm " + blocks +
+                   "$i || exit 1; i=$((i + 1)); done && sync -f " + disk + " && [ " + left +
+                   " -eq " + std::to_string(leave) + " ]");
+    }
+
+    static bool Run(const std::string& command)
+    {
+        return std::system(("(" + command + ") >/dev/null 2>&1").c_str()) == 0;
+    }
 
     std::string point_, image_, path_;
+    Kind kind_;
 };
 
 }  // namespace quenor::test

@@ -84,7 +84,8 @@ std::vector<QString> SettingsFiles()
 {
     const QString user = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     const QString userFolder = QFileInfo(user).absoluteFilePath();
-    std::vector<QString> files{userFolder + QStringLiteral("/Tovik/Quenor.conf"), userFolder + QStringLiteral("/Tovik.conf")};
+    std::vector<QString> files{userFolder + QStringLiteral("/Tovik/Quenor.conf"),
+                               userFolder + QStringLiteral("/Tovik.conf")};
     QStringList system = QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
     system.removeAll(user);
     for (const QString& folder : system)
@@ -185,7 +186,8 @@ void TakeLock(QLockFile& lock)
     else if (!lock.tryLock(kLockWaitSeconds * 1000) && lock.error() == QLockFile::LockFailedError)
         why = "it was not freed within 5 seconds (another program holds it, or left it where it cannot be removed)";
     if (why)
-        std::fprintf(stderr, "quenor: the settings file's lock %s was not taken: %s; the settings are written without it.\n",
+        std::fprintf(stderr,
+                     "quenor: the settings file's lock %s was not taken: %s; the settings are written without it.\n",
                      name.c_str(), why);
 }
 

@@ -245,8 +245,9 @@ TEST_P(SettingsAtTheEnd, ReplaceTheFileWholeOrLeaveItAsItWas)
         ASSERT_TRUE(reachable->isValid());
         const QString data = reachable->path() + "/data";
         ASSERT_TRUE(QDir().mkpath(data));
+        using quenor::test::kOtherUser;
         for (const QString& own : {data, around.runtimeDir.path()})
-            ASSERT_EQ(::chown(QFile::encodeName(own).constData(), quenor::test::kOtherUser, quenor::test::kOtherUser), 0);
+            ASSERT_EQ(::chown(QFile::encodeName(own).constData(), kOtherUser, kOtherUser), 0);
         ASSERT_EQ(::chmod(QFile::encodeName(reachable->path()).constData(), 0755), 0);
         config = reachable->path() + "/config";
         around.env.insert("XDG_CONFIG_HOME", config);

@@ -148,7 +148,8 @@ TEST(SettingsFile, AWriteIsLaidOverTheFileWholeOrNotAtAll)
     // section or a key that begins with a slash, a doubled slash) keep their
     // values: the file is written as QSettings itself writes it, which gives
     // the first two names it can read.
-    const QByteArray meanwhile = "[Ports]\nCOM7=/dev/ttyUSB9\n\n[Update]\nFirmwareURL=https://updates.example.org/fw/\n\n"
+    const QByteArray meanwhile = "[Ports]\nCOM7=/dev/ttyUSB9\n\n"
+                                 "[Update]\nFirmwareURL=https://updates.example.org/fw/\n\n"
                                  "[/Ports]\nCOM3=/dev/ttyS3\n\n[General]\n\\x=1\na//b=\"2, 3\"\n";
     Put(meanwhile);
     Settings later;
@@ -302,7 +303,8 @@ TEST_P(SettingsFiles, OnlyRegularFilesAreRead)
 INSTANTIATE_TEST_SUITE_P(
     Settings, SettingsFiles,
     ::testing::Values(OddSettingsFile{"PipeAsUsersFile", Where::User, What::Pipe, "The path is not a regular file."},
-                      OddSettingsFile{"FolderAsUsersFile", Where::User, What::Folder, "The path is not a regular file."},
+                      OddSettingsFile{"FolderAsUsersFile", Where::User, What::Folder,
+                                      "The path is not a regular file."},
                       OddSettingsFile{"UsersFileUnreadable", Where::User, What::UnreadableToTheUser,
                                       "The settings file cannot be read: permission denied."},
                       OddSettingsFile{"UsersFolderCannotBeMade", Where::User, What::NoFolderTheUserMayMake,

@@ -56,14 +56,6 @@ int FollowLinks(std::string& path)
     return -1;
 }
 
-std::string CannotWrite(int error)
-{
-    std::string text = std::generic_category().message(error);
-    if (!text.empty())
-        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-    return "The file cannot be written: " + text + ".";
-}
-
 const char kNotRegular[] = "The path is not a regular file.";
 
 bool Refuse(std::string* reason, std::string text)
@@ -254,6 +246,14 @@ bool SaveNew(const std::string& path, std::string_view data, std::string* reason
 }
 
 }  // namespace
+
+std::string CannotWrite(int error)
+{
+    std::string text = std::generic_category().message(error);
+    if (!text.empty())
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return "The file cannot be written: " + text + ".";
+}
 
 void IgnoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 

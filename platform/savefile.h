@@ -19,6 +19,10 @@
 
 namespace quenor {
 
+// The reason for a write that failed with error, one sentence ("The file
+// cannot be written: permission denied.").
+std::string CannotWrite(int error);
+
 // The program calls this first: a write past the file size limit (ulimit -f)
 // then fails with EFBIG, so that a save refuses it like a full disk, instead
 // of the signal for it ending the program.

@@ -4,21 +4,28 @@
 // "Tovik", application "Quenor"), in the form QSettings reads and writes.
 // Value names are the registry's.
 //
-// Values are read through QSettings (with its fallbacks, the system-wide
-// files). A value written here is kept in the process, where every Settings
+// Values are read as QSettings reads them, from the user's file and the files
+// it falls back to (the organisation's beside it, the system-wide ones), but
+// by the rule for files from outside (platform/regularfile.h): only a regular
+// file is read, and a named pipe is never waited for. A file that breaks the
+// rule, or cannot be read, counts as holding nothing, and standard error says
+// why. A value written here is kept in the process, where every Settings
 // object sees it at once, until a Sync (of any Settings object) writes it;
-// nothing is written before. Sync reads the file again (what
-// another program or the user put there stays), the changes are laid over it,
-// and the whole text is saved by the rule for the user's files
-// (platform/savefile.h), so the file is replaced whole or left as it was. A
-// write that fails is said on standard error and is not taken as done: its
-// changes stay in the process and the next Sync writes them with its own.
+// nothing is written before. Sync reads the file again (what another program
+// or the user put there stays), the changes are laid over it, and the whole
+// text is saved by the rule for the user's files (platform/savefile.h), so
+// the file is replaced whole or left as it was. A write that fails is said on
+// standard error and is not taken as done: its changes stay in the process
+// and the next Sync writes them with its own. A file that is there but is no
+// regular file, or cannot be read, is not written over. The lock that other
+// programs take while they write the file through QSettings is waited for a
+// few seconds at most.
 
-#include <QSettings>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,10 +67,13 @@ public:
     bool Sync(std::string* reason = nullptr);
 
 private:
-    QSettings& Reader() const;
+    void Read() const;
+    // The values of each file, in the order they are looked into.
+    const std::vector<std::map<QString, QVariant>>& Values() const;
     std::optional<std::optional<QVariant>> Pending(const QString& name) const;
 
-    mutable QSettings reader_;  // never written through
+    std::vector<QString> files_;  // the user's first
+    mutable std::vector<std::map<QString, QVariant>> values_;
     mutable std::uint64_t readerWrites_ = 0;
 };
 

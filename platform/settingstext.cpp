@@ -149,7 +149,10 @@ void AppendString(QByteArray& out, const QString& text)
 void AppendValue(QByteArray& out, const QVariant& v)
 {
     const int type = v.metaType().id();
-    // A list of one is written as its one value (and reads back as that).
+    // Lists are written item by item, joined by ", ", as QSettings writes them;
+    // a QStringList of one is so written as its one item (and reads back as
+    // that string). A QVariantList of one is not: QSettings writes it whole as
+    // its data stream ("@Variant(...)"), which reads back as the list.
     if (type != QMetaType::QStringList && !(type == QMetaType::QVariantList && v.toList().size() != 1)) {
         AppendString(out, ValueText(v));
         return;

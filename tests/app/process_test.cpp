@@ -22,6 +22,7 @@
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -206,11 +207,19 @@ TEST(QuenorProcess, OptionsAreAnsweredWithoutAWindow)
 // shell leaves it) or a disk that runs full (2 KiB left) takes: the write
 // fails, a line on standard error says why, the file keeps every byte, and
 // the program goes on to its normal end. With room, the file gets the
-// program's values and keeps the hand-written lines.
+// program's values and keeps the hand-written lines. A lock that is never
+// freed (one left an hour ago by a program that ended, in root's folder where
+// the user may not remove it, or a folder in its place) holds the end up a
+// few seconds, not for ever: the file is written without it, and a line says
+// so. A named pipe in the file's place is neither waited for at the start nor
+// at the end: the program runs on the defaults and says why it writes nothing.
+enum class Beside { Nothing, StaleLock, FolderAsLock, PipeAsFile };
+
 struct SettingsRoom {
     const char* name;
-    const char* why;  // what the write says; empty: it finds room
+    const char* why;  // why the write fails; empty: it is written
     bool onFullDisk = false;
+    Beside beside = Beside::Nothing;
 };
 
 void PrintTo(const SettingsRoom& room, std::ostream* os) { *os << room.name; }
@@ -225,6 +234,25 @@ TEST_P(SettingsAtTheEnd, ReplaceTheFileWholeOrLeaveItAsItWas)
     ASSERT_TRUE(around.IsValid());
     std::optional<quenor::test::SmallDisk> disk;
     QString config = around.home.path() + "/config";
+    // The user's own program, where the settings folder is root's: the
+    // folders lie where he may reach them, his own where he writes.
+    const bool asOther = room.beside == Beside::StaleLock;
+    if (asOther && ::geteuid() != 0)
+        GTEST_SKIP() << "only root can give the settings folder to root";
+    std::optional<QTemporaryDir> reachable;
+    if (asOther) {
+        reachable.emplace(QStringLiteral("/tmp/quenor-settings-XXXXXX"));
+        ASSERT_TRUE(reachable->isValid());
+        const QString data = reachable->path() + "/data";
+        ASSERT_TRUE(QDir().mkpath(data));
+        using quenor::test::kOtherUser;
+        for (const QString& own : {data, around.runtimeDir.path()})
+            ASSERT_EQ(::chown(QFile::encodeName(own).constData(), kOtherUser, kOtherUser), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(reachable->path()).constData(), 0755), 0);
+        config = reachable->path() + "/config";
+        around.env.insert("XDG_CONFIG_HOME", config);
+        around.env.insert("XDG_DATA_HOME", data);
+    }
     if (room.onFullDisk) {
         disk.emplace(around.home.path().toStdString(), quenor::test::SmallDisk::CannotTakeRoom);
         if (disk->Path().empty())
@@ -232,14 +260,32 @@ TEST_P(SettingsAtTheEnd, ReplaceTheFileWholeOrLeaveItAsItWas)
         config = QString::fromStdString(disk->Path()) + "/config";
         around.env.insert("XDG_CONFIG_HOME", config);
     }
-    const QString path = config + "/Tovik/Quenor.conf";
-    ASSERT_TRUE(QDir().mkpath(config + "/Tovik"));
+    const QString folder = config + "/Tovik";
+    const QString path = folder + "/Quenor.conf";
+    const QByteArray lockPath = QFile::encodeName(path + ".lock");
+    ASSERT_TRUE(QDir().mkpath(folder));
     // Lines as the README tells the user to write them.
     const QByteArray handWritten =
         "[Ports]\nCOM7=/dev/ttyUSB9\n\n[Update]\nFirmwareURL=https://updates.example.org/quenor/firmware/\n";
-    {
+    if (room.beside == Beside::PipeAsFile) {
+        ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    } else {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(handWritten) == handWritten.size());
+    }
+    if (asOther) {
+        ASSERT_EQ(::chown(QFile::encodeName(path).constData(), quenor::test::kOtherUser, quenor::test::kOtherUser), 0);
+    }
+    if (room.beside == Beside::StaleLock) {
+        // Left by a program on another machine an hour ago.
+        QFile lock(QFile::decodeName(lockPath));
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly) && lock.write("4242\nquenor\nelsewhere\n") > 0);
+        lock.close();
+        const timespec hourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, lockPath.constData(), hourAgo, 0), 0);
+    }
+    if (room.beside == Beside::FolderAsLock) {
+        ASSERT_TRUE(QDir().mkpath(QFile::decodeName(lockPath)));
     }
     if (disk) {
         ASSERT_TRUE(disk->Fill(2048));
@@ -247,48 +293,78 @@ TEST_P(SettingsAtTheEnd, ReplaceTheFileWholeOrLeaveItAsItWas)
 
     QProcess quenor;
     quenor.setProcessEnvironment(around.env);
-    if (room.why == std::string("file too large")) {
-        quenor.setChildProcessModifier([] {
+    const std::string why = room.why;
+    quenor.setChildProcessModifier([why, asOther] {
+        if (why == "The file cannot be written: file too large.") {
             ::signal(SIGXFSZ, SIG_DFL);
             rlimit limit{};
             ::getrlimit(RLIMIT_FSIZE, &limit);
             limit.rlim_cur = 1024;  // ulimit -f 1
             ::setrlimit(RLIMIT_FSIZE, &limit);
-        });
-    }
+        }
+        if (asOther && (::setgroups(0, nullptr) != 0 || ::setgid(quenor::test::kOtherUser) != 0 ||
+                        ::setuid(quenor::test::kOtherUser) != 0))
+            ::_exit(127);
+    });
     quenor.start(QStringLiteral(QUENOR_EXE), {});
     ASSERT_TRUE(quenor.waitForStarted(10000));
-    ASSERT_TRUE(WaitFor([&] { return Catches(quenor.processId(), SIGTERM); }, 30000)) << "it never got ready";
+    ASSERT_TRUE(WaitFor([&] { return Catches(quenor.processId(), SIGTERM); }, 30000))
+        << "it never got ready: " << quenor.readAllStandardError().toStdString();
     ::kill(static_cast<pid_t>(quenor.processId()), SIGTERM);
-    ASSERT_TRUE(quenor.waitForFinished(30000));
+    ASSERT_TRUE(quenor.waitForFinished(30000)) << "it never ended";
     EXPECT_EQ(quenor.exitStatus(), QProcess::NormalExit) << "ended by signal " << quenor.exitCode();
     EXPECT_EQ(quenor.exitCode(), 0);
     const QString err = QString::fromLocal8Bit(quenor.readAllStandardError());
 
-    EXPECT_EQ(QDir(config + "/Tovik").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList{QStringLiteral("Quenor.conf")});
+    // The lock that was left stays where the user could not remove it.
+    QStringList entries{QStringLiteral("Quenor.conf")};
+    if (room.beside == Beside::StaleLock || room.beside == Beside::FolderAsLock)
+        entries.append(QStringLiteral("Quenor.conf.lock"));
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot), entries);
+    const QString lockLine = QStringLiteral("quenor: the settings file's lock ") + QFile::decodeName(lockPath) +
+                             QStringLiteral(" was not taken");
+    if (room.beside == Beside::PipeAsFile) {
+        struct stat st {};
+        EXPECT_TRUE(::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+        const QString notFile = QStringLiteral("The path is not a regular file.");
+        EXPECT_EQ(err.count(QStringLiteral("quenor: the settings in ") + path + QStringLiteral(" were not read: ") +
+                            notFile),
+                  1)
+            << err.toStdString();
+        EXPECT_EQ(err.count(QStringLiteral("quenor: the settings were not saved in ") + path + QStringLiteral(": ") +
+                            notFile),
+                  1)
+            << err.toStdString();
+        return;
+    }
     const QSettings written(path, QSettings::IniFormat);
     EXPECT_EQ(written.value("Ports/COM7").toString(), QStringLiteral("/dev/ttyUSB9"));
     EXPECT_EQ(written.value("Update/FirmwareURL").toString(),
               QStringLiteral("https://updates.example.org/quenor/firmware/"));
     if (!*room.why) {
-        EXPECT_FALSE(err.contains(QStringLiteral("settings"))) << err.toStdString();
+        EXPECT_EQ(err.count(lockLine), room.beside == Beside::Nothing ? 0 : 1) << err.toStdString();
+        if (room.beside == Beside::Nothing) {
+            EXPECT_FALSE(err.contains(QStringLiteral("settings"))) << err.toStdString();
+        }
         EXPECT_EQ(written.value("ComPort").toInt(), 0);
         EXPECT_EQ(written.value("SampleSetup").toByteArray().size(), 1072);
         return;
     }
     QFile f(path);
     EXPECT_TRUE(f.open(QIODevice::ReadOnly) && f.readAll() == handWritten);
-    EXPECT_EQ(err.count(QStringLiteral("quenor: the settings were not saved in ") + path +
-                        QStringLiteral(": The file cannot be written: ") + room.why + QLatin1Char('.')),
+    EXPECT_EQ(err.count(QStringLiteral("quenor: the settings were not saved in ") + path + QStringLiteral(": ") +
+                        QLatin1String(room.why)),
               1)
         << err.toStdString();
 }
 
 const SettingsRoom kSettingsRooms[] = {
     {"Enough", ""},
-    {"FileSizeLimit", "file too large"},
-    {"FullDisk", "no space left on device", true},
+    {"FileSizeLimit", "The file cannot be written: file too large."},
+    {"FullDisk", "The file cannot be written: no space left on device.", true},
+    {"StaleLock", "", false, Beside::StaleLock},
+    {"FolderAsLock", "", false, Beside::FolderAsLock},
+    {"NamedPipe", "", false, Beside::PipeAsFile},
 };
 
 INSTANTIATE_TEST_SUITE_P(Settings, SettingsAtTheEnd, ::testing::ValuesIn(kSettingsRooms),

@@ -16,9 +16,15 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <map>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace quenor;
@@ -39,6 +45,32 @@ QString Put(const QByteArray& text)
     QFile f(path);
     EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size());
     return path;
+}
+
+// Runs work. Should it wait for a writer of the named pipe at fifo for more
+// than 10 s, the pipe gets one, as often as it takes for work to end, and the
+// result is false.
+bool WithoutWaitingFor(const QString& fifo, const std::function<void()>& work)
+{
+    std::atomic<bool> done{false};
+    std::atomic<bool> waited{false};
+    std::thread watch([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!done) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                if (fd >= 0) {
+                    waited = true;
+                    ::close(fd);
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    work();
+    done = true;
+    watch.join();
+    return !waited;
 }
 
 }  // namespace
@@ -112,7 +144,14 @@ TEST(SettingsFile, AWriteIsLaidOverTheFileWholeOrNotAtAll)
     EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList{QStringLiteral("Quenor.conf")});
 
-    Put("[Ports]\nCOM7=/dev/ttyUSB9\n\n[Update]\nFirmwareURL=https://updates.example.org/fw/\n");
+    // Keys that QSettings reads but cannot give back by their names (a
+    // section or a key that begins with a slash, a doubled slash) keep their
+    // values: the file is written as QSettings itself writes it, which gives
+    // the first two names it can read.
+    const QByteArray meanwhile = "[Ports]\nCOM7=/dev/ttyUSB9\n\n"
+                                 "[Update]\nFirmwareURL=https://updates.example.org/fw/\n\n"
+                                 "[/Ports]\nCOM3=/dev/ttyS3\n\n[General]\n\\x=1\na//b=\"2, 3\"\n";
+    Put(meanwhile);
     Settings later;
     later.WriteString(QStringLiteral("Ports/COM8"), "/dev/ttyUSB1");
     EXPECT_EQ(later.ChildKeys(QStringLiteral("Ports")), (QStringList{QStringLiteral("COM7"), QStringLiteral("COM8")}));
@@ -120,10 +159,159 @@ TEST(SettingsFile, AWriteIsLaidOverTheFileWholeOrNotAtAll)
     EXPECT_FALSE(later.Contains(QStringLiteral("Update/FirmwareURL")));
     ASSERT_TRUE(later.Sync());
     const QSettings file(path, QSettings::IniFormat);
-    EXPECT_EQ(file.allKeys(), (QStringList{QStringLiteral("Ports/COM7"), QStringLiteral("Ports/COM8"),
-                                           QStringLiteral("SampleSetup"), QStringLiteral("Update/ProgramURL")}));
+    EXPECT_EQ(file.allKeys(), (QStringList{QStringLiteral("Ports/COM3"), QStringLiteral("Ports/COM7"),
+                                           QStringLiteral("Ports/COM8"), QStringLiteral("SampleSetup"),
+                                           QStringLiteral("Update/ProgramURL"), QStringLiteral("a//b"),
+                                           QStringLiteral("x")}));
     EXPECT_EQ(file.value(QStringLiteral("SampleSetup")).toByteArray(), QByteArray(1072, 0x5a));
+    EXPECT_EQ(file.value(QStringLiteral("Ports/COM3")).toString(), QStringLiteral("/dev/ttyS3"));
+    EXPECT_EQ(file.value(QStringLiteral("x")).toInt(), 1);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString copy = dir.path() + QStringLiteral("/Quenor.conf");
+    {
+        QFile f(copy);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(meanwhile) == meanwhile.size());
+    }
+    {
+        QSettings qt(copy, QSettings::IniFormat);
+        qt.setValue(QStringLiteral("SampleSetup"), QByteArray(1072, 0x5a));
+        qt.remove(QStringLiteral("Update"));
+        qt.setValue(QStringLiteral("Update/ProgramURL"), QStringLiteral("https://updates.example.org/pr/"));
+        qt.setValue(QStringLiteral("Ports/COM8"), QStringLiteral("/dev/ttyUSB1"));
+    }
+    const QByteArray written = Bytes(path);
+    const QByteArray byQt = Bytes(copy);
+    EXPECT_TRUE(written == byQt || written == byQt + '\n') << written.toStdString() << "\n----\n" << byQt.toStdString();
 }
+
+// Only regular files are read, the user's own and those QSettings falls back
+// to (the organisation's beside it, the system-wide ones): a named pipe in
+// the place of one is not waited for, and it and a folder are passed over as
+// if missing, as is a file that the user may not read. The values of the
+// other files are read as before. A write into the user's place refuses what
+// is no regular file, or what cannot be read (writing over it would lose what
+// it holds), and leaves it as it was; the values of the other files are not
+// copied into the user's. Where the user may not make his settings folder,
+// the write says so.
+enum class Where { User, Organisation, System };
+enum class What { Pipe, Folder, UnreadableToTheUser, NoFolderTheUserMayMake };
+
+struct OddSettingsFile {
+    const char* name;
+    Where where;
+    What what;
+    const char* refusal;  // what a write says; empty: it is written
+};
+
+void PrintTo(const OddSettingsFile& odd, std::ostream* os) { *os << odd.name; }
+
+class SettingsFiles : public ::testing::TestWithParam<OddSettingsFile> {};
+
+TEST_P(SettingsFiles, OnlyRegularFilesAreRead)
+{
+    const OddSettingsFile& odd = GetParam();
+    if (odd.what == What::NoFolderTheUserMayMake && ::geteuid() != 0)
+        GTEST_SKIP() << "only root can keep another user from the settings folder";
+    QTemporaryDir system(QStringLiteral("/tmp/quenor-xdg-XXXXXX"));  // where the other user reaches it
+    ASSERT_TRUE(system.isValid());
+    ASSERT_EQ(::chmod(QFile::encodeName(system.path()).constData(), 0755), 0);
+    ::setenv("XDG_CONFIG_DIRS", QFile::encodeName(system.path()).constData(), 1);
+    {
+        Settings all;
+        all.Remove(QString());
+        ASSERT_TRUE(all.Sync());
+    }
+    const QString user = Put("[General]\nComOptions=2\n");
+    const QString organisation = QFileInfo(user).absolutePath() + QStringLiteral(".conf");
+    const QString systemWide = system.path() + QStringLiteral("/Tovik/Quenor.conf");
+    ASSERT_TRUE(QDir().mkpath(system.path() + QStringLiteral("/Tovik")));
+    const std::map<Where, std::pair<QString, QByteArray>> files = {
+        {Where::User, {user, "[General]\nComOptions=2\n"}},
+        {Where::Organisation, {organisation, "[General]\nBaudrate=3\n"}},
+        {Where::System, {systemWide, "[General]\nBaudrate=4\nLastGeneration=1\n"}},
+    };
+    for (const auto& [where, file] : files) {
+        QFile::remove(file.first);
+        if (where != odd.where) {
+            QFile f(file.first);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(file.second) == file.second.size());
+        }
+    }
+    const QString place = files.at(odd.where).first;
+    const QByteArray encoded = QFile::encodeName(place);
+    switch (odd.what) {
+    case What::Pipe: ASSERT_EQ(::mkfifo(encoded.constData(), 0644), 0); break;
+    case What::Folder: ASSERT_TRUE(QDir().mkpath(place)); break;
+    case What::UnreadableToTheUser: {
+        QFile f(place);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(files.at(odd.where).second) > 0);
+        f.close();
+        ASSERT_TRUE(::geteuid() != 0 || ::chown(encoded.constData(), test::kOtherUser, test::kOtherUser) == 0);
+        ASSERT_EQ(::chmod(encoded.constData(), 0200), 0);
+        break;
+    }
+    case What::NoFolderTheUserMayMake:
+        ASSERT_TRUE(QDir(QFileInfo(place).absolutePath()).removeRecursively());
+        break;
+    }
+
+    bool saved = false;
+    std::string reason;
+    int comOptions = 0, baudrate = 0, generation = 0;
+    const auto work = [&] {
+        Settings settings;
+        comOptions = settings.ReadInteger(QStringLiteral("ComOptions"), -1);
+        baudrate = settings.ReadInteger(QStringLiteral("Baudrate"), -1);
+        generation = settings.ReadInteger(QStringLiteral("LastGeneration"), -1);
+        settings.WriteInteger(QStringLiteral("ComPort"), 5);
+        saved = settings.Sync(&reason);
+    };
+    if (odd.what == What::UnreadableToTheUser || odd.what == What::NoFolderTheUserMayMake)
+        ASSERT_TRUE(test::AsOtherUser(work));
+    else if (odd.what == What::Pipe)
+        EXPECT_TRUE(WithoutWaitingFor(place, work)) << "it waited for a writer of the pipe";
+    else
+        work();
+
+    EXPECT_EQ(comOptions, odd.where == Where::User ? -1 : 2);
+    EXPECT_EQ(baudrate, odd.where == Where::Organisation ? 4 : 3);
+    EXPECT_EQ(generation, odd.where == Where::System ? -1 : 1);
+    EXPECT_EQ(saved, !*odd.refusal) << reason;
+    EXPECT_EQ(reason, odd.refusal);
+    struct stat st {};
+    EXPECT_EQ(::lstat(encoded.constData(), &st), odd.what == What::NoFolderTheUserMayMake ? -1 : 0);
+    switch (odd.what) {
+    case What::NoFolderTheUserMayMake: break;
+    case What::Pipe: EXPECT_TRUE(S_ISFIFO(st.st_mode)); break;
+    case What::Folder: EXPECT_TRUE(S_ISDIR(st.st_mode)); break;
+    case What::UnreadableToTheUser:
+        ASSERT_EQ(::chmod(encoded.constData(), 0600), 0);
+        EXPECT_EQ(Bytes(place), files.at(odd.where).second);
+        break;
+    }
+    if (odd.where != Where::User) {
+        const QSettings written(user, QSettings::IniFormat);
+        EXPECT_EQ(written.allKeys(), (QStringList{QStringLiteral("ComOptions"), QStringLiteral("ComPort")}));
+        EXPECT_EQ(written.value(QStringLiteral("ComPort")).toInt(), 5);
+    }
+    QFile::remove(organisation);
+    QDir().rmdir(place);
+    QFile::remove(place);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, SettingsFiles,
+    ::testing::Values(OddSettingsFile{"PipeAsUsersFile", Where::User, What::Pipe, "The path is not a regular file."},
+                      OddSettingsFile{"FolderAsUsersFile", Where::User, What::Folder,
+                                      "The path is not a regular file."},
+                      OddSettingsFile{"UsersFileUnreadable", Where::User, What::UnreadableToTheUser,
+                                      "The settings file cannot be read: permission denied."},
+                      OddSettingsFile{"UsersFolderCannotBeMade", Where::User, What::NoFolderTheUserMayMake,
+                                      "The file cannot be written: permission denied."},
+                      OddSettingsFile{"PipeAsOrganisationsFile", Where::Organisation, What::Pipe, ""},
+                      OddSettingsFile{"PipeAsSystemFile", Where::System, What::Pipe, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A file system whose clock does not move between two writes (a coarse one,
 // or two writes within one tick) gives both texts the same modification time;

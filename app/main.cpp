@@ -45,7 +45,7 @@ int main(int argc, char* argv[])
     // The program names its files as text: a name whose bytes are not UTF-8
     // would name another file than the one given.
     if (argc > 1 && QFile::encodeName(fileName) != QByteArray(argv[1])) {
-        std::fputs("quenor: the name of the setup file is not valid UTF-8; Quenor opens only files whose names are\n",
+        std::fputs("quenor: the name of the setup file is not valid UTF-8: Quenor cannot open a file by such a name\n",
                    stderr);
         return 2;
     }

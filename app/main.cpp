@@ -7,6 +7,7 @@
 #include "platform/singleinstance.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
 
 #include <clocale>
@@ -40,13 +41,25 @@ int main(int argc, char* argv[])
     std::setlocale(LC_NUMERIC, "C");
 
     // Qt has taken its own options (-platform, -style, ...) out of the list.
-    const QStringList args = QCoreApplication::arguments();
-    const QString fileName = args.size() > 1 ? args.at(1) : QString();
+    const QString fileName = argc > 1 ? QFile::decodeName(argv[1]) : QString();
+    // The program names its files as text: a name whose bytes are not UTF-8
+    // would name another file than the one given.
+    if (argc > 1 && QFile::encodeName(fileName) != QByteArray(argv[1])) {
+        std::fputs("quenor: the name of the setup file is not valid UTF-8: Quenor cannot open a file by such a name\n",
+                   stderr);
+        return 2;
+    }
 
     quenor::SingleInstance instance;
     if (!instance.Claim()) {
         // Another Quenor runs: it comes to the front and opens our file.
-        instance.SendToPrimary(fileName);
+        QString why;
+        if (!instance.SendToPrimary(fileName, 3000, &why)) {
+            std::fprintf(stderr, "quenor: Quenor runs already, and %s: %s\n",
+                         fileName.isEmpty() ? "did not come to the front" : "the file was not handed to it",
+                         why.toLocal8Bit().constData());
+            return 1;
+        }
         return 0;
     }
 

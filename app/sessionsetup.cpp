@@ -448,6 +448,11 @@ void MotorSession::OpenSetupFile()
     const QString name = prompts.openFileName();
     if (name.isEmpty())
         return;
+    // The file chosen joins the recent files before it is read, unless it
+    // cannot be read at all: the load then says why, and the list keeps
+    // only files that could be opened again.
+    if (CheckReadableFile(PathBytes(name), kSetupFileMaxBytes) == ReadFault::None)
+        AddRecentFile(name);
     LoadSetupFile(name, start);
 }
 

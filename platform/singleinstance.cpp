@@ -1,23 +1,40 @@
 #include "platform/singleinstance.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
 
+#include <optional>
+
 #include <unistd.h>
 
 namespace quenor {
 namespace {
 
-// One line: "OPEN\t<absolute path>\n", or "SHOW\n".
-QByteArray Request(const QString& fileName)
+// The longest path handed over, in bytes: far more than Linux opens.
+constexpr qsizetype kMaxPathBytes = 65536;
+
+// "SHOW\n", or "OPEN <length>\n" and the absolute path's bytes: a path may
+// hold any byte but NUL, a newline or a tab included.
+QByteArray Request(const QByteArray& path)
 {
-    if (fileName.isEmpty())
+    if (path.isEmpty())
         return QByteArrayLiteral("SHOW\n");
-    return QByteArrayLiteral("OPEN\t") + fileName.toUtf8() + '\n';
+    return QByteArrayLiteral("OPEN ") + QByteArray::number(path.size()) + '\n' + path;
+}
+
+// The path's bytes, or none when the name cannot stand for them (a name
+// decoded from bytes that are not UTF-8 names another file).
+std::optional<QByteArray> PathBytes(const QString& path)
+{
+    QByteArray bytes = QFile::encodeName(path);
+    if (bytes.contains('\0') || QFile::decodeName(bytes) != path)
+        return std::nullopt;
+    return bytes;
 }
 
 }  // namespace
@@ -65,18 +82,31 @@ bool SingleInstance::Claim()
     return true;
 }
 
-bool SingleInstance::SendToPrimary(const QString& fileName, int timeoutMs) const
+bool SingleInstance::SendToPrimary(const QString& fileName, int timeoutMs, QString* why) const
 {
-    QString path;
-    if (!fileName.isEmpty())
-        path = QFileInfo(fileName).absoluteFilePath();  // the running instance has another working folder
+    const auto refuse = [why](const QString& reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
+    QByteArray path;
+    if (!fileName.isEmpty()) {
+        // The running instance has another working folder.
+        const std::optional<QByteArray> bytes = PathBytes(QFileInfo(fileName).absoluteFilePath());
+        if (!bytes)
+            return refuse(QStringLiteral("the file name cannot be handed over as it stands"));
+        if (bytes->size() > kMaxPathBytes)
+            return refuse(QStringLiteral("the file name is longer than %1 bytes").arg(kMaxPathBytes));
+        path = *bytes;
+    }
     QLocalSocket socket;
     socket.connectToServer(name_);
     if (!socket.waitForConnected(timeoutMs))
-        return false;
+        return refuse(QStringLiteral("the running Quenor does not answer (%1)").arg(socket.errorString()));
     socket.write(Request(path));
-    if (!socket.waitForBytesWritten(timeoutMs))
-        return false;
+    while (socket.bytesToWrite() > 0)
+        if (!socket.waitForBytesWritten(timeoutMs))
+            return refuse(QStringLiteral("the running Quenor did not take the request (%1)").arg(socket.errorString()));
     socket.disconnectFromServer();
     if (socket.state() != QLocalSocket::UnconnectedState)
         socket.waitForDisconnected(timeoutMs);
@@ -91,17 +121,33 @@ void SingleInstance::OnNewConnection()
             buffer->append(socket->readAll());
             const qsizetype eol = buffer->indexOf('\n');
             if (eol < 0) {
-                if (buffer->size() > 65536)  // nobody sends a path that long
+                if (buffer->size() > 32)  // no request begins with a longer line
                     socket->abort();
                 return;
             }
-            const QByteArray line = buffer->left(eol);
+            const QByteArray head = buffer->left(eol);
+            if (head == "SHOW") {
+                buffer->clear();
+                socket->disconnectFromServer();
+                emit Activated(QString());
+                return;
+            }
+            // "OPEN <length>": the path follows, that many bytes of it.
+            bool number = false;
+            const qsizetype length = head.startsWith("OPEN ") ? head.mid(5).toLongLong(&number) : -1;
+            if (!number || length < 1 || length > kMaxPathBytes || head.mid(5) != QByteArray::number(length)) {
+                socket->abort();
+                return;
+            }
+            if (buffer->size() - eol - 1 < length)
+                return;  // the rest is on its way
+            const QByteArray bytes = buffer->mid(eol + 1, length);
             buffer->clear();
             socket->disconnectFromServer();
-            if (line == "SHOW")
-                emit Activated(QString());
-            else if (line.startsWith("OPEN\t"))
-                emit Activated(QString::fromUtf8(line.mid(5)));
+            const QString path = QFile::decodeName(bytes);
+            // Only a path that names the very file sent is opened.
+            if (PathBytes(path) == bytes && QFileInfo(path).isAbsolute())
+                emit Activated(path);
         };
         connect(socket, &QLocalSocket::readyRead, this, handle);
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);

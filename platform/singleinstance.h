@@ -24,8 +24,10 @@ public:
     bool Claim();
 
     // Second instance: asks the running one to come to the front and open the
-    // file (empty: only come to the front). Returns true when it was delivered.
-    bool SendToPrimary(const QString& fileName, int timeoutMs = 3000) const;
+    // file (empty: only come to the front). Returns true when it was delivered;
+    // otherwise why says why not. The file's path goes whole, whatever bytes
+    // it holds; a name that stands for no path of its own is not sent.
+    bool SendToPrimary(const QString& fileName, int timeoutMs = 3000, QString* why = nullptr) const;
 
     static QString DefaultName();
     QString Name() const { return name_; }

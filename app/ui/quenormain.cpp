@@ -23,6 +23,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
+#include <QDockWidget>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -340,10 +341,6 @@ void TfrmQuenor::CreateToolBar()
     QAction* toolbarToggle = tbxToolbar_->toggleViewAction();
     toolbarToggle->setText(QStringLiteral("&Toolbar"));
     viewMenu_->addAction(toolbarToggle);
-    QAction* statusToggle = viewMenu_->addAction(QStringLiteral("&Status panel"));
-    statusToggle->setCheckable(true);
-    statusToggle->setChecked(true);
-    connect(statusToggle, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
     viewMenu_->addAction(tbxiViewHidden_);
 }
 
@@ -367,8 +364,15 @@ void TfrmQuenor::CreateCentralWidgets()
     auto* row = new QHBoxLayout(central);
     row->setContentsMargins(2, 2, 2, 2);
 
-    // Left: the motor picture and the status view.
-    auto* left = new QWidget(central);
+    // The status panel, docked at the left: the motor picture and the status
+    // view. View > Status panel shows and hides it, and its check follows the
+    // panel however it was closed; the window's layout keeps where it stands.
+    auto* panel = new QDockWidget(QStringLiteral("Status panel"), this);
+    panel->setObjectName(QStringLiteral("StatusPanel"));
+    panel->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                       QDockWidget::DockWidgetFloatable);
+    panel->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    auto* left = new QWidget(panel);
     left->setFixedWidth(300);
     auto* column = new QVBoxLayout(left);
     column->setContentsMargins(0, 0, 0, 0);
@@ -381,9 +385,13 @@ void TfrmQuenor::CreateCentralWidgets()
     paView_ = new QWidget(left);
     paView_->setObjectName(QStringLiteral("paView"));
     column->addWidget(paView_, 1);
-    row->addWidget(left);
+    panel->setWidget(left);
+    addDockWidget(Qt::LeftDockWidgetArea, panel);
+    QAction* statusToggle = panel->toggleViewAction();
+    statusToggle->setText(QStringLiteral("&Status panel"));
+    viewMenu_->insertAction(tbxiViewHidden_, statusToggle);
 
-    // Right: the parameter pages and the fixed pages that follow them.
+    // The parameter pages and the fixed pages that follow them.
     pcParams_ = new QTabWidget(central);
     pcParams_->setObjectName(QStringLiteral("pcParams"));
     tsTests_ = new QWidget;
@@ -466,8 +474,9 @@ void TfrmQuenor::SetFileCaption(const QString& fileName) { session_->SetFileName
 
 void TfrmQuenor::BringToFront(const QString& fileName)
 {
+    // A minimised window comes back as it was before: maximised or not.
     if (isMinimized())
-        showNormal();
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
     activateWindow();

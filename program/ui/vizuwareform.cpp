@@ -3,6 +3,7 @@
 #include "platform/cp1252.h"
 #include "program/graphicprogram.h"
 #include "program/rowtexts.h"
+#include "program/ui/hinttiming.h"
 #include "program/ui/vizuwareselectcommand.h"
 
 #include <QAction>
@@ -96,6 +97,8 @@ TVizuWare::TVizuWare(CVizuWareDocument& document, VizuCommandDialogs& dialogs, V
 {
     setObjectName("VizuWare");
     setWindowTitle("VizuWare");
+    // Hints show soon and stay long enough to read a row's whole text.
+    SetHintPauses(32767, 200);
     editor_ = std::make_unique<CVizuEditor>(document_, dialogs, palette ? *palette : *selectCommand_,
                                             static_cast<VizuEditorView&>(*this));
 

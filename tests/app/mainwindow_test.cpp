@@ -25,6 +25,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDockWidget>
+#include <QAbstractButton>
 #include <QLabel>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -44,6 +46,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolBar>
+#include <QTest>
 #include <QWindow>
 #include <gtest/gtest.h>
 
@@ -298,8 +302,7 @@ TEST(MainWindow, TheStatusViewAndTheStatusBarShowEverything)
                     return view->rect().contains(QRect(row->mapTo(view, QPoint(0, 0)), row->size()));
                 };
                 auto laidOut = [&] {
-                    if (!window.centralWidget()->geometry().contains(
-                            QRect(view->mapTo(&window, QPoint(0, 0)), view->size())))
+                    if (!window.rect().contains(QRect(view->mapTo(&window, QPoint(0, 0)), view->size())))
                         return false;
                     for (QWidget* row : view->findChildren<QWidget*>())
                         if (row->isVisibleTo(view) && !inside(row))
@@ -328,6 +331,60 @@ TEST(MainWindow, TheStatusViewAndTheStatusBarShowEverything)
         }
     }
     unsetenv("QUENOR_COM1");
+}
+
+// View > Status panel shows and hides the docked panel with the status view;
+// its check follows the panel, also when the panel's own button closes it.
+// The status bar, where link errors show, stays. Where the panel stands and
+// whether it shows, the next start finds again.
+TEST_F(MainWindowOffline, TheStatusPanelComesAndGoesAndKeepsItsPlace)
+{
+    TfrmQuenor* window = &Open();
+    auto item = [&] {
+        for (QAction* a : window->findChildren<QAction*>())
+            if (a->text() == QStringLiteral("&Status panel"))
+                return a;
+        return static_cast<QAction*>(nullptr);
+    };
+    auto* panel = qobject_cast<QDockWidget*>(window->findChild<QWidget*>(QStringLiteral("paView"))->parentWidget()
+                                                 ->parentWidget());
+    ASSERT_NE(panel, nullptr) << "the status view is in no docked panel";
+    ASSERT_NE(item(), nullptr);
+    QWidget* view = window->findChild<QWidget*>(QStringLiteral("paView"));
+    QWidget* bar = window->findChild<QWidget*>(QStringLiteral("stbInfo"));
+    EXPECT_TRUE(item()->isChecked());
+    EXPECT_TRUE(view->isVisible());
+
+    item()->trigger();
+    EXPECT_FALSE(view->isVisible());
+    EXPECT_FALSE(item()->isChecked());
+    EXPECT_TRUE(bar->isVisible());
+    item()->trigger();
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_TRUE(item()->isChecked());
+
+    auto* close = panel->findChild<QAbstractButton*>(QStringLiteral("qt_dockwidget_closebutton"));
+    ASSERT_NE(close, nullptr);
+    close->click();
+    EXPECT_FALSE(view->isVisible());
+    EXPECT_FALSE(item()->isChecked());
+    EXPECT_TRUE(bar->isVisible());
+
+    // Moved to the right, hidden, and the window closed: the next start
+    // finds it there, hidden.
+    window->addDockWidget(Qt::RightDockWidgetArea, panel);
+    window->close();
+    this->window.reset();
+    window = &Open();
+    panel = qobject_cast<QDockWidget*>(window->findChild<QWidget*>(QStringLiteral("paView"))->parentWidget()
+                                           ->parentWidget());
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(window->dockWidgetArea(panel), Qt::RightDockWidgetArea);
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_FALSE(item()->isChecked());
+    item()->trigger();
+    EXPECT_TRUE(window->findChild<QWidget*>(QStringLiteral("paView"))->isVisible());
+    EXPECT_EQ(window->dockWidgetArea(panel), Qt::RightDockWidgetArea);
 }
 
 TEST_F(MainWindowWithMotor, AFamily1MotorSwitchesThePages)
@@ -1177,6 +1234,74 @@ TEST_P(HandOverUnderModal, WaitsUntilTheWindowHasClosed)
 
 INSTANTIATE_TEST_SUITE_P(Windows, HandOverUnderModal, ::testing::ValuesIn(kModalRoads),
                          [](const ::testing::TestParamInfo<ModalRoad>& info) { return std::string(info.param.name); });
+
+// File > Open, the tool bar's Open and Ctrl+O: the file chosen in the dialog
+// opens and joins the recent files, which the settings keep at the end.
+TEST_F(MainWindowOffline, EveryOpenCommandAddsTheFileToTheRecentFiles)
+{
+    QTemporaryDir dir;
+    TfrmQuenor& window = Open();
+    QAction* menuOpen = nullptr;
+    for (QAction* a : window.findChildren<QAction*>())
+        if (a->text() == QStringLiteral("&Open..."))
+            menuOpen = a;
+    QAction* toolOpen = nullptr;
+    for (QAction* a : window.findChild<QToolBar*>(QStringLiteral("tbxToolbar"))->actions())
+        if (a->text() == QStringLiteral("Open"))
+            toolOpen = a;
+    ASSERT_TRUE(menuOpen && toolOpen);
+
+    const std::pair<const char*, std::function<void()>> roads[] = {
+        {"menu", [&] { menuOpen->trigger(); }},
+        {"toolbar", [&] { toolOpen->trigger(); }},
+        {"shortcut", [&] { QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier); }},
+    };
+    std::vector<QString> opened;
+    for (const auto& [road, open] : roads) {
+        const QString file = dir.path() + "/" + road + ".vek";
+        WriteText(file, "[Vek Setup file]\r\n[Motor type 4]\r\n[Filter Type 2]\r\nMax velocity = 4321\r\n");
+        ModalWindows modal([&](QWindow* top) {
+            auto* dialog = qobject_cast<QFileDialog*>(ModalWindows::WidgetOf(top));
+            ASSERT_NE(dialog, nullptr) << top->title().toStdString();
+            auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(edit, nullptr);
+            edit->setText(file);  // typed, then Return
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        // The keys go to the window the user works in.
+        QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(SpinUntil([&] { return QApplication::activeWindow() == &window; }));
+        open();
+        ASSERT_TRUE(SpinUntil([&] { return window.Session().FileName() == file; })) << road;
+        EXPECT_EQ(modal.seen.size(), 1u) << road;
+        opened.insert(opened.begin(), file);
+        EXPECT_EQ(window.Session().RecentFiles(), opened) << road;
+    }
+    window.close();
+    this->window.reset();
+    QSettings settings(QStringLiteral("Tovik"), QStringLiteral("Quenor"));
+    for (std::size_t i = 0; i < opened.size(); ++i)
+        EXPECT_EQ(settings.value(QStringLiteral("MRUList/MRU%1").arg(i + 1)).toString(), opened[i]);
+}
+
+// A second start brings a minimised window back as it was before: a
+// maximised one stays maximised.
+TEST_F(MainWindowOffline, ASecondStartRestoresTheWindowAsItWas)
+{
+    TfrmQuenor& window = Open();
+    for (const bool maximised : {true, false}) {
+        if (maximised)
+            window.showMaximized();
+        else
+            window.showNormal();
+        window.showMinimized();
+        ASSERT_TRUE(window.isMinimized());
+        window.BringToFront(QString());
+        EXPECT_FALSE(window.isMinimized()) << maximised;
+        EXPECT_EQ(window.isMaximized(), maximised);
+        EXPECT_TRUE(window.isVisible());
+    }
+}
 
 namespace {
 

@@ -79,25 +79,52 @@ struct Surroundings {
 
 }  // namespace
 
+namespace {
+
+// The names of the files in a folder that were read since the last call
+// (the events of an inotify watch on the folder).
+QStringList ReadNames(int watch)
+{
+    QStringList names;
+    alignas(inotify_event) char events[4096];
+    for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;) {
+        for (char* p = events; p < events + n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(p);
+            if (e->len > 0)
+                names << QFile::decodeName(QByteArray(e->name));
+            p += sizeof(inotify_event) + e->len;
+        }
+    }
+    return names;
+}
+
+}  // namespace
+
 TEST(QuenorProcess, ASecondStartHandsOverItsFileAndExits)
 {
     App();
     Surroundings around;
     ASSERT_TRUE(around.IsValid());
-    const QTemporaryDir& home = around.home;
     const QProcessEnvironment& env = around.env;
 
-    // A stepper setup file: opening it offline switches to family 2. The test
-    // is told when the running start reads it.
-    const QString file = home.path() + "/stepper.vek";
-    {
-        QFile out(file);
+    // Two setup files side by side: "nl", and a stepper file whose name is
+    // "nl", a newline and "b.vek"; opening the stepper file offline switches
+    // to family 2. The test is told which files the running start reads.
+    const QString folder = around.home.path() + "/files";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString file = QStringLiteral("nl\nb.vek");
+    const auto write = [&](const QString& name, const char* text) {
+        QFile out(folder + '/' + name);
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write("[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 64]\r\n");
-    }
+        out.write(text);
+    };
+    write(file, "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 64]\r\n");
+    write(QStringLiteral("nl"), "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 14]\r\n");
+    // Where a name of bytes that are not UTF-8 would lead once read as text.
+    write(QStringLiteral("\uFFFD.vek"), "[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 14]\r\n");
     const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     ASSERT_GE(watch, 0);
-    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(file).constData(), IN_ACCESS), 0);
+    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(folder).constData(), IN_ACCESS), 0);
 
     QProcess first;
     first.setProcessEnvironment(env);
@@ -105,10 +132,20 @@ TEST(QuenorProcess, ASecondStartHandsOverItsFileAndExits)
     ASSERT_TRUE(first.waitForStarted(10000));
     ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(around.Socket()); }, 30000)) << "the first start never listened";
 
+    // A name that is not UTF-8 is refused, and says why: nothing is handed over.
+    QProcess notText;
+    notText.setProcessEnvironment(env);
+    notText.setWorkingDirectory(folder);
+    notText.start(QStringLiteral("/bin/sh"),
+                  {QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$(printf '\\377.vek')\""), QStringLiteral(QUENOR_EXE)});
+    ASSERT_TRUE(notText.waitForFinished(30000)) << "the start with a name that is not UTF-8 did not exit";
+    EXPECT_EQ(notText.exitCode(), 2);
+    EXPECT_TRUE(notText.readAllStandardError().contains("not valid UTF-8"));
+
     QProcess second;
     second.setProcessEnvironment(env);
-    second.setWorkingDirectory(home.path());
-    second.start(QStringLiteral(QUENOR_EXE), {QStringLiteral("stepper.vek")});  // relative to its own folder
+    second.setWorkingDirectory(folder);
+    second.start(QStringLiteral(QUENOR_EXE), {file});  // relative to its own folder
     ASSERT_TRUE(second.waitForFinished(30000)) << "the second start did not exit";
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
@@ -116,19 +153,19 @@ TEST(QuenorProcess, ASecondStartHandsOverItsFileAndExits)
 
     // The first one reads the file, and loads it before it sees the signal
     // that ends the session.
-    bool seen = false;
-    const auto read = [&] {
-        char events[4096];
-        seen = seen || ::read(watch, events, sizeof events) > 0;
-        return seen;
-    };
-    ASSERT_TRUE(WaitFor(read, 30000)) << "the handed-over file was not read";
+    QStringList read;
+    ASSERT_TRUE(WaitFor([&] { return !(read << ReadNames(watch)).isEmpty(); }, 30000))
+        << "the handed-over file was not read";
+    WaitFor([] { return false; }, 300);  // nothing else may be read
+    read << ReadNames(watch);
     ::close(watch);
+    read.removeDuplicates();
+    EXPECT_EQ(read, QStringList{file});
     ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
     ASSERT_TRUE(first.waitForFinished(30000));
     EXPECT_EQ(first.exitCode(), 0);
 
-    QSettings settings(home.path() + "/config/Tovik/Quenor.conf", QSettings::IniFormat);
+    QSettings settings(around.home.path() + "/config/Tovik/Quenor.conf", QSettings::IniFormat);
     EXPECT_EQ(settings.value("LastGeneration").toInt(), 2) << "the handed-over file was not opened";
     EXPECT_EQ(settings.value("ComPort").toInt(), 0);
 }

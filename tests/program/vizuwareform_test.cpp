@@ -5,7 +5,11 @@
 #include "support/vizudoubles.h"
 #include "program/vizucode.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
+#include <QHelpEvent>
+#include <QStyle>
+#include <QToolTip>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,6 +21,7 @@
 
 #include "support/qtapp.h"
 
+#include <algorithm>
 #include <functional>
 
 using namespace quenor;
@@ -83,6 +88,30 @@ protected:
     CountingPalette palette;
     std::unique_ptr<TVizuWare> form;
 };
+
+// A row's hint shows 200 ms after the mouse rests on it, and stays 32767 ms.
+TEST_F(Form, HintsShowSoonAndStayLong)
+{
+    document.Program().SetRemark(1, "pick and place");
+    Rows(5);
+    QLabel* row = form->RowNumber(1);
+    EXPECT_EQ(row->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, row), 200);
+    QHelpEvent rest(QEvent::ToolTip, QPoint(2, 2), row->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(row, &rest);
+    ASSERT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), row->toolTip());
+    QWidget* tip = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->inherits("QTipLabel"))
+            tip = w;
+    ASSERT_NE(tip, nullptr);
+    std::vector<int> timers;
+    for (const auto& t : QAbstractEventDispatcher::instance()->registeredTimers(tip))
+        timers.push_back(t.interval);
+    // 32767 ms, which Qt keeps to the nearest second, as every timer of more than 20 s.
+    EXPECT_NE(std::find(timers.begin(), timers.end(), 33000), timers.end()) << ::testing::PrintToString(timers);
+    QToolTip::hideText();
+}
 
 TEST_F(Form, RowsFollowTheHeight)
 {

@@ -270,6 +270,8 @@ TEST_F(SetupFiles, BadFilesAreRefusedWholeAndChangeNothing)
                       (QStringLiteral("An error occured reading the setup file\n") + path + why).toStdString());
         EXPECT_EQ((*session)->Generation(), 0);
         EXPECT_EQ(Control("Max velocity")->Value(), before);
+        // Nor does it join the recent files, to be refused again from there.
+        EXPECT_TRUE((*session)->RecentFiles().empty()) << path.toStdString();
     }
     EXPECT_FALSE(released) << "the named pipe was opened and waited for a writer";
 

@@ -6,17 +6,21 @@
 #include "platform/settingstext.h"
 
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QLockFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -100,8 +104,9 @@ struct SettingsFile {
     std::string text;
     std::map<QString, QVariant> values;
     // QSettings reads keys that it cannot give back by their names (a section
-    // "[/Ports]", a key "a//b"); they are not among the values.
-    bool keysWithoutValue = false;
+    // "[/Ports]", a key "a//b"); they are not among the values. These are the
+    // names it lists them by, which its own writer gives them.
+    std::set<QString> keysWithoutValue;
 };
 
 // The values of a settings file's text, as QSettings reads them. QSettings
@@ -126,7 +131,7 @@ std::optional<SettingsFile> ParseSettings(std::string text)
                 if (file.contains(key))
                     out->values[key] = file.value(key);
                 else
-                    out->keysWithoutValue = true;
+                    out->keysWithoutValue.insert(key);
             }
             out->text = std::move(text);
         }
@@ -193,31 +198,63 @@ void TakeLock(QLockFile& lock)
 
 // The text that QSettings itself writes for a file with the changes laid
 // over it: the one writer that keeps keys it cannot give back by their
-// names as they stood. Written into a copy in a temporary folder.
-std::optional<QByteArray> WrittenByQSettings(const std::string& text, const std::vector<Change>& changes)
+// names as they stood. Written into a copy in a temporary folder. QSettings'
+// writer says nothing of a write that failed (a full disk, a file size
+// limit): what it left is taken only when it reads back to every value the
+// file is to hold, and to every key it could not give back, under the name
+// it lists it by (whose value may then be the one another key had there).
+std::optional<QByteArray> WrittenByQSettings(const SettingsFile& file, const std::vector<Change>& changes)
 {
     const QTemporaryDir folder;
     if (!folder.isValid())
         return std::nullopt;
     const QString copy = folder.filePath(QStringLiteral("Quenor.conf"));
-    if (!WriteRegularFile(Encoded(copy), text))
+    if (!WriteRegularFile(Encoded(copy), file.text))
         return std::nullopt;
     {
-        QSettings file(copy, QSettings::IniFormat);
+        QSettings qt(copy, QSettings::IniFormat);
         for (const Change& c : changes) {
             if (c.value)
-                file.setValue(c.name, *c.value);
+                qt.setValue(c.name, *c.value);
             else
-                file.remove(c.name);
+                qt.remove(c.name);
         }
-        file.sync();
-        if (file.status() != QSettings::NoError)
+        qt.sync();
+        if (qt.status() != QSettings::NoError)
             return std::nullopt;
     }
-    const std::optional<std::string> written = ReadWholeFile(Encoded(copy), kSettingsFileLimit);
+    std::optional<std::string> written = ReadWholeFile(Encoded(copy), kSettingsFileLimit);
     if (!written)
         return std::nullopt;
-    return QByteArray(written->data(), static_cast<qsizetype>(written->size()));
+    QByteArray text(written->data(), static_cast<qsizetype>(written->size()));
+    const std::optional<SettingsFile> back = ParseSettings(std::move(*written));
+    if (!back)
+        return std::nullopt;
+    // Its writer may give such a key its plain name ("/Ports/COM3" as
+    // "Ports/COM3"), which another key of the file may have too.
+    const auto plain = [](const QString& name) {
+        return QDir::cleanPath(name).remove(QRegularExpression(QStringLiteral("^/+")));
+    };
+    const auto there = [&back](const QString& name) {
+        return back->values.count(name) != 0 || back->keysWithoutValue.count(name) != 0;
+    };
+    std::set<QString> plainNames;
+    for (const QString& name : file.keysWithoutValue) {
+        plainNames.insert(plain(name));
+        const bool removed = std::any_of(changes.begin(), changes.end(), [&name](const Change& c) {
+            return !c.value && (c.name.isEmpty() || name == c.name || name.startsWith(c.name + QLatin1Char('/')));
+        });
+        if (!removed && !there(name) && !there(plain(name)))
+            return std::nullopt;
+    }
+    std::map<QString, QVariant> expected = file.values;
+    Apply(changes, expected);
+    for (const auto& [name, value] : expected) {
+        const auto it = back->values.find(name);
+        if (it == back->values.end() || (it->second != value && !plainNames.count(name)))
+            return std::nullopt;
+    }
+    return text;
 }
 
 // Writes the file as it is now with the changes laid over it; false with the reason.
@@ -243,10 +280,10 @@ bool WriteChanges(const QString& path, const std::vector<Change>& changes, std::
     default: reason = "The settings file cannot be read."; return false;
     }
     QByteArray text;
-    if (file.keysWithoutValue) {
-        std::optional<QByteArray> written = WrittenByQSettings(file.text, changes);
+    if (!file.keysWithoutValue.empty()) {
+        std::optional<QByteArray> written = WrittenByQSettings(file, changes);
         if (!written) {
-            reason = "The settings file cannot be written: no copy of it could be made in the temporary folder.";
+            reason = "The settings file cannot be written: no whole copy of it could be written in the temporary folder.";
             return false;
         }
         text = std::move(*written);

@@ -157,6 +157,13 @@ TEST(SettingsFile, AWriteIsLaidOverTheFileWholeOrNotAtAll)
     EXPECT_EQ(later.ChildKeys(QStringLiteral("Ports")), (QStringList{QStringLiteral("COM7"), QStringLiteral("COM8")}));
     EXPECT_EQ(later.ReadBinary(QStringLiteral("SampleSetup"))->size(), 1072u);
     EXPECT_FALSE(later.Contains(QStringLiteral("Update/FirmwareURL")));
+    {
+        // QSettings' writer says nothing of a write that failed: what it left
+        // is not taken for the file.
+        test::FileSizeLimit limit(1024);
+        EXPECT_FALSE(later.Sync());
+        EXPECT_EQ(Bytes(path), meanwhile);
+    }
     ASSERT_TRUE(later.Sync());
     const QSettings file(path, QSettings::IniFormat);
     EXPECT_EQ(file.allKeys(), (QStringList{QStringLiteral("Ports/COM3"), QStringLiteral("Ports/COM7"),

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
@@ -44,7 +45,7 @@ using ComHandler = void (*)(ComThread&, ComRequest&);
 struct ComRequest {
     ComHandler handler = nullptr;
     MessageTarget* window = nullptr;  // jobs that report to a window of their own (the scope)
-    std::int32_t arg1 = 0;            // register jobs: address (the thread's own address is sent)
+    std::int32_t arg1 = 0;            // register jobs: address (reads send the thread's own, writes this one)
     std::int32_t arg2 = 0;            // register jobs: register
     std::int32_t arg3 = 0;            // register jobs: width
     std::int32_t value = 0;
@@ -195,6 +196,9 @@ public:
     // Register requests. A read always queues (one-shot reads are dropped
     // silently when the ring is full); width 0 means 2. A write queues in
     // states 1 and 3 and is otherwise answered at once with UM_REGISTERVALUE.
+    // A read goes to the motor the link talks to; a write to the motor at
+    // `address` (255: every motor on the line), the link's address staying
+    // as it is.
     void RequestRead(int address, int reg, bool poll, int width);
     void RequestWrite(int address, int reg, std::int32_t value, int width);
     // The write without the offline answer: queued only while the link serves
@@ -263,7 +267,8 @@ public:
     void ReadModuleInfo();  // 0x5F into the module information
     const std::array<std::uint8_t, kModuleInfoSize>& ModuleInfo() const { return moduleInfo_; }
     std::int32_t ReadRegisterNow(int reg, bool wide);
-    void WriteRegisterNow(int reg, std::int32_t value, bool wide);
+    // To the motor the link talks to, or the one at address (0..255).
+    void WriteRegisterNow(int reg, std::int32_t value, bool wide, std::optional<std::uint8_t> address = {});
     void WakeWaiters(int reg, std::int32_t value);
     // The test move's return: due within ms from now (the deadline stays
     // what it was when one is pending already), and sent.

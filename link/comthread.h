@@ -188,6 +188,8 @@ public:
     static constexpr std::uint32_t kAnyConnection = 0xFFFFFFFFu;
     void ShowConnection(std::uint32_t number) { shown_.store(number, std::memory_order_release); }
     std::uint32_t Connection() const { return connection_.load(std::memory_order_acquire); }
+    // The address the link talks to (any thread).
+    std::uint8_t Address() const { return static_cast<std::uint8_t>(address_.load(std::memory_order_acquire)); }
     // The poll list: an entry with the same handler and register is merged
     // (the larger width stays); a full list takes nothing. False when nothing was added.
     bool AddPoll(const ComRequest& request);
@@ -259,7 +261,6 @@ public:
     FrameLink& Frames() { return frames_; }
     TSerCom& Port() { return port_; }  // also the caller's while the link is suspended
     MessageTarget* Notify() const { return notify_; }
-    std::uint8_t Address() const { return static_cast<std::uint8_t>(address_.load(std::memory_order_acquire)); }
     void Sleep(std::int64_t ms);  // ends with SerAborted when the thread is told to stop
     bool Terminated() const { return terminated_.load(std::memory_order_acquire); }
     void MarkAlive() { alive_.store(true, std::memory_order_release); }  // long jobs keep the liveness check happy

@@ -569,7 +569,7 @@ void MotorSession::SetFamily1DisplayScales()
 // ---------------------------------------------------------------------------
 // Requests
 
-bool MotorSession::Write(int reg, std::int32_t value, int width)
+bool MotorSession::Write(int reg, std::int32_t value, int width, int address)
 {
     if (!state_.connected) {
         // Offline pages: the display follows the user, and nothing goes to
@@ -577,7 +577,7 @@ bool MotorSession::Write(int reg, std::int32_t value, int width)
         PostMessage(notify_.get(), UM_REGISTERVALUE, reg, value);
         return true;
     }
-    if (com_->RequestWriteIfLinked(address_, reg, value, width))
+    if (com_->RequestWriteIfLinked(address, reg, value, width))
         return true;
     writeRefused_ = true;
     // Shown as connected while the link is down (its loss is on its way):

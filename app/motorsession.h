@@ -254,7 +254,10 @@ public:
     void SuspendLink(bool sendStop);
     void ResumeLink(bool sendResume);
     // A register write of a form, guarded; false when it did not go out.
+    // RequestWriteTo sends it to another address than the one chosen (255:
+    // every motor), the chosen address staying as it is.
     bool RequestWrite(int reg, std::int32_t value, int width);
+    bool RequestWriteTo(int address, int reg, std::int32_t value, int width);
     // The filter selector, or null while there is none.
     void SetFilterSelector(FilterSelectorPort* selector);
     const MotorRunValues& Motion() const { return motion_; }
@@ -300,8 +303,10 @@ private:
     void SetFamily1DisplayScales();
     // A write of the user's: queued for a connected motor, echoed offline.
     // False when the motor is shown connected but the link is down: nothing
-    // was sent, and the controls show the motor's value again.
-    bool Write(int reg, std::int32_t value, int width);
+    // was sent, and the controls show the motor's value again. Without an
+    // address, to the motor chosen.
+    bool Write(int reg, std::int32_t value, int width, int address);
+    bool Write(int reg, std::int32_t value, int width) { return Write(reg, value, width, address_); }
     void Read(int reg, bool poll, int width);
     // The combined value of a register's controls, without touching their
     // changed marks.

@@ -16,9 +16,9 @@ namespace {
 class SessionScopeLink : public ScopeLink {
 public:
     explicit SessionScopeLink(MotorSession& session) : session_(session) {}
-    bool RequestWrite(int reg, std::int32_t value, int width) override
+    bool RequestWrite(int address, int reg, std::int32_t value, int width) override
     {
-        return session_.RequestWrite(reg, value, width);
+        return session_.RequestWriteTo(address, reg, value, width);
     }
     bool RequestTestMove(MessageTarget* window, std::shared_ptr<SampleRun> run) override
     {
@@ -64,8 +64,13 @@ void MotorSession::ResumeLink(bool sendResume)
 
 bool MotorSession::RequestWrite(int reg, std::int32_t value, int width)
 {
+    return RequestWriteTo(address_, reg, value, width);
+}
+
+bool MotorSession::RequestWriteTo(int address, int reg, std::int32_t value, int width)
+{
     bool queued = false;
-    Guarded([&] { queued = Write(reg, value, width); });
+    Guarded([&] { queued = Write(reg, value, width, address); });
     return queued;
 }
 

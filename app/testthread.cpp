@@ -122,7 +122,8 @@ bool TTestThread::Move(std::int32_t position)
             if (Ending())
                 return false;
             try {
-                com_.RequestWrite(kAllMotors, kPositionRegister, position, 2);
+                // The motor the link talks to: the test moves the chosen motor only.
+                com_.RequestWrite(com_.Address(), kPositionRegister, position, 2);
                 waiter_.Reset();
                 return true;
             } catch (const ComIntException&) {

@@ -28,7 +28,6 @@ namespace quenor {
 
 class TTestThread {
 public:
-    static constexpr int kAllMotors = 255;
     static constexpr int kPositionRegister = 43;  // 1 or 2: the position to go to
     static constexpr int kStatusRegister = 35;    // bit 0x10: in position
     static constexpr std::int32_t kInPositionBit = 0x10;

@@ -887,11 +887,11 @@ std::int32_t ComThread::ReadRegisterNow(int reg, bool wide)
     return RegisterValue(r.raw, wide ? 4 : 2);
 }
 
-void ComThread::WriteRegisterNow(int reg, std::int32_t value, bool wide)
+void ComThread::WriteRegisterNow(int reg, std::int32_t value, bool wide, std::optional<std::uint8_t> address)
 {
     const int width = wide ? 4 : 2;
     frames_.SendCommand(CMD_WRITE_REGISTER);
-    frames_.SendByte(Address());
+    frames_.SendByte(address.value_or(Address()));
     frames_.SendByte(static_cast<std::uint8_t>(reg & 0xFF));
     frames_.SendByte(static_cast<std::uint8_t>(width));
     const auto u = static_cast<std::uint32_t>(value);
@@ -922,7 +922,7 @@ void ComThread::DoReadRegister(ComThread& t, ComRequest& job)
 void ComThread::DoWriteRegister(ComThread& t, ComRequest& job)
 {
     const int reg = job.arg2;
-    t.WriteRegisterNow(reg, job.value, job.arg3 == 4);
+    t.WriteRegisterNow(reg, job.value, job.arg3 == 4, static_cast<std::uint8_t>(job.arg1 & 0xFF));
     t.Post(UM_REGISTERVALUE, reg, job.value);
     // Every acknowledged write counts, also those that went out before the
     // batch's progress was started.

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
@@ -44,7 +45,7 @@ using ComHandler = void (*)(ComThread&, ComRequest&);
 struct ComRequest {
     ComHandler handler = nullptr;
     MessageTarget* window = nullptr;  // jobs that report to a window of their own (the scope)
-    std::int32_t arg1 = 0;            // register jobs: address (the thread's own address is sent)
+    std::int32_t arg1 = 0;            // register jobs: address (reads send the thread's own, writes this one)
     std::int32_t arg2 = 0;            // register jobs: register
     std::int32_t arg3 = 0;            // register jobs: width
     std::int32_t value = 0;
@@ -187,6 +188,8 @@ public:
     static constexpr std::uint32_t kAnyConnection = 0xFFFFFFFFu;
     void ShowConnection(std::uint32_t number) { shown_.store(number, std::memory_order_release); }
     std::uint32_t Connection() const { return connection_.load(std::memory_order_acquire); }
+    // The address the link talks to (any thread).
+    std::uint8_t Address() const { return static_cast<std::uint8_t>(address_.load(std::memory_order_acquire)); }
     // The poll list: an entry with the same handler and register is merged
     // (the larger width stays); a full list takes nothing. False when nothing was added.
     bool AddPoll(const ComRequest& request);
@@ -195,6 +198,9 @@ public:
     // Register requests. A read always queues (one-shot reads are dropped
     // silently when the ring is full); width 0 means 2. A write queues in
     // states 1 and 3 and is otherwise answered at once with UM_REGISTERVALUE.
+    // A read goes to the motor the link talks to; a write to the motor at
+    // `address` (255: every motor on the line), the link's address staying
+    // as it is.
     void RequestRead(int address, int reg, bool poll, int width);
     void RequestWrite(int address, int reg, std::int32_t value, int width);
     // The write without the offline answer: queued only while the link serves
@@ -255,7 +261,6 @@ public:
     FrameLink& Frames() { return frames_; }
     TSerCom& Port() { return port_; }  // also the caller's while the link is suspended
     MessageTarget* Notify() const { return notify_; }
-    std::uint8_t Address() const { return static_cast<std::uint8_t>(address_.load(std::memory_order_acquire)); }
     void Sleep(std::int64_t ms);  // ends with SerAborted when the thread is told to stop
     bool Terminated() const { return terminated_.load(std::memory_order_acquire); }
     void MarkAlive() { alive_.store(true, std::memory_order_release); }  // long jobs keep the liveness check happy
@@ -263,7 +268,8 @@ public:
     void ReadModuleInfo();  // 0x5F into the module information
     const std::array<std::uint8_t, kModuleInfoSize>& ModuleInfo() const { return moduleInfo_; }
     std::int32_t ReadRegisterNow(int reg, bool wide);
-    void WriteRegisterNow(int reg, std::int32_t value, bool wide);
+    // To the motor the link talks to, or the one at address (0..255).
+    void WriteRegisterNow(int reg, std::int32_t value, bool wide, std::optional<std::uint8_t> address = {});
     void WakeWaiters(int reg, std::int32_t value);
     // The test move's return: due within ms from now (the deadline stays
     // what it was when one is pending already), and sent.

@@ -23,9 +23,10 @@ SamplingFlow::StartResult SamplingFlow::Start(SSampleSettings& record, const Sco
     record.totalTimeMs = t.totalMs;
     record.preTriggerMs = t.preTriggerMs;
 
+    // Every motor on the line samples the same registers.
     for (int i = 0; i < kSampleChannels; ++i) {
         const std::int32_t value = ChannelSelectValue(motor.family, record.ChannelSource(i, motor.family));
-        if (!link_.RequestWrite(ChannelSelectRegister(motor.family, i), value, 2))
+        if (!link_.RequestWrite(kAllMotors, ChannelSelectRegister(motor.family, i), value, 2))
             return StartResult::kNotQueued;
     }
     if (++runsStarted_ == 0)

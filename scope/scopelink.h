@@ -17,6 +17,9 @@
 
 namespace quenor {
 
+// The address of every motor on the line.
+inline constexpr int kAllMotors = 255;
+
 class ScopeLink {
 public:
     virtual ~ScopeLink() = default;
@@ -24,8 +27,10 @@ public:
     // Each request returns true when it was queued. A refused request has
     // already been reported to the user where that is the implementation's
     // part (a full request ring shows its error); the sampling jobs are also
-    // refused while the link does not run.
-    virtual bool RequestWrite(int reg, std::int32_t value, int width) = 0;
+    // refused while the link does not run. A write goes to the motor at
+    // `address` (kAllMotors: every motor), whatever motor the window talks
+    // to; the jobs go to that motor.
+    virtual bool RequestWrite(int address, int reg, std::int32_t value, int width) = 0;
     // The jobs post UM_SAMPLESTATE and UM_TRANSFERDONE to window, which must
     // outlive them.
     virtual bool RequestTestMove(MessageTarget* window, std::shared_ptr<SampleRun> run) = 0;

@@ -17,7 +17,10 @@ int ZeroRow(int height, double zeroPoint)
     return static_cast<int>(std::trunc(std::max(height, 0) * zeroPoint));
 }
 
-double HalfHeightDivisions(int height) { return std::max(height, 0) / kPixelsPerDivision * 0.5; }
+double HalfHeightDivisions(int height)
+{
+    return static_cast<double>(std::max(height, 0)) / kPixelsPerDivision * 0.5;
+}
 
 int ValueRow(double value, double scale, int top, int zeroRow)
 {

@@ -50,7 +50,7 @@ struct ChannelTrace {
 // Zero row: height × zeroPoint, truncated; zeroPoint taken inside 0..1.
 int ZeroRow(int height, double zeroPoint);
 
-// Half the plot height in whole divisions; 0 when the plot is lower than one division.
+// Half the plot height in divisions and parts of one (366 pixels: 7.32).
 double HalfHeightDivisions(int height);
 
 // Pixel row of a value: top + zeroRow − value / scale × 25, rounded half away

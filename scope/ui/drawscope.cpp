@@ -111,8 +111,8 @@ ScopeDrawResult DrawScope(QImage& image, QSize size, const ScopeDrawInput& in)
 
     ScopeDrawResult out;
     TSampleSet* set = in.current;
-    if (!set || h < kPixelsPerDivision)
-        return out;  // a plot lower than one division has no room for a scale
+    if (!set)
+        return out;
 
     const int y0 = ZeroRow(h, set->ZeroPoint);
     DrawGrid(image, y0);  // straight into the pixels, before a painter holds the image

@@ -311,6 +311,10 @@ void TfrmSampleSetup::UpdateTimeLabels()
 {
     if (loading_)
         return;
+    // The count is the family's as soon as it is changed: the dialog closed
+    // without "&Ok" keeps it too, and it goes with the record at exit.
+    record_.SetSampleCount(family_, udSampleTime_->value());
+    record_.ApplyFamily(family_);
     const SampleTimeLabels l = TimeLabels(udSampleTime_->value(), sbTrigPoint_->value(), family_);
     lblTotalSampleTime_->setText(QString::fromStdString(l.total));
     lblTrigBefore_->setText(QString::fromStdString(l.before));

@@ -16,10 +16,10 @@ namespace {
 class ThreadLink : public ScopeLink {
 public:
     explicit ThreadLink(ComThread& t) : t_(t) {}
-    bool RequestWrite(int reg, std::int32_t value, int width) override
+    bool RequestWrite(int address, int reg, std::int32_t value, int width) override
     {
         try {
-            t_.RequestWrite(255, reg, value, width);
+            t_.RequestWrite(address, reg, value, width);
             return true;
         } catch (const ComIntException&) {
             return false;

@@ -184,7 +184,6 @@ TEST(ScopeView, ScalesScrollingRowsAndReadout)
     EXPECT_EQ(ZeroRow(401, 0.5), 200);
     EXPECT_EQ(ZeroRow(400, 7.0), 400);
     EXPECT_EQ(ZeroRow(400, std::nan("")), 200);
-    EXPECT_EQ(HalfHeightDivisions(24), 0.0);
     EXPECT_EQ(ValueRow(10.0, 5.0, 3, 100), 53);
     EXPECT_EQ(ValueRow(-0.1, 1.0, 0, 100), 103);   // 2.5 rounds away from zero
     EXPECT_EQ(ValueRow(1e300, 1e-300, 0, 100), -1000000);
@@ -193,3 +192,47 @@ TEST(ScopeView, ScalesScrollingRowsAndReadout)
     EXPECT_EQ(TransferRatioText(300, 960), "20 %");
     EXPECT_EQ(TransferRatioText(0, 5), "");
 }
+
+// The scale of a channel on the plot: its largest sample fits half the plot
+// height, counted in divisions of 25 pixels and their parts; a plot need not
+// be a whole number of divisions high, nor one division high at all.
+struct ScaleCase {
+    int height;           // plot height in pixels
+    std::int32_t largest; // largest absolute raw sample
+    double factor;        // units per raw count
+    const char* text;     // the scale label
+};
+
+class ChannelScale : public ::testing::TestWithParam<ScaleCase> {};
+
+TEST_P(ChannelScale, FitsTheLargestSampleIntoHalfThePlot)
+{
+    const ScaleCase& c = GetParam();
+    TSampleSet set;
+    set.SetCount(3);
+    auto* ch = set.AddChannel(std::make_unique<SChannelData>(3));
+    ch->Factor = c.factor;
+    ch->unit = "U";
+    ch->SetSample(0, 7);
+    ch->SetSample(1, -c.largest);  // the largest is taken whatever its sign
+    ch->SetSample(2, c.largest / 2);
+    set.SetZoomType(kZoomAll, 300);
+    set.LayoutChannels(PlotArea{0, 0, 300, c.height}, c.height / 2, kOwnColours);
+    EXPECT_EQ(ChannelScaleText(*ch), c.text) << c.height << " px, " << c.largest;
+}
+
+// 366 px are 7.32 divisions each way: 1,430 / 7.32 = 195.4 takes 200 per
+// division, where 7 whole divisions (204.3) would take 500. 340 px (6.8
+// divisions, 1,380 / 6.8 = 202.9) must not be taken as 7 (197.1). 24 px are
+// 0.48 divisions: 100 / 0.48 = 208.3. A small plot and a small value still
+// keep 25 counts per division at least (25 -> 50).
+INSTANTIATE_TEST_SUITE_P(
+    Plots, ChannelScale,
+    ::testing::Values(ScaleCase{366, 1430, 1.0, "200 U/div"}, ScaleCase{366, 1430, 0.01, "2 U/div"},
+                      ScaleCase{366, 1430, -0.5, "-100 U/div"}, ScaleCase{340, 1380, 1.0, "500 U/div"},
+                      ScaleCase{349, 1380, 1.0, "200 U/div"}, ScaleCase{1010, 100000, 1.0, "5000 U/div"},
+                      ScaleCase{24, 100, 1.0, "500 U/div"}, ScaleCase{24, 5, 1.0, "50 U/div"}),
+    [](const ::testing::TestParamInfo<ScaleCase>& info) {
+        return std::to_string(info.param.height) + "px_" + std::to_string(info.param.largest) + "_" +
+               std::to_string(info.index);
+    });

@@ -52,10 +52,18 @@ TEST(DrawScope, BackgroundZeroLineAndTraceRows)
     ASSERT_EQ(image.size(), QSize(300, 200));
     EXPECT_EQ(CountColour(image, 0xFFFFFF), 300 * 200);
 
-    // Plot lower than one division: background only, even with a set.
+    // A plot lower than one division still shows the trace about its zero
+    // row, scaled to the 0.4 division it has each way: 8 / 0.4 is fewer
+    // counts than pixels per division, so 25 -> 50 per division, and 8 lies
+    // 4 rows above row 10.
     auto set = MakeSet(300);
+    set->Channel(0)->SetSample(150, 8);
     Draw(image, QSize(300, 20), set.get());
-    EXPECT_EQ(CountColour(image, 0xFFFFFF), 300 * 20);
+    EXPECT_DOUBLE_EQ(set->Channel(0)->scale, 50.0);
+    EXPECT_EQ(image.pixel(150, 6), ColorFromRef(kBlue).rgb());
+    EXPECT_EQ(image.pixel(0, 10), ColorFromRef(kBlue).rgb());
+    EXPECT_EQ(image.pixel(299, 10), ColorFromRef(kBlue).rgb());
+    set->Channel(0)->SetSample(150, 0);
 
     // Zero line at 0.25 of 200 rows, and nothing red on the rows beside it
     // (grid rows are 25 apart, grid dots in columns fall on rows 0, 5, 10, ...).

@@ -43,8 +43,9 @@ struct Shown {
 
 class FakeLink : public ScopeLink {
 public:
-    bool RequestWrite(int reg, std::int32_t value, int) override
+    bool RequestWrite(int address, int reg, std::int32_t value, int) override
     {
+        EXPECT_EQ(address, kAllMotors);
         writes.emplace_back(reg, value);
         return true;
     }
@@ -209,6 +210,94 @@ TEST_F(ScopeForms, ATypedNumberSelectsExactlyThatRegister)
             EXPECT_EQ(r->channels[static_cast<std::size_t>(i)].source[2], number) << typed << ", channel " << i + 1;
     }
 }
+
+// A sample count typed into "Sample setup" is kept for the family it was
+// typed in, however the dialog is closed and also when the family changes
+// while it is open: the dialog shows it again, the next run records that
+// many samples, and it is written at exit and read at the next start. The
+// other families keep their own counts.
+enum class SetupCloseRoad { CloseButton, Escape, Ok };
+
+struct SetupClose {
+    const char* name;
+    SetupCloseRoad road;
+    int family;
+    int switchTo;  // the family that comes while the dialog is open and goes again; -1 none
+    const char* typed;
+};
+
+class SetupClosed : public ScopeForms, public ::testing::WithParamInterface<SetupClose> {};
+
+TEST_P(SetupClosed, KeepsTheSampleCountTypedIntoIt)
+{
+    const SetupClose& c = GetParam();
+    const SSampleSettings defaults;
+    {
+        Settings s;
+        defaults.SaveToSettings(s);
+    }
+    scope->LoadSampleSetup(Settings());
+    scope->SetMotorType(c.family);
+    TfrmSampleSetup* setup = scope->SetupDialog();
+    setup->open();
+    Settle();
+    QSpinBox* count = setup->SampleCountSpin();
+    count->setFocus();
+    count->selectAll();
+    QTest::keyClicks(count, QString::fromLatin1(c.typed));
+    const int typed = std::atoi(c.typed);
+    ASSERT_EQ(count->value(), typed);
+    if (c.switchTo >= 0) {
+        scope->SetMotorType(c.switchTo);
+        EXPECT_EQ(count->value(), defaults.SampleCount(c.switchTo));
+        scope->SetMotorType(c.family);
+        EXPECT_EQ(count->value(), typed);
+    }
+    switch (c.road) {
+    case SetupCloseRoad::CloseButton:
+        setup->close();
+        break;
+    case SetupCloseRoad::Escape:
+        QTest::keyClick(setup, Qt::Key_Escape);
+        break;
+    case SetupCloseRoad::Ok:
+        QTest::keyClick(setup, Qt::Key_Return);
+        break;
+    }
+    Settle();
+    ASSERT_FALSE(setup->isVisible());
+    for (int f = 0; f < kSampleFamilies; ++f)
+        EXPECT_EQ(setup->Record().SampleCount(f), f == c.family ? typed : defaults.SampleCount(f)) << "family " << f;
+
+    setup->open();
+    Settle();
+    EXPECT_EQ(count->value(), typed) << "shown again";
+    setup->close();
+
+    scope->SetMotorMode(2);
+    scope->btnStartClick();
+    ASSERT_TRUE(link.run);
+    EXPECT_EQ(link.run->SampleCount(), typed) << "the next run";
+    scope->btnAbortClick();
+
+    scope.reset();  // written at exit
+    ASSERT_TRUE(Settings().Sync());
+    TfrmScope next;
+    next.LoadSampleSetup(Settings());
+    for (int f = 0; f < kSampleFamilies; ++f) {
+        next.SetMotorType(f);
+        EXPECT_EQ(next.SetupDialog()->SampleCountSpin()->value(), f == c.family ? typed : defaults.SampleCount(f))
+            << "the next start, family " << f;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Roads, SetupClosed,
+    ::testing::Values(SetupClose{"CloseButton", SetupCloseRoad::CloseButton, 1, -1, "200"},
+                      SetupClose{"Escape", SetupCloseRoad::Escape, 2, -1, "1000"},
+                      SetupClose{"Ok", SetupCloseRoad::Ok, 0, -1, "500"},
+                      SetupClose{"FamilyChangedMeanwhile", SetupCloseRoad::CloseButton, 1, 0, "300"}),
+    [](const ::testing::TestParamInfo<SetupClose>& info) { return std::string(info.param.name); });
 
 TEST_F(ScopeForms, TabsFilesClipboardAndLabels)
 {

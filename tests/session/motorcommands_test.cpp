@@ -4,7 +4,9 @@
 
 #include "app/motorregisters.h"
 #include "params/paramkinds.h"
+#include "platform/qtmessagetarget.h"
 #include "scope/samplesetup.h"
+#include "scope/samplingflow.h"
 #include "support/headlesssession.h"
 #include "tools/motorsim/motorsim.h"
 
@@ -372,20 +374,30 @@ TEST_F(SessionMotorCommands, AFullRequestRingIsReportedAndTheWindowCarriesOn)
     }));
 }
 
-// The scope's test move lasts as the motor's velocity and acceleration
-// (registers 5 and 6) and, in family 1, its S-curve allow: the session hands
-// them on in families 0 and 1.
-TEST_F(SessionMotorCommands, TheScopeRunTimesFollowTheMotorsVelocityAndAcceleration)
+// A sample run through the session, with motor 1 chosen in the address box.
+// Its test move lasts as the motor's velocity and acceleration (registers 5
+// and 6) and, in family 1, its S-curve allow: the session hands them on in
+// families 0 and 1 (family 2 hands on its mode only). The
+// channel registers (112 to 115, in family 1 158 to 161) go to every motor on
+// the line, address 255, each once and in order; everything else of the run
+// (the recording, the samples read back) and of the session goes to motor 1.
+TEST_F(SessionMotorCommands, ASampleRunSelectsTheChannelsOnEveryMotorAndSamplesTheChosenOne)
 {
     struct Case {
         int family;
         std::uint16_t firmware;
         std::int32_t sCurve;  // register 156, family 1
-        std::int32_t moveMs;  // default sample count: 896 in family 0, 512 in family 1
+        std::int32_t moveMs;  // default sample count: 896 or 512; -1: not handed on
+        std::vector<std::pair<int, std::int64_t>> channels;  // the channel writes: register, 16-bit value
     };
     // Family 0: n = 846, k = 1000 > n / 4: m = 211 samples of 1.92 ms.
     // Family 1: n = 462, k = 2^3 + 1000 > n / 4: m = 115 samples of 1/770 s.
-    const Case cases[] = {{1, 72, 3, 149}, {0, 112, 0, 405}};
+    // Default channels: 12, 20, 121 (169 in family 1) and none (-1; 0 in family 2).
+    const Case cases[] = {
+        {1, 72, 3, 149, {{158, 12}, {159, 20}, {160, 169}, {161, 0xFFFF}}},
+        {0, 112, 0, 405, {{112, 12}, {113, 20}, {114, 121}, {115, 0xFFFF}}},
+        {2, 0x20, 0, -1, {{112, 12}, {113, 0}, {114, 0}, {115, 0}}},
+    };
     for (const Case& c : cases) {
         MotorSim sim(c.family, c.firmware);
         sim.SetRegister(regs::V_SOLL, 10000);
@@ -394,15 +406,69 @@ TEST_F(SessionMotorCommands, TheScopeRunTimesFollowTheMotorsVelocityAndAccelerat
             sim.SetRegister(regs::f1::MOTOR_TYPE, 14);  // VekF; else the type read says family 0
             sim.SetRegister(regs::f1::S_CURVE, c.sCurve);
         }
+        if (c.family == 2)
+            sim.SetRegister(151, 66);  // a WibC
         Connect(sim);
         Settle();
         ASSERT_EQ((*session)->Generation(), c.family);
         const MotorRunValues& m = (*session)->Motion();
-        EXPECT_EQ(m.velocity, 10000) << "family " << c.family;
-        EXPECT_EQ(m.acceleration, 10) << "family " << c.family;
-        EXPECT_EQ(m.sCurve, c.sCurve) << "family " << c.family;
-        const SampleRunTimes t = ComputeRunTimes(SSampleSettings{}, c.family, {m.velocity, m.acceleration, m.sCurve});
-        EXPECT_EQ(t.moveMs, c.moveMs) << "family " << c.family;
+        if (c.moveMs >= 0) {
+            EXPECT_EQ(m.velocity, 10000) << "family " << c.family;
+            EXPECT_EQ(m.acceleration, 10) << "family " << c.family;
+            EXPECT_EQ(m.sCurve, c.sCurve) << "family " << c.family;
+        }
+
+        ASSERT_TRUE((*session)->SelectAddress(QStringLiteral("1")));
+        ASSERT_TRUE(SpinUntil([&] {
+            const std::vector<SimFrame> frames = sim.Requests();
+            return (*session)->State().connected && !frames.empty() && frames.back().fields.at(0) == 1;
+        }));
+        Settle();
+        sim.ClearLog();
+
+        // The run, as the scope makes it: manual trigger, few samples.
+        SSampleSettings record;
+        record.triggerType = kTriggerManual;
+        record.ApplyFamily(c.family);
+        if (c.moveMs >= 0) {
+            EXPECT_EQ(ComputeRunTimes(record, c.family, {m.velocity, m.acceleration, m.sCurve}).moveMs, c.moveMs)
+                << "family " << c.family;
+        }
+        record.SetSampleCount(c.family, 70);
+        std::unique_ptr<SamplingFlow> flow;
+        std::shared_ptr<TSampleSet> set;
+        bool done = false;
+        QtMessageTarget window([&](const Message& msg) {
+            if (msg.msg == UM_SAMPLESTATE) {
+                if (auto r = flow->OnSampleState(static_cast<int>(msg.wParam), msg.lParam, 600); r.set)
+                    set = r.set;
+            } else if (msg.msg == UM_TRANSFERDONE) {
+                EXPECT_FALSE(flow->OnTransferDone(msg.wParam, msg.lParam).incomplete);
+                done = true;
+            }
+        });
+        flow = std::make_unique<SamplingFlow>((*session)->ScopeRequests(), &window);
+        ASSERT_EQ(flow->Start(record, ScopeMotor{c.family, m.mode, {m.velocity, m.acceleration, m.sCurve}}),
+                  SamplingFlow::StartResult::kStarted);
+        ASSERT_TRUE(SpinUntil([&] { return done; }, 30000)) << "family " << c.family;
+        ASSERT_TRUE(set);
+        EXPECT_EQ(set->Count(), 70);
+
+        const int first = c.family == 1 ? 158 : 112;
+        std::vector<std::pair<int, std::int64_t>> channels;
+        int toMotor1 = 0;
+        for (const SimFrame& f : sim.Requests()) {
+            if (f.command == 0x52 && f.fields.size() >= 5 && f.fields[1] >= first && f.fields[1] < first + 4) {
+                EXPECT_EQ(f.fields[0], 255) << "channel register " << +f.fields[1] << ", family " << c.family;
+                channels.emplace_back(f.fields[1], f.fields[3] | (f.fields[4] << 8));
+            } else {
+                EXPECT_EQ(f.fields.at(0), 1) << "command " << +f.command << ", family " << c.family;
+                toMotor1 += f.command == 0x53;
+            }
+        }
+        EXPECT_EQ(channels, c.channels) << "family " << c.family;
+        EXPECT_GT(toMotor1, 0) << "the samples come from motor 1";
+        flow.reset();
         session.reset();
         sim.Stop();
     }

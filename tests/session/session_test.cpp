@@ -472,7 +472,7 @@ TEST_P(WhileShownOffline, NothingReachesTheMotorThatCameMeanwhile)
     case OfflineRoad::ScopeRun: {
         SSampleSettings record;
         record.triggerType = kTriggerForwardBackward;
-        (*session)->ScopeRequests().RequestWrite(112, 5, 2);
+        (*session)->ScopeRequests().RequestWrite(kAllMotors, 112, 5, 2);
         (*session)->ScopeRequests().RequestTestMove(nullptr, std::make_shared<SampleRun>(record, 0));
         break;
     }

@@ -104,6 +104,12 @@ TEST_F(TestThreadTest, WithoutWaitTheCycleAlternatesOnTheMotor)
     const std::vector<std::int32_t> moves = Moves();
     for (std::size_t i = 0; i < moves.size(); ++i)
         EXPECT_EQ(moves[i], i % 2 == 0 ? 1 : 2) << "move " << i;
+    // Only the motor the link talks to moves, not every motor on the line.
+    for (const motorsim::SimFrame& f : sim.Requests()) {
+        if (f.command == 0x52 && f.fields.size() > 1 && f.fields[1] == TTestThread::kPositionRegister) {
+            EXPECT_EQ(f.fields[0], 1);
+        }
+    }
 }
 
 // Each pause counts from the moment its move was handed to the communication

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <clocale>
 #include <cstdio>
@@ -43,15 +44,17 @@ int main(int argc, char* argv[])
     // Qt has taken its own options (-platform, -style, ...) out of the list.
     const QString fileName = argc > 1 ? QFile::decodeName(argv[1]) : QString();
     // The program names its files as text: a name whose bytes are not UTF-8
-    // would name another file than the one given.
-    if (argc > 1 && QFile::encodeName(fileName) != QByteArray(argv[1])) {
+    // would name another file than the one given. It is refused; a first
+    // start goes on without it and says so in its window as well.
+    const bool nameIsText = argc <= 1 || QFile::encodeName(fileName) == QByteArray(argv[1]);
+    if (!nameIsText)
         std::fputs("quenor: the name of the setup file is not valid UTF-8: Quenor cannot open a file by such a name\n",
                    stderr);
-        return 2;
-    }
 
     quenor::SingleInstance instance;
     if (!instance.Claim()) {
+        if (!nameIsText)
+            return 2;
         // Another Quenor runs: it comes to the front and opens our file.
         QString why;
         if (!instance.SendToPrimary(fileName, 3000, &why)) {
@@ -69,7 +72,9 @@ int main(int argc, char* argv[])
                          [&frmQuenor](const QString& file) { frmQuenor.BringToFront(file); });
         quenor::InstallQuitOnSignal([&frmQuenor] { frmQuenor.close(); });
         frmQuenor.show();
-        frmQuenor.InitAfterCreate(fileName);
+        frmQuenor.InitAfterCreate(nameIsText ? fileName : QString());
+        if (!nameIsText)
+            QTimer::singleShot(0, &frmQuenor, [&frmQuenor, fileName] { frmQuenor.Session().RefuseFileName(fileName); });
         return app.exec();
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, QStringLiteral("Quenor"), QString::fromLocal8Bit(e.what()));

@@ -147,6 +147,9 @@ public:
     void HandleMessage(const Message& m);
     // A second start handed a file over.
     void RequestOpenFile(const QString& name);
+    // The command line named a file by bytes that are no text: the name (as
+    // far as it reads) is refused with the reason.
+    void RefuseFileName(const QString& name);
 
     // --- Parameter controls -------------------------------------------------------
     // The target the controls post to: binds are taken at once, the rest

@@ -197,6 +197,12 @@ void MotorSession::RefuseSetupFile(const QString& name, const QString& why)
     prompts.error(QStringLiteral("An error occured reading the setup file\n") + name + why, QStringLiteral("Error"));
 }
 
+void MotorSession::RefuseFileName(const QString& name)
+{
+    RefuseSetupFile(name, QStringLiteral("\nError: The file name is not valid UTF-8: Quenor cannot open a file by "
+                                         "such a name."));
+}
+
 void MotorSession::LoadSetupFile(const QString& name)
 {
     const LoadUnderWay underWay(*this);

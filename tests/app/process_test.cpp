@@ -170,6 +170,48 @@ TEST(QuenorProcess, ASecondStartHandsOverItsFileAndExits)
     EXPECT_EQ(settings.value("ComPort").toInt(), 0);
 }
 
+// A first start whose file is named by bytes that are no text runs without
+// it: it says why, and reads no file by the name as far as it reads.
+TEST(QuenorProcess, AFirstStartWithANameThatIsNoTextRunsWithoutIt)
+{
+    App();
+    Surroundings around;
+    ASSERT_TRUE(around.IsValid());
+    const QString folder = around.home.path() + "/files";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    {
+        QFile out(folder + QStringLiteral("/\uFFFD.vek"));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("[Vek Setup file]\r\n[Tovik Automation A/S]\r\n[Motor type 64]\r\n");
+    }
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(folder).constData(), IN_ACCESS), 0);
+    QProcess quenor;
+    quenor.setProcessEnvironment(around.env);
+    quenor.setWorkingDirectory(folder);
+    quenor.setProcessChannelMode(QProcess::MergedChannels);
+    quenor.start(QStringLiteral("/bin/sh"),
+                 {QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$(printf '\\377.vek')\""), QStringLiteral(QUENOR_EXE)});
+    ASSERT_TRUE(quenor.waitForStarted(10000));
+    bool ended = false;
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(around.Socket()) || (ended = ended || quenor.waitForFinished(20)); },
+                        30000));
+    ASSERT_FALSE(ended) << "it ended with status " << quenor.exitCode();
+    QByteArray said;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            quenor.waitForReadyRead(20);
+            return (said += quenor.readAll()).contains("not valid UTF-8");
+        },
+        30000));
+    WaitFor([] { return false; }, 300);  // nothing may be read
+    EXPECT_EQ(ReadNames(watch), QStringList{});
+    ::close(watch);
+    quenor.kill();
+    quenor.waitForFinished(30000);
+}
+
 // An argument that begins with "--" is an option, never a file: --help and
 // --version answer on standard output, any other option gets the usage on
 // standard error. None of them opens a window: they run where no display can

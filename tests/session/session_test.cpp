@@ -127,8 +127,7 @@ TEST_F(SessionWithMotor, AnUnpluggedMotorIsShownLostAndComesBackByItself)
 TEST_F(SessionWithMotor, TheMotorPictureShowsTheModulesBootloaderVersion)
 {
     const std::vector<std::string>& hints = session->view.motorInfo;
-    sim.SetRegister(158, 0xABCD);  // the firmware checksum: registers 158 (low word) and 159
-    sim.SetRegister(159, 0x1234);
+    sim.SetRegister(158, 0x1234ABCD);  // the firmware checksum
     const std::string motor = "Motor information:\r\nFirmware checksum: 0x1234ABCD \r\nHardware revision: 1.0";
     const auto reconnectWith = [&](std::vector<std::uint8_t> block) {
         sim.SetModuleInfo(std::move(block));

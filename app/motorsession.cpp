@@ -3,6 +3,7 @@
 
 #include "app/motorsession.h"
 
+#include "app/moduleblocks.h"
 #include "app/motorinfo.h"
 #include "app/motorregisters.h"
 #include "app/motortypes.h"
@@ -412,9 +413,16 @@ void MotorSession::OnModuleSetup(const Message& m)
     const std::size_t n = std::min(m.data.size(), state_.moduleInfo.size());
     std::copy_n(m.data.begin(), n, state_.moduleInfo.begin());
     state_.moduleType = n > 0 && state_.moduleInfo[0] <= kModuleMS ? static_cast<int>(state_.moduleInfo[0]) : 0;
+    // The module's bootloader version (Profibus: bytes 3 to 6, programmable
+    // module: byte 6). A module whose block holds none has none shown: the
+    // version of a module found before is not this one's.
+    state_.moduleBootloader = DecodeModuleSetup(m.data).bootloaderVersion.value_or(0);
     if (state_.moduleType == kModuleMRP)
         vizu_->SetModuleInfo(m.data);
     UpdateWarnings();
+    // The motor information keeps what it knew across a lost link; the module
+    // part is new.
+    view_.MotorInfoChanged(MotorInformationText(state_));
 }
 
 void MotorSession::OnProgress(int percent, const std::string& text)

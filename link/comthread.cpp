@@ -363,6 +363,7 @@ void ComThread::WakeWaiters(int reg, std::int32_t value)
 void ComThread::ClearWriteProgress()
 {
     std::lock_guard lock(progressMutex_);
+    ++writeBatch_;
     writesQueued_.store(0);
     writesDone_.store(0);
 }
@@ -545,9 +546,16 @@ bool ComThread::RequestWriteIfLinked(int address, int reg, std::int32_t value, i
     r.arg2 = reg;
     r.arg3 = width;
     r.value = value;
+    std::uint32_t batch = 0;
+    {
+        std::lock_guard lock(progressMutex_);
+        batch = r.writeBatch = writeBatch_;
+    }
     if (!QueueIfLinked(std::move(r)))
         return false;
-    writesQueued_.fetch_add(1);
+    std::lock_guard lock(progressMutex_);
+    if (batch == writeBatch_)  // not cleared meanwhile
+        writesQueued_.fetch_add(1);
     return true;
 }
 
@@ -924,9 +932,12 @@ void ComThread::DoWriteRegister(ComThread& t, ComRequest& job)
     const int reg = job.arg2;
     t.WriteRegisterNow(reg, job.value, job.arg3 == 4, static_cast<std::uint8_t>(job.arg1 & 0xFF));
     t.Post(UM_REGISTERVALUE, reg, job.value);
-    // Every acknowledged write counts, also those that went out before the
-    // batch's progress was started.
+    // The writes queued since the clear count, also those that went out
+    // before the batch's progress was started; one queued before the clear
+    // is no part of the batch.
     std::lock_guard lock(t.progressMutex_);
+    if (job.writeBatch != t.writeBatch_)
+        return;
     const int done = t.writesDone_.fetch_add(1) + 1;
     const int total = t.writesTotal_.load();
     if (total > 0) {

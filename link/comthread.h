@@ -54,6 +54,8 @@ struct ComRequest {
     // run or single step) has gone out: a retry after a failure does not
     // send it again.
     bool commandSent = false;
+    // Register writes: the write batch (ClearWriteProgress) the write was queued in.
+    std::uint32_t writeBatch = 0;
     // The sampling jobs' shared inputs: they stay alive until the job ends,
     // whatever the scope does meanwhile.
     std::shared_ptr<SampleRun> run;
@@ -163,10 +165,12 @@ public:
     bool AddWaiter(ComWaiter* waiter);
     void RemoveWaiter(ComWaiter* waiter);
 
-    // Write-progress counters of a batch of register writes.
+    // Write-progress counters of a batch of register writes. The batch is the
+    // writes queued since ClearWriteProgress: a write queued before it, still
+    // waiting or on its way, is counted by none.
     void ClearWriteProgress();
     void StartWriteProgress(std::string text);
-    // Writes acknowledged by the motor since ClearWriteProgress.
+    // Writes of the batch acknowledged by the motor.
     int WritesDone() const { return writesDone_.load(std::memory_order_acquire); }
 
     // The request ring. PushRequest throws ComIntException{1} when the ring is
@@ -415,6 +419,7 @@ private:
     std::atomic<int> writesDone_{0};
     std::atomic<int> writesTotal_{0};
     std::atomic<int> writesQueued_{0};
+    std::uint32_t writeBatch_ = 0;  // under progressMutex_; counts the clears
 
     // Thread only.
     std::array<std::uint8_t, kModuleInfoSize> moduleInfo_{};

@@ -201,11 +201,15 @@ void TVekLoad::Execute()
             AddError("No flash data in file");
             attempts_ = kMaxAttempts;
         }
+        // The step is kept across the attempts: after a failure the next
+        // attempt connects again and goes on in the step that failed, with the
+        // blocks that are left. The device is identified and the line tested
+        // once in a load.
+        int phase = 0;
         while (attempts_ < kMaxAttempts && !done && !stop_.load()) {
             try {
                 port_->SetBaudRate(baud_);
                 Connect();
-                int phase = 0;
                 while (!done) {
                     CheckStop();
                     switch (phase) {

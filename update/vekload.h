@@ -9,8 +9,10 @@
 //   UM_LOADERSTATUS  (code, value), codes below; the failure message carries the
 //                    collected error lines as its text, one per line
 //   UM_LOADERVERSION (bootloader version word, 0) with the file's description as text
-// Blocks that have been erased, written or verified are removed, so a retry
-// continues with what is left; a new load needs LoadFile again.
+// Blocks that have been erased, written or verified are removed. A failed
+// attempt is followed by a new connect that goes on in the step that failed
+// (identify, erase, write, verify or start), with the blocks that are left;
+// a failed line test ends the load. A new load needs LoadFile again.
 //
 // Terminate raises a stop flag that every loop, wait and read observes, so an
 // abort ends a load within about a second.

@@ -400,26 +400,53 @@ TEST_F(ComThreadTest, WaitersGetTheValueOfTheirRegister)
         link->RemoveWaiter(&w);
 }
 
+// A batch counts the writes queued since its clear: a write still waiting
+// from before is no part of it, one queued after its start gets no progress.
 TEST_F(ComThreadTest, WriteBatchReportsProgress)
 {
     Connect();
     HoldThread();
     target.Clear();
+    link->RequestWrite(1, 49, 7, 2);  // queued before the batch
     link->ClearWriteProgress();
     for (int i = 0; i < 4; ++i)
         link->RequestWrite(1, 50 + i, i, 2);
     link->StartWriteProgress("Loading new filter");
     link->RequestWrite(1, 60, 1, 2);  // after the batch: no progress
+    sim.SetRegister(63, 11);
+    link->RequestRead(1, 63, false, 2);  // runs when the writes are counted
     gRelease = true;
-    ASSERT_TRUE(WaitValue(60, 1));
-    std::vector<std::pair<std::int64_t, std::string>> progress;
+    ASSERT_TRUE(WaitValue(63, 11));
+    // Each write's value, and the progress it brought, in the order posted.
+    std::vector<std::string> seen;
     for (const Message& m : target.Snapshot())
         if (m.msg == UM_PROGRESS)
-            progress.emplace_back(m.wParam, m.text);
-    const std::vector<std::pair<std::int64_t, std::string>> expected{
-        {25, "Loading new filter"}, {50, "Loading new filter"}, {75, "Loading new filter"},
-        {100, "Loading new filter"}};
-    EXPECT_EQ(progress, expected);
+            seen.push_back(std::to_string(m.wParam) + " " + m.text);
+        else if (m.msg == UM_REGISTERVALUE)
+            seen.push_back("reg " + std::to_string(m.wParam));
+    const std::vector<std::string> expected{"reg 49",
+                                            "reg 50", "25 Loading new filter",
+                                            "reg 51", "50 Loading new filter",
+                                            "reg 52", "75 Loading new filter",
+                                            "reg 53", "100 Loading new filter",
+                                            "reg 60",
+                                            "reg 63"};
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(link->WritesDone(), 5);  // those queued since the clear
+
+    // A clear while writes wait: they no longer count.
+    gHeld = false;
+    gRelease = false;
+    HoldThread();
+    link->ClearWriteProgress();
+    link->RequestWrite(1, 61, 2, 2);
+    link->ClearWriteProgress();
+    link->RequestWrite(1, 62, 3, 2);
+    sim.SetRegister(63, 12);
+    link->RequestRead(1, 63, false, 2);
+    gRelease = true;
+    ASSERT_TRUE(WaitValue(63, 12));
+    EXPECT_EQ(link->WritesDone(), 1);
 }
 
 TEST_F(ComThreadTest, SeveralThreadsPushAtOnce)

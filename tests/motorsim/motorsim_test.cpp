@@ -118,15 +118,15 @@ TEST(MotorSim, WriteIsAcknowledgedAndStored)
 TEST(MotorSim, GarbageIsSkippedUntilTheNextValidFrame)
 {
     MotorSim sim(0);
-    sim.SetRegister(20, 0x0102);
+    sim.SetRegister(18, 0x0102);
     ASSERT_TRUE(sim.Start());
     Line line(sim.DevicePath());
     // A truncated frame, a wrong complement, then a good read.
     Bytes b{0x50, 0x50, 0x50, 0x01, 0xFE, 0x13, 0x77, 0xAA, 0xAA, 0x50, 0x50, 0x50, 0x01};
-    const Bytes good = ReadFrame(1, 20);
+    const Bytes good = ReadFrame(1, 18);
     b.insert(b.end(), good.begin(), good.end());
     line.Send(b);
-    const Bytes expected{0x52, 0x52, 0x52, 0x00, 0xFF, 0x14, 0xEB, 0x02, 0xFD, 0x02, 0xFD, 0x01, 0xFE, 0xAA, 0xAA};
+    const Bytes expected{0x52, 0x52, 0x52, 0x00, 0xFF, 0x12, 0xED, 0x02, 0xFD, 0x02, 0xFD, 0x01, 0xFE, 0xAA, 0xAA};
     EXPECT_EQ(line.Read(expected.size(), 2000), expected);
     EXPECT_TRUE(line.Read(1, 150).empty()) << "only the valid frame is answered";
     ASSERT_EQ(sim.Requests().size(), 1u);
@@ -168,9 +168,10 @@ TEST(MotorSim, BlockReadGivesOneHundredTwentyEightBytesOfTheImage)
     for (int family : {0, 1}) {
         MotorSim sim(family);
         const int width = family == 1 ? 4 : 2;
-        const int first = 128 / width;  // block 1
+        const int first = 2 * 128 / width;  // block 2
         sim.SetRegister(first, 0x0A0B);
         sim.SetRegister(first + 1, -1);
+        sim.SetRegister(165, 0x12345678);  // family 0: 32 bits over registers 165 and 166
         ASSERT_TRUE(sim.Start());
         Line line(sim.DevicePath());
         line.Send({0x51, 0x51, 0x51, 0x01, 0xFE, static_cast<std::uint8_t>(first),
@@ -183,6 +184,10 @@ TEST(MotorSim, BlockReadGivesOneHundredTwentyEightBytesOfTheImage)
         EXPECT_EQ(r[11], 0x0A);
         EXPECT_EQ(r[9 + 2 * width], 0xFF);  // the next register starts after width bytes
         EXPECT_EQ(r[10 + 2 * width], 0x00);
+        if (family == 0) {
+            const std::size_t at = 9 + 2 * 2 * static_cast<std::size_t>(165 - first);  // fields: value, complement
+            EXPECT_EQ((Bytes{r[at], r[at + 2], r[at + 4], r[at + 6]}), (Bytes{0x78, 0x56, 0x34, 0x12}));
+        }
         EXPECT_EQ(r[265], 0xAA);
     }
 }

@@ -119,6 +119,40 @@ TEST_F(SessionWithMotor, AnUnpluggedMotorIsShownLostAndComesBackByItself)
     EXPECT_TRUE(session->view.commandsEnabled);
 }
 
+// The motor picture's hint ends with the module's bootloader version, taken
+// from the module's information block when the module is found: 32 bits at
+// bytes 3 to 6 for the Profibus module, byte 6 for the programmable module.
+// While the link is lost the hint is hidden; the information is kept, so
+// the hint is back as soon as the motor is found again.
+TEST_F(SessionWithMotor, TheMotorPictureShowsTheModulesBootloaderVersion)
+{
+    const std::vector<std::string>& hints = session->view.motorInfo;
+    sim.SetRegister(158, 0x1234ABCD);  // the firmware checksum
+    const std::string motor = "Motor information:\r\nFirmware checksum: 0x1234ABCD \r\nHardware revision: 1.0";
+    const auto reconnectWith = [&](std::vector<std::uint8_t> block) {
+        sim.SetModuleInfo(std::move(block));
+        Unplug();
+        EXPECT_EQ(hints.empty() ? "(none)" : hints.back(), "") << "the hint is hidden while the link is lost";
+        const std::size_t before = hints.size();
+        PlugIn();
+        EXPECT_TRUE(test::SpinUntilIdle([&] { return (*session)->Com().IsQueueEmpty(); }));
+        // Every hint given since the motor came back shows what was known.
+        for (std::size_t i = before; i < hints.size(); ++i)
+            EXPECT_EQ(hints[i].rfind(motor, 0), 0u) << hints[i];
+        return hints.size() > before ? hints.back() : std::string("(none)");
+    };
+
+    EXPECT_EQ(reconnectWith({}), motor);
+    EXPECT_EQ(reconnectWith({2, 0x12, 5, 0x21, 0, 0, 0}),
+              motor + "\r\nModule information:\r\nBootloader version: 2.1");
+    std::vector<std::uint8_t> programmable = MotorSim::ModuleInfoFor(4);
+    programmable[6] = 0x25;
+    EXPECT_EQ(reconnectWith(programmable), motor + "\r\nModule information:\r\nBootloader version: 2.5");
+    // A module whose block holds no bootloader version has no module part:
+    // the version of the module before is not this one's.
+    EXPECT_EQ(reconnectWith({3, 0x10, 7, 2}), motor);
+}
+
 TEST_F(SessionWithMotor, AnEditThatCannotGoOutIsNotShownAsDone)
 {
     CParamControl* velocity = session->Control("Max velocity");

@@ -31,11 +31,13 @@ public:
     void ProgramPresent(bool present) override { programPresent = present; }
     void TestsAllowedChanged(bool allowed) override { testsAllowed.push_back(allowed); }
     void MotionChanged(const MotorRunValues& motion) override { motionModes.push_back(motion.mode); }
+    void MotorInfoChanged(const std::string& text) override { motorInfo.push_back(text); }
     bool ModalWindowOpen() const override { return modalOpen; }
     int lastMask = 0;
     bool modalOpen = false;  // a dialog or box of the window is open
     std::vector<bool> testsAllowed;  // every change of the endurance test's Start, in order
     std::vector<int> motionModes;    // every mode the motion forms were shown, in order
+    std::vector<std::string> motorInfo;  // every hint the motor picture was given (empty: none)
     int statusChanges = 0;  // the status panels were told to redraw
     bool commandsEnabled = false;
     bool programPresent = false;

@@ -97,7 +97,11 @@ struct SimBootloader::Core {
     int lost_ = 0;
     std::int64_t lastByteMs_ = 0;
     int failFirst_ = 0, failCount_ = 0, failStatus_ = 0;
-    std::map<int, int> drops_;
+    struct Drop {
+        int after = 0;  // replies still sent before the drops
+        int count = 0;  // replies dropped then
+    };
+    std::map<int, Drop> drops_;
     std::mt19937 rng_{1};
     double dropChance_ = 0.0;
 };
@@ -149,9 +153,13 @@ void SimBootloader::Core::Reply(int command, std::vector<std::uint8_t> data)
 {
     {
         std::lock_guard lock(mutex_);
-        if (auto it = drops_.find(command); it != drops_.end() && it->second > 0) {
-            --it->second;
-            return;
+        if (auto it = drops_.find(command); it != drops_.end() && it->second.count > 0) {
+            if (it->second.after > 0) {
+                --it->second.after;
+            } else {
+                --it->second.count;
+                return;
+            }
         }
         if (dropChance_ > 0 && std::uniform_real_distribution<double>(0.0, 1.0)(rng_) < dropChance_)
             return;
@@ -404,10 +412,10 @@ void SimBootloader::FailWrites(int first, int count, int status)
     core_->failStatus_ = status;
 }
 
-void SimBootloader::DropReplies(int command, int count)
+void SimBootloader::DropReplies(int command, int count, int after)
 {
     std::lock_guard lock(core_->mutex_);
-    core_->drops_[command] += count;
+    core_->drops_[command] = {after, count};
 }
 
 void SimBootloader::SetRandomDrops(std::uint32_t seed, double chance)

@@ -60,8 +60,9 @@ public:
     // Faults. Writes (those whose data passes its checksum) are counted from 1:
     // writes first .. first + count - 1 answer the flash status `status`.
     void FailWrites(int first, int count, int status = 5);
-    // The next count replies to this command are not sent.
-    void DropReplies(int command, int count = 1);
+    // Replies to this command: the next `after` are sent, the count after
+    // them are not.
+    void DropReplies(int command, int count = 1, int after = 0);
     // Every reply is dropped with this chance, drawn from a generator with this seed.
     void SetRandomDrops(std::uint32_t seed, double chance);
 

@@ -125,11 +125,37 @@ int MotorSim::FamilyWidth() const
     return family_ == 1 ? 4 : 2;
 }
 
+namespace {
+
+// Family 0 keeps its 32-bit values (positions, error limits, the serial
+// number, the firmware checksum, the filter word) in two register numbers.
+bool ThirtyTwoBitsInFamily0(int reg)
+{
+    switch (reg) {
+    case 3: case 8: case 10: case 20: case 22: case 24: case 26: case 28: case 30: case 38:
+    case 154: case 158: case 165:
+        return true;
+    default:
+        return reg >= 49 && reg <= 63 && (reg & 1) != 0;  // position registers 1 to 8
+    }
+}
+
+}  // namespace
+
+int MotorSim::WidthLocked(int reg) const
+{
+    const int w = widths_[static_cast<std::size_t>(reg & 0xFF)];
+    if (w)
+        return w;
+    if (family_ == 0 && ThirtyTwoBitsInFamily0(reg & 0xFF))
+        return 4;
+    return FamilyWidth();
+}
+
 int MotorSim::RegisterWidth(int reg) const
 {
     std::lock_guard lock(mutex_);
-    const int w = widths_[static_cast<std::size_t>(reg & 0xFF)];
-    return w ? w : FamilyWidth();
+    return WidthLocked(reg);
 }
 
 void MotorSim::SetRegisterWidth(int reg, int width)
@@ -364,7 +390,7 @@ std::vector<std::uint8_t> MotorSim::OnRead(const SimFrame& f)
     std::uint32_t value = 0;
     {
         std::lock_guard lock(mutex_);  // width and value as one
-        width = widths_[reg] ? widths_[reg] : FamilyWidth();
+        width = WidthLocked(reg);
         value = static_cast<std::uint32_t>(regs_[reg]);
     }
     std::vector<std::uint8_t> fields{0, reg, static_cast<std::uint8_t>(width)};
@@ -381,7 +407,11 @@ std::vector<std::uint8_t> MotorSim::OnBlockRead(const SimFrame& f)
     std::lock_guard lock(mutex_);
     const int width = FamilyWidth();
     for (int r = first; r < first + 128 / width; ++r) {
-        const std::uint32_t v = r < 256 ? static_cast<std::uint32_t>(regs_[static_cast<std::size_t>(r)]) : 0;
+        std::uint32_t v = r < 256 ? static_cast<std::uint32_t>(regs_[static_cast<std::size_t>(r)]) : 0;
+        // A 32-bit value among 16-bit registers: its low word at its own
+        // number, its high word at the next.
+        if (width == 2 && r > 0 && r <= 256 && WidthLocked(r - 1) == 4)
+            v = static_cast<std::uint32_t>(regs_[static_cast<std::size_t>(r - 1)]) >> 16;
         AppendLE(fields, v, width);
     }
     return Reply(0x52, fields);

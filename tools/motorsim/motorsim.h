@@ -91,7 +91,11 @@ public:
     void SetAddress(int address);
 
     // The register image. Values are kept as 32 bits; a register answers with
-    // its width (the family's register width unless set otherwise).
+    // its width unless set otherwise: the family's register width, or 4 for
+    // family 0's 32-bit values (positions 3, 8, 10, the error limits 20 to 30,
+    // 38, the position registers 49 to 63, the serial number 154, the firmware
+    // checksum 158 and the filter word 165). A block read of 16-bit registers
+    // holds such a value's low word at its number and its high word at the next.
     std::int32_t Register(int reg) const;
     void SetRegister(int reg, std::int32_t value);
     int RegisterWidth(int reg) const;
@@ -235,6 +239,7 @@ private:
     std::vector<std::uint8_t> OnProgram(const SimFrame& f);
     std::vector<std::uint8_t> OnSamples(const SimFrame& f);
     bool SilentNow() const;  // under mutex_
+    int WidthLocked(int reg) const;  // under mutex_
     void RestartLocked(int ms);
 
     PtyPair pty_;  // keeps a slave end open, so the master sees no hang-up while the port is reopened

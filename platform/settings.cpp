@@ -213,6 +213,11 @@ std::optional<QByteArray> WrittenByQSettings(const SettingsFile& file, const std
         return std::nullopt;
     {
         QSettings qt(copy, QSettings::IniFormat);
+        // QSettings reads a section only when a name asks for it: a removal
+        // would miss a name that stands in another section ("Ports\\COM3"
+        // under [General]), and the name would be written back. All of them
+        // are read first.
+        [[maybe_unused]] const QStringList all = qt.allKeys();
         for (const Change& c : changes) {
             if (c.value)
                 qt.setValue(c.name, *c.value);

@@ -190,6 +190,17 @@ TEST(SettingsFile, AWriteIsLaidOverTheFileWholeOrNotAtAll)
     const QByteArray written = Bytes(path);
     const QByteArray byQt = Bytes(copy);
     EXPECT_TRUE(written == byQt || written == byQt + '\n') << written.toStdString() << "\n----\n" << byQt.toStdString();
+
+    // The file still holds a key QSettings cannot give back ("a//b"); a
+    // name that stands in another section ("Ports\\COM3" under [General])
+    // is removed as any other.
+    Settings last;
+    for (const char* port : {"COM3", "COM7", "COM8"})
+        last.Remove(QStringLiteral("Ports/") + QLatin1String(port));
+    ASSERT_TRUE(last.Sync());
+    const QByteArray removed = Bytes(path);
+    EXPECT_FALSE(removed.contains("COM")) << removed.toStdString();
+    EXPECT_TRUE(removed.contains("SampleSetup")) << removed.toStdString();
 }
 
 // Only regular files are read, the user's own and those QSettings falls back

@@ -23,22 +23,31 @@ void SpinFor(int ms)
     SpinUntil([] { return false; }, ms);
 }
 
-}  // namespace
+// A running instance and what it was asked for.
+class RunningInstance : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        App();
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(first.Claim());
+        QObject::connect(&first, &SingleInstance::Activated, [this](const QString& f) {
+            ++activations;
+            received << f;
+        });
+    }
 
-TEST(SingleInstance, SecondStartHandsItsFileToTheFirst)
-{
-    App();
     QTemporaryDir dir;
     const QString name = dir.path() + "/quenor.socket";
-    SingleInstance first(name);
-    ASSERT_TRUE(first.Claim());
+    SingleInstance first{name};
     QStringList received;
     int activations = 0;
-    QObject::connect(&first, &SingleInstance::Activated, [&](const QString& f) {
-        ++activations;
-        received << f;
-    });
+};
 
+}  // namespace
+
+TEST_F(RunningInstance, SecondStartHandsItsFileToTheFirst)
+{
     SingleInstance second(name);
     EXPECT_FALSE(second.Claim());
     // A relative name is resolved against the second start's working folder.
@@ -54,11 +63,11 @@ TEST(SingleInstance, SecondStartHandsItsFileToTheFirst)
     // A name may hold any byte but NUL: each reaches the running window whole.
     const QString odd[] = {QStringLiteral("nl\nb.vek"), QStringLiteral("tab\t\r\n\nend.vek"),
                            QStringLiteral("OPEN\tx\n"), QStringLiteral("\u20ac \\ \"q\".vek")};
-    for (const QString& name : odd) {
+    for (const QString& file : odd) {
         const int before = activations;
-        ASSERT_TRUE(second.SendToPrimary(name));
-        ASSERT_TRUE(SpinUntil([&] { return activations == before + 1; })) << name.toStdString();
-        EXPECT_EQ(received.value(before), QDir::current().absoluteFilePath(name)) << name.toStdString();
+        ASSERT_TRUE(second.SendToPrimary(file));
+        ASSERT_TRUE(SpinUntil([&] { return activations == before + 1; })) << file.toStdString();
+        EXPECT_EQ(received.value(before), QDir::current().absoluteFilePath(file)) << file.toStdString();
     }
 
     // What cannot go whole does not go, and says why.
@@ -72,15 +81,8 @@ TEST(SingleInstance, SecondStartHandsItsFileToTheFirst)
 // The running instance takes nothing but a whole request: a path cut short,
 // too long, not absolute or not a name of its own, or the old one-line form,
 // opens nothing.
-TEST(SingleInstance, ARequestThatIsNotWholeOpensNothing)
+TEST_F(RunningInstance, ARequestThatIsNotWholeOpensNothing)
 {
-    App();
-    QTemporaryDir dir;
-    const QString name = dir.path() + "/quenor.socket";
-    SingleInstance first(name);
-    ASSERT_TRUE(first.Claim());
-    QStringList received;
-    QObject::connect(&first, &SingleInstance::Activated, [&](const QString& f) { received << f; });
     const QByteArray requests[] = {
         "OPEN 9\n/a.vek",                // cut short
         "OPEN\t/a.vek\n",                // the old form

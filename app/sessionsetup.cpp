@@ -17,7 +17,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace quenor {
@@ -353,7 +355,8 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
         // value of a parameter only when that load applied it too.
         for (const LoadedParameter& p : applied) {
             const auto at = std::find(order.begin(), order.end(), p.reg);
-            pendingLoad_.parameters.push_back({p.caption, first + 1 + static_cast<std::size_t>(at - order.begin())});
+            pendingLoad_.parameters.push_back(
+                {p.caption, at == order.end() ? SIZE_MAX : first + 1 + static_cast<std::size_t>(at - order.begin())});
         }
         pendingLoad_.active = active;
         return first;
@@ -468,7 +471,7 @@ void MotorSession::ReportLoadCutOff()
     // way: it counts as not written, the safe side.
     const std::uint64_t acknowledged = com_->LastAcknowledged();
     const auto arrived = [&](std::size_t i) {
-        if (i >= pendingLoad_.writes.size())
+        if (i >= pendingLoad_.writes.size())  // no write of its own: not written
             return false;
         const std::uint64_t ticket = pendingLoad_.writes[i].ticket;
         return ticket != 0 && ticket <= acknowledged;

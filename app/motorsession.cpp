@@ -676,7 +676,10 @@ std::int32_t MotorSession::CombinedValue(int reg) const
     return static_cast<std::int32_t>(combined);
 }
 
-void MotorSession::OnControlChanged(int reg, int modeFlag) { ChangeRegister(reg, modeFlag, nullptr); }
+void MotorSession::OnControlChanged(int reg, int modeFlag)
+{
+    ChangeRegister(reg, modeFlag, nullptr);
+}
 
 void MotorSession::ChangeRegister(int reg, int modeFlag, std::uint64_t* ticket)
 {

@@ -339,7 +339,7 @@ private:
             std::string caption;
             std::size_t write = 0;
         };
-        std::vector<Entry> writes;         // in the order they are queued
+        std::vector<Entry> writes;          // in the order they are queued
         std::vector<Parameter> parameters;  // each load's once, in the order of its file
         bool active = false;
     };

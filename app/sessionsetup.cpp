@@ -148,8 +148,8 @@ MotorSession::LoadStart MotorSession::BeginLoad() const
 {
     // A motor of unknown type is compared by the code it reported: no file's
     // filter is taken for it but one made for that very code.
-    const int type = state_.connected && state_.motorTypeUnknown ? static_cast<int>(state_.reportedTypeCode)
-                                                                  : state_.motorType;
+    const int type =
+        state_.connected && state_.motorTypeUnknown ? static_cast<int>(state_.reportedTypeCode) : state_.motorType;
     return {state_.connected, linkChanges_, type, state_.firmware};
 }
 

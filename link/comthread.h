@@ -185,7 +185,10 @@ public:
     // ticket lies below those of the next connection's writes: a user judges
     // its writes when it hears that the link was lost, before it shows the
     // next connection (ShowConnection), which alone lets writes go out again.
-    std::uint64_t LastAcknowledged() const { return acknowledged_.load(std::memory_order_acquire); }
+    std::uint64_t LastAcknowledged() const
+    {
+        return acknowledged_.load(std::memory_order_acquire);
+    }
 
     // The request ring. PushRequest throws ComIntException{1} when the ring is
     // full (299 jobs waiting). Safe from any number of threads.
@@ -426,7 +429,7 @@ private:
     int pollCount_ = 0;
     int pollCursor_ = 0;
     ComRequest pollJob_;  // the entry being run (thread only)
-    std::uint64_t lastTicket_ = 0;  // the ticket of the last write queued, under queueMutex_
+    std::uint64_t lastTicket_ = 0;                // the ticket of the last write queued, under queueMutex_
     std::atomic<std::uint64_t> acknowledged_{0};  // set by the thread only
 
     std::mutex waitersMutex_;

@@ -207,9 +207,9 @@ struct CutCase {
 
 std::string CutOffName(const ::testing::TestParamInfo<CutCase>& info)
 {
-    static const char* const names[] = {"DuringWrites",     "DuringTypeNotice", "DuringProgramQuestion",
-                                        "DuringTransferQuestion", "DuringFileDialog", "AfterHandOver",
-                                        "AfterAnEdit",      "AfterAFilter"};
+    static const char* const names[] = {
+        "DuringWrites",     "DuringTypeNotice", "DuringProgramQuestion", "DuringTransferQuestion",
+        "DuringFileDialog", "AfterHandOver",    "AfterAnEdit",           "AfterAFilter"};
     return std::string(names[static_cast<int>(info.param.where)]) + (info.param.comesBack ? "AndBack" : "");
 }
 
@@ -443,7 +443,7 @@ TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
     };
     std::vector<LoadWrites> written;
     {
-        std::optional<int> open;  // the register of a write waiting for its answer
+        std::optional<int> open;                          // the register of a write waiting for its answer
         std::optional<std::pair<std::size_t, int>> last;  // the last write taken, by load
         for (const motorsim::LogEntry& e : sim.Log()) {
             if (!e.request) {

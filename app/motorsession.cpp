@@ -428,7 +428,9 @@ void MotorSession::OnModuleSetup(const Message& m)
 void MotorSession::OnProgress(int percent, const std::string& text)
 {
     statusBar_.SetProgress(percent, text);
-    if (percent >= 100 && text == "Transfering")
+    // The load's own writes tell whether it is done: a write batch begun
+    // meanwhile (a filter) counts others.
+    if (percent >= 100 && text == "Transfering" && !PendingLoadUnderWay())
         EndPendingLoad(false);
     view_.ProgressChanged();
 }
@@ -577,16 +579,21 @@ void MotorSession::SetFamily1DisplayScales()
 // ---------------------------------------------------------------------------
 // Requests
 
-bool MotorSession::Write(int reg, std::int32_t value, int width, int address)
+bool MotorSession::Write(int reg, std::int32_t value, int width, int address, std::uint64_t* ticket)
 {
+    if (ticket)
+        *ticket = 0;
     if (!state_.connected) {
         // Offline pages: the display follows the user, and nothing goes to
         // the link, which may already serve a motor the window has not shown.
         PostMessage(notify_.get(), UM_REGISTERVALUE, reg, value);
         return true;
     }
-    if (com_->RequestWriteIfLinked(address, reg, value, width))
+    if (const std::uint64_t t = com_->RequestWriteIfLinked(address, reg, value, width)) {
+        if (ticket)
+            *ticket = t;
         return true;
+    }
     writeRefused_ = true;
     // Shown as connected while the link is down (its loss is on its way):
     // the change did not go out, so it is not shown as made.
@@ -671,10 +678,15 @@ std::int32_t MotorSession::CombinedValue(int reg) const
 
 void MotorSession::OnControlChanged(int reg, int modeFlag)
 {
+    ChangeRegister(reg, modeFlag, nullptr);
+}
+
+void MotorSession::ChangeRegister(int reg, int modeFlag, std::uint64_t* ticket)
+{
     if (reg < 0 || reg >= kRegisterSlots || registerLists_[static_cast<std::size_t>(reg)].empty())
         return;
     const auto [value, width] = CombineRegisterValue(reg);
-    if (!Write(reg, value, width))
+    if (!Write(reg, value, width, address_, ticket))
         return;
     const bool connected = state_.connected;
     const bool alsoMode = reg == regs::STARTMODE && modeFlag != 0;

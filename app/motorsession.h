@@ -307,9 +307,12 @@ private:
     // A write of the user's: queued for a connected motor, echoed offline.
     // False when the motor is shown connected but the link is down: nothing
     // was sent, and the controls show the motor's value again. Without an
-    // address, to the motor chosen.
-    bool Write(int reg, std::int32_t value, int width, int address);
+    // address, to the motor chosen. With ticket, the write's ticket is
+    // stored there (0: it was not queued; ComThread::LastAcknowledged).
+    bool Write(int reg, std::int32_t value, int width, int address, std::uint64_t* ticket = nullptr);
     bool Write(int reg, std::int32_t value, int width) { return Write(reg, value, width, address_); }
+    // OnControlChanged, the ticket of the register's write stored in ticket.
+    void ChangeRegister(int reg, int modeFlag, std::uint64_t* ticket);
     void Read(int reg, bool poll, int width);
     // The combined value of a register's controls, without touching their
     // changed marks.
@@ -322,10 +325,22 @@ private:
         int reg = 0;
         bool operator==(const LoadedParameter&) const = default;
     };
-    // A setup-file load whose writes are still on their way to the motor.
+    // The setup-file loads whose writes are still on their way to the motor
+    // (one, or more begun while the one before was under way), followed by
+    // their tickets: a write arrived when its ticket is not after the last
+    // one the motor acknowledged; one never queued has none (0).
     struct PendingLoad {
-        std::vector<int> registers;               // in the order they were queued
-        std::vector<LoadedParameter> parameters;  // each once, in the order of the file
+        struct Entry {
+            int reg = 0;
+            std::uint64_t ticket = 0;
+        };
+        // A parameter a load applied and the write of its register by that load.
+        struct Parameter {
+            std::string caption;
+            std::size_t write = 0;
+        };
+        std::vector<Entry> writes;          // in the order they are queued
+        std::vector<Parameter> parameters;  // each load's once, in the order of its file
         bool active = false;
     };
     // How a setup-file load began: with a motor connected or not, and the
@@ -335,6 +350,10 @@ private:
     struct LoadStart {
         bool toMotor = false;
         std::uint64_t linkChanges = 0;
+        // The motor then, as the file is compared with it (its reported code
+        // when its type is unknown).
+        int motorType = 0;
+        int firmware = 0;
     };
     LoadStart BeginLoad() const;
     // Marks a load under way from its beginning (the file dialog, the question
@@ -351,9 +370,11 @@ private:
     // "An error occured reading the setup file" with the name and why.
     void RefuseSetupFile(const QString& name, const QString& why);
     void EndPendingLoad(bool lost);
-    // Lists the parameters of the pending load whose registers, from the
-    // done-th queued on, did not reach the motor.
-    void ReportLoadCutOff(std::size_t done);
+    // Some write of the pending load is queued and not yet acknowledged.
+    bool PendingLoadUnderWay() const;
+    // Lists the parameters of the pending load whose writes did not reach
+    // the motor: never queued, or not acknowledged.
+    void ReportLoadCutOff();
 
     SessionView& view_;
     SessionOptions options_;

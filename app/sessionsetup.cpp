@@ -17,7 +17,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace quenor {
@@ -142,7 +144,14 @@ bool MotorSession::SaveSetupFile(const QString& name)
     return true;
 }
 
-MotorSession::LoadStart MotorSession::BeginLoad() const { return {state_.connected, linkChanges_}; }
+MotorSession::LoadStart MotorSession::BeginLoad() const
+{
+    // A motor of unknown type is compared by the code it reported: no file's
+    // filter is taken for it but one made for that very code.
+    const int type =
+        state_.connected && state_.motorTypeUnknown ? static_cast<int>(state_.reportedTypeCode) : state_.motorType;
+    return {state_.connected, linkChanges_, type, state_.firmware};
+}
 
 class MotorSession::LoadUnderWay {
 public:
@@ -217,14 +226,17 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
     const bool toMotor = start.toMotor;
     // Shown offline: begun without a motor, and none has come since.
     const bool offline = !toMotor && !state_.connected;
-    // The motor acknowledges writes in the order they were queued. While those
-    // of an earlier load are still on their way, the count goes on, and this
-    // load's writes are followed after them: a link lost then lists what of
-    // either did not arrive.
-    const bool earlierUnderWay =
-        pendingLoad_.active && com_->WritesDone() < static_cast<int>(pendingLoad_.registers.size());
+    // While the writes of an earlier load are still on their way, this
+    // load's writes are followed with them, and the progress counts on: a
+    // link lost then lists what of either did not arrive.
+    const bool earlierUnderWay = PendingLoadUnderWay();
     if (!earlierUnderWay)
         com_->ClearWriteProgress();
+    // The motor went (or another came) since the load began (the boxes below
+    // let it, too): nothing of the file is written, and what it would have
+    // written is judged against the motor the load began with.
+    const auto linkChanged = [&] { return linkChanges_ != start.linkChanges && (toMotor || state_.connected); };
+    const bool judgeByStart = toMotor && linkChanged();
     const auto finish = [this] { com_->StartWriteProgress("Transfering"); };
     const auto refuse = [&](const QString& why = QString()) {
         RefuseSetupFile(name, why);
@@ -245,12 +257,14 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
     // without its marker applies no parameter, so its values are not looked at.
     // A motor of unknown type is compared by the code it reported: no file's
     // filter is taken for it but one made for that very code.
-    const int motorType = !offline && state_.motorTypeUnknown ? static_cast<int>(state_.reportedTypeCode)
-                                                               : state_.motorType;
+    const int motorType = judgeByStart                          ? start.motorType
+                          : !offline && state_.motorTypeUnknown ? static_cast<int>(state_.reportedTypeCode)
+                                                                : state_.motorType;
+    const int firmware = judgeByStart ? start.firmware : state_.firmware;
     const int targetType = offline ? OfflineTypeOfFile(header) : motorType;
     const int targetGeneration = offline ? GenerationOfType(targetType) : generation_;
     const bool willApply =
-        header.valid && !DecideSetupLoad(!offline, targetGeneration, targetType, state_.firmware, header).incompatible;
+        header.valid && !DecideSetupLoad(!offline, targetGeneration, targetType, firmware, header).incompatible;
     if (willApply && !SetupValuesFit(lines, targetGeneration))
         return refuse();
 
@@ -260,7 +274,7 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
     if (offline)
         SetMotorType(OfflineTypeOfFile(header));
     const SetupLoadDecision decision =
-        DecideSetupLoad(!offline, generation_, offline ? state_.motorType : motorType, state_.firmware, header);
+        DecideSetupLoad(!offline, generation_, offline ? state_.motorType : motorType, firmware, header);
     for (const Notice& n : SetupLoadNotices(decision))
         prompts.loadInformation(FromCp1252(n.text), FromCp1252(n.caption));
 
@@ -324,26 +338,36 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
     }
     const std::vector<int> order = SetupWriteOrder(loaded);
     // The writes to the motor, followed until it has them all (active), or
-    // only listed.
+    // only listed. Returns where this load's writes begin in the pending load.
+    std::size_t parametersBefore = 0;
     const auto followLoad = [&](bool active) {
         if (!earlierUnderWay || !pendingLoad_.active) {
             EndPendingLoad(false);
-            pendingLoad_.registers.clear();
+            pendingLoad_.writes.clear();
             pendingLoad_.parameters.clear();
         }
-        pendingLoad_.registers.push_back(regs::MODE_REG);
-        pendingLoad_.registers.insert(pendingLoad_.registers.end(), order.begin(), order.end());
-        pendingLoad_.parameters.insert(pendingLoad_.parameters.end(), applied.begin(), applied.end());
+        const std::size_t first = pendingLoad_.writes.size();
+        parametersBefore = pendingLoad_.parameters.size();
+        pendingLoad_.writes.push_back({regs::MODE_REG, 0});
+        for (int reg : order)
+            pendingLoad_.writes.push_back({reg, 0});
+        // A register that another load writes again carries this load's
+        // value of a parameter only when that load applied it too.
+        for (const LoadedParameter& p : applied) {
+            const auto at = std::find(order.begin(), order.end(), p.reg);
+            pendingLoad_.parameters.push_back(
+                {p.caption, at == order.end() ? SIZE_MAX : first + 1 + static_cast<std::size_t>(at - order.begin())});
+        }
         pendingLoad_.active = active;
+        return first;
     };
 
-    if (linkChanges_ != start.linkChanges && (toMotor || state_.connected)) {
-        // The motor went (or another came) since the load began: nothing of
-        // the file is written or shown, and the pages show the motor again
-        // once it answers.
+    if (linkChanged()) {
+        // Nothing of the file is written or shown, and the pages show the
+        // motor again once it answers.
         if (toMotor) {
             followLoad(false);
-            ReportLoadCutOff(0);
+            ReportLoadCutOff();
         } else if (apply) {
             prompts.loadInformation(QStringLiteral("A motor was connected while the file was loaded.\n"
                                                    "No parameter of the file was transferred to it.\n\n"
@@ -377,16 +401,22 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
         return finish();
     }
 
+    // Each write's ticket goes into the pending load as the write is queued,
+    // before anything can wait in a box.
+    std::optional<std::size_t> first;
     if (toMotor)
-        followLoad(true);
+        first = followLoad(true);
     else
         EndPendingLoad(false);
+    const auto ticketOf = [&](std::size_t i) -> std::uint64_t* {
+        return first && *first + i < pendingLoad_.writes.size() ? &pendingLoad_.writes[*first + i].ticket : nullptr;
+    };
     writeRefused_ = false;
     bool wrote = false;
     Guarded([&] {
         // The mode write goes first: when the link turns out to be down, the
         // pages keep showing the motor.
-        wrote = Write(regs::MODE_REG, 0, 2);
+        wrote = Write(regs::MODE_REG, 0, 2, address_, ticketOf(0));
         if (!wrote)
             return;
         FilterConverter converter;
@@ -396,16 +426,21 @@ void MotorSession::LoadSetupFile(const QString& name, LoadStart start)
             if (decision.convertFilter && ((reg >= 97 && reg <= 100) || (reg >= 102 && reg <= 105)))
                 c->SetValue(converter.Apply(reg, c->GetValue()));
         }
-        for (int reg : order) {
-            OnControlChanged(reg, 0);
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            ChangeRegister(order[i], 0, ticketOf(1 + i));
             if (writeRefused_)
                 break;
         }
     });
     if (writeRefused_)
         EndPendingLoad(true);
-    else if (!wrote)
-        pendingLoad_.active = false;  // the request ring was full: nothing went out, and the user was told
+    else if (!wrote && first) {
+        // The request ring was full: nothing of the file went out, and the
+        // user was told. An earlier load still under way stays followed.
+        pendingLoad_.writes.resize(*first);
+        pendingLoad_.parameters.resize(parametersBefore);
+        pendingLoad_.active = !pendingLoad_.writes.empty();
+    }
     nameWindow(!wrote || writeRefused_ || !programKept, offline || wrote);
     finish();
 }
@@ -415,23 +450,37 @@ void MotorSession::EndPendingLoad(bool lost)
     if (!pendingLoad_.active)
         return;
     pendingLoad_.active = false;
-    if (!lost)
-        return;
-    // Writes are acknowledged in the order they were queued: those after the
-    // count of acknowledged ones never reached the motor.
-    ReportLoadCutOff(static_cast<std::size_t>(std::max(0, com_->WritesDone())));
+    if (lost)
+        ReportLoadCutOff();
 }
 
-void MotorSession::ReportLoadCutOff(std::size_t done)
+bool MotorSession::PendingLoadUnderWay() const
 {
-    std::set<int> missing;
-    for (std::size_t i = done; i < pendingLoad_.registers.size(); ++i)
-        missing.insert(pendingLoad_.registers[i]);
-    // Each name once, in the order of the file.
+    if (!pendingLoad_.active)
+        return false;
+    const std::uint64_t acknowledged = com_->LastAcknowledged();
+    return std::any_of(pendingLoad_.writes.begin(), pendingLoad_.writes.end(),
+                       [&](const PendingLoad::Entry& w) { return w.ticket > acknowledged; });
+}
+
+void MotorSession::ReportLoadCutOff()
+{
+    // The motor acknowledges writes in the order they were queued: a write
+    // arrived when its ticket is not after the last acknowledged one. The
+    // last write the motor took may have lost its acknowledgement on the
+    // way: it counts as not written, the safe side.
+    const std::uint64_t acknowledged = com_->LastAcknowledged();
+    const auto arrived = [&](std::size_t i) {
+        if (i >= pendingLoad_.writes.size())  // no write of its own: not written
+            return false;
+        const std::uint64_t ticket = pendingLoad_.writes[i].ticket;
+        return ticket != 0 && ticket <= acknowledged;
+    };
+    // Each name once, in the order of the files.
     std::set<std::string> named;
     std::string list;
-    for (const LoadedParameter& p : pendingLoad_.parameters)
-        if (missing.count(p.reg) && named.insert(p.caption).second)
+    for (const PendingLoad::Parameter& p : pendingLoad_.parameters)
+        if (!arrived(p.write) && named.insert(p.caption).second)
             list += "\n" + p.caption;
     statusBar_.ClearProgress();
     view_.ProgressChanged();

@@ -420,7 +420,7 @@ bool ComThread::Linked() const
     return shown == kAnyConnection || shown == connection_.load(std::memory_order_acquire);
 }
 
-bool ComThread::QueueIfLinked(ComRequest request)
+bool ComThread::QueueIfLinked(ComRequest request, std::uint64_t* ticket)
 {
     {
         // Under the lock that a new connection takes: a request that finds
@@ -429,7 +429,14 @@ bool ComThread::QueueIfLinked(ComRequest request)
         std::lock_guard lock(queueMutex_);
         if (!Linked())
             return false;
+        // Tickets follow the order of the ring; a write the full ring
+        // refused takes none.
+        const std::uint64_t next = lastTicket_ + 1;
+        if (ticket)
+            request.ticket = next;
         PushLocked(std::move(request));
+        if (ticket)
+            *ticket = lastTicket_ = next;
     }
     workCv_.notify_one();
     return true;
@@ -538,7 +545,7 @@ void ComThread::RequestWrite(int address, int reg, std::int32_t value, int width
     }
 }
 
-bool ComThread::RequestWriteIfLinked(int address, int reg, std::int32_t value, int width)
+std::uint64_t ComThread::RequestWriteIfLinked(int address, int reg, std::int32_t value, int width)
 {
     ComRequest r;
     r.handler = &ComThread::DoWriteRegister;
@@ -551,12 +558,13 @@ bool ComThread::RequestWriteIfLinked(int address, int reg, std::int32_t value, i
         std::lock_guard lock(progressMutex_);
         batch = r.writeBatch = writeBatch_;
     }
-    if (!QueueIfLinked(std::move(r)))
-        return false;
+    std::uint64_t ticket = 0;
+    if (!QueueIfLinked(std::move(r), &ticket))
+        return 0;
     std::lock_guard lock(progressMutex_);
     if (batch == writeBatch_)  // not cleared meanwhile
         writesQueued_.fetch_add(1);
-    return true;
+    return ticket;
 }
 
 // --- the thread -------------------------------------------------------------------
@@ -931,6 +939,10 @@ void ComThread::DoWriteRegister(ComThread& t, ComRequest& job)
 {
     const int reg = job.arg2;
     t.WriteRegisterNow(reg, job.value, job.arg3 == 4, static_cast<std::uint8_t>(job.arg1 & 0xFF));
+    // Acknowledged: the writes run in the order of their tickets, so every
+    // write queued before this one has been acknowledged or dropped.
+    if (job.ticket != 0)
+        t.acknowledged_.store(job.ticket, std::memory_order_release);
     t.Post(UM_REGISTERVALUE, reg, job.value);
     // The writes queued since the clear count, also those that went out
     // before the batch's progress was started; one queued before the clear

@@ -56,6 +56,8 @@ struct ComRequest {
     bool commandSent = false;
     // Register writes: the write batch (ClearWriteProgress) the write was queued in.
     std::uint32_t writeBatch = 0;
+    // Register writes: the write's ticket (ComThread::LastAcknowledged).
+    std::uint64_t ticket = 0;
     // The sampling jobs' shared inputs: they stay alive until the job ends,
     // whatever the scope does meanwhile.
     std::shared_ptr<SampleRun> run;
@@ -172,14 +174,30 @@ public:
     void StartWriteProgress(std::string text);
     // Writes of the batch acknowledged by the motor.
     int WritesDone() const { return writesDone_.load(std::memory_order_acquire); }
+    // Every register write queued gets a ticket as it enters the ring,
+    // numbered from 1 in the order the writes were queued, whoever queued
+    // them. The motor acknowledges writes in that order: the ticket of the
+    // last write it acknowledged (0: none yet) tells which arrived, whatever
+    // the write batches do. A write that fails runs again and counts only
+    // once it is acknowledged; a write dropped with the ring (a lost link, a
+    // new connection) never is, and a write that left without its
+    // acknowledgement coming back counts as not arrived. A dropped write's
+    // ticket lies below those of the next connection's writes: a user judges
+    // its writes when it hears that the link was lost, before it shows the
+    // next connection (ShowConnection), which alone lets writes go out again.
+    std::uint64_t LastAcknowledged() const
+    {
+        return acknowledged_.load(std::memory_order_acquire);
+    }
 
     // The request ring. PushRequest throws ComIntException{1} when the ring is
     // full (299 jobs waiting). Safe from any number of threads.
     void PushRequest(ComRequest request);
     // Queues only while the link serves or retries (states 1 and 3) the
     // connection that its user shows; otherwise the request is dropped and
-    // false returned (a full ring still throws).
-    bool QueueIfLinked(ComRequest request);
+    // false returned (a full ring still throws). With ticket, the request is
+    // a register write: it is given the next ticket, which is stored there.
+    bool QueueIfLinked(ComRequest request, std::uint64_t* ticket = nullptr);
 
     // Each connect (and each reconnect after a restart) that reaches the
     // motor is a connection of its own, numbered from 1 and announced with
@@ -208,8 +226,9 @@ public:
     void RequestRead(int address, int reg, bool poll, int width);
     void RequestWrite(int address, int reg, std::int32_t value, int width);
     // The write without the offline answer: queued only while the link serves
-    // or retries, otherwise nothing happens and the result is false.
-    bool RequestWriteIfLinked(int address, int reg, std::int32_t value, int width);
+    // or retries; the result is the write's ticket (LastAcknowledged), or 0
+    // when nothing was queued.
+    std::uint64_t RequestWriteIfLinked(int address, int reg, std::int32_t value, int width);
 
     // Register image: a block read of `blocks` blocks of 128 bytes of 2- or
     // 4-byte registers; reads are then answered from the image until a later
@@ -410,6 +429,8 @@ private:
     int pollCount_ = 0;
     int pollCursor_ = 0;
     ComRequest pollJob_;  // the entry being run (thread only)
+    std::uint64_t lastTicket_ = 0;                // the ticket of the last write queued, under queueMutex_
+    std::atomic<std::uint64_t> acknowledged_{0};  // set by the thread only
 
     std::mutex waitersMutex_;
     std::vector<ComWaiter*> waiters_;

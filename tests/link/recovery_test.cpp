@@ -5,6 +5,8 @@
 #include "link/linkfixture.h"
 
 #include <cstdio>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 namespace quenor::linktest {
@@ -119,28 +121,80 @@ INSTANTIATE_TEST_SUITE_P(Troubles, LinkRecovery,
                              return n;
                          });
 
-// A write made while the link is down is neither sent later nor shown as
-// done: the caller learns at once that it did not go out.
-TEST_F(LinkTest, AWriteWhileTheLinkIsDownIsRefusedWithoutAnEcho)
+// A write counts as arrived (its ticket not after the last acknowledged one)
+// only once the motor acknowledged it: not while it runs again after a lost
+// acknowledgement, never when the lost link drops it from the queue. A write
+// made while the link is down is neither sent later nor shown as done: the
+// caller learns at once that it did not go out.
+TEST_F(LinkTest, AWriteArrivesOnlyWithItsAcknowledgement)
 {
     Connect();
+    // What the link had acknowledged as each write of registers 30 to 33 came in.
+    std::mutex mutex;
+    std::vector<std::pair<int, std::uint64_t>> seen;
+    sim.SetHandler(0x52, [&](motorsim::MotorSim& m, const motorsim::SimFrame& f) -> Bytes {
+        const std::optional<std::int32_t> value = motorsim::MotorSim::WrittenValue(f);
+        if (!value)
+            return {};
+        if (f.fields[1] >= 30 && f.fields[1] <= 33) {
+            std::lock_guard lock(mutex);
+            seen.emplace_back(f.fields[1], link->LastAcknowledged());
+        }
+        m.SetRegister(f.fields[1], *value);
+        return motorsim::MotorSim::Ack();
+    });
+    const auto echoed = [&](int reg) {
+        return target.WaitFor(
+            [reg](const auto& ms) {
+                return std::any_of(ms.begin(), ms.end(),
+                                   [reg](const Message& m) { return m.msg == UM_REGISTERVALUE && m.wParam == reg; });
+            },
+            10s);
+    };
+    const std::uint64_t first = link->RequestWriteIfLinked(1, 30, 5, 2);
+    ASSERT_NE(first, 0u);
+    ASSERT_TRUE(echoed(30));
+    EXPECT_EQ(link->LastAcknowledged(), first);
+
+    // Two acknowledgements lost: the write runs three times and arrives with the third.
+    sim.LoseWriteAcks(31, 2);
+    const std::uint64_t retried = link->RequestWriteIfLinked(1, 31, 6, 2);
+    EXPECT_EQ(retried, first + 1);
+    ASSERT_TRUE(echoed(31));
+    EXPECT_EQ(link->LastAcknowledged(), retried);
+    {
+        std::lock_guard lock(mutex);
+        const std::vector<std::pair<int, std::uint64_t>> expected{{30, 0}, {31, first}, {31, first}, {31, first}};
+        EXPECT_EQ(seen, expected);
+    }
+
+    // Writes waiting behind a job that fails until the link is lost are dropped.
     const std::size_t before = target.Snapshot().size();
     const auto since = [before](const std::vector<Message>& ms) {
         return std::vector<Message>(ms.begin() + static_cast<std::ptrdiff_t>(before), ms.end());
     };
     sim.SetSilent(true);
     link->RequestRead(1, 20, false, 2);
+    const std::uint64_t dropped = link->RequestWriteIfLinked(1, 32, 7, 2);
+    EXPECT_EQ(dropped, retried + 1);
     ASSERT_TRUE(target.WaitFor([&](const auto& ms) { return Count(since(ms), UM_LINKSTATE, 1) > 0; }, 10s));
-    EXPECT_FALSE(link->RequestWriteIfLinked(1, 21, 77, 2));
+    EXPECT_EQ(link->RequestWriteIfLinked(1, 21, 77, 2), 0u);
     sim.SetSilent(false);
     ASSERT_TRUE(target.WaitFor([&](const auto& ms) { return Count(since(ms), UM_LINKSTATE, 2) > 0; }, 10s));
     std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(link->LastAcknowledged(), retried) << "a write dropped with the queue counts as arrived";
     const std::vector<Message> all = target.Snapshot();
     const std::vector<Message> after(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
     for (const Message& m : after)
-        EXPECT_FALSE(m.msg == UM_REGISTERVALUE && m.wParam == 21) << "echo of a write that never went out";
+        EXPECT_FALSE(m.msg == UM_REGISTERVALUE && (m.wParam == 21 || m.wParam == 32))
+            << "echo of a write that never went out";
     for (const Write& w : Writes())
-        EXPECT_NE(w.reg, 21);
+        EXPECT_TRUE(w.reg != 21 && w.reg != 32) << w;
+    // The next connection's writes go on from there.
+    const std::uint64_t next = link->RequestWriteIfLinked(1, 33, 8, 2);
+    EXPECT_GT(next, dropped);
+    ASSERT_TRUE(echoed(33));
+    EXPECT_EQ(link->LastAcknowledged(), next);
 }
 
 }  // namespace

@@ -185,14 +185,19 @@ TEST_F(SessionWithMotor, AnEditThatCannotGoOutIsNotShownAsDone)
 // comesBack the motor is plugged in again before the box is answered.
 // AfterHandOver: during the writes, after a file was handed over while the
 // wrong-type notice was open; that file is opened once the load has ended,
-// and its writes follow the load's.
+// and its writes follow the load's. AfterAnEdit: during the writes of a
+// second load begun while the first was still under way, after the user
+// edited a parameter between the two. AfterAFilter: during the writes, after
+// a filter was loaded meanwhile.
 enum class CutOff {
     DuringWrites,
     DuringTypeNotice,
     DuringProgramQuestion,
     DuringTransferQuestion,
     DuringFileDialog,
-    AfterHandOver
+    AfterHandOver,
+    AfterAnEdit,
+    AfterAFilter
 };
 
 struct CutCase {
@@ -202,8 +207,9 @@ struct CutCase {
 
 std::string CutOffName(const ::testing::TestParamInfo<CutCase>& info)
 {
-    static const char* const names[] = {"DuringWrites",           "DuringTypeNotice", "DuringProgramQuestion",
-                                        "DuringTransferQuestion", "DuringFileDialog", "AfterHandOver"};
+    static const char* const names[] = {
+        "DuringWrites",     "DuringTypeNotice", "DuringProgramQuestion", "DuringTransferQuestion",
+        "DuringFileDialog", "AfterHandOver",    "AfterAnEdit",           "AfterAFilter"};
     return std::string(names[static_cast<int>(info.param.where)]) + (info.param.comesBack ? "AndBack" : "");
 }
 
@@ -222,7 +228,8 @@ TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
 {
     const CutOff where = GetParam().where;
     const bool comesBack = GetParam().comesBack;
-    const bool duringWrites = where == CutOff::DuringWrites || where == CutOff::AfterHandOver;
+    const bool duringWrites = where == CutOff::DuringWrites || where == CutOff::AfterHandOver ||
+                              where == CutOff::AfterAnEdit || where == CutOff::AfterAFilter;
     // A whole setup with every parameter, loaded back while the motor goes
     // away; its velocity is not the motor's.
     QTemporaryDir dir;
@@ -288,13 +295,88 @@ TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
         (*session)->Program().SetModified(true);  // the editor's program is not saved: it asks
         session->ui.whileAsked = [this] { WhileOpen(); };
     }
+    // The parameters a load applies (caption and register), each once: the
+    // controls that take the file's lines, a file made for another motor
+    // type without its filter.
+    const auto appliedBy = [&](const std::vector<std::string>& file, bool wrongType) {
+        std::vector<std::pair<std::string, int>> out;
+        for (const std::string& line : file) {
+            const auto entry = SplitSetupEntry(line);
+            if (!entry)
+                continue;
+            for (const auto& c : (*session)->Controls()) {
+                const auto* edit = dynamic_cast<const CParamControlEdit*>(c.get());
+                const std::pair<std::string, int> p{c->Caption(), c->Register()};
+                if (KindTakesSetupLine(c->Kind(), edit && edit->Editable() ? efEditable : 0) &&
+                    SetupKeyMatches(entry->key, c->Caption()) &&
+                    !(wrongType && IsFilterRegister((*session)->Generation(), c->Register())) &&
+                    std::find(out.begin(), out.end(), p) == out.end())
+                    out.push_back(p);
+            }
+        }
+        return out;
+    };
+    // The loads in the order they began, each with what it applies.
+    std::vector<std::vector<std::pair<std::string, int>>> loads{
+        appliedBy(lines, where == CutOff::DuringTypeNotice || where == CutOff::AfterHandOver)};
+    if (where == CutOff::AfterHandOver)
+        loads.push_back(appliedBy({SetupLine("Acceleration", 77)}, false));
+    // A second file with a part of the parameters, velocity left out.
+    const QString second = dir.path() + "/second.vek";
+    if (where == CutOff::AfterAnEdit) {
+        std::vector<std::string> part;
+        for (const std::string& line : lines) {
+            const auto entry = SplitSetupEntry(line);
+            if (line.rfind('[', 0) == 0 || (entry && entry->key != "Max velocity" && part.size() < 24))
+                part.push_back(line);
+        }
+        std::ofstream(second.toStdString(), std::ios::binary) << JoinTextLines(part);
+        loads.push_back(appliedBy(part, false));
+    }
+    // Each load writes the mode, then each of its registers once; no
+    // parameter of a file is the mode.
+    for (const auto& load : loads)
+        for (const auto& p : load)
+            ASSERT_NE(p.second, regs::MODE_REG) << p.first;
+    const auto writesOf = [](const std::vector<std::pair<std::string, int>>& load) {
+        std::set<int> regs;
+        for (const auto& p : load)
+            regs.insert(p.second);
+        return static_cast<int>(regs.size()) + 1;
+    };
+
     sim.ClearLog();
     switch (where) {
     case CutOff::DuringWrites:
     case CutOff::AfterHandOver:
+    case CutOff::AfterAnEdit:
+    case CutOff::AfterAFilter:
         // The motor takes its time, so that the load is still under way when it goes.
         sim.SetFaults(motorsim::FaultConfig{1, 0.0, 0.0, 1.0, 15});
         (*session)->LoadSetupFile(path);
+        if (where == CutOff::AfterAnEdit) {
+            // The edit goes out between the two loads' writes.
+            ASSERT_LT(sim.CountRequests(0x52), writesOf(loads[0])) << "the first load ended before the edit";
+            velocity->ParseSetupValue(std::to_string(motorVelocity + 2));
+            (*session)->OnControlChanged(velocity->Register(), 0);
+            (*session)->LoadSetupFile(second);
+            ASSERT_TRUE(sim.WaitForRequests(0x52, writesOf(loads[0]) + 1 + 3, std::chrono::seconds(20)));
+            Unplug();
+            break;
+        }
+        if (where == CutOff::AfterAFilter) {
+            // A filter loaded once some of the load's writes have gone out.
+            ASSERT_TRUE(sim.WaitForRequests(0x52, 3, std::chrono::seconds(10)));
+            PostMessage((*session)->Notify(), UM_BATCHSTATUS, 0, 0);
+            for (const auto& c : (*session)->Controls())
+                if (c->Register() >= 102 && c->Register() <= 105)
+                    (*session)->Notify()->Post(WriteRegisterMessage(RegisterWrite{c->Register(), c->Value(), 2}));
+            PostText((*session)->Notify(), UM_BATCHSTATUS, 1, 0, "Loading new filter");
+            test::DeliverPosted();
+            ASSERT_TRUE(sim.WaitForRequests(0x52, 6, std::chrono::seconds(10)));
+            Unplug();
+            break;
+        }
         if (where == CutOff::AfterHandOver) {
             EXPECT_EQ(askedDuringNotice, 0u) << "the file handed over was opened inside the load";
             ASSERT_TRUE(SpinUntil([&] { return !asked.empty(); })) << "the file handed over was not opened";
@@ -340,7 +422,9 @@ TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
     // connection has no file, and neither has an editor that took the file's
     // program without its values.
     if (duringWrites) {
-        EXPECT_EQ((*session)->FileName(), where == CutOff::AfterHandOver ? handed : path);
+        EXPECT_EQ((*session)->FileName(), where == CutOff::AfterHandOver ? handed
+                                          : where == CutOff::AfterAnEdit ? second
+                                                                         : path);
     } else {
         const bool programTaken = where == CutOff::DuringProgramQuestion;
         EXPECT_EQ((*session)->FileName(), comesBack || programTaken ? QStringLiteral("Noname") : before);
@@ -349,16 +433,41 @@ TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
         }
     }
 
-    // The last write the motor saw may have gone without its acknowledgement:
-    // it counts as not written, which is the safe side.
-    std::set<int> arrived;
-    std::vector<int> order;
-    for (const SimFrame& f : sim.Requests())
-        if (f.command == 0x52 && f.fields.size() > 1)
-            order.push_back(f.fields[1]);
-    if (!order.empty())
-        order.pop_back();
-    arrived.insert(order.begin(), order.end());
+    // The motor's writes by load: each load's writes begin with the mode. A
+    // write arrived when the motor took it; the last one it took may have
+    // gone without its acknowledgement: it counts as not written, which is
+    // the safe side. A write was acknowledged when the motor answered it.
+    struct LoadWrites {
+        std::set<int> arrived;
+        std::set<int> answered;
+    };
+    std::vector<LoadWrites> written;
+    {
+        std::optional<int> open;                          // the register of a write waiting for its answer
+        std::optional<std::pair<std::size_t, int>> last;  // the last write taken, by load
+        for (const motorsim::LogEntry& e : sim.Log()) {
+            if (!e.request) {
+                if (open && (e.note.empty() || e.note == "delayed"))
+                    written.back().answered.insert(*open);
+                open.reset();
+                continue;
+            }
+            SimFrame f;
+            std::size_t used = 0;
+            open.reset();
+            if (MotorSim::ParseFrame(e.bytes.data(), e.bytes.size(), f, used) != 1 || f.command != 0x52 ||
+                f.fields.size() < 2)
+                continue;
+            if (f.fields[1] == regs::MODE_REG)
+                written.emplace_back();
+            if (written.empty())
+                continue;
+            if (last)
+                written[last->first].arrived.insert(last->second);
+            last = {written.size() - 1, f.fields[1]};
+            open = f.fields[1];
+        }
+    }
     const QString notice = notices.back();
     // The names stand one a line between the heading and an empty line: each
     // once, in the order of the file.
@@ -382,15 +491,28 @@ TEST_P(LoadCutOff, ListsWhatDidNotArriveAndWritesNothingLater)
         ASSERT_NE(at, fileOrder.end()) << name.toStdString() << " repeated, out of order or no parameter in\n"
                                        << notice.toStdString();
         next = at + 1;
-        for (const auto& c : (*session)->Controls()) {
-            if (c->Caption() == *at) {
-                EXPECT_EQ(arrived.count(c->Register()), 0u) << c->Caption() << " arrived but is listed";
-            }
-        }
+        // The last load that applies it did not write it.
+        bool applied = false;
+        for (std::size_t i = loads.size(); i-- > 0 && !applied;)
+            for (const auto& [caption, reg] : loads[i])
+                if (caption == *at) {
+                    applied = true;
+                    EXPECT_TRUE(i >= written.size() || written[i].arrived.count(reg) == 0)
+                        << caption << " arrived but is listed";
+                }
+        EXPECT_TRUE(applied) << *at << " is listed but was not loaded";
     }
+    // And every parameter whose write the motor did not acknowledge is listed.
+    for (std::size_t i = 0; i < loads.size(); ++i)
+        for (const auto& [caption, reg] : loads[i])
+            if (i >= written.size() || written[i].answered.count(reg) == 0) {
+                EXPECT_TRUE(listed.contains(QString::fromStdString(caption)))
+                    << caption << " (register " << reg << ") of load " << i << " did not arrive but is not listed in\n"
+                    << notice.toStdString();
+            }
     EXPECT_GT(listed.size(), 10);
     if (!duringWrites) {
-        EXPECT_EQ(arrived.size(), 0u) << "written while the motor was gone";
+        EXPECT_EQ(sim.CountRequests(0x52), 0) << "written while the motor was gone";
     }
 
     // When the motor returns nothing is written behind the user's back.
@@ -413,7 +535,9 @@ INSTANTIATE_TEST_SUITE_P(Where, LoadCutOff,
                                            CutCase{CutOff::DuringTransferQuestion, false},
                                            CutCase{CutOff::DuringTransferQuestion, true},
                                            CutCase{CutOff::DuringFileDialog, false},
-                                           CutCase{CutOff::AfterHandOver, false}),
+                                           CutCase{CutOff::AfterHandOver, false},
+                                           CutCase{CutOff::AfterAnEdit, false},
+                                           CutCase{CutOff::AfterAFilter, false}),
                          CutOffName);
 
 // A load begun offline shows the file; a motor that comes while a box is open
